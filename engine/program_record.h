@@ -1,0 +1,90 @@
+#pragma once
+// One program of the effect, stored byte for byte in bank files and host chunks.
+// The layout is a file format: never reorder, resize or insert fields.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace grainwheel {
+
+constexpr int kNumPrograms = 16;
+constexpr int kNumGlobalSettings = 10;
+constexpr int kNumUnits = 16;
+constexpr std::size_t kPathSize = 1024;     // 1023 characters and a terminator
+constexpr std::size_t kProgramNameSize = 24;
+
+struct ProgramRecord {
+    char bufferPath[kPathSize];              // file path of audio buffer k (record k)
+    float globalSettings[kNumGlobalSettings];  // record 0 only
+    float reserved1[20];                     // 4444.0, never read
+    float mainLevl;
+    float density;
+    float unitDura;
+    float envSust;
+    float reso;
+    std::int32_t currentProgram;             // record 0 only
+    float voiceCount;
+    float trigmode;
+    float grid;                              // record 0 only
+    float monitor;                           // record 0 only
+    float recFree;
+    float recSync;
+    float time[kNumUnits];
+    float speed[kNumUnits];
+    float pitch[kNumUnits];
+    float freq[kNumUnits];
+    float bufferStart;                       // start position of audio buffer k (record k)
+    float bufferNumber;                      // the buffer this program plays
+    std::uint8_t bufferSaved;                // audio buffer k saved (record k)
+    std::uint8_t padding[3];                 // written as 0
+    float reserved2[100];                    // 5555.0, never read
+    char name[kProgramNameSize];
+
+    // Fills the record with the "Init" content.
+    void initialise();
+};
+
+// Index order of globalSettings.
+enum GlobalSetting : int {
+    kTimeFaderValues = 0,   // setting 267
+    kSpeedFaderRange = 1,   // setting 268
+    kPitchFaderRange = 2,   // setting 269
+    kEnvelopeType = 3,      // setting 270
+    kFreqCutoff = 4,        // setting 271
+    kPlaybackMode = 5,      // setting 272
+    kMorphAlgorithm = 6,    // setting 274
+    kMorphStepsize = 7,     // setting 275
+    kScopeViewMode = 8,     // setting 273
+    kRecordSyncUnit = 9,    // setting 276
+};
+
+static_assert(sizeof(float) == 4, "IEEE single precision floats expected");
+static_assert(sizeof(ProgramRecord) == 1884, "ProgramRecord is a storage format");
+static_assert(offsetof(ProgramRecord, globalSettings) == 1024);
+static_assert(offsetof(ProgramRecord, reserved1) == 1064);
+static_assert(offsetof(ProgramRecord, mainLevl) == 1144);
+static_assert(offsetof(ProgramRecord, density) == 1148);
+static_assert(offsetof(ProgramRecord, unitDura) == 1152);
+static_assert(offsetof(ProgramRecord, envSust) == 1156);
+static_assert(offsetof(ProgramRecord, reso) == 1160);
+static_assert(offsetof(ProgramRecord, currentProgram) == 1164);
+static_assert(offsetof(ProgramRecord, voiceCount) == 1168);
+static_assert(offsetof(ProgramRecord, trigmode) == 1172);
+static_assert(offsetof(ProgramRecord, grid) == 1176);
+static_assert(offsetof(ProgramRecord, monitor) == 1180);
+static_assert(offsetof(ProgramRecord, recFree) == 1184);
+static_assert(offsetof(ProgramRecord, recSync) == 1188);
+static_assert(offsetof(ProgramRecord, time) == 1192);
+static_assert(offsetof(ProgramRecord, speed) == 1256);
+static_assert(offsetof(ProgramRecord, pitch) == 1320);
+static_assert(offsetof(ProgramRecord, freq) == 1384);
+static_assert(offsetof(ProgramRecord, bufferStart) == 1448);
+static_assert(offsetof(ProgramRecord, bufferNumber) == 1452);
+static_assert(offsetof(ProgramRecord, bufferSaved) == 1456);
+static_assert(offsetof(ProgramRecord, reserved2) == 1460);
+static_assert(offsetof(ProgramRecord, name) == 1860);
+
+constexpr std::size_t kBankChunkSize = sizeof(ProgramRecord) * kNumPrograms;  // 30144
+static_assert(kBankChunkSize == 30144);
+
+}  // namespace grainwheel

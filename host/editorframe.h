@@ -1,0 +1,21 @@
+#pragma once
+// The narrow interface between the editor base class and the widget toolkit's top-level
+// view. The host layer knows nothing else of the toolkit.
+
+#include <cstdint>
+
+struct VstKeyCode;
+
+class EditorFrame {
+public:
+    virtual ~EditorFrame() = default;
+    // Handles pending window events and redraws what is dirty; called from the editor's idle.
+    virtual void idle() = 0;
+    // Keyboard input routed by the host; -1 when not handled.
+    virtual std::int32_t onKeyDown(VstKeyCode& key) = 0;
+    virtual std::int32_t onKeyUp(VstKeyCode& key) = 0;
+    // Mouse wheel routed by the host; true when handled.
+    virtual bool onWheel(float distance) = 0;
+    // Redraws every view.
+    virtual void redraw() = 0;
+};
