@@ -1,0 +1,32 @@
+#include <atomic>
+#include <cstdio>
+
+#include "platform/default_dialogs.h"
+
+namespace platform {
+
+bool DefaultDialogs::askYesNo(const char* title, const char* text) { return false; }
+
+void DefaultDialogs::showMessage(const char* title, const char* text) {
+    std::fputs(title ? title : "", stderr);
+    std::fputs(": ", stderr);
+    std::fputs(text ? text : "", stderr);
+    std::fputc('\n', stderr);
+}
+
+bool DefaultDialogs::selectFile(const FileSelectRequest& request, char* result) { return false; }
+
+namespace {
+// Constant-initialised: loading the library runs no constructor for it.
+constinit DefaultDialogs defaultBackEnd;
+std::atomic<Dialogs*> active{nullptr};
+}  // namespace
+
+Dialogs& dialogs() {
+    Dialogs* d = active.load(std::memory_order_acquire);
+    return d ? *d : defaultBackEnd;
+}
+
+void setDialogs(Dialogs* backEnd) { active.store(backEnd, std::memory_order_release); }
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#include "platform/scripted_dialogs.h"
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+std::string orEmpty(const char* s) { return s ? std::string(s) : std::string(); }
+}  // namespace
+
+bool ScriptedDialogs::askYesNo(const char* title, const char* text) {
+    questions.push_back({orEmpty(title), orEmpty(text)});
+    if (answers.empty()) return false;
+    bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+}
+
+void ScriptedDialogs::showMessage(const char* title, const char* text) {
+    messages.push_back({orEmpty(title), orEmpty(text)});
+}
+
+bool ScriptedDialogs::selectFile(const FileSelectRequest& request, char* result) {
+    fileRequests.push_back(orEmpty(request.title));
+    if (files.empty() || !result) return false;
+    std::string path = files.front();
+    files.pop_front();
+    if (path.size() + 1 > kFileSelectionSize) return false;
+    std::memcpy(result, path.c_str(), path.size() + 1);
+    return true;
+}
+
+}  // namespace platform
