@@ -1,0 +1,164 @@
+#pragma once
+// GrainEffect: the plug-in's effect object as the host sees it. The sources are split by
+// concern: grain_effect.cpp (construction, host dialogue, processing entry),
+// parameters.cpp (the index space of setParameter/getParameter), parameter_texts.cpp
+// (names, labels, display texts), programs.cpp (records, program changes, clipboard,
+// chunk) and buffers.cpp (buffer selection, allocation, recording).
+
+#include <cstdint>
+
+#include "engine/audio_buffer.h"
+#include "engine/engine_state.h"
+#include "engine/program_record.h"
+#include "engine/recorder.h"
+#include "engine/voices.h"
+#include "host/audioeffectx.h"
+
+namespace grainwheel {
+
+class ADEditor;
+
+// Parameter and setting indices.
+enum ParamIndex : int {
+    kBufferNo = 0, kMainLevl = 1, kDensity = 2, kUnitDura = 3, kEnvSust = 4, kReso = 5,
+    kTrigmode = 6, kGrid = 7, kMonitor = 8, kRecFree = 9, kRecSync = 10, kKillBufr = 11,
+    kProgram = 12, kNextProg = 13, kPrevProg = 14, kCopyPrg = 15, kPastePrg = 16,
+    kPitchPreset = 17, kSpeedPreset = 22, kBufPos = 27, kTime = 43, kSpeed = 59, kPitch = 75,
+    kFreq = 91,
+    kExitSave = 250, kBuffersChanged = 251, kRedrawAll = 252, kSelectBuffer = 257,
+    kVoiceCount = 265, kFirstSetting = 267, kRecordSyncUnitIndex = 276, kLastSetting = 276,
+};
+
+class GrainEffect : public AudioEffectX {
+public:
+    explicit GrainEffect(audioMasterCallback hostCallback);
+    ~GrainEffect() override;
+
+    // Parameters.
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    bool canParameterBeAutomated(VstInt32 index) override;
+    bool string2parameter(VstInt32 index, const char* text) override;
+    // Direct read access to engine state for the editor; null for unknown ids.
+    void* getStateItem(int id);
+
+    // Programs.
+    VstInt32 getProgram() override { return curProgram; }
+    void setProgram(VstInt32 index) override;
+    void switchProgram(int index);
+    void setProgramName(const char* text) override;
+    void getProgramName(char* text) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    void copyToClipboard();
+    void pasteFromClipboard();
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    ProgramRecord* programRecords() { return programs; }
+    ProgramRecord* clipboardRecord() { return programClipboard; }
+
+    // Audio.
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+
+    // Buffers and recording.
+    void selectBuffer(int n);
+    void allocateBuffer(int frames);
+    void eraseBuffer();
+    // Replaces buffer n's arrays by left/right (frames + 1 floats each, allocated with
+    // new[]; ownership passes to the effect, null/0 empties the buffer). Waits until the
+    // audio thread no longer reads the old arrays, then frees them. For the loaders.
+    void replaceBufferArrays(int n, float* left, float* right, int frames);
+    AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
+    int getCurrentBuffer() const { return currentBuffer; }
+    // Record one input frame into the current buffer (the audio loop calls it).
+    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept;
+    BufferGate& bufferGate() { return gate; }
+
+    // Host dialogue.
+    void open() override {}
+    void close() override;
+    void suspend() override;
+    void resume() override;
+    VstPlugCategory getPlugCategory() override { return kPlugCategEffect; }
+    bool setBypass(bool) override { return false; }
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return 1; }
+    VstInt32 canDo(const char* text) override;
+    VstInt32 getGetTailSize() override { return 0; }
+    VstInt32 startProcess() override { return 0; }
+    VstInt32 stopProcess() override { return 0; }
+
+    // Read-only views for tests and the next engine parts.
+    const SequencerState& sequencer() const { return seq; }
+    const TransportState& transport() const { return hostTime; }
+    const RecordState& recorder() const { return rec; }
+    const MorphControl& morph() const { return morphing; }
+    const ParameterState& parameters() const { return params; }
+    double recordSyncUnitBeats() const { return recSyncUnitBeats; }
+    int previousBufferIndex() const { return previousBuffer; }
+
+protected:
+    // Copies the host's answer to the time query; a tempo of 0 or below is not taken.
+    void takeTimeInfo(const VstTimeInfo* info);
+
+private:
+    friend class EngineInspector;
+
+    void notifyEditor(VstInt32 index, float value);
+    void postEditorUpdate();
+    bool hasEditor() const { return editor != nullptr; }
+
+    // parameters.cpp
+    void setUnitDura(float value);
+    void setReso(float value);
+    void setTime(int unit, float value, float& shown);
+    void setSpeed(int unit, float value);
+    void setPitch(int unit, float value);
+    void setCutoff(int unit, float value);
+    void fallingEdgeCommand(int index, float value);
+    void setGlobalSetting(int index, float value);
+    void setVoiceCount(float value);
+    void requestBuffer(float value);
+    ProgramRecord& current() { return programs[curProgram]; }
+    int setting(GlobalSetting s) const;
+    float bufferStartOf(int n) const { return params.live[kBufPos + n]; }
+
+    // buffers.cpp
+    void setRecFree(float value);
+    void setRecSync(float value);
+    void setRecordFades(float value);
+    void setRecordSyncUnit(float value);
+    void stopRecordingModes();
+    int framesForBeats(double beats) const;
+    void markRecorded(int n);
+
+    // Engine state.
+    SequencerState seq;
+    TransportState hostTime;
+    MorphControl morphing;
+    CaptureState capture;
+    ParameterState params;
+    VoiceBank voices;
+
+    // Buffers (index 0..15) and recording.
+    AudioBuffer audioBuffers[kNumBuffers];
+    BufferGate gate;
+    Shared<std::int32_t> currentBuffer{1};
+    Shared<std::int32_t> previousBuffer{0};
+    Shared<std::int32_t> currentLength{0};
+    Shared<float> currentLengthFloat{0.0f};
+    std::atomic<float*> currentLeft{nullptr};
+    std::atomic<float*> currentRight{nullptr};
+    RecordState rec;
+    Shared<double> recSyncUnitBeats{0.0};
+
+    // Programs.
+    ProgramRecord* programs = nullptr;          // kNumPrograms records, one array
+    ProgramRecord* programClipboard = nullptr;
+};
+
+}  // namespace grainwheel

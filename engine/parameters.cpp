@@ -1,0 +1,309 @@
+// The index space of setParameter and getParameter: host parameters 0 to 106, internal
+// settings and commands above 249, internal read-outs 108 to 177 and 258 to 276.
+
+#include <cmath>
+
+#include "engine/conversions.h"
+#include "engine/grain_effect.h"
+
+namespace grainwheel {
+
+namespace {
+
+constexpr float kPresetValues[5] = {1.0f, 0.75f, 0.5f, 0.25f, 0.0f};
+
+// Setting index 267..276 -> position in globalSettings.
+int settingSlot(int index) {
+    switch (index) {
+    case 267: return kTimeFaderValues;
+    case 268: return kSpeedFaderRange;
+    case 269: return kPitchFaderRange;
+    case 270: return kEnvelopeType;
+    case 271: return kFreqCutoff;
+    case 272: return kPlaybackMode;
+    case 273: return kScopeViewMode;
+    case 274: return kMorphAlgorithm;
+    case 275: return kMorphStepsize;
+    case 276: return kRecordSyncUnit;
+    default: return -1;
+    }
+}
+
+}  // namespace
+
+int GrainEffect::setting(GlobalSetting s) const { return truncSaturated(params.settings[s]); }
+
+void GrainEffect::setParameter(VstInt32 index, float value) {
+    float shown = value;
+    if (index >= kBufPos && index < kBufPos + kNumPrograms) {
+        params.live[index] = value;
+        programs[index - kBufPos].bufferStart = value;
+    } else if (index >= kTime && index < kTime + kNumUnits) {
+        params.live[index] = value;
+        current().time[index - kTime] = value;
+        setTime(index - kTime, value, shown);
+    } else if (index >= kSpeed && index < kSpeed + kNumUnits) {
+        params.live[index] = value;
+        current().speed[index - kSpeed] = value;
+        setSpeed(index - kSpeed, value);
+    } else if (index >= kPitch && index < kPitch + kNumUnits) {
+        params.live[index] = value;
+        current().pitch[index - kPitch] = value;
+        setPitch(index - kPitch, value);
+    } else if (index >= kFreq && index < kFreq + kNumUnits) {
+        params.live[index] = value;
+        current().freq[index - kFreq] = value;
+        setCutoff(index - kFreq, value);
+    } else if (index >= kPitchPreset && index < kPitchPreset + 5) {
+        if (value != 0.0f)
+            for (int u = 0; u < kNumUnits; ++u)
+                setParameter(kPitch + u, kPresetValues[index - kPitchPreset]);
+    } else if (index >= kSpeedPreset && index < kSpeedPreset + 5) {
+        if (value != 0.0f)
+            for (int u = 0; u < kNumUnits; ++u)
+                setParameter(kSpeed + u, kPresetValues[index - kSpeedPreset]);
+    } else if (index >= kFirstSetting && index <= kLastSetting) {
+        setGlobalSetting(index, value);
+    } else {
+        switch (index) {
+        case kMainLevl:
+            params.live[index] = value;
+            current().mainLevl = value;
+            seq.mainGain = 2.0f * value * value;
+            break;
+        case kDensity:
+            params.live[index] = value;
+            current().density = value;
+            params.densityFactor = convertDensity(value);
+            break;
+        case kUnitDura: {
+            params.live[index] = value;
+            current().unitDura = value;
+            int k = 0;
+            if (truncInRange(value * 8.0f, 0, 8, k)) {
+                setUnitDura(value);
+                shown = static_cast<float>(k) / 8.0f;
+            }
+            break;
+        }
+        case kEnvSust:
+            params.live[index] = value;
+            current().envSust = value;
+            break;
+        case kReso:
+            params.live[index] = value;
+            current().reso = value;
+            setReso(value);
+            break;
+        case kTrigmode:
+            if (params.live[index] != 0.0f && value == 0.0f) seq.halted = 0;
+            params.live[index] = value;
+            current().trigmode = value;
+            break;
+        case kGrid:
+            params.live[index] = value;
+            programs[0].grid = value;
+            break;
+        case kMonitor:
+            params.live[index] = value;
+            programs[0].monitor = value;
+            break;
+        case kRecFree: setRecFree(value); break;
+        case kRecSync: setRecSync(value); break;
+        case kKillBufr:
+            if (value == 1.0f) eraseBuffer();
+            break;
+        case kProgram: {
+            int k = 0;
+            if (truncInRange(value * 15.0f, 0, kNumPrograms - 1, k)) {
+                params.live[index] = value;
+                switchProgram(k);
+                selectBuffer(currentBuffer);
+                shown = static_cast<float>(k) / 15.0f;
+            }
+            break;
+        }
+        case kNextProg:
+        case kPrevProg:
+        case kCopyPrg:
+        case kPastePrg: fallingEdgeCommand(index, value); break;
+        case kSelectBuffer: requestBuffer(value); break;
+        case 261: params.buttons[0] = value; break;
+        case 263: params.buttons[1] = value; break;
+        case 264: params.buttons[2] = value; break;
+        case kVoiceCount: setVoiceCount(value); break;
+        default: break;  // commands of the editor and unknown indices: only the editor call
+        }
+    }
+    notifyEditor(index, shown);
+}
+
+void GrainEffect::setUnitDura(float value) {
+    int k = 0;
+    if (!truncInRange(value * 8.0f, 0, 8, k)) return;
+    if (k == 0) {
+        const float rate = seq.sampleRate;
+        if (rate > 0.0f)
+            seq.unitLengthBeats = static_cast<float>(hostTime.tempo.load() * currentLength.load() /
+                                                     (static_cast<double>(rate) * 960.0));
+    } else {
+        seq.unitLengthBeats = kUnitLengthBeats[k];
+    }
+}
+
+void GrainEffect::setReso(float value) {
+    // A negative or NaN host value gives no resonance rather than a NaN filter.
+    voices.resonantFilter.setResonance(value > 0.0f ? value : 0.0f);
+}
+
+void GrainEffect::setTime(int unit, float value, float& shown) {
+    const int mode = setting(kTimeFaderValues);
+    float derived = 0.0f;
+    if (!convertTime(mode, value, derived)) return;
+    params.unitTime[unit] = derived;
+    if (mode == 0 || mode == 2) {
+        const int k = truncSaturated(value * 10.0f);  // in 0..10: convertTime accepted it
+        shown = static_cast<float>(k) / 10.0f;
+        if (mode == 2) setParameter(kDensity, 1.0f - static_cast<float>(k) / 10.0f);
+    } else if (mode == 3) {
+        setParameter(kDensity, 1.0f - value);
+    }
+}
+
+void GrainEffect::setSpeed(int unit, float value) {
+    float derived = 0.0f;
+    if (convertSpeed(setting(kSpeedFaderRange), value, derived)) params.unitSpeed[unit] = derived;
+}
+
+void GrainEffect::setPitch(int unit, float value) {
+    float derived = 0.0f;
+    if (convertPitch(setting(kPitchFaderRange), value, derived)) params.unitPitch[unit] = derived;
+}
+
+void GrainEffect::setCutoff(int unit, float value) {
+    float derived = 0.0f;
+    if (convertCutoff(setting(kFreqCutoff), value, derived)) params.unitCutoff[unit] = derived;
+}
+
+void GrainEffect::fallingEdgeCommand(int index, float value) {
+    float& last = params.lastCommand[index - kNextProg];
+    const bool fires = value == 0.0f && last == 1.0f;
+    last = value;
+    if (!fires) return;
+    const float p = params.live[kProgram];
+    switch (index) {
+    case kNextProg:
+        setParameterAutomated(kProgram, p == 1.0f ? 0.0f : p + 0.06666667f);
+        selectBuffer(currentBuffer);
+        break;
+    case kPrevProg:
+        setParameterAutomated(kProgram, p == 0.0f ? 1.0f : p - 0.0625f);
+        selectBuffer(currentBuffer);
+        break;
+    case kCopyPrg: copyToClipboard(); break;
+    case kPastePrg: pasteFromClipboard(); break;
+    default: break;
+    }
+}
+
+void GrainEffect::setGlobalSetting(int index, float value) {
+    const int slot = settingSlot(index);
+    programs[0].globalSettings[slot] = value;
+    params.settings[slot] = value;
+    switch (index) {
+    case 267:
+        for (int u = 0; u < kNumUnits; ++u) setParameter(kTime + u, params.live[kTime + u]);
+        break;
+    case 268:
+        for (int u = 0; u < kNumUnits; ++u) setParameter(kSpeed + u, params.live[kSpeed + u]);
+        break;
+    case 269:
+        for (int u = 0; u < kNumUnits; ++u) setParameter(kPitch + u, params.live[kPitch + u]);
+        break;
+    case 271:
+        for (int u = 0; u < kNumUnits; ++u) setParameter(kFreq + u, params.live[kFreq + u]);
+        setParameter(kReso, params.live[kReso]);
+        break;
+    case 276: setRecordSyncUnit(value); break;
+    default: break;
+    }
+}
+
+void GrainEffect::setVoiceCount(float value) {
+    current().voiceCount = value;
+    voices.stopAll();
+    seq.activeVoices = 0;
+    // The engine has six slots: a count outside 1..6 is clamped, NaN keeps the count.
+    if (!std::isnan(value)) seq.voiceCount = truncClamped(value, 1, kNumVoices);
+}
+
+void GrainEffect::requestBuffer(float value) {
+    if (value == static_cast<float>(currentBuffer.load())) {
+        seq.playPosition = static_cast<float>(currentLength.load()) * bufferStartOf(currentBuffer);
+        return;
+    }
+    int n = 0;
+    if (!truncInRange(value, 0, kNumBuffers - 1, n)) return;  // no such buffer: nothing changes
+    morphing.pendingBuffer = n;
+    if (setting(kMorphAlgorithm) != 0) {
+        morphing.morphState = 0;
+        morphing.morphStep = 1;
+    } else {
+        selectBuffer(n);
+    }
+}
+
+float GrainEffect::getParameter(VstInt32 index) {
+    if (index == kBufferNo) {
+        const int pending = morphing.pendingBuffer;
+        return static_cast<float>(pending >= 0 ? pending : currentBuffer.load()) / 15.0f;
+    }
+    if ((index >= 1 && index <= 10) || index == kProgram || (index >= kBufPos && index <= 106))
+        return params.live[index];
+    if (index == kCopyPrg || index == kPastePrg) return params.lastCommand[index - kNextProg];
+    if (index >= 0 && index <= 106) return 0.0f;
+    switch (index) {
+    case 108: return seq.mainGain;
+    case 109: return params.densityFactor;
+    case 110: return params.live[kUnitDura];
+    case 111: return params.live[kEnvSust];
+    case 112: return params.live[kReso];
+    case 113: return params.live[kProgram] * 15.0f;
+    case 258: return static_cast<float>(seq.activeVoices.load());
+    case 259: return const_cast<SequencerState&>(seq).peakLevel.address()->exchange(0.0f);
+    case 261: return params.buttons[0];
+    case 263: return params.buttons[1];
+    case 264: return params.buttons[2];
+    case kVoiceCount: return current().voiceCount;
+    default: break;
+    }
+    if (index >= 114 && index < 114 + kNumUnits) return params.unitTime[index - 114];
+    if (index >= 130 && index < 130 + kNumUnits) return params.unitSpeed[index - 130];
+    if (index >= 146 && index < 146 + kNumUnits) return params.unitPitch[index - 146];
+    if (index >= 162 && index < 162 + kNumUnits) return params.unitCutoff[index - 162];
+    if (index >= kFirstSetting && index <= kLastSetting) return params.settings[settingSlot(index)];
+    return 0.0f;
+}
+
+void* GrainEffect::getStateItem(int id) {
+    if (id >= 20 && id < 20 + kNumBuffers) return audioBuffers[id - 20].left.load();
+    if (id >= 40 && id < 40 + kNumBuffers) return &audioBuffers[id - 40].length;
+    if (id >= 100 && id < 100 + kNumPrograms) return &programs[id - 100];
+    switch (id) {
+    case 0: return capture.captureState.address();
+    case 1: return currentLeft.load();
+    case 2: return capture.captureBuffer;
+    case 3: return seq.halted.address();
+    case 4: return rec.recording.address();
+    case 7: return seq.playPosition.address();
+    case 8: return seq.grainLengthFloat.address();
+    case 11: return currentLengthFloat.address();
+    case 12: return seq.grainInterval.address();
+    case 13: return params.settings[kScopeViewMode].address();
+    case 18: return previousBuffer.address();
+    case 19: return currentBuffer.address();
+    default: return nullptr;
+    }
+}
+
+}  // namespace grainwheel

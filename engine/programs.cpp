@@ -1,0 +1,162 @@
+// Program records: program changes, names, the clipboard and the host chunk.
+
+#include <cstring>
+
+#include "engine/conversions.h"
+#include "engine/grain_effect.h"
+#include "engine/text_format.h"
+
+namespace grainwheel {
+
+namespace {
+
+// The buffer a program plays; a record from a file may hold anything.
+int bufferNumberOf(const ProgramRecord& r, int fallback) {
+    int n = fallback;
+    truncInRange(r.bufferNumber, 0, kNumBuffers - 1, n);
+    return n;
+}
+
+}  // namespace
+
+void GrainEffect::setProgram(VstInt32 index) {
+    if (index < 0 || index >= kNumPrograms || programs == nullptr) return;
+    curProgram = index;
+    programs[0].currentProgram = index;
+    params.live[kProgram] = static_cast<float>(index) / 15.0f;
+
+    const ProgramRecord& globals = programs[0];
+    static constexpr int kSettingOrder[kNumGlobalSettings] = {267, 268, 269, 270, 271,
+                                                              272, 274, 275, 273, 276};
+    for (int i = 0; i < kNumGlobalSettings; ++i)
+        setParameter(kSettingOrder[i], globals.globalSettings[i]);
+
+    currentBuffer = bufferNumberOf(programs[index], currentBuffer);
+    if (hasEditor()) {
+        notifyEditor(kVoiceCount, 1.0f);
+        notifyEditor(kProgram, params.live[kProgram]);
+    }
+    const ProgramRecord& p = programs[index];
+    setParameter(kDensity, p.density);
+    setParameter(kUnitDura, p.unitDura);
+    setParameter(kEnvSust, p.envSust);
+    setParameter(kMainLevl, p.mainLevl);
+    setParameter(kReso, p.reso);
+    setParameter(kTrigmode, p.trigmode);
+    setParameter(kGrid, globals.grid);
+    setParameter(kMonitor, globals.monitor);
+    for (int u = 0; u < kNumUnits; ++u) {
+        setParameter(kTime + u, p.time[u]);
+        setParameter(kSpeed + u, p.speed[u]);
+        setParameter(kPitch + u, p.pitch[u]);
+        setParameter(kFreq + u, p.freq[u]);
+    }
+    for (int k = 0; k < kNumPrograms; ++k) setParameter(kBufPos + k, programs[k].bufferStart);
+    postEditorUpdate();
+}
+
+void GrainEffect::switchProgram(int index) {
+    if (index < 0 || index >= kNumPrograms) return;
+    curProgram = index;
+    programs[0].currentProgram = index;
+    params.live[kProgram] = static_cast<float>(index) / 15.0f;
+    const ProgramRecord& p = programs[index];
+    setParameter(kDensity, p.density);
+    setParameter(kUnitDura, p.unitDura);
+    setParameter(kEnvSust, p.envSust);
+    setParameter(kMainLevl, p.mainLevl);
+    setParameter(kReso, p.reso);
+    setParameter(kTrigmode, p.trigmode);
+    for (int u = 0; u < kNumUnits; ++u) {
+        setParameter(kTime + u, p.time[u]);
+        setParameter(kSpeed + u, p.speed[u]);
+        setParameter(kPitch + u, p.pitch[u]);
+        setParameter(kFreq + u, p.freq[u]);
+    }
+    currentBuffer = bufferNumberOf(programs[index], currentBuffer);
+    postEditorUpdate();
+}
+
+void GrainEffect::setProgramName(const char* text) {
+    char* name = current().name;
+    std::size_t n = 0;
+    while (n < kProgramNameSize - 1 && text[n] != 0) {
+        name[n] = text[n];
+        ++n;
+    }
+    name[n] = 0;
+}
+
+void GrainEffect::getProgramName(char* text) {
+    const char* name = current().name;
+    if (std::strcmp(name, "Init") == 0) {
+        std::memcpy(text, "Init ", 5);
+        formatInteger(text + 5, static_cast<int>(curProgram) + 1, 0, false);
+        return;
+    }
+    std::size_t n = 0;
+    while (n < kProgramNameSize - 1 && name[n] != 0) {  // a record from a file may lack a terminator
+        text[n] = name[n];
+        ++n;
+    }
+    text[n] = 0;
+}
+
+bool GrainEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
+    if (index < 0 || index >= kNumPrograms) return false;
+    const char* name = programs[index].name;
+    std::size_t n = 0;
+    while (n < kProgramNameSize - 1 && name[n] != 0) {
+        text[n] = name[n];
+        ++n;
+    }
+    text[n] = 0;
+    return true;
+}
+
+void GrainEffect::copyToClipboard() {
+    const ProgramRecord& from = current();
+    ProgramRecord& to = *programClipboard;
+    std::memcpy(to.time, from.time, sizeof to.time);
+    std::memcpy(to.speed, from.speed, sizeof to.speed);
+    std::memcpy(to.pitch, from.pitch, sizeof to.pitch);
+    std::memcpy(to.freq, from.freq, sizeof to.freq);
+    to.trigmode = from.trigmode;
+    to.recSync = from.recSync;
+    to.voiceCount = from.voiceCount;
+    to.mainLevl = from.mainLevl;
+    to.density = from.density;
+    to.unitDura = from.unitDura;
+    to.envSust = from.envSust;
+    to.reso = from.reso;
+}
+
+void GrainEffect::pasteFromClipboard() {
+    const ProgramRecord& from = *programClipboard;
+    ProgramRecord& to = current();
+    std::memcpy(to.time, from.time, sizeof to.time);
+    std::memcpy(to.speed, from.speed, sizeof to.speed);
+    std::memcpy(to.pitch, from.pitch, sizeof to.pitch);
+    std::memcpy(to.freq, from.freq, sizeof to.freq);
+    to.trigmode = from.trigmode;
+    to.recSync = from.recSync;
+    to.voiceCount = from.voiceCount;
+    to.mainLevl = from.mainLevl;
+    to.density = from.density;
+    to.unitDura = from.unitDura;
+    to.envSust = from.envSust;
+    to.reso = from.reso;
+    setProgram(curProgram);
+}
+
+VstInt32 GrainEffect::getChunk(void** data, bool isPreset) {
+    if (data == nullptr || programs == nullptr) return 0;
+    if (isPreset) {
+        *data = &programs[curProgram];
+        return static_cast<VstInt32>(sizeof(ProgramRecord));
+    }
+    *data = programs;
+    return static_cast<VstInt32>(kBankChunkSize);
+}
+
+}  // namespace grainwheel
