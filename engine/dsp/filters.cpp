@@ -1,0 +1,150 @@
+#include "engine/dsp/filters.h"
+
+#include <cmath>
+
+#include "engine/dsp/constants.h"
+
+namespace grainwheel {
+
+float engineSqrt(float x) {
+    if (x < 1e-36f) return 0.0f;
+    // A Newton iteration from x / 2 stopped at a relative correction of 1e-5 has an
+    // error far below float resolution, so the hardware root gives the same value.
+    return std::sqrt(x);
+}
+
+void PitchFilter::design(float pitch) {
+    float ta[kCoefficients];
+    float tb[kCoefficients];
+    for (int i = 0; i < kCoefficients; ++i) A[i] = B[i] = 0.0f;
+    A[2] = B[2] = 1.0f;
+    const float fc = 0.5f * pitch;
+    const float np = 4.0f;
+    order = np;
+    const float pi = kStoredPi;
+    for (int k = 1; k <= static_cast<int>(np / 2.0f); ++k) {
+        const float angle = pi / (2.0f * np) + static_cast<float>(k - 1) * pi / np;
+        float rp = -std::cos(angle);
+        float ip = std::sin(angle);
+        const float es = std::sqrt(0.010075503f);
+        const float vx = std::log(1.0f / es + std::sqrt(1.0f / (es * es) + 1.0f)) / np;
+        float kx = std::log(1.0f / es + std::sqrt(1.0f / (es * es) - 1.0f)) / np;
+        kx = (std::exp(kx) + std::exp(-kx)) / 2.0f;
+        rp = rp * ((std::exp(vx) - std::exp(-vx)) / 2.0f) / kx;
+        ip = ip * ((std::exp(vx) + std::exp(-vx)) / 2.0f) / kx;
+
+        const float t = 2.0f * std::tan(0.5f);
+        const float m = rp * rp + ip * ip;
+        const float d = 4.0f - 4.0f * rp * t + m * t * t;
+        const float x0 = t * t / d;
+        const float x1 = 2.0f * x0;
+        const float x2 = x0;
+        const float y1 = (8.0f - 2.0f * m * t * t) / d;
+        const float y2 = (-4.0f - 4.0f * rp * t - m * t * t) / d;
+
+        const float kk = std::sin(0.5f - pi * fc) / std::sin(0.5f + pi * fc);
+        const float dd = 1.0f + y1 * kk - y2 * kk * kk;
+        const float a0 = (x0 - x1 * kk + x2 * kk * kk) / dd;
+        const float a1 = (-2.0f * x0 * kk + x1 + x1 * kk * kk - 2.0f * x2 * kk) / dd;
+        const float a2 = (x0 * kk * kk - x1 * kk + x2) / dd;
+        const float b1 = (2.0f * kk + y1 + y1 * kk * kk - 2.0f * y2 * kk) / dd;
+        const float b2 = (-kk * kk - y1 * kk + y2) / dd;
+
+        for (int i = 0; i < kCoefficients; ++i) {
+            ta[i] = A[i];
+            tb[i] = B[i];
+        }
+        for (int i = 2; i < kCoefficients; ++i) {
+            A[i] = a0 * ta[i] + a1 * ta[i - 1] + a2 * ta[i - 2];
+            B[i] = tb[i] - b1 * tb[i - 1] - b2 * tb[i - 2];
+        }
+    }
+    B[2] = 0.0f;
+    for (int i = 0; i <= 20; ++i) {
+        A[i] = A[i + 2];
+        B[i] = -B[i + 2];
+    }
+    float sa = 0.0f;
+    float sb = 0.0f;
+    for (int i = 0; i <= 20; ++i) {
+        sa += A[i];
+        sb += B[i];
+    }
+    const float gain = sa / (1.0f - sb);
+    for (int i = 0; i <= 20; ++i) A[i] = A[i] / gain;
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < kHistory; ++k)
+            if (std::isnan(y[c][k])) y[c][k] = 0.0f;
+}
+
+void PitchFilter::run(float& left, float& right, float pitch) {
+    int n = static_cast<int>(order);
+    if (n < 0) n = 0;
+    if (n > kHistory - 1) n = kHistory - 1;
+    float* io[2] = {&left, &right};
+    for (int c = 0; c < 2; ++c) {
+        float* xs = x[c];
+        float* ys = y[c];
+        for (int k = n; k >= 1; --k) {
+            xs[k] = xs[k - 1];
+            ys[k] = ys[k - 1];
+        }
+        xs[0] = *io[c];
+        ys[0] = 0.0f;
+        float out;
+        if (pitch >= 1.0f) {
+            out = xs[0];
+        } else if (pitch > 0.9f) {
+            out = 0.8001101f * xs[0] + 1.60022f * xs[1] - 1.556269f * ys[1] + 0.8001101f * xs[2] -
+                  0.6441713f * ys[2];
+        } else if (pitch > 0.05f) {
+            out = 0.0f;
+            for (int k = 0; k <= n; ++k) out += A[k] * xs[k] + B[k] * ys[k];
+        } else {
+            out = 0.0008663387f * xs[0] + 0.001732678f * xs[1] + 1.919129f * ys[1] +
+                  0.0008663387f * xs[2] - 0.9225943f * ys[2];
+        }
+        ys[0] = out;
+    }
+    if (std::isnan(y[0][0]) || std::isnan(y[1][0])) {
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kHistory && static_cast<float>(k) < order; ++k) x[c][k] = y[c][k] = 0.0f;
+    }
+    left = y[0][0];
+    right = y[1][0];
+}
+
+void ResonantFilter::updateFeedback() {
+    const float cf = f.load(std::memory_order_relaxed);
+    const float qq = q.load(std::memory_order_relaxed);
+    fb.store(cf == 1.0f ? qq : qq + qq / (1.0001f - cf), std::memory_order_relaxed);
+}
+
+void ResonantFilter::setResonance(float reso) {
+    q.store(reso == 0.0f ? 0.0f : 0.983f * engineSqrt(reso), std::memory_order_relaxed);
+    updateFeedback();
+}
+
+void ResonantFilter::setCutoff(float cutoff) {
+    f.store(cutoff, std::memory_order_relaxed);
+    updateFeedback();
+}
+
+void ResonantFilter::run(float& left, float& right) {
+    const float cf = f.load(std::memory_order_relaxed);
+    const float feedback = fb.load(std::memory_order_relaxed);
+    s1[0] = s1[0] + cf * ((left - s1[0]) + feedback * (s1[0] - s2[0]));
+    s1[1] = s1[1] + cf * ((right - s1[1]) + feedback * (s1[1] - s2[1]));
+    s2[0] = s2[0] + cf * (s1[0] - s2[0]);
+    s2[1] = s2[1] + cf * (s1[1] - s2[1]);
+    s1[0] += kDenormalGuard;
+    if (std::isnan(s1[0]) || std::isnan(s1[1])) reset();
+    left = s2[0];
+    right = s2[1];
+}
+
+void ResonantFilter::reset() {
+    s1[0] = s1[1] = s2[0] = s2[1] = 0.0f;
+}
+
+}  // namespace grainwheel

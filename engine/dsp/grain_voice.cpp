@@ -1,0 +1,191 @@
+#include "engine/dsp/grain_voice.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace grainwheel {
+
+namespace {
+
+void clearFrames(GrainVoice& v) {
+    v.current[0] = v.current[1] = 0.0f;
+    v.previous[0] = v.previous[1] = 0.0f;
+}
+
+void setupOscillator(GrainVoice& v, double w) {
+    v.oscCoefficient = 2.0 * std::cos(w);
+    v.oscY1 = -std::cos(w);
+    v.oscY2 = -std::cos(2.0 * w);
+    v.oscOutput = 0.0;
+}
+
+// Yields -cos(n w) for n = 0, 1, 2, ... from the start values above.
+double stepOscillator(GrainVoice& v) {
+    v.oscOutput = v.oscCoefficient * v.oscY1 - v.oscY2;
+    v.oscY2 = v.oscY1;
+    v.oscY1 = v.oscOutput;
+    return v.oscOutput;
+}
+
+}  // namespace
+
+void setupEnvelope(GrainVoice& v, int envelopeType, float envSust) {
+    const int len = v.remaining;
+    switch (envelopeType) {
+    case kEnvTrapezoid: {
+        const int b = static_cast<int>((static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f);
+        v.attack = b;
+        v.release = b - 1;
+        v.sustain = len + 1 - 2 * b;
+        if (v.sustain == 0) v.sustain = 1;
+        v.linearStep = b > 0 ? 1.0f / static_cast<float>(b) : 0.0f;
+        v.linearLevel = 0.0f;
+        break;
+    }
+    case kEnvRaisedCosine: {
+        const int b = static_cast<int>((static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f);
+        v.attack = b;
+        v.release = b;
+        v.sustain = len - 2 * b;
+        setupOscillator(v, b < 2 ? 1.0471975511965979 : kPiDouble / b);
+        break;
+    }
+    case kEnvHanning: {
+        const int a = len / 2;
+        v.attack = a;
+        v.release = a;
+        v.sustain = 0;
+        setupOscillator(v, a < 1 ? 1.0471975511965979 : kPiDouble / a);
+        break;
+    }
+    default:  // off / rectangular: the envelope is 1.0 throughout
+        break;
+    }
+}
+
+float envelopeValue(GrainVoice& v, int envelopeType) {
+    if (envelopeType != kEnvTrapezoid && envelopeType != kEnvRaisedCosine &&
+        envelopeType != kEnvHanning)
+        return 1.0f;
+    if (v.attack >= 1) {
+        v.attack -= 1;
+        if (envelopeType == kEnvTrapezoid) {
+            v.linearLevel += v.linearStep;
+            return v.linearLevel;
+        }
+        return static_cast<float>((stepOscillator(v) + 1.0) / 2.0);
+    }
+    if (v.sustain > 0) {
+        v.sustain -= 1;
+        v.linearLevel = 1.0f;
+        return 1.0f;
+    }
+    if (v.release > 0) {
+        v.release -= 1;
+        if (envelopeType == kEnvTrapezoid) {
+            v.linearLevel -= v.linearStep;
+            return v.linearLevel;
+        }
+        return static_cast<float>((stepOscillator(v) + 1.0) / 2.0);
+    }
+    return 0.0f;
+}
+
+bool startGrain(GrainVoice& v, const GrainStart& s) {
+    if (s.bufferLength <= 0 || s.grainLength < 1) return false;
+    v.remaining = s.grainLength;
+    v.precomputedIndex = 0;
+    v.buffer = s.bufferNumber;
+    v.lastIndex = static_cast<int>(s.playPosition - 1.0f);
+    v.readPosition = s.playPosition;
+    setupEnvelope(v, s.envelopeType, s.envSust);
+    clearFrames(v);
+    return true;
+}
+
+bool startMorphGrain(GrainVoice& v, const GrainStart& s) {
+    if (s.grainLength < 1) return false;
+    v.remaining = std::min(s.grainLength, kMaxMorphGrain);
+    v.precomputedIndex = 0;
+    v.buffer = s.bufferNumber;
+    if (s.bufferLength <= 0) {
+        v.lastIndex = 0;
+        v.readPosition = 0.0f;
+        v.attack = v.release = 0;
+        v.sustain = v.remaining;
+        v.linearLevel = 1.0f;
+    } else {
+        v.lastIndex = static_cast<int>(s.playPosition);
+        v.readPosition = s.playPosition;
+        setupEnvelope(v, s.envelopeType, s.envSust);
+    }
+    clearFrames(v);
+    return true;
+}
+
+StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
+                                int envelopeType) {
+    if (buffer.empty()) return {};
+    const int length = buffer.length;
+    // A position outside the buffer (it may have been replaced by a shorter one) is
+    // folded back in rather than read out of bounds.
+    if (!(v.readPosition >= 0.0f && v.readPosition < static_cast<float>(length))) {
+        const float folded = std::fmod(v.readPosition, static_cast<float>(length));
+        v.readPosition = (folded >= 0.0f && folded < static_cast<float>(length)) ? folded : 0.0f;
+        v.lastIndex = std::min(v.lastIndex, static_cast<int>(v.readPosition));
+    }
+    const int idx = static_cast<int>(v.readPosition);
+    const float frac = v.readPosition - static_cast<float>(idx);
+    const float e = envelopeValue(v, envelopeType);
+    v.remaining -= 1;
+    if (idx > v.lastIndex) {
+        v.previous[0] = v.current[0];
+        v.previous[1] = v.current[1];
+        v.current[0] = buffer.left[idx];
+        v.current[1] = buffer.right[idx];
+    }
+    v.lastIndex = idx;
+    StereoSample out;
+    if (frac == 0.0f) {
+        out.left = e * v.previous[0];
+        out.right = e * v.previous[1];
+    } else {
+        out.left = e * (v.previous[0] + (v.current[0] - v.previous[0]) * frac);
+        out.right = e * (v.previous[1] + (v.current[1] - v.previous[1]) * frac);
+    }
+    v.readPosition += pitch;
+    // One subtraction for any pitch up to the buffer length; more only for buffers
+    // shorter than a read step, which would otherwise be read out of bounds.
+    while (v.readPosition >= static_cast<float>(length)) {
+        v.readPosition -= static_cast<float>(length);
+        v.lastIndex -= length;
+    }
+    return out;
+}
+
+StereoSample renderPrecomputedSample(GrainVoice& v) {
+    float value = 0.0f;
+    if (v.precomputedIndex >= 0 && v.precomputedIndex < kTransformSize)
+        value = v.precomputedGrain[static_cast<std::size_t>(v.precomputedIndex)];
+    v.precomputedIndex += 1;
+    v.remaining -= 1;
+    return {value, value};
+}
+
+void stopVoice(GrainVoice& v) {
+    v.remaining = 0;
+    v.precomputedIndex = 0;
+    v.renderMode = kRenderBuffer;
+}
+
+void moveVoiceToBuffer(GrainVoice& v, int bufferNumber, float playPosition) {
+    v.buffer = bufferNumber;
+    v.readPosition = playPosition;
+    v.lastIndex = static_cast<int>(playPosition);
+}
+
+void resetVoice(GrainVoice& v) {
+    v = GrainVoice{};
+}
+
+}  // namespace grainwheel

@@ -1,0 +1,100 @@
+#pragma once
+// The grain voice slots: grain starts, envelopes and per-sample rendering.
+//
+// GrainEffect owns the six voices and calls these functions from its sample loop.
+// Nothing here allocates: each voice carries its 4096-float precomputed grain inline,
+// so the voice array (about 100 KB) lives inside the heap-allocated effect object.
+
+#include <array>
+
+#include "engine/dsp/buffer_view.h"
+#include "engine/dsp/constants.h"
+
+namespace grainwheel {
+
+constexpr int kNumVoices = 6;
+constexpr int kMaxMorphGrain = kTransformSize - 1;  // 4095: longest grain of a morph
+
+// Envelope Type setting.
+enum EnvelopeType : int {
+    kEnvTrapezoid = 0,     // "trapezoid"
+    kEnvRaisedCosine = 1,  // "raised cosine"
+    kEnvHanning = 2,       // "hanning (fixed envelope)"
+    kEnvRectangular = 3,   // "off / rectangular"
+};
+
+// Render modes of a voice.
+constexpr int kRenderBuffer = 0;        // read the audio buffer
+constexpr int kRenderPrecomputed = -1;  // play the precomputed grain array
+
+struct GrainVoice {
+    int remaining = 0;           // samples still to play; the slot is idle at 0
+    int buffer = -1;             // audio buffer the grain reads, fixed at its start
+    float readPosition = 0.0f;   // position in frames within that buffer
+    int lastIndex = 0;           // integer frame index fetched last
+    int renderMode = kRenderBuffer;
+    int precomputedIndex = 0;    // next index into precomputedGrain
+    float current[2] = {0.0f, 0.0f};   // last frame fetched (left, right)
+    float previous[2] = {0.0f, 0.0f};  // frame fetched before it
+    int attack = 0;              // samples left in each envelope segment
+    int sustain = 0;
+    int release = 0;
+    float linearLevel = 0.0f;    // trapezoid state
+    float linearStep = 0.0f;
+    double oscOutput = 0.0;      // recursive cosine oscillator of the cosine envelopes
+    double oscCoefficient = 0.0;
+    double oscY1 = 0.0;
+    double oscY2 = 0.0;
+    std::array<float, kTransformSize> precomputedGrain{};  // filled by the spectral morph
+
+    bool idle() const { return remaining <= 0; }
+};
+
+// What a grain start needs from the engine besides the voice itself.
+struct GrainStart {
+    int bufferNumber = 0;        // current buffer
+    int bufferLength = 0;        // its length in frames (0 = empty)
+    float playPosition = 0.0f;
+    int grainLength = 0;
+    int envelopeType = kEnvTrapezoid;
+    float envSust = 0.0f;        // "env sust", 0..1
+};
+
+// Normal grain start, the voice part of it: remaining, buffer, positions, envelope and
+// the fetched frames. Returns false (nothing changed) when the buffer is empty or the
+// grain length is below one sample; the caller then retries on the next sample.
+// On true the caller goes on with its own part: triggerCountdown = grainInterval,
+// arming the scope capture, active-voice count + 1.
+bool startGrain(GrainVoice& v, const GrainStart& s);
+
+// Morph grain start: remaining = min(grainLength, 4095), last index = trunc(playPosition)
+// (no frame of lead), and a flat envelope when the buffer is empty. Always starts (the
+// caller's part follows as for a normal start) unless the grain length is below one.
+bool startMorphGrain(GrainVoice& v, const GrainStart& s);
+
+// Envelope set-up for a grain of v.remaining samples.
+void setupEnvelope(GrainVoice& v, int envelopeType, float envSust);
+
+// Envelope value of this sample; advances the segment counters.
+float envelopeValue(GrainVoice& v, int envelopeType);
+
+// One sample of a voice. Adds nothing itself: the caller adds the result to its sum.
+// `buffer` is the voice's own buffer (v.buffer), `pitch` the grainPitch in force now.
+// A buffer-reading voice on an empty buffer returns silence and does not count down.
+StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
+                                int envelopeType);
+StereoSample renderPrecomputedSample(GrainVoice& v);
+inline StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, float pitch,
+                                      int envelopeType) {
+    return v.renderMode == kRenderPrecomputed ? renderPrecomputedSample(v)
+                                              : renderBufferSample(v, buffer, pitch, envelopeType);
+}
+
+// Setting the voice count: remaining, precomputed index and render mode to 0.
+void stopVoice(GrainVoice& v);
+// Buffer selection without morph: an active voice continues on the new buffer.
+void moveVoiceToBuffer(GrainVoice& v, int bufferNumber, float playPosition);
+// Full voice reset before buffers are replaced: every field zero, buffer -1, array zero.
+void resetVoice(GrainVoice& v);
+
+}  // namespace grainwheel

@@ -1,0 +1,281 @@
+// Spectral morph: analysis grains, the peak finder, synthesis and the step count.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "engine/dsp/morph.h"
+#include "engine/dsp/spectrum_transform.h"
+
+namespace grainwheel {
+namespace {
+
+constexpr int N = kTransformSize;
+constexpr int M = kHalfTransform;
+
+TEST(MorphSteps, FractionAndCount) {
+    // Stepsize "1 -": one morphed grain with f = 1/2.
+    EXPECT_EQ(morphStepCount(0), 3);
+    EXPECT_FLOAT_EQ(morphFraction(1, 0), 0.5f);
+    // Default 10: eleven grains, f = m / 12.
+    EXPECT_EQ(morphStepCount(10) - 2, 11);
+    for (int m = 1; m <= 11; ++m) EXPECT_FLOAT_EQ(morphFraction(m, 10), m / 12.0f);
+    EXPECT_EQ(morphStepCount(19) - 2, 20);
+}
+
+TEST(MorphSteps, SynthesisReportsTheLastGrain) {
+    auto morph = std::make_unique<SpectralMorph>();
+    auto t = std::make_unique<SpectrumTransform>();
+    auto v = std::make_unique<GrainVoice>();
+    EXPECT_TRUE(morph->synthesise(*v, kMorphEqual, 0, 1, *t, false).last);
+    for (int m = 1; m <= 10; ++m) EXPECT_FALSE(morph->synthesise(*v, kMorphEqual, 10, m, *t, false).last);
+    EXPECT_TRUE(morph->synthesise(*v, kMorphEqual, 10, 11, *t, false).last);
+    EXPECT_TRUE(morph->synthesise(*v, kMorphEqual, 3, 11, *t, false).last);  // stepsize lowered meanwhile
+    EXPECT_EQ(v->renderMode, kRenderPrecomputed);
+    EXPECT_EQ(v->precomputedIndex, 0);
+}
+
+// Packed spectrum whose bins have the given real values (imaginary parts 0).
+std::vector<float> spectrumWith(const std::vector<std::pair<int, float>>& bins) {
+    std::vector<float> s(N, 0.0f);
+    for (auto [k, v] : bins) s[static_cast<std::size_t>(k)] = v;
+    return s;
+}
+
+TEST(PeakFinder, SinglePeakCoversRiseFallAndClosingBin) {
+    auto s = spectrumWith({{10, 0.5f}, {11, 3}, {12, 5}, {13, 3}, {14, 0.5f}});
+    std::vector<float> m(M);
+    PeakList p;
+    ASSERT_EQ(findPeaks(s.data(), m.data(), p), 1);
+    EXPECT_EQ(p.start[0], 11);
+    EXPECT_EQ(p.width[0], 4);  // bins 11..14
+    EXPECT_EQ(p.start[1], 1);
+    EXPECT_EQ(p.width[1], 1);
+    EXPECT_FLOAT_EQ(m[12], 5.0f);
+    // Imaginary parts count towards the magnitude.
+    s[M + 12] = -12.0f;
+    findPeaks(s.data(), m.data(), p);
+    EXPECT_FLOAT_EQ(m[12], 13.0f);
+}
+
+TEST(PeakFinder, ValleySplitsPeaksAndIsShared) {
+    auto s = spectrumWith({{21, 4}, {22, 2}, {23, 4}});
+    std::vector<float> m(M);
+    PeakList p;
+    ASSERT_EQ(findPeaks(s.data(), m.data(), p), 2);
+    EXPECT_EQ(p.start[0], 21);
+    EXPECT_EQ(p.width[0], 2);  // 21..22, closed at the valley
+    EXPECT_EQ(p.start[1], 22);
+    EXPECT_EQ(p.width[1], 3);  // 22..24
+}
+
+TEST(PeakFinder, EmptyQuietAndUnclosedSpectra) {
+    std::vector<float> m(M);
+    PeakList p;
+    std::vector<float> zero(N, 0.0f);
+    EXPECT_EQ(findPeaks(zero.data(), m.data(), p), 0);
+    EXPECT_EQ(p.start[0], 1);
+    EXPECT_EQ(p.width[0], 1);
+    auto quiet = spectrumWith({{100, 1.0f}, {200, 0.9f}});  // threshold is "above 1.0"
+    EXPECT_EQ(findPeaks(quiet.data(), m.data(), p), 0);
+    // A peak still rising at the end of the scan is never closed.
+    std::vector<float> rising(N, 0.0f);
+    for (int k = 2040; k < M; ++k) rising[static_cast<std::size_t>(k)] = static_cast<float>(k - 2035);
+    EXPECT_EQ(findPeaks(rising.data(), m.data(), p), 0);
+    // The DC value itself (not its magnitude) precedes bin 1.
+    auto dc = spectrumWith({{0, 5.0f}});
+    EXPECT_EQ(findPeaks(dc.data(), m.data(), p), 1);
+    EXPECT_EQ(p.start[0], 1);
+    auto negativeDc = spectrumWith({{0, -5.0f}});
+    EXPECT_EQ(findPeaks(negativeDc.data(), m.data(), p), 0);
+    // A peak at bin 1.
+    auto low = spectrumWith({{1, 8}, {2, 3}});
+    EXPECT_EQ(findPeaks(low.data(), m.data(), p), 1);
+    EXPECT_EQ(p.start[0], 1);
+    EXPECT_EQ(p.width[0], 3);
+    // Every other bin above the threshold: the most peaks a spectrum can have.
+    std::vector<float> comb(N, 0.0f);
+    for (int k = 1; k < M; k += 2) comb[static_cast<std::size_t>(k)] = 3.0f;
+    EXPECT_EQ(findPeaks(comb.data(), m.data(), p), 1023);  // bins 1, 3, .. 2045; 2047 never closes
+}
+
+// Triangular peaks [5, 10, 5] centred on the given bins.
+std::vector<float> peaksAt(const std::vector<int>& centres) {
+    std::vector<float> s(N, 0.0f);
+    for (int c : centres) {
+        s[static_cast<std::size_t>(c - 1)] = 5;
+        s[static_cast<std::size_t>(c)] = 10;
+        s[static_cast<std::size_t>(c + 1)] = 5;
+    }
+    return s;
+}
+
+struct Analysed {
+    std::vector<float> spectrum, mags = std::vector<float>(M);
+    PeakList peaks;
+    explicit Analysed(std::vector<float> s) : spectrum(std::move(s)) { findPeaks(spectrum.data(), mags.data(), peaks); }
+};
+
+TEST(Synthesis, CrossFadeWhenASpectrumHasNoPeaks) {
+    Analysed a(peaksAt({100, 200}));
+    Analysed b(std::vector<float>(N, 0.5f));
+    ASSERT_EQ(b.peaks.count, 0);
+    std::vector<float> r(N);
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphEqual, 0.25f, r.data());
+    for (int i = 0; i < N; ++i)
+        ASSERT_FLOAT_EQ(r[static_cast<std::size_t>(i)], 0.75f * a.spectrum[static_cast<std::size_t>(i)] + 0.25f * b.spectrum[static_cast<std::size_t>(i)]);
+}
+
+TEST(Synthesis, IdenticalSpectraReproduceThePeaks) {
+    Analysed a(peaksAt({100, 300}));
+    a.spectrum[0] = 7.0f;
+    std::vector<float> r(N);
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, a.spectrum.data(), a.mags.data(), a.peaks,
+                       kMorphLinear, 0.4f, r.data());
+    for (int i = 0; i < N; ++i) ASSERT_NEAR(r[static_cast<std::size_t>(i)], a.spectrum[static_cast<std::size_t>(i)], 1e-4) << i;
+}
+
+TEST(Synthesis, PeaksSlideBetweenSourceAndTarget) {
+    Analysed a(peaksAt({100}));
+    Analysed b(peaksAt({200}));
+    std::vector<float> r(N);
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphEqual, 0.5f, r.data());
+    double inside = 0, outside = 0;
+    for (int k = 1; k < M; ++k) {
+        const double e = std::hypot(r[static_cast<std::size_t>(k)], r[static_cast<std::size_t>(M + k)]);
+        (k >= 148 && k <= 153 ? inside : outside) += e;
+    }
+    EXPECT_GT(inside, 15.0);
+    EXPECT_LT(outside, 1e-4);
+}
+
+TEST(Synthesis, EquallyDistributedPairsEachTargetPeakTwice) {
+    std::vector<int> ca, cb;
+    for (int i = 0; i < 10; ++i) ca.push_back(100 + 20 * i);
+    for (int i = 0; i < 5; ++i) cb.push_back(600 + 20 * i);
+    Analysed a(peaksAt(ca));
+    Analysed b(peaksAt(cb));
+    ASSERT_EQ(a.peaks.count, 10);
+    ASSERT_EQ(b.peaks.count, 5);
+    std::vector<float> r(N);
+    // f = 1: every pair lands on its target bins unchanged, so a target peak paired
+    // twice shows up doubled; nothing is copied after the pairs. (Target peak 0, the
+    // only one of width 4, is also paired with source peak 1 of width 5 and so
+    // interpolated: the check starts at target peak 1.)
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphEqual, 1.0f, r.data());
+    for (int k = b.peaks.start[1]; k < M; ++k)
+        ASSERT_NEAR(r[static_cast<std::size_t>(k)], 2.0f * b.spectrum[static_cast<std::size_t>(k)], 1e-4) << k;
+}
+
+TEST(Synthesis, LinearAndWeightedCopyTheUnpairedRest) {
+    std::vector<int> ca, cb;
+    for (int i = 0; i < 5; ++i) ca.push_back(100 + 20 * i);
+    for (int i = 0; i < 10; ++i) cb.push_back(300 + 20 * i);
+    Analysed a(peaksAt(ca));
+    Analysed b(peaksAt(cb));
+    for (int k = 500; k < M; ++k) b.spectrum[static_cast<std::size_t>(M + k)] = 0.01f * (k % 7);  // quiet rest
+    const int restStart = b.peaks.start[5];
+    EXPECT_EQ(restStart, cb[5] - 2);
+    std::vector<float> r(N);
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphLinear, 0.0f, r.data());
+    for (int k = restStart; k < M; ++k) {
+        ASSERT_FLOAT_EQ(r[static_cast<std::size_t>(k)], b.spectrum[static_cast<std::size_t>(k)]) << k;
+        ASSERT_FLOAT_EQ(r[static_cast<std::size_t>(M + k)], b.spectrum[static_cast<std::size_t>(M + k)]) << k;
+    }
+    for (int k = 250; k < restStart; ++k) ASSERT_EQ(r[static_cast<std::size_t>(k)], 0.0f) << k;
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphWeighted, 0.25f, r.data());
+    for (int k = restStart; k < M; ++k)
+        ASSERT_NEAR(r[static_cast<std::size_t>(k)], 0.25f * b.spectrum[static_cast<std::size_t>(k)], 1e-5) << k;
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphEqual, 0.0f, r.data());
+    for (int k = 400; k < M; ++k) ASSERT_EQ(r[static_cast<std::size_t>(k)], 0.0f) << k;
+}
+
+TEST(Synthesis, ZeroMagnitudeStartBinGivesFiniteValues) {
+    // A later peak starts at a zero bin; stretching interpolates from it.
+    Analysed a(peaksAt({100, 110}));
+    Analysed b(peaksAt({300}));
+    b.peaks.width[0] = 2;  // force stretching of A's wider peaks onto B
+    std::vector<float> r(N);
+    synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
+                       kMorphEqual, 0.5f, r.data());
+    for (float v : r) ASSERT_TRUE(std::isfinite(v));
+}
+
+struct TestBuffer {
+    explicit TestBuffer(int length) : left(static_cast<std::size_t>(length) + 1), right(left.size()) {
+        for (int i = 0; i < length; ++i) {
+            left[static_cast<std::size_t>(i)] = static_cast<float>(i);
+            right[static_cast<std::size_t>(i)] = static_cast<float>(2 * i);
+        }
+        left.back() = 1000.0f;  // guard frame: made distinct to see that it is read
+        right.back() = 3000.0f;
+        view = {left.data(), right.data(), length};
+    }
+    std::vector<float> left, right;
+    BufferView view;
+};
+
+TEST(AnalysisGrain, InterpolatesForwardAndReadsTheGuardFrame) {
+    TestBuffer buf(16);
+    auto v = std::make_unique<GrainVoice>();
+    GrainStart s{0, 16, 14.5f, 5, kEnvRectangular, 0.0f};
+    ASSERT_TRUE(startMorphGrain(*v, s));
+    renderAnalysisGrain(*v, buf.view, 1.0f, kEnvRectangular);
+    EXPECT_EQ(v->remaining, 5);
+    const float expected[] = {(14.5f + 29.0f) / 2, (1000.0f * 0.5f + 15 * 0.5f + 3000.0f * 0.5f + 30 * 0.5f) / 2,
+                              (0.5f + 1.0f) / 2, (1.5f + 3.0f) / 2, (2.5f + 5.0f) / 2};
+    for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(v->precomputedGrain[static_cast<std::size_t>(i)], expected[i]) << i;
+    for (int i = 5; i < N; ++i) ASSERT_EQ(v->precomputedGrain[static_cast<std::size_t>(i)], 0.0f);
+}
+
+TEST(AnalysisGrain, SourceTargetAndSynthesisOnRealBuffers) {
+    const int len = 20000;
+    std::vector<float> l1(len + 1), r1(len + 1), l2(len + 1), r2(len + 1);
+    for (int i = 0; i <= len; ++i) {
+        const int n = i % len;
+        l1[static_cast<std::size_t>(i)] = r1[static_cast<std::size_t>(i)] = 0.5f * std::sin(0.05f * n);
+        l2[static_cast<std::size_t>(i)] = r2[static_cast<std::size_t>(i)] = 0.5f * std::sin(0.21f * n) + 0.2f * std::sin(0.6f * n);
+    }
+    const BufferView a{l1.data(), r1.data(), len}, b{l2.data(), r2.data(), len};
+    auto morph = std::make_unique<SpectralMorph>();
+    auto t = std::make_unique<SpectrumTransform>();
+    auto v = std::make_unique<GrainVoice>();
+    ASSERT_TRUE(startMorphGrain(*v, GrainStart{0, len, 1000.0f, 2816, kEnvRaisedCosine, 0.2f}));
+    EXPECT_TRUE(morph->analyseSource(*v, a, 1.0f, kEnvRaisedCosine, *t, true));
+    EXPECT_EQ(v->renderMode, kRenderPrecomputed);
+    EXPECT_EQ(v->remaining, 2816);
+    EXPECT_GT(morph->sourcePeaks.count, 0);
+    EXPECT_EQ(morph->scopeValues()[2047], 0.0f);
+    ASSERT_TRUE(startMorphGrain(*v, GrainStart{1, len, 1000.0f, 2816, kEnvRaisedCosine, 0.2f}));
+    morph->analyseTarget(*v, b, 1.0f, kEnvRaisedCosine, *t);
+    EXPECT_GT(morph->targetPeaks.count, 1);
+    ASSERT_TRUE(startMorphGrain(*v, GrainStart{1, len, 1000.0f, 2816, kEnvRaisedCosine, 0.2f}));
+    const MorphSynthesis out = morph->synthesise(*v, kMorphEqual, 10, 1, *t, true);
+    EXPECT_FALSE(out.last);
+    EXPECT_TRUE(out.scopeReady);
+    double energy = 0;
+    for (float x : v->precomputedGrain) {
+        ASSERT_TRUE(std::isfinite(x));
+        energy += x * x;
+    }
+    EXPECT_GT(energy, 1.0);
+
+    // An empty buffer: a zero spectrum, no peaks, a silent grain of the full length.
+    ASSERT_TRUE(startMorphGrain(*v, GrainStart{2, 0, 0.0f, 500, kEnvTrapezoid, 0.0f}));
+    v->precomputedGrain.fill(1.0f);
+    EXPECT_FALSE(morph->analyseSource(*v, BufferView{}, 1.0f, kEnvTrapezoid, *t, true));
+    EXPECT_EQ(morph->sourcePeaks.count, 0);
+    EXPECT_EQ(v->remaining, 500);
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(v->precomputedGrain[static_cast<std::size_t>(i)], 0.0f);
+    for (float x : morph->sourceSpectrum) ASSERT_EQ(x, 0.0f);
+}
+
+}  // namespace
+}  // namespace grainwheel
