@@ -1,0 +1,225 @@
+// Signal-processing benchmarks. Every figure printed at the end is a ratio measured in
+// this run: the transform against FFTW, voice rendering as a multiple of real time, a
+// morph step as a share of one 64-frame block at 48 kHz.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/dsp/denormals.h"
+#include "engine/dsp/filters.h"
+#include "engine/dsp/grain_voice.h"
+#include "engine/dsp/morph.h"
+#include "engine/dsp/spectrum_transform.h"
+
+#ifdef GW_HAVE_FFTW
+#include <fftw3.h>
+#endif
+
+namespace gw = grainwheel;
+
+namespace {
+
+constexpr int kN = gw::kTransformSize;
+constexpr int kRate = 44100;
+
+std::vector<float> noiseBlock(unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    std::vector<float> x(kN);
+    for (float& v : x) v = d(rng);
+    return x;
+}
+
+// A stereo buffer of tones and noise, with its guard frame.
+struct Buffer {
+    explicit Buffer(int length, float base) : left(static_cast<std::size_t>(length) + 1), right(left.size()) {
+        std::mt19937 rng(7);
+        std::uniform_real_distribution<float> d(-0.1f, 0.1f);
+        for (int i = 0; i < length; ++i) {
+            const float t = static_cast<float>(i);
+            const float v = 0.3f * std::sin(base * t) + 0.2f * std::sin(2.7f * base * t) + 0.1f * std::sin(0.9f * t) + d(rng);
+            left[static_cast<std::size_t>(i)] = v;
+            right[static_cast<std::size_t>(i)] = 0.8f * v;
+        }
+        left.back() = left[0];
+        right.back() = right[0];
+        view = {left.data(), right.data(), length};
+    }
+    std::vector<float> left, right;
+    gw::BufferView view;
+};
+
+void BM_Transform(benchmark::State& state) {
+    auto t = std::make_unique<gw::SpectrumTransform>();
+    std::vector<float> x = noiseBlock(1), spec(kN), back(kN);
+    for (auto _ : state) {
+        t->forward(x.data(), spec.data());
+        t->inverse(spec.data(), back.data());
+        benchmark::DoNotOptimize(back.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Transform);
+
+#ifdef GW_HAVE_FFTW
+void BM_FFTW(benchmark::State& state) {
+    float* in = fftwf_alloc_real(kN);
+    float* back = fftwf_alloc_real(kN);
+    fftwf_complex* spec = fftwf_alloc_complex(kN / 2 + 1);
+    fftwf_plan fwd = fftwf_plan_dft_r2c_1d(kN, in, spec, FFTW_MEASURE);
+    fftwf_plan inv = fftwf_plan_dft_c2r_1d(kN, spec, back, FFTW_MEASURE);
+    const std::vector<float> x = noiseBlock(1);
+    std::copy(x.begin(), x.end(), in);
+    for (auto _ : state) {
+        fftwf_execute(fwd);
+        fftwf_execute(inv);
+        benchmark::DoNotOptimize(back);
+        benchmark::ClobberMemory();
+    }
+    fftwf_destroy_plan(fwd);
+    fftwf_destroy_plan(inv);
+    fftwf_free(in);
+    fftwf_free(back);
+    fftwf_free(spec);
+}
+BENCHMARK(BM_FFTW);
+#endif
+
+// One second at 44.1 kHz of six sounding voices with both output filters, the way
+// the sample loop runs them: grains restart as soon as a voice ends.
+void renderSecond(benchmark::State& state, float pitch) {
+    static Buffer buffer(200000, 0.03f);
+    auto voices = std::make_unique<gw::GrainVoice[]>(gw::kNumVoices);
+    auto pf = std::make_unique<gw::PitchFilter>();
+    auto rf = std::make_unique<gw::ResonantFilter>();
+    if (pitch < 1.0f) pf->design(pitch);
+    rf->setCutoff(0.6f);
+    rf->setResonance(0.5f);
+    gw::ScopedFlushDenormals flush;
+    float position = 0.0f;
+    int active = 0;
+    for (auto _ : state) {
+        for (int n = 0; n < kRate; ++n) {
+            float sumL = 0.0f, sumR = 0.0f;
+            for (int i = 0; i < gw::kNumVoices; ++i) {
+                gw::GrainVoice& v = voices[static_cast<std::size_t>(i)];
+                if (v.idle()) startGrain(v, gw::GrainStart{0, buffer.view.length, position, 2816, gw::kEnvRaisedCosine, 0.2f});
+                const gw::StereoSample o = renderVoiceSample(v, buffer.view, pitch, gw::kEnvRaisedCosine);
+                sumL += o.left;
+                sumR += o.right;
+            }
+            pf->run(sumL, sumR, pitch);
+            rf->run(sumL, sumR);
+            benchmark::DoNotOptimize(sumL);
+            benchmark::DoNotOptimize(sumR);
+            position += 1.0f;
+            if (position >= static_cast<float>(buffer.view.length)) position = 0.0f;
+        }
+    }
+    for (int i = 0; i < gw::kNumVoices; ++i) active += voices[static_cast<std::size_t>(i)].idle() ? 0 : 1;
+    state.counters["voices"] = active;
+}
+void BM_VoicesPitchFilter(benchmark::State& state) { renderSecond(state, 0.7f); }
+void BM_VoicesPitchOne(benchmark::State& state) { renderSecond(state, 1.0f); }
+BENCHMARK(BM_VoicesPitchFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VoicesPitchOne)->Unit(benchmark::kMillisecond);
+
+struct MorphRig {
+    Buffer source{100000, 0.02f};
+    Buffer target{100000, 0.11f};
+    std::unique_ptr<gw::SpectralMorph> morph = std::make_unique<gw::SpectralMorph>();
+    std::unique_ptr<gw::SpectrumTransform> transform = std::make_unique<gw::SpectrumTransform>();
+    std::unique_ptr<gw::GrainVoice> voice = std::make_unique<gw::GrainVoice>();
+
+    // The sample on which the source grain is analysed.
+    void sourceSample() {
+        startMorphGrain(*voice, gw::GrainStart{0, source.view.length, 5000.0f, 4096, gw::kEnvRaisedCosine, 0.0f});
+        morph->analyseSource(*voice, source.view, 0.9f, gw::kEnvRaisedCosine, *transform, true);
+    }
+    // The sample on which the target is analysed and the first morphed grain built.
+    void targetSample() {
+        startMorphGrain(*voice, gw::GrainStart{1, target.view.length, 5000.0f, 4096, gw::kEnvRaisedCosine, 0.0f});
+        morph->analyseTarget(*voice, target.view, 0.9f, gw::kEnvRaisedCosine, *transform);
+        morph->synthesise(*voice, gw::kMorphLinear, 10, 1, *transform, true);
+    }
+};
+
+void BM_MorphSourceSample(benchmark::State& state) {
+    MorphRig rig;
+    for (auto _ : state) rig.sourceSample();
+    state.counters["peaks"] = rig.morph->sourcePeaks.count;
+}
+void BM_MorphTargetSample(benchmark::State& state) {
+    MorphRig rig;
+    rig.sourceSample();
+    for (auto _ : state) rig.targetSample();
+    state.counters["peaks"] = rig.morph->targetPeaks.count;
+}
+BENCHMARK(BM_MorphSourceSample)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MorphTargetSample)->Unit(benchmark::kMicrosecond);
+
+// Keeps the mean real time per iteration of every benchmark, in nanoseconds.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> nanos;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
+                nanos[r.benchmark_name()] = r.real_accumulated_time * 1e9 / static_cast<double>(r.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+template <typename F>
+double worstMicros(F&& f, int runs) {
+    double worst = 0.0;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        const auto t1 = std::chrono::steady_clock::now();
+        worst = std::max(worst, std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    return worst;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& t = reporter.nanos;
+    auto get = [&](const char* name) {
+        const auto it = t.find(name);
+        return it == t.end() ? 0.0 : it->second;
+    };
+    const double blockMicros = 64.0 / 48000.0 * 1e6;
+    std::printf("\nRatios measured in this run\n");
+    if (get("BM_Transform") > 0 && get("BM_FFTW") > 0)
+        std::printf("  transform forward+inverse: %.2f x FFTW r2c+c2r (FFTW_MEASURE), 4096 points\n",
+                    get("BM_Transform") / get("BM_FFTW"));
+    if (get("BM_VoicesPitchFilter") > 0)
+        std::printf("  6 voices, pitch filter (pitch 0.7), resonance: %.0f x real time at 44.1 kHz\n",
+                    1e9 / get("BM_VoicesPitchFilter"));
+    if (get("BM_VoicesPitchOne") > 0)
+        std::printf("  6 voices, pitch 1.0, resonance: %.0f x real time at 44.1 kHz\n", 1e9 / get("BM_VoicesPitchOne"));
+    MorphRig rig;
+    const double worstSource = worstMicros([&] { rig.sourceSample(); }, 300);
+    const double worstTarget = worstMicros([&] { rig.targetSample(); }, 300);
+    for (auto [name, worst] : {std::pair{"source analysis", worstSource}, std::pair{"target analysis + synthesis", worstTarget}}) {
+        const double mean = get(std::string(name)[0] == 's' ? "BM_MorphSourceSample" : "BM_MorphTargetSample") / 1000.0;
+        std::printf("  morph sample, %s: mean %.1f us (%.1f %% of a 64-frame block at 48 kHz), worst of 300 %.1f us (%.1f %%)\n",
+                    name, mean, 100.0 * mean / blockMicros, worst, 100.0 * worst / blockMicros);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
