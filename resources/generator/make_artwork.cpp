@@ -33,7 +33,8 @@ void place(Canvas& dst, const Canvas& src, Box at, int index = 0) {
 void placeFaderHandle(Canvas& dst, const Canvas& handle, Box fader, double value, bool zeroAtTop) {
     int travel = fader.h() - handle.height();
     int pos = static_cast<int>(std::lround(travel * (zeroAtTop ? value : 1.0 - value)));
-    dst.pasteRegion(handle, {0, 0, handle.width(), handle.height()}, fader.l, fader.t + pos);
+    int x = fader.l + (fader.w() - handle.width()) / 2; // the toolkit centres the handle
+    dst.pasteRegion(handle, {0, 0, handle.width(), handle.height()}, x, fader.t + pos);
 }
 
 bool writePreview(const std::vector<Bitmap>& all, const std::string& dir) {
@@ -74,7 +75,7 @@ bool writePreview(const std::vector<Bitmap>& all, const std::string& dir) {
         Box s = bufferSlider(i);
         const Canvas& h = find(all, i == 5 ? 156 : 151);
         int pos = static_cast<int>(std::lround((s.w() - h.width()) * ((i * 7) % 16) / 15.0));
-        mock.pasteRegion(h, {0, 0, h.width(), h.height()}, s.l + pos, s.t);
+        mock.pasteRegion(h, {0, 0, h.width(), h.height()}, s.l + pos, s.t + (s.h() - h.height()) / 2);
         for (int c = 0; c < 4; ++c) {
             int id = i == 6 ? 153 : (c == 1 && i == 10) ? 154 : 130;
             double v = 0.5 + 0.4 * std::sin(i * 0.7 + c);
@@ -87,9 +88,11 @@ bool writePreview(const std::vector<Bitmap>& all, const std::string& dir) {
     placeFaderHandle(mock, find(all, 154), kUnitLength, 0.43, true);
     {
         const Canvas& h = find(all, 158);
+        // As the knob places its handle: on a circle of the half size less the inset of 7.
         double a = 3.1415926 * (1.25 - 1.5 * 0.7);
-        int x = kLevelKnob.l - 1 + static_cast<int>(23 + std::cos(a) * 16 + 0.5);
-        int y = kLevelKnob.t + static_cast<int>(23 - std::sin(a) * 16 + 0.5);
+        double radius = kLevelKnob.h() / 2.0 - 7;
+        int x = static_cast<int>(std::lround(kLevelKnob.l + kLevelKnob.w() / 2.0 + radius * std::cos(a)));
+        int y = static_cast<int>(std::lround(kLevelKnob.t + kLevelKnob.h() / 2.0 - radius * std::sin(a)));
         mock.pasteRegion(h, {0, 0, 7, 10}, x - 3, y - 5);
     }
     {

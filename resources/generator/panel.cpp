@@ -182,7 +182,7 @@ void drawOutput(Canvas& c) {
 
     // The level knob: body, a scale around it and its caption.
     drawKnobBody(c, kLevelKnob);
-    const double cx = kLevelKnob.l + 22.5, cy = kLevelKnob.t + 23;
+    const double cx = kLevelKnob.l + kLevelKnob.w() / 2.0, cy = kLevelKnob.t + kLevelKnob.h() / 2.0;
     cairo_t* cr = c.cr();
     for (int k = 0; k <= 10; ++k) {
         double a = 3.1415926 * (1.25 - 1.5 * k / 10.0);

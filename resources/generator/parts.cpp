@@ -49,8 +49,11 @@ void drawColumnTrack(Canvas& c, Box b, int unit, bool grid) {
 }
 
 void drawSingleSlot(Canvas& c, Box b) {
+    // The toolkit centres a handle narrower than its slider, so the lane is centred too and
+    // the value scale runs down both sides of it.
     const int travel = b.h() - layout::kFaderHandleHeight;
-    const Box lane{b.l, b.t, b.l + layout::kFaderWidth, b.b};
+    const int laneLeft = b.l + (b.w() - layout::kFaderWidth) / 2;
+    const Box lane{laneLeft, b.t, laneLeft + layout::kFaderWidth, b.b};
     c.fill(b, kPlate);
     c.fill(lane, kGroupA);
     const int mid = lane.l + lane.w() / 2;
@@ -58,24 +61,27 @@ void drawSingleSlot(Canvas& c, Box b) {
     c.vline(mid + 1, travelRow(b, travel, 0), travelRow(b, travel, 1) + 1, kGroupB.shade(12));
     for (int k = 0; k <= 10; ++k) {
         int y = travelRow(b, travel, k / 10.0);
-        int len = (k % 5 == 0) ? 5 : 3;
-        c.hline(lane.r + 1, lane.r + 1 + len, y, k % 5 == 0 ? kCaption.shade(-50) : kTick);
+        bool major = k % 5 == 0;
+        Colour tick = major ? kCaption.shade(-50) : kTick;
+        c.hline(major ? b.l : lane.l - 2, lane.l, y, tick);
+        c.hline(lane.r, major ? b.r : lane.r + 2, y, tick);
     }
 }
 
 void drawBufferTrack(Canvas& c, Box b) {
-    const int y = b.t + 3; // the handle's middle row
+    // The handle (7 rows) is centred in the slider's height; the track runs on its middle row.
+    const int y = b.t + (b.h() - layout::kFaderHandleHeight) / 2 + layout::kFaderHandleHeight / 2;
     c.hline(b.l + 4, b.r - 4, y - 1, kGroove);
     c.hline(b.l + 4, b.r - 4, y, kGroove);
     c.hline(b.l + 4, b.r - 4, y + 1, kPlateEdge);
 }
 
 void drawKnobBody(Canvas& c, Box b) {
-    const double cx = b.l + 22.5, cy = b.t + 23;
+    const double cx = b.l + b.w() / 2.0, cy = b.t + b.h() / 2.0;
     c.circle(cx, cy + 1, 21.5, kPlateShadow);
     c.circle(cx, cy, 21, Colour{70, 75, 86});
     c.circle(cx, cy, 19.5, Colour{50, 54, 63});
-    c.ring(cx, cy, 16, 7.5, Colour{36, 39, 46});
+    c.ring(cx, cy, 15.5, 7.5, Colour{36, 39, 46});
     c.circle(cx, cy, 10, Colour{74, 79, 91});
     c.circle(cx, cy + 0.7, 8.6, Colour{60, 64, 74});
 }
