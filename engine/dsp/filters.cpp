@@ -77,6 +77,24 @@ void PitchFilter::design(float pitch) {
             if (std::isnan(y[c][k])) y[c][k] = 0.0f;
 }
 
+namespace {
+
+// Shifts a history by one (k = n down to 1) and stores the new input. Written out for
+// the designed order so that it stays a few register moves.
+inline void shiftHistory(float* h, int n, float in) {
+    if (n == 4) {
+        h[4] = h[3];
+        h[3] = h[2];
+        h[2] = h[1];
+        h[1] = h[0];
+    } else {
+        for (int k = n; k >= 1; --k) h[k] = h[k - 1];
+    }
+    h[0] = in;
+}
+
+}  // namespace
+
 void PitchFilter::run(float& left, float& right, float pitch) {
     int n = static_cast<int>(order);
     if (n < 0) n = 0;
@@ -85,12 +103,8 @@ void PitchFilter::run(float& left, float& right, float pitch) {
     for (int c = 0; c < 2; ++c) {
         float* xs = x[c];
         float* ys = y[c];
-        for (int k = n; k >= 1; --k) {
-            xs[k] = xs[k - 1];
-            ys[k] = ys[k - 1];
-        }
-        xs[0] = *io[c];
-        ys[0] = 0.0f;
+        shiftHistory(xs, n, *io[c]);
+        shiftHistory(ys, n, 0.0f);
         float out;
         if (pitch >= 1.0f) {
             out = xs[0];

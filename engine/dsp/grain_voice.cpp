@@ -63,7 +63,8 @@ void setupEnvelope(GrainVoice& v, int envelopeType, float envSust) {
     }
 }
 
-float envelopeValue(GrainVoice& v, int envelopeType) {
+// The envelope step, inlined into the per-sample renderers.
+inline float envelopeStep(GrainVoice& v, int envelopeType) {
     if (envelopeType != kEnvTrapezoid && envelopeType != kEnvRaisedCosine &&
         envelopeType != kEnvHanning)
         return 1.0f;
@@ -90,6 +91,8 @@ float envelopeValue(GrainVoice& v, int envelopeType) {
     }
     return 0.0f;
 }
+
+float envelopeValue(GrainVoice& v, int envelopeType) { return envelopeStep(v, envelopeType); }
 
 bool startGrain(GrainVoice& v, const GrainStart& s) {
     if (s.bufferLength <= 0 || s.grainLength < 1) return false;
@@ -136,7 +139,7 @@ StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float p
     }
     const int idx = static_cast<int>(v.readPosition);
     const float frac = v.readPosition - static_cast<float>(idx);
-    const float e = envelopeValue(v, envelopeType);
+    const float e = envelopeStep(v, envelopeType);
     v.remaining -= 1;
     if (idx > v.lastIndex) {
         v.previous[0] = v.current[0];

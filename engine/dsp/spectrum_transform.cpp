@@ -20,14 +20,23 @@ constexpr int kQuarter = kM / 4;    // 512
 
 #if defined(__GNUC__)
 #define GW_RESTRICT __restrict__
+#define GW_INLINE inline __attribute__((always_inline))
 #else
 #define GW_RESTRICT
+#define GW_INLINE inline
+#endif
+// On x86-64 Linux the transform is compiled twice, for the baseline and for AVX2 with
+// FMA, and the loader picks the variant the processor supports.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_THREAD__)
+#define GW_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define GW_CLONES
 #endif
 
 // One radix-4 pass with stride s over m = 512 / s butterfly groups.
 // tw holds w1 re, w1 im, w2 re, w2 im, w3 re, w3 im, m entries each.
 template <int S>
-void radix4Pass(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float* GW_RESTRICT yr,
+GW_INLINE void radix4Pass(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float* GW_RESTRICT yr,
                 float* GW_RESTRICT yi, int sRuntime, const float* GW_RESTRICT tw) {
     const int s = S > 0 ? S : sRuntime;
     const int m = kQuarter / s;
@@ -76,7 +85,7 @@ void radix4Pass(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float*
 }
 
 // First pass (stride 1) reading the real block as complex pairs z[t] = x[2t] + i x[2t+1].
-void firstPassInterleaved(const float* GW_RESTRICT x, float* GW_RESTRICT yr, float* GW_RESTRICT yi,
+GW_INLINE void firstPassInterleaved(const float* GW_RESTRICT x, float* GW_RESTRICT yr, float* GW_RESTRICT yi,
                           const float* GW_RESTRICT tw) {
     const int m = kQuarter;
     for (int p = 0; p < m; ++p) {
@@ -103,7 +112,7 @@ void firstPassInterleaved(const float* GW_RESTRICT x, float* GW_RESTRICT yr, flo
 }
 
 // Closing radix-2 pass (stride 1024).
-void radix2Pass(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float* GW_RESTRICT yr,
+GW_INLINE void radix2Pass(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float* GW_RESTRICT yr,
                 float* GW_RESTRICT yi) {
     constexpr int h = kM / 2;
     for (int q = 0; q < h; ++q) {
@@ -149,24 +158,38 @@ SpectrumTransform::SpectrumTransform() {
     }
 }
 
-void SpectrumTransform::complexPasses(bool swapped) {
-    float* r0 = swapped ? im0_.data() : re0_.data();
-    float* i0 = swapped ? re0_.data() : im0_.data();
-    float* r1 = swapped ? im1_.data() : re1_.data();
-    float* i1 = swapped ? re1_.data() : im1_.data();
-    const float* tw = stageTwiddles_.data();
-    radix4Pass<4>(r0, i0, r1, i1, 4, tw + twiddleOffset(1));
-    radix4Pass<0>(r1, i1, r0, i0, 16, tw + twiddleOffset(2));
-    radix4Pass<0>(r0, i0, r1, i1, 64, tw + twiddleOffset(3));
-    radix4Pass<0>(r1, i1, r0, i0, 256, tw + twiddleOffset(4));
+namespace {
+
+// Scratch and tables of one instance, as the kernels see them.
+struct Work {
+    float* re0;
+    float* im0;
+    float* re1;
+    float* im1;
+    const float* tw;
+    const float* splitCos;
+    const float* splitSin;
+};
+
+// Radix-4 passes 2 to 5 and the closing radix-2 pass, from (re0, im0) after pass 1 to
+// (re1, im1); `swapped` exchanges real and imaginary parts (the inverse).
+GW_INLINE void complexPasses(const Work& w, bool swapped) {
+    float* r0 = swapped ? w.im0 : w.re0;
+    float* i0 = swapped ? w.re0 : w.im0;
+    float* r1 = swapped ? w.im1 : w.re1;
+    float* i1 = swapped ? w.re1 : w.im1;
+    radix4Pass<4>(r0, i0, r1, i1, 4, w.tw + twiddleOffset(1));
+    radix4Pass<0>(r1, i1, r0, i0, 16, w.tw + twiddleOffset(2));
+    radix4Pass<0>(r0, i0, r1, i1, 64, w.tw + twiddleOffset(3));
+    radix4Pass<0>(r1, i1, r0, i0, 256, w.tw + twiddleOffset(4));
     radix2Pass(r0, i0, r1, i1);
 }
 
-void SpectrumTransform::forward(const float* in, float* out) {
-    firstPassInterleaved(in, re0_.data(), im0_.data(), stageTwiddles_.data());
-    complexPasses(false);
-    const float* zr = re1_.data();
-    const float* zi = im1_.data();
+GW_CLONES void forwardKernel(const Work& w, const float* in, float* out) {
+    firstPassInterleaved(in, w.re0, w.im0, w.tw);
+    complexPasses(w, false);
+    const float* zr = w.re1;
+    const float* zi = w.im1;
     // Split step: X[k] = E[k] + W^k O[k] with E, O the spectra of even and odd samples.
     out[0] = zr[0] + zi[0];
     out[kM] = zr[0] - zi[0];
@@ -176,8 +199,8 @@ void SpectrumTransform::forward(const float* in, float* out) {
         const float ei = 0.5f * (zi[k] - zi[j]);
         const float a = 0.5f * (zi[k] + zi[j]);
         const float b = 0.5f * (zr[j] - zr[k]);
-        const float c = splitCos_[static_cast<std::size_t>(k)];
-        const float s = splitSin_[static_cast<std::size_t>(k)];
+        const float c = w.splitCos[k];
+        const float s = w.splitSin[k];
         const float p = c * a + s * b;
         const float q = c * b - s * a;
         out[k] = er + p;
@@ -189,9 +212,9 @@ void SpectrumTransform::forward(const float* in, float* out) {
     out[kM + kM / 2] = zi[kM / 2];
 }
 
-void SpectrumTransform::inverse(const float* in, float* out) {
-    float* zr = re1_.data();
-    float* zi = im1_.data();
+GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
+    float* zr = w.re1;
+    float* zi = w.im1;
     // Undo the split step into Z'[k] = (X[k] + X*[M-k]) + i W^-k (X[k] - X*[M-k]).
     zr[0] = in[0] + in[kM];
     zi[0] = in[0] - in[kM];
@@ -201,8 +224,8 @@ void SpectrumTransform::inverse(const float* in, float* out) {
         const float yr = in[j], yi = -in[kM + j];
         const float fr = xr + yr, fi = xi - yi;
         const float gr = xr - yr, gi = xi + yi;
-        const float c = splitCos_[static_cast<std::size_t>(k)];
-        const float s = splitSin_[static_cast<std::size_t>(k)];
+        const float c = w.splitCos[k];
+        const float s = w.splitSin[k];
         const float u = s * gr + c * gi;
         const float v = c * gr - s * gi;
         zr[k] = fr - u;
@@ -213,12 +236,26 @@ void SpectrumTransform::inverse(const float* in, float* out) {
     zr[kM / 2] = 2.0f * in[kM / 2];
     zi[kM / 2] = 2.0f * in[kM + kM / 2];
     // Inverse complex transform = forward transform with re and im exchanged.
-    radix4Pass<1>(zi, zr, im0_.data(), re0_.data(), 1, stageTwiddles_.data());
-    complexPasses(true);
+    radix4Pass<1>(zi, zr, w.im0, w.re0, 1, w.tw);
+    complexPasses(w, true);
     for (int t = 0; t < kM; ++t) {
-        out[2 * t] = re1_[static_cast<std::size_t>(t)];
-        out[2 * t + 1] = im1_[static_cast<std::size_t>(t)];
+        out[2 * t] = w.re1[t];
+        out[2 * t + 1] = w.im1[t];
     }
+}
+
+}  // namespace
+
+void SpectrumTransform::forward(const float* in, float* out) {
+    const Work w{re0_.data(), im0_.data(), re1_.data(), im1_.data(), stageTwiddles_.data(),
+                 splitCos_.data(), splitSin_.data()};
+    forwardKernel(w, in, out);
+}
+
+void SpectrumTransform::inverse(const float* in, float* out) {
+    const Work w{re0_.data(), im0_.data(), re1_.data(), im1_.data(), stageTwiddles_.data(),
+                 splitCos_.data(), splitSin_.data()};
+    inverseKernel(w, in, out);
 }
 
 void SpectrumTransform::rescale(float* data) {

@@ -33,10 +33,6 @@ public:
 private:
     static constexpr int kComplex = kTransformSize / 2;  // 2048-point complex core
 
-    // Radix-4 passes 2 to 5 and the closing radix-2 pass of the 2048-point complex
-    // transform, from (re0_, im0_) after pass 1; the result ends in (re1_, im1_).
-    void complexPasses(bool swapped);
-
     // Stage twiddles of the radix-4 passes, per pass: w^p, w^2p, w^3p (re, im).
     std::array<float, 6 * kComplex> stageTwiddles_{};
     // Split twiddles cos and sin of 2 pi k / 4096, k = 0..1023.
