@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# Runs a cross-built console test under 32-bit Wine with a private prefix.
+# Runs a cross-built 32-bit console test under Wine with a private prefix.
 # Usage: run-wine.sh PREFIX_DIR PROGRAM.exe [ARGS...]
+# Exit 77 (reported as skipped) when this machine's kernel cannot execute 32-bit
+# programs at all, which 32-bit Wine needs.
 set -u
 prefix=$1; shift
+if ! command -v wine >/dev/null; then
+  echo "wine is not installed (Debian: wine, wine32:i386)"; exit 1
+fi
+if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  echo "this kernel cannot run 32-bit programs: 32-bit Wine suite skipped"; exit 77
+fi
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
 export WINEARCH=win32
-export DISPLAY=
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko installer dialogs
+unset DISPLAY
 mkdir -p "$WINEPREFIX"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # First start on this machine: create the prefix (this takes a while).
+  echo "creating the Wine prefix in $WINEPREFIX"
   timeout 300 wineboot -i >/dev/null 2>&1 || true
   timeout 120 wineserver -w >/dev/null 2>&1 || true
 fi
-timeout 300 wine "$@"
-rc=$?
+timeout 300 wine "$@" 2>&1 | tr -d '\r' | tee "$WINEPREFIX/last-run.log"
+rc=${PIPESTATUS[0]}
 wineserver -k >/dev/null 2>&1 || true
-exit $rc
+if [ "$rc" = 0 ] && ! tail -n 1 "$WINEPREFIX/last-run.log" | grep -Eq '^[0-9]+ passed, 0 failed$'; then
+  echo "no summary line"; rc=1
+fi
+exit "$rc"

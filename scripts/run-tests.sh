@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds and runs every test suite:
+#   build/        normal build, all suites (the Ardour scanner and host runs included)
+#   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer, all but the integration tests
+#   build-tsan/   ThreadSanitizer, the suites labelled "threads"
+#   build-win32/  the 32-bit Windows DLL (mingw-w64) and its suite under Wine
+# Installs the Debian packages it needs first. Exits non-zero if anything failed.
+set -u
+cd "$(dirname "$0")/.."
+jobs=${GW_JOBS:-2}
+results=()
+failed=0
+started=$(date +%s)
+
+record() {  # record NAME STATUS
+  if [ "$2" = 0 ]; then results+=("ok      $1"); else results+=("FAILED  $1"); failed=1; fi
+}
+
+run() {  # run NAME COMMAND...
+  local name=$1; shift
+  echo; echo "=== $name"
+  "$@"
+  record "$name" $?
+}
+
+configure_and_build() {  # DIR [CMAKE ARGS...] -- [TARGETS...]
+  local dir=$1; shift
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  targets=("$@")
+  cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null && ninja -C "$dir" -j"$jobs" "${targets[@]}"
+}
+
+ctest_in() {  # DIR [CTEST ARGS...]; prints ctest's own summary
+  local dir=$1; shift
+  ctest --test-dir "$dir" -j"$jobs" --output-on-failure --timeout 900 "$@"
+}
+
+run "install Debian packages" ./scripts/install-deps.sh test || true
+
+# Normal build: every suite.
+run "build" configure_and_build build
+run "tests (build)" ctest_in build
+
+# AddressSanitizer + UndefinedBehaviorSanitizer. A real host cannot load a sanitized
+# plug-in, so the integration tests are left to the normal build.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run "build (ASan+UBSan)" configure_and_build build-asan -DGW_SANITIZE=ON
+run "tests (ASan+UBSan)" ctest_in build-asan -LE integration
+
+# ThreadSanitizer: only the suites labelled "threads" are built and run.
+export TSAN_OPTIONS=halt_on_error=1
+if cmake -S . -B build-tsan -G Ninja -DGW_TSAN=ON >/dev/null; then
+  tsan_tests=$(ctest --test-dir build-tsan -N -L threads | awk '/Test +#/{print $3}')
+  if [ -n "$tsan_tests" ]; then
+    # shellcheck disable=SC2086
+    run "build (TSan)" ninja -C build-tsan -j"$jobs" $tsan_tests
+    run "tests (TSan)" ctest_in build-tsan -L threads
+  else
+    echo "no suites labelled threads"
+  fi
+else
+  record "configure (TSan)" 1
+fi
+unset TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS
+
+# The 32-bit Windows DLL and its suite under Wine.
+run "build (Windows, mingw-w64 i686)" configure_and_build build-win32 \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+run "tests (Windows under Wine)" ctest_in build-win32
+
+elapsed=$(( $(date +%s) - started ))
+echo
+echo "================ summary ($((elapsed / 60)) min $((elapsed % 60)) s)"
+for r in "${results[@]}"; do echo "$r"; done
+for d in build build-asan build-tsan build-win32; do
+  log=$d/Testing/Temporary/LastTestsFailed.log
+  if [ -s "$log" ]; then echo "failed in $d:"; sed 's/^/    /' "$log"; fi
+done
+if [ $failed = 0 ]; then echo "ALL PASSED"; else echo "SOME STEPS FAILED"; fi
+exit $failed
