@@ -6,8 +6,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=${1:-$root/build-artwork}
-shift || true
-cmake -S "$root" -B "$build" -G Ninja >/dev/null
+build=$root/build-artwork/generator
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then build=$1; shift; fi
+# Only the generator is needed: the test suites stay out of this tree.
+cmake -S "$root" -B "$build" -G Ninja -DGW_TESTS=OFF >/dev/null
 ninja -C "$build" -j2 gw_make_artwork
 "$build/resources/generator/gw_make_artwork" "$here/bitmaps" "$@"

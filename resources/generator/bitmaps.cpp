@@ -148,7 +148,9 @@ std::vector<Bitmap> drawAllBitmaps() {
     add(142, twoState(96, 34, "trigger mode", false, true));
     add(143, twoState(34, 20, "next", true, false));
     add(144, twoState(34, 24, "prev", true, false));
-    add(145, twoState(56, 14, "rec", false, false, ButtonTint::Record));
+    add(145, drawn(56, 14, [](Canvas& c, Box b) {
+            drawButton(c, b, "rec", {true, false, false, ButtonTint::Record});
+        }));
     add(146, vuMeter(true));
     add(147, vuMeter(false));
     add(148, menu(59, 16, "options", true));

@@ -10,7 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 using grainwheel::BitmapResource;
 using grainwheel::findBitmapResource;
@@ -148,4 +151,18 @@ TEST(EmbeddedBitmaps, PanelAndItsAlternateGiveTheEditorSize) {
     // Flat artwork compresses well; a panel far larger than this would bloat the plug-in.
     EXPECT_LT(panel->pngSize, 200000u);
     EXPECT_LT(alternate->pngSize, 200000u);
+}
+
+TEST(EmbeddedBitmaps, EmbeddedBytesAreTheCommittedFiles) {
+    // A stale build (PNG changed, arrays not regenerated) would show old artwork.
+    for (const auto& e : bitmap_table::kEntries) {
+        const BitmapResource* r = findBitmapResource(e.id);
+        ASSERT_NE(r, nullptr);
+        std::string path = std::string(GW_BITMAP_DIR) + "/bmp" + std::to_string(e.id) + ".png";
+        std::ifstream in(path, std::ios::binary);
+        ASSERT_TRUE(in) << path;
+        std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(file.size(), r->pngSize) << e.id;
+        EXPECT_TRUE(std::equal(file.begin(), file.end(), r->png)) << e.id;
+    }
 }
