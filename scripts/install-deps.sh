@@ -2,7 +2,8 @@
 # Installs the Debian packages grainwheel needs to build, test and run its tools.
 # Usage: scripts/install-deps.sh [base|test]
 #   base: compiler, build system, libraries for the plug-in and grainwheel-host
-#   test: base plus test tools (Ardour's scanner, mingw-w64 + 32-bit Wine, Xvfb, clang for
+#   test: base plus test tools (Ardour's scanner, mingw-w64 + 32-bit Wine (64-bit
+#         mingw-w64 + Wine for kernels that cannot run 32-bit programs), Xvfb, clang for
 #         fuzzing and the real-time sanitizer, FFTW for the benchmark reference)
 set -euo pipefail
 what=${1:-base}
@@ -12,7 +13,7 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 base_pkgs=(build-essential cmake ninja-build pkg-config
            libcairo2-dev libxcb1-dev libsndfile1-dev
            libgtest-dev libgmock-dev libbenchmark-dev)
-test_pkgs=(ardour dpf-plugins-vst g++-mingw-w64-i686 xvfb x11-utils xdotool imagemagick
+test_pkgs=(ardour dpf-plugins-vst g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine64 xvfb x11-utils xdotool imagemagick
            clang-22 libclang-rt-22-dev libfftw3-dev zenity)
 
 need=()

@@ -1,29 +1,36 @@
 #!/usr/bin/env bash
-# Runs a cross-built 32-bit console test under Wine with a private prefix.
-# Usage: run-wine.sh PREFIX_DIR PROGRAM.exe [ARGS...]
-# Exit 77 (reported as skipped) when this machine's kernel cannot execute 32-bit
-# programs at all, which 32-bit Wine needs.
+# Runs a cross-built console test under Wine with a private prefix.
+# Usage: run-wine.sh win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# For win32: exit 77 (reported as skipped) when this machine's kernel cannot execute
+# 32-bit programs at all, which 32-bit Wine needs.
 set -u
-prefix=$1; shift
-if ! command -v wine >/dev/null; then
-  echo "wine is not installed (Debian: wine, wine32:i386)"; exit 1
+arch=$1; prefix=$2; shift 2
+wine=wine
+if [ "$arch" = win64 ]; then
+  # The wrapper prefers the 32-bit loader; a 64-bit program needs the 64-bit one.
+  for w in /usr/lib/wine/wine64 "$(command -v wine64 || true)"; do
+    if [ -n "$w" ] && [ -x "$w" ]; then wine=$w; export WINELOADER=$w; break; fi
+  done
 fi
-if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+if ! command -v "$wine" >/dev/null; then
+  echo "wine is not installed (Debian: wine, wine32:i386; wine64 for 64-bit)"; exit 1
+fi
+if [ "$arch" = win32 ] && [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   echo "this kernel cannot run 32-bit programs: 32-bit Wine suite skipped"; exit 77
 fi
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEARCH=win32
+export WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko installer dialogs
 unset DISPLAY
 mkdir -p "$WINEPREFIX"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # First start on this machine: create the prefix (this takes a while).
   echo "creating the Wine prefix in $WINEPREFIX"
-  timeout 300 wineboot -i >/dev/null 2>&1 || true
+  timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || true
   timeout 120 wineserver -w >/dev/null 2>&1 || true
 fi
-timeout 300 wine "$@" 2>&1 | tr -d '\r' | tee "$WINEPREFIX/last-run.log"
+timeout 300 "$wine" "$@" 2>&1 | tr -d '\r' | tee "$WINEPREFIX/last-run.log"
 rc=${PIPESTATUS[0]}
 wineserver -k >/dev/null 2>&1 || true
 if [ "$rc" = 0 ] && ! tail -n 1 "$WINEPREFIX/last-run.log" | grep -Eq '^[0-9]+ passed, 0 failed$'; then
