@@ -127,10 +127,50 @@ void renderSecond(benchmark::State& state, float pitch) {
     for (int i = 0; i < gw::kNumVoices; ++i) active += voices[static_cast<std::size_t>(i)].idle() ? 0 : 1;
     state.counters["voices"] = active;
 }
+// The same second with each voice rendered in stretches of 64 samples (the block
+// renderer a loop can use between events), the filters still per sample.
+void renderSecondInBlocks(benchmark::State& state, float pitch) {
+    static Buffer buffer(200000, 0.03f);
+    auto voices = std::make_unique<gw::GrainVoice[]>(gw::kNumVoices);
+    auto pf = std::make_unique<gw::PitchFilter>();
+    auto rf = std::make_unique<gw::ResonantFilter>();
+    if (pitch < 1.0f) pf->design(pitch);
+    rf->setCutoff(0.6f);
+    rf->setResonance(0.5f);
+    gw::ScopedFlushDenormals flush;
+    constexpr int kBlock = 64;
+    float sumL[kBlock], sumR[kBlock];
+    float position = 0.0f;
+    for (auto _ : state) {
+        for (int n = 0; n + kBlock <= kRate; n += kBlock) {
+            for (int i = 0; i < kBlock; ++i) sumL[i] = sumR[i] = 0.0f;
+            for (int i = 0; i < gw::kNumVoices; ++i) {
+                gw::GrainVoice& v = voices[static_cast<std::size_t>(i)];
+                int done = 0;
+                while (done < kBlock) {
+                    if (v.idle()) startGrain(v, gw::GrainStart{0, buffer.view.length, position, 2816, gw::kEnvRaisedCosine, 0.2f});
+                    done += renderVoiceBlock(v, buffer.view, pitch, gw::kEnvRaisedCosine, sumL + done, sumR + done, kBlock - done);
+                }
+            }
+            for (int i = 0; i < kBlock; ++i) {
+                pf->run(sumL[i], sumR[i], pitch);
+                rf->run(sumL[i], sumR[i]);
+            }
+            benchmark::DoNotOptimize(sumL);
+            benchmark::DoNotOptimize(sumR);
+            position += static_cast<float>(kBlock);
+            if (position >= static_cast<float>(buffer.view.length)) position = 0.0f;
+        }
+    }
+}
 void BM_VoicesPitchFilter(benchmark::State& state) { renderSecond(state, 0.7f); }
+void BM_VoicesBlockPitchFilter(benchmark::State& state) { renderSecondInBlocks(state, 0.7f); }
+void BM_VoicesBlockPitchOne(benchmark::State& state) { renderSecondInBlocks(state, 1.0f); }
 void BM_VoicesPitchOne(benchmark::State& state) { renderSecond(state, 1.0f); }
 BENCHMARK(BM_VoicesPitchFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VoicesPitchOne)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VoicesBlockPitchFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VoicesBlockPitchOne)->Unit(benchmark::kMillisecond);
 
 struct MorphRig {
     Buffer source{100000, 0.02f};
@@ -212,7 +252,16 @@ int main(int argc, char** argv) {
                     1e9 / get("BM_VoicesPitchFilter"));
     if (get("BM_VoicesPitchOne") > 0)
         std::printf("  6 voices, pitch 1.0, resonance: %.0f x real time at 44.1 kHz\n", 1e9 / get("BM_VoicesPitchOne"));
+    if (get("BM_VoicesBlockPitchFilter") > 0)
+        std::printf("  the same, voices in 64-sample stretches, pitch 0.7: %.0f x real time\n",
+                    1e9 / get("BM_VoicesBlockPitchFilter"));
+    if (get("BM_VoicesBlockPitchOne") > 0)
+        std::printf("  the same, voices in 64-sample stretches, pitch 1.0: %.0f x real time\n",
+                    1e9 / get("BM_VoicesBlockPitchOne"));
+    gw::ScopedFlushDenormals flush;
     MorphRig rig;
+    rig.sourceSample();
+    rig.targetSample();
     const double worstSource = worstMicros([&] { rig.sourceSample(); }, 300);
     const double worstTarget = worstMicros([&] { rig.targetSample(); }, 300);
     for (auto [name, worst] : {std::pair{"source analysis", worstSource}, std::pair{"target analysis + synthesis", worstTarget}}) {

@@ -126,9 +126,10 @@ bool startMorphGrain(GrainVoice& v, const GrainStart& s) {
     return true;
 }
 
-StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
-                                int envelopeType) {
-    if (buffer.empty()) return {};
+namespace {
+
+// One sample of a buffer-reading voice on a non-empty buffer.
+inline StereoSample bufferStep(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
     const int length = buffer.length;
     // A position outside the buffer (it may have been replaced by a shorter one) is
     // folded back in rather than read out of bounds.
@@ -166,13 +167,46 @@ StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float p
     return out;
 }
 
-StereoSample renderPrecomputedSample(GrainVoice& v) {
+inline float precomputedStep(GrainVoice& v) {
     float value = 0.0f;
     if (v.precomputedIndex >= 0 && v.precomputedIndex < kTransformSize)
         value = v.precomputedGrain[static_cast<std::size_t>(v.precomputedIndex)];
     v.precomputedIndex += 1;
     v.remaining -= 1;
+    return value;
+}
+
+}  // namespace
+
+StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
+                                int envelopeType) {
+    if (buffer.empty()) return {};
+    return bufferStep(v, buffer, pitch, envelopeType);
+}
+
+StereoSample renderPrecomputedSample(GrainVoice& v) {
+    const float value = precomputedStep(v);
     return {value, value};
+}
+
+int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType,
+                     float* sumLeft, float* sumRight, int frames) {
+    int n = 0;
+    if (v.renderMode == kRenderPrecomputed) {
+        for (; n < frames && v.remaining > 0; ++n) {
+            const float value = precomputedStep(v);
+            sumLeft[n] += value;
+            sumRight[n] += value;
+        }
+        return n;
+    }
+    if (buffer.empty()) return frames;
+    for (; n < frames && v.remaining > 0; ++n) {
+        const StereoSample o = bufferStep(v, buffer, pitch, envelopeType);
+        sumLeft[n] += o.left;
+        sumRight[n] += o.right;
+    }
+    return n;
 }
 
 void stopVoice(GrainVoice& v) {

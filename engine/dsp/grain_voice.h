@@ -90,6 +90,14 @@ inline StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, f
                                               : renderBufferSample(v, buffer, pitch, envelopeType);
 }
 
+// Renders up to `frames` samples of a voice, adding them into sumLeft/sumRight, and
+// stops early when the grain ends. Returns the samples rendered (all `frames` for a
+// voice on an empty buffer, which stays silent). Gives the same values as calling
+// renderVoiceSample per sample with the same pitch; a loop may use it for the stretch
+// of samples up to its next event (grain start, unit boundary, capture).
+int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType,
+                     float* sumLeft, float* sumRight, int frames);
+
 // Setting the voice count: remaining, precomputed index and render mode to 0.
 void stopVoice(GrainVoice& v);
 // Buffer selection without morph: an active voice continues on the new buffer.

@@ -1,6 +1,7 @@
 // Grain starts, the four envelopes and buffer-reading playback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -226,6 +227,47 @@ TEST(VoiceReset, StopMoveAndFullReset) {
     EXPECT_EQ(v->readPosition, 0.0f);
     EXPECT_EQ(v->oscY1, 0.0);
     EXPECT_EQ(v->precomputedGrain[5], 0.0f);
+}
+
+}  // namespace
+}  // namespace grainwheel
+
+namespace grainwheel {
+namespace {
+
+TEST(BufferVoice, BlockRenderingEqualsPerSampleRendering) {
+    RampBuffer buf(500);
+    for (int type = 0; type < 4; ++type) {
+        for (float pitch : {1.0f, 0.6f, 1.7f}) {
+            auto a = std::make_unique<GrainVoice>();
+            auto b = std::make_unique<GrainVoice>();
+            GrainStart s{0, 500, 420.5f, 300, type, 0.25f};
+            ASSERT_TRUE(startGrain(*a, s));
+            ASSERT_TRUE(startGrain(*b, s));
+            std::vector<float> l(400, 0.0f), r(400, 0.0f);
+            int done = 0;
+            while (done < 400) {
+                const int n = renderVoiceBlock(*b, buf.view, pitch, type, l.data() + done, r.data() + done,
+                                               std::min(64, 400 - done));
+                done += n;
+                if (n < 64) break;
+            }
+            EXPECT_EQ(done, 300);
+            for (int i = 0; i < 300; ++i) {
+                const StereoSample o = renderVoiceSample(*a, buf.view, pitch, type);
+                ASSERT_EQ(o.left, l[static_cast<std::size_t>(i)]) << type << " " << pitch << " " << i;
+                ASSERT_EQ(o.right, r[static_cast<std::size_t>(i)]);
+            }
+        }
+    }
+    auto p = std::make_unique<GrainVoice>();
+    p->renderMode = kRenderPrecomputed;
+    p->remaining = 10;
+    p->precomputedGrain[3] = 0.5f;
+    std::vector<float> l(64, 0.0f), r(64, 0.0f);
+    EXPECT_EQ(renderVoiceBlock(*p, BufferView{}, 1.0f, 0, l.data(), r.data(), 64), 10);
+    EXPECT_EQ(l[3], 0.5f);
+    EXPECT_EQ(r[3], 0.5f);
 }
 
 }  // namespace
