@@ -27,12 +27,13 @@ constexpr int kQuarter = kM / 4;    // 512
 #endif
 // On x86-64 Linux the transform is compiled twice, for the baseline and for AVX2 with
 // FMA, and the loader picks the variant the processor supports.
-#if defined(__has_feature)
+// GW_NO_CLONES builds the baseline only (ThreadSanitizer, and the test of that path).
+#if defined(__has_feature) && !defined(GW_NO_CLONES)
 #if __has_feature(thread_sanitizer)
 #define GW_NO_CLONES 1
 #endif
 #endif
-#if defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_THREAD__) && !defined(GW_NO_CLONES)
 #define GW_NO_CLONES 1
 #endif
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(GW_NO_CLONES)
