@@ -9,9 +9,13 @@
 set -u
 cd "$(dirname "$0")/.."
 jobs=${GW_JOBS:-2}
+root=${GW_BUILD_ROOT:-.}   # where the build folders go
 results=()
 failed=0
 started=$(date +%s)
+for d in build build-asan build-tsan build-win32 build-win64; do
+  rm -f "$root/$d/Testing/Temporary/LastTestsFailed.log"
+done
 
 record() {  # record NAME STATUS
   if [ "$2" = 0 ]; then results+=("ok      $1"); else results+=("FAILED  $1"); failed=1; fi
@@ -41,24 +45,24 @@ ctest_in() {  # DIR [CTEST ARGS...]; prints ctest's own summary
 run "install Debian packages" ./scripts/install-deps.sh test || true
 
 # Normal build: every suite.
-run "build" configure_and_build build
-run "tests (build)" ctest_in build
+run "build" configure_and_build "$root/build"
+run "tests (build)" ctest_in "$root/build"
 
 # AddressSanitizer + UndefinedBehaviorSanitizer. A real host cannot load a sanitized
 # plug-in, so the integration tests are left to the normal build.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-run "build (ASan+UBSan)" configure_and_build build-asan -DGW_SANITIZE=ON
-run "tests (ASan+UBSan)" ctest_in build-asan -LE integration
+run "build (ASan+UBSan)" configure_and_build "$root/build-asan" -DGW_SANITIZE=ON
+run "tests (ASan+UBSan)" ctest_in "$root/build-asan" -LE integration
 
 # ThreadSanitizer: only the suites labelled "threads" are built and run.
 export TSAN_OPTIONS=halt_on_error=1
-if cmake -S . -B build-tsan -G Ninja -DGW_TSAN=ON >/dev/null; then
-  tsan_tests=$(ctest --test-dir build-tsan -N -L threads | awk '/Test +#/{print $3}')
+if cmake -S . -B "$root/build-tsan" -G Ninja -DGW_TSAN=ON >/dev/null; then
+  tsan_tests=$(ctest --test-dir "$root/build-tsan" -N -L threads | awk '/Test +#/{print $3}')
   if [ -n "$tsan_tests" ]; then
     # shellcheck disable=SC2086
-    run "build (TSan)" ninja -C build-tsan -j"$jobs" $tsan_tests
-    run "tests (TSan)" ctest_in build-tsan -L threads
+    run "build (TSan)" ninja -C "$root/build-tsan" -j"$jobs" $tsan_tests
+    run "tests (TSan)" ctest_in "$root/build-tsan" -L threads
   else
     echo "no suites labelled threads"
   fi
@@ -68,22 +72,22 @@ fi
 unset TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS
 
 # The 32-bit Windows DLL and its suite under Wine.
-run "build (Windows, mingw-w64 i686)" configure_and_build build-win32 \
+run "build (Windows, mingw-w64 i686)" configure_and_build "$root/build-win32" \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-run "tests (Windows under Wine)" ctest_in build-win32
+run "tests (Windows under Wine)" ctest_in "$root/build-win32"
 # Some kernels cannot run 32-bit programs (the 32-bit Wine suite then reports itself
 # skipped): the same suite runs against a 64-bit build of the DLL there.
 if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  run "build (Windows, mingw-w64 x86_64)" configure_and_build build-win64 \
+  run "build (Windows, mingw-w64 x86_64)" configure_and_build "$root/build-win64" \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
-  run "tests (64-bit Windows under Wine)" ctest_in build-win64
+  run "tests (64-bit Windows under Wine)" ctest_in "$root/build-win64"
 fi
 
 elapsed=$(( $(date +%s) - started ))
 echo
 echo "================ summary ($((elapsed / 60)) min $((elapsed % 60)) s)"
 for r in "${results[@]}"; do echo "$r"; done
-for d in build build-asan build-tsan build-win32 build-win64; do
+for d in "$root/build" "$root/build-asan" "$root/build-tsan" "$root/build-win32" "$root/build-win64"; do
   log=$d/Testing/Temporary/LastTestsFailed.log
   if [ -s "$log" ]; then echo "failed in $d:"; sed 's/^/    /' "$log"; fi
 done

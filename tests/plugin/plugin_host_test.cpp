@@ -42,6 +42,16 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
     }
 }
 
+int entriesIn(const char* folder) {
+    int n = 0;
+    if (DIR* d = opendir(folder)) {
+        while (dirent* entry = readdir(d))
+            if (entry->d_name[0] != '.') ++n;
+        closedir(d);
+    }
+    return n;
+}
+
 int threadCount() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/task")) {
@@ -323,6 +333,7 @@ TEST(PluginLoading, TouchesNoProcessWideState) {
     const int signals[4] = {SIGSEGV, SIGINT, SIGPIPE, SIGFPE};
     for (int k = 0; k < 4; ++k) sigaction(signals[k], nullptr, &before[k]);
     int threadsBefore = threadCount();
+    int filesBefore = entriesIn("/proc/self/fd");  // an X connection would be a socket
 
     void* lib = dlopen(GW_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
@@ -333,6 +344,7 @@ TEST(PluginLoading, TouchesNoProcessWideState) {
     effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
 
     EXPECT_EQ(threadCount(), threadsBefore);
+    EXPECT_EQ(entriesIn("/proc/self/fd"), filesBefore);
     EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), localeBefore);
     for (int k = 0; k < 4; ++k) {
         sigaction(signals[k], nullptr, &after[k]);
