@@ -18,11 +18,11 @@ VstInt32 ADEditor::open(void* ptr) {
 void ADEditor::close() { open_.store(false, std::memory_order_relaxed); }
 
 void ADEditor::setParameter(VstInt32 index, float value) {
-    const std::uint32_t n = count_.load(std::memory_order_relaxed);
+    const std::uint32_t n = reserved_.fetch_add(1, std::memory_order_relaxed);
     Slot& slot = history_[n % kNoticeHistory];
     slot.index.store(index, std::memory_order_relaxed);
     slot.value.store(value, std::memory_order_relaxed);
-    count_.store(n + 1, std::memory_order_release);
+    count_.fetch_add(1, std::memory_order_release);
     postUpdate();
 }
 

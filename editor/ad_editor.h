@@ -39,7 +39,8 @@ private:
         std::atomic<float> value{0.0f};
     };
     Slot history_[kNoticeHistory];
-    std::atomic<std::uint32_t> count_{0};
+    std::atomic<std::uint32_t> reserved_{0};  // slots handed out
+    std::atomic<std::uint32_t> count_{0};     // notices written
     std::atomic<bool> open_{false};
 };
 

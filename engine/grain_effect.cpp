@@ -153,8 +153,8 @@ void GrainEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames
 }
 
 void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    // Buffers may be read and written only when the gate is open at block entry.
     const bool buffersReadable = gate.enterBlock();
-    (void)buffersReadable;  // the sequencer reads buffers only when this is true
     float* outLeft = outputs ? outputs[0] : nullptr;
     float* outRight = outputs ? outputs[1] : nullptr;
     const float* inLeft = inputs ? inputs[0] : nullptr;
@@ -173,6 +173,8 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
             if (a > peak) peak = a;
             if (b > peak) peak = b;
         }
+        if (buffersReadable && seq.halted == 0 && inLeft && inRight)
+            recordOneFrame(framesOf(audioBuffers[currentBuffer]), inLeft[i], inRight[i]);
         if (outLeft) outLeft[i] = l;
         if (outRight) outRight[i] = r;
     }

@@ -98,6 +98,8 @@ public:
     const RecordState& recorder() const { return rec; }
     const MorphControl& morph() const { return morphing; }
     const ParameterState& parameters() const { return params; }
+    const VoiceBank& voiceBank() const { return voices; }
+    const CaptureState& scopeCapture() const { return capture; }
     double recordSyncUnitBeats() const { return recSyncUnitBeats; }
     int previousBufferIndex() const { return previousBuffer; }
 

@@ -210,19 +210,38 @@ void GrainEffect::setGlobalSetting(int index, float value) {
     const int slot = settingSlot(index);
     programs[0].globalSettings[slot] = value;
     params.settings[slot] = value;
+    // The units' converted values follow the new mode. They are derived again from the
+    // live values without storing them: a program change applies the settings before the
+    // new program's own unit values, and storing the previous program's live values would
+    // overwrite the new program's record. The editor still hears of every unit.
+    float shown = 0.0f;
     switch (index) {
     case 267:
-        for (int u = 0; u < kNumUnits; ++u) setParameter(kTime + u, params.live[kTime + u]);
+        for (int u = 0; u < kNumUnits; ++u) {
+            shown = params.live[kTime + u];
+            setTime(u, shown, shown);
+            notifyEditor(kTime + u, shown);
+        }
         break;
     case 268:
-        for (int u = 0; u < kNumUnits; ++u) setParameter(kSpeed + u, params.live[kSpeed + u]);
+        for (int u = 0; u < kNumUnits; ++u) {
+            setSpeed(u, params.live[kSpeed + u]);
+            notifyEditor(kSpeed + u, params.live[kSpeed + u]);
+        }
         break;
     case 269:
-        for (int u = 0; u < kNumUnits; ++u) setParameter(kPitch + u, params.live[kPitch + u]);
+        for (int u = 0; u < kNumUnits; ++u) {
+            setPitch(u, params.live[kPitch + u]);
+            notifyEditor(kPitch + u, params.live[kPitch + u]);
+        }
         break;
     case 271:
-        for (int u = 0; u < kNumUnits; ++u) setParameter(kFreq + u, params.live[kFreq + u]);
-        setParameter(kReso, params.live[kReso]);
+        for (int u = 0; u < kNumUnits; ++u) {
+            setCutoff(u, params.live[kFreq + u]);
+            notifyEditor(kFreq + u, params.live[kFreq + u]);
+        }
+        setReso(params.live[kReso]);
+        notifyEditor(kReso, params.live[kReso]);
         break;
     case 276: setRecordSyncUnit(value); break;
     default: break;

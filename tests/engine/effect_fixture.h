@@ -1,0 +1,51 @@
+#pragma once
+// A GrainEffect on a scripted host: the host answers the version query, hands out a
+// time record that tests fill (or null), and records every automation call.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "editor/ad_editor.h"
+#include "engine/grain_effect.h"
+#include "platform/scripted_dialogs.h"
+
+namespace enginetest {
+
+struct Automation {
+    VstInt32 index;
+    float value;
+};
+
+struct ScriptedHost {
+    VstTimeInfo time{};
+    bool answerTime = false;
+    std::vector<Automation> automations;
+    int timeQueries = 0;
+};
+
+ScriptedHost& scriptedHost();
+VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                   void* ptr, float opt);
+
+class EffectTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    grainwheel::ADEditor& editor() { return *static_cast<grainwheel::ADEditor*>(fx->getEditor()); }
+    // The parameter display text of index.
+    std::string display(int index);
+    // Places the host at ppq with the given bar start, tempo and 4/4 (all valid).
+    void hostAt(double ppq, double barStart, double tempo, int num = 4, int den = 4);
+    // Records n frames of the given constant input into the current buffer.
+    void recordFrames(int n, float left, float right);
+    grainwheel::BufferFrames currentFrames() { return grainwheel::framesOf(fx->audioBuffer(fx->getCurrentBuffer())); }
+
+    std::unique_ptr<grainwheel::GrainEffect> fx;
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<platform::ScopedDialogs> scoped;
+};
+
+}  // namespace enginetest
