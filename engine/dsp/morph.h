@@ -1,10 +1,11 @@
 #pragma once
 // Spectral morph between two buffers: grain analysis, peak finder and synthesis.
 //
-// The audio loop drives the morph (arming, trigger dispatch, the wait flag, selecting
-// the pending buffer); SpectralMorph holds the morph state and the work arrays and
-// performs the analysis and synthesis steps, each within one output sample. All arrays
-// are inline (about 90 KB): nothing is allocated after construction.
+// The audio loop drives the morph and keeps its state (arming, trigger dispatch, the
+// wait flag, selecting the pending buffer, morphState, morphStep, headRun);
+// SpectralMorph holds the work arrays and performs the analysis and synthesis steps,
+// each within one output sample. All arrays are inline (about 100 KB): nothing is
+// allocated after construction.
 
 #include <array>
 #include <cstdint>

@@ -146,6 +146,7 @@ constexpr int twiddleOffset(int pass) {  // pass 0..4, m = 512 / 4^pass
 }  // namespace
 
 SpectrumTransform::SpectrumTransform() {
+    static_assert(twiddleOffset(5) == kStageTwiddles, "one table entry per pass twiddle");
     int m = kQuarter;
     int n = kM;
     for (int pass = 0; pass < 5; ++pass) {
