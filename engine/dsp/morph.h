@@ -104,9 +104,9 @@ public:
     const float* scopeValues() const { return scope_.data(); }
 
     // Work arrays, public for inspection by tests and the scope.
-    alignas(64) std::array<float, kTransformSize> sourceSpectrum{};
-    alignas(64) std::array<float, kTransformSize> targetSpectrum{};
-    alignas(64) std::array<float, kTransformSize> resultSpectrum{};
+    std::array<float, kTransformSize> sourceSpectrum{};
+    std::array<float, kTransformSize> targetSpectrum{};
+    std::array<float, kTransformSize> resultSpectrum{};
     std::array<float, kHalfTransform> sourceMagnitudes{};
     std::array<float, kHalfTransform> targetMagnitudes{};
     PeakList sourcePeaks;

@@ -40,12 +40,12 @@ private:
     std::array<float, kComplex / 2> splitCos_{};
     std::array<float, kComplex / 2> splitSin_{};
     // Scratch: two ping-pong complex arrays and the magnitude result.
-    alignas(64) std::array<float, kComplex> re0_{};
-    alignas(64) std::array<float, kComplex> im0_{};
-    alignas(64) std::array<float, kComplex> re1_{};
-    alignas(64) std::array<float, kComplex> im1_{};
-    alignas(64) std::array<float, kTransformSize> spectrum_{};
-    alignas(64) std::array<float, kTransformSize> magnitudes_{};
+    std::array<float, kComplex> re0_{};
+    std::array<float, kComplex> im0_{};
+    std::array<float, kComplex> re1_{};
+    std::array<float, kComplex> im1_{};
+    std::array<float, kTransformSize> spectrum_{};
+    std::array<float, kTransformSize> magnitudes_{};
 };
 
 }  // namespace grainwheel
