@@ -1,0 +1,102 @@
+#include "persistence/byte_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace grainwheel {
+
+namespace {
+
+int seekTo(std::FILE* f, std::uint64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(f, static_cast<long long>(offset), whence);
+#else
+    return fseeko(f, static_cast<off_t>(offset), whence);
+#endif
+}
+
+long long tellOf(std::FILE* f) {
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return ftello(f);
+#endif
+}
+
+}  // namespace
+
+bool ByteSource::readI16(std::int16_t& v) {
+    std::uint8_t b[2];
+    if (!readExact(b, 2)) return false;
+    v = static_cast<std::int16_t>(b[0] | (b[1] << 8));
+    return true;
+}
+
+bool ByteSource::readU32(std::uint32_t& v) {
+    std::uint8_t b[4];
+    if (!readExact(b, 4)) return false;
+    v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) |
+        (std::uint32_t(b[3]) << 24);
+    return true;
+}
+
+bool ByteSource::readI32(std::int32_t& v) {
+    std::uint32_t u;
+    if (!readU32(u)) return false;
+    v = static_cast<std::int32_t>(u);
+    return true;
+}
+
+std::size_t MemorySource::read(void* dst, std::size_t n) {
+    const std::size_t count = std::min(n, bytes_.size() - pos_);
+    if (count != 0) std::memcpy(dst, bytes_.data() + pos_, count);
+    pos_ += count;
+    return count;
+}
+
+bool MemorySource::skip(std::uint64_t n) {
+    if (n > remaining()) {
+        pos_ = bytes_.size();
+        return false;
+    }
+    pos_ += static_cast<std::size_t>(n);
+    return true;
+}
+
+FileSource::~FileSource() {
+    if (file_) std::fclose(file_);
+}
+
+bool FileSource::open(const char* path) {
+    if (file_) std::fclose(file_);
+    file_ = std::fopen(path, "rb");
+    size_ = pos_ = 0;
+    if (!file_) return false;
+    long long size = -1;
+    if (seekTo(file_, 0, SEEK_END) == 0) size = tellOf(file_);
+    if (size < 0 || seekTo(file_, 0, SEEK_SET) != 0) {
+        std::fclose(file_);
+        file_ = nullptr;
+        return false;
+    }
+    size_ = static_cast<std::uint64_t>(size);
+    return true;
+}
+
+std::size_t FileSource::read(void* dst, std::size_t n) {
+    if (!file_ || n == 0) return 0;
+    const std::size_t got = std::fread(dst, 1, n, file_);
+    pos_ = std::min(pos_ + got, size_);
+    return got;
+}
+
+bool FileSource::skip(std::uint64_t n) {
+    if (!file_) return false;
+    const bool fits = n <= remaining();
+    const std::uint64_t target = fits ? pos_ + n : size_;
+    if (seekTo(file_, target, SEEK_SET) != 0) return false;
+    pos_ = target;
+    return fits;
+}
+
+}  // namespace grainwheel

@@ -1,0 +1,132 @@
+#include "persistence/file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace grainwheel {
+
+bool fileExists(const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+bool directoryWritable(const char* directory) {
+    if (!directory || !*directory) return false;
+#ifdef _WIN32
+    return _access(directory, 2) == 0;
+#else
+    return access(directory, W_OK | X_OK) == 0;
+#endif
+}
+
+std::string environmentValue(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+namespace {
+
+bool makeOneDirectory(const std::string& dir) {
+#ifdef _WIN32
+    return _mkdir(dir.c_str()) == 0 || errno == EEXIST;
+#else
+    return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
+#endif
+}
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+bool renameOver(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+bool makeDirectories(const std::string& directory) {
+    if (directory.empty()) return false;
+    for (std::size_t i = 1; i < directory.size(); ++i) {
+        if (isSeparator(directory[i]) && !isSeparator(directory[i - 1]))
+            makeOneDirectory(directory.substr(0, i));
+    }
+    makeOneDirectory(directory);
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesA(directory.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat st;
+    return stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
+AtomicFileWriter::~AtomicFileWriter() { discard(); }
+
+void AtomicFileWriter::discard() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+        std::remove(temp_.c_str());
+    }
+}
+
+bool AtomicFileWriter::open(const char* path) {
+    discard();
+    failed_ = false;
+    written_ = 0;
+    if (!path || !*path) return false;
+    target_ = path;
+    temp_ = target_ + ".tmp~";
+    file_ = std::fopen(temp_.c_str(), "wb");
+    return file_ != nullptr;
+}
+
+bool AtomicFileWriter::write(const void* data, std::size_t size) {
+    if (!ok()) return false;
+    if (size == 0) return true;
+    std::size_t allowed = size;
+    if (failAfter_ != static_cast<std::size_t>(-1))
+        allowed = failAfter_ > written_ ? std::min(size, failAfter_ - written_) : 0;
+    const std::size_t done = allowed ? std::fwrite(data, 1, allowed, file_) : 0;
+    written_ += done;
+    if (done != size) failed_ = true;
+    return !failed_;
+}
+
+bool AtomicFileWriter::commit() {
+    if (!ok()) {
+        discard();
+        return false;
+    }
+    bool good = std::fflush(file_) == 0;
+#ifndef _WIN32
+    if (good) good = fsync(fileno(file_)) == 0;
+#endif
+    good = (std::fclose(file_) == 0) && good;
+    file_ = nullptr;
+    if (good) good = renameOver(temp_, target_);
+    if (!good) std::remove(temp_.c_str());
+    return good;
+}
+
+}  // namespace grainwheel
