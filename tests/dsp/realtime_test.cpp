@@ -43,59 +43,84 @@ TEST(Realtime, HookCountsAllocations) {
     EXPECT_EQ(gAllocations.load() - before, 1);
 }
 
-TEST(Realtime, PerSamplePathsAndMorphStepsAllocateNothing) {
-    const int len = 30000;
-    std::vector<float> l(len + 1), r(len + 1);
-    for (int i = 0; i <= len; ++i) l[static_cast<std::size_t>(i)] = r[static_cast<std::size_t>(i)] = std::sin(0.01f * static_cast<float>(i % len));
-    const BufferView buf{l.data(), r.data(), len};
-    auto voices = std::make_unique<GrainVoice[]>(kNumVoices);
-    auto pitchFilter = std::make_unique<PitchFilter>();
-    auto reso = std::make_unique<ResonantFilter>();
-    auto transform = std::make_unique<SpectrumTransform>();
-    auto morph = std::make_unique<SpectralMorph>();
-    std::vector<float> block(kTransformSize, 0.25f), spec(kTransformSize);
+// Under RealtimeSanitizer the paths run in a real-time context, so any allocation,
+// lock or system call in them is reported as well.
+#if defined(GW_RTSAN) && defined(__clang__)
+#define GW_TEST_NONBLOCKING [[clang::nonblocking]]
+#else
+#define GW_TEST_NONBLOCKING
+#endif
 
-    const long before = gAllocations.load();
-    {
-        ScopedFlushDenormals flush;
-        float position = 0.0f;
-        for (int n = 0; n < 50000; ++n) {
-            if (n % 9000 == 0) pitchFilter->design(0.3f + 0.0001f * static_cast<float>(n % 7));
-            if (n % 500 == 0) reso->setResonance(0.5f);
-            reso->setCutoff(0.6f);
-            float sumL = 0.0f, sumR = 0.0f;
-            for (int i = 0; i < kNumVoices; ++i) {
-                GrainVoice& v = voices[static_cast<std::size_t>(i)];
-                if (v.idle()) {
-                    v.renderMode = kRenderBuffer;
-                    startGrain(v, GrainStart{0, len, position, 1500 + 100 * i, i % 4, 0.3f});
-                }
-                const StereoSample o = renderVoiceSample(v, buf, 0.7f, i % 4);
-                sumL += o.left;
-                sumR += o.right;
-            }
-            pitchFilter->run(sumL, sumR, 0.7f);
-            reso->run(sumL, sumR);
-            position += 1.0f;
-            if (position >= len) position -= len;
-        }
-        transform->forward(block.data(), spec.data());
-        transform->inverse(spec.data(), block.data());
-        SpectrumTransform::rescale(block.data());
-        transform->magnitudeSpectrum(block.data());
-        GrainVoice& v = voices[0];
-        startMorphGrain(v, GrainStart{0, len, 100.0f, 3000, kEnvTrapezoid, 0.0f});
-        morph->analyseSource(v, buf, 1.0f, kEnvTrapezoid, *transform, true);
-        startMorphGrain(v, GrainStart{0, len, 5000.0f, 3000, kEnvTrapezoid, 0.0f});
-        morph->analyseTarget(v, buf, 1.0f, kEnvTrapezoid, *transform);
-        for (int step = 1; step <= 11; ++step) {
-            startMorphGrain(v, GrainStart{0, len, 5000.0f, 3000, kEnvTrapezoid, 0.0f});
-            morph->synthesise(v, 1 + step % 3, 10, step, *transform, step % 2 == 0);
-            for (int s = 0; s < 3000; ++s) renderVoiceSample(v, buf, 1.0f, kEnvTrapezoid);
-        }
-        stopVoice(v);
-        resetVoice(voices[1]);
+struct Rig {
+    static constexpr int kLength = 30000;
+    std::vector<float> left = std::vector<float>(kLength + 1);
+    std::vector<float> right = std::vector<float>(kLength + 1);
+    BufferView buffer{};
+    std::unique_ptr<GrainVoice[]> voices = std::make_unique<GrainVoice[]>(kNumVoices);
+    std::unique_ptr<PitchFilter> pitchFilter = std::make_unique<PitchFilter>();
+    std::unique_ptr<ResonantFilter> reso = std::make_unique<ResonantFilter>();
+    std::unique_ptr<SpectrumTransform> transform = std::make_unique<SpectrumTransform>();
+    std::unique_ptr<SpectralMorph> morph = std::make_unique<SpectralMorph>();
+    std::vector<float> block = std::vector<float>(kTransformSize, 0.25f);
+    std::vector<float> spec = std::vector<float>(kTransformSize);
+    float sums[2][64] = {};
+
+    Rig() {
+        for (int i = 0; i <= kLength; ++i)
+            left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(i)] =
+                std::sin(0.01f * static_cast<float>(i % kLength));
+        buffer = {left.data(), right.data(), kLength};
     }
+};
+
+void exercisePaths(Rig& rig) GW_TEST_NONBLOCKING {
+    ScopedFlushDenormals flush;
+    const int len = Rig::kLength;
+    float position = 0.0f;
+    for (int n = 0; n < 50000; ++n) {
+        if (n % 9000 == 0) rig.pitchFilter->design(0.3f + 0.0001f * static_cast<float>(n % 7));
+        if (n % 500 == 0) rig.reso->setResonance(0.5f);
+        rig.reso->setCutoff(0.6f);
+        float sumL = 0.0f, sumR = 0.0f;
+        for (int i = 0; i < kNumVoices; ++i) {
+            GrainVoice& v = rig.voices[static_cast<std::size_t>(i)];
+            if (v.idle()) {
+                v.renderMode = kRenderBuffer;
+                startGrain(v, GrainStart{0, len, position, 1500 + 100 * i, i % 4, 0.3f});
+            }
+            const StereoSample o = renderVoiceSample(v, rig.buffer, 0.7f, i % 4);
+            sumL += o.left;
+            sumR += o.right;
+        }
+        if (n % 64 == 0) renderVoiceBlock(rig.voices[2], rig.buffer, 0.7f, 1, rig.sums[0], rig.sums[1], 64);
+        rig.pitchFilter->run(sumL, sumR, 0.7f);
+        rig.reso->run(sumL, sumR);
+        position += 1.0f;
+        if (position >= static_cast<float>(len)) position -= static_cast<float>(len);
+    }
+    rig.transform->forward(rig.block.data(), rig.spec.data());
+    rig.transform->inverse(rig.spec.data(), rig.block.data());
+    SpectrumTransform::rescale(rig.block.data());
+    rig.transform->magnitudeSpectrum(rig.block.data());
+    GrainVoice& v = rig.voices[0];
+    startMorphGrain(v, GrainStart{0, len, 100.0f, 3000, kEnvTrapezoid, 0.0f});
+    rig.morph->analyseSource(v, rig.buffer, 1.0f, kEnvTrapezoid, *rig.transform, true);
+    startMorphGrain(v, GrainStart{0, len, 5000.0f, 3000, kEnvTrapezoid, 0.0f});
+    rig.morph->analyseTarget(v, rig.buffer, 1.0f, kEnvTrapezoid, *rig.transform);
+    for (int step = 1; step <= 11; ++step) {
+        startMorphGrain(v, GrainStart{0, len, 5000.0f, 3000, kEnvTrapezoid, 0.0f});
+        rig.morph->synthesise(v, 1 + step % 3, 10, step, *rig.transform, step % 2 == 0);
+        for (int s = 0; s < 3000; ++s) renderVoiceSample(v, rig.buffer, 1.0f, kEnvTrapezoid);
+    }
+    stopVoice(v);
+    moveVoiceToBuffer(rig.voices[3], 1, 10.0f);
+    resetVoice(rig.voices[1]);
+}
+
+TEST(Realtime, PerSamplePathsAndMorphStepsAllocateNothing) {
+    Rig rig;
+    const long before = gAllocations.load();
+    exercisePaths(rig);
     EXPECT_EQ(gAllocations.load() - before, 0);
 }
 
