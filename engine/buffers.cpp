@@ -126,6 +126,9 @@ void GrainEffect::replaceBufferArrays(int n, float* left, float* right, int fram
         delete[] right;
         left = right = nullptr;
         frames = 0;
+    } else {
+        left[frames] = left[0];  // the guard frame
+        right[frames] = right[0];
     }
     AudioBuffer& buffer = audioBuffers[n];
     BufferGate::Replacement replacing(gate);
@@ -144,6 +147,11 @@ void GrainEffect::replaceBufferArrays(int n, float* left, float* right, int fram
     }
     delete[] oldLeft;
     delete[] oldRight;
+}
+
+float* GrainEffect::newSampleArray(int frames) {
+    if (frames <= 0 || frames > kMaxBufferFrames) return nullptr;
+    return new (std::nothrow) float[static_cast<std::size_t>(frames) + 1]();
 }
 
 void GrainEffect::eraseBuffer() {

@@ -66,10 +66,14 @@ public:
     void selectBuffer(int n);
     void allocateBuffer(int frames);
     void eraseBuffer();
-    // Replaces buffer n's arrays by left/right (frames + 1 floats each, allocated with
-    // new[]; ownership passes to the effect, null/0 empties the buffer). Waits until the
-    // audio thread no longer reads the old arrays, then frees them. For the loaders.
+    // Replaces buffer n's arrays by left/right (frames + 1 floats each, from
+    // newSampleArray; ownership passes to the effect, null/0 empties the buffer; the
+    // guard frame is set here). Resets the voices, waits until the audio thread no longer
+    // reads the old arrays, then frees them. The saved flags and halted stay the caller's.
     void replaceBufferArrays(int n, float* left, float* right, int frames);
+    // A zeroed array of frames + 1 floats for replaceBufferArrays; null when frames is
+    // outside 1..882000 or memory is short.
+    static float* newSampleArray(int frames);
     AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
     int getCurrentBuffer() const { return currentBuffer; }
     // Record one input frame into the current buffer (the audio loop calls it).

@@ -289,7 +289,7 @@ float GrainEffect::getParameter(VstInt32 index) {
     case 112: return params.live[kReso];
     case 113: return params.live[kProgram] * 15.0f;
     case 258: return static_cast<float>(seq.activeVoices.load());
-    case 259: return const_cast<SequencerState&>(seq).peakLevel.address()->exchange(0.0f);
+    case 259: return seq.peakLevel.address()->exchange(0.0f);  // read and reset
     case 261: return params.buttons[0];
     case 263: return params.buttons[1];
     case 264: return params.buttons[2];

@@ -17,6 +17,23 @@ int bufferNumberOf(const ProgramRecord& r, int fallback) {
     return n;
 }
 
+// What copy and paste carry: the units, the levels and trigmode; not the name, recFree,
+// the buffer number or the fields used only in fixed records.
+void copyProgramFields(const ProgramRecord& from, ProgramRecord& to) {
+    std::memcpy(to.time, from.time, sizeof to.time);
+    std::memcpy(to.speed, from.speed, sizeof to.speed);
+    std::memcpy(to.pitch, from.pitch, sizeof to.pitch);
+    std::memcpy(to.freq, from.freq, sizeof to.freq);
+    to.trigmode = from.trigmode;
+    to.recSync = from.recSync;
+    to.voiceCount = from.voiceCount;
+    to.mainLevl = from.mainLevl;
+    to.density = from.density;
+    to.unitDura = from.unitDura;
+    to.envSust = from.envSust;
+    to.reso = from.reso;
+}
+
 }  // namespace
 
 void GrainEffect::setProgram(VstInt32 index) {
@@ -114,38 +131,10 @@ bool GrainEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     return true;
 }
 
-void GrainEffect::copyToClipboard() {
-    const ProgramRecord& from = current();
-    ProgramRecord& to = *programClipboard;
-    std::memcpy(to.time, from.time, sizeof to.time);
-    std::memcpy(to.speed, from.speed, sizeof to.speed);
-    std::memcpy(to.pitch, from.pitch, sizeof to.pitch);
-    std::memcpy(to.freq, from.freq, sizeof to.freq);
-    to.trigmode = from.trigmode;
-    to.recSync = from.recSync;
-    to.voiceCount = from.voiceCount;
-    to.mainLevl = from.mainLevl;
-    to.density = from.density;
-    to.unitDura = from.unitDura;
-    to.envSust = from.envSust;
-    to.reso = from.reso;
-}
+void GrainEffect::copyToClipboard() { copyProgramFields(current(), *programClipboard); }
 
 void GrainEffect::pasteFromClipboard() {
-    const ProgramRecord& from = *programClipboard;
-    ProgramRecord& to = current();
-    std::memcpy(to.time, from.time, sizeof to.time);
-    std::memcpy(to.speed, from.speed, sizeof to.speed);
-    std::memcpy(to.pitch, from.pitch, sizeof to.pitch);
-    std::memcpy(to.freq, from.freq, sizeof to.freq);
-    to.trigmode = from.trigmode;
-    to.recSync = from.recSync;
-    to.voiceCount = from.voiceCount;
-    to.mainLevl = from.mainLevl;
-    to.density = from.density;
-    to.unitDura = from.unitDura;
-    to.envSust = from.envSust;
-    to.reso = from.reso;
+    copyProgramFields(*programClipboard, current());
     setProgram(curProgram);
 }
 

@@ -200,12 +200,17 @@ TEST_F(EffectTest, CloseAsksOnlyForUnsavedBuffers) {
 }
 
 TEST_F(EffectTest, LoadersReplaceArrays) {
-    float* left = new float[101];
-    float* right = new float[101];
-    for (int i = 0; i <= 100; ++i) left[i] = right[i] = 0.1f * static_cast<float>(i % 10);
+    EXPECT_EQ(GrainEffect::newSampleArray(0), nullptr);
+    EXPECT_EQ(GrainEffect::newSampleArray(882001), nullptr);
+    float* left = GrainEffect::newSampleArray(100);
+    float* right = GrainEffect::newSampleArray(100);
+    ASSERT_TRUE(left && right);
+    EXPECT_EQ(left[100], 0.0f);
+    for (int i = 0; i < 100; ++i) left[i] = right[i] = 0.1f * static_cast<float>(i % 10 + 1);
     fx->replaceBufferArrays(0, left, right, 100);
     EXPECT_EQ(currentFrames().left, left);
     EXPECT_EQ(currentFrames().length, 100);
+    EXPECT_FLOAT_EQ(left[100], left[0]);  // guard frame
     fx->replaceBufferArrays(0, nullptr, nullptr, 0);
     EXPECT_TRUE(currentFrames().empty());
     fx->replaceBufferArrays(16, new float[3], new float[3], 2);  // no such buffer: freed
