@@ -1,0 +1,97 @@
+#include "gui/cbitmap.h"
+
+#include "gui/cdrawcontext.h"
+#include "gui/drawdevice.h"
+
+#if GW_HAVE_BITMAP_RESOURCES
+#include "resources/bitmap_resources.h"
+#endif
+
+namespace VSTGUI {
+
+namespace {
+
+bool builtInLookup(long id, ResourceImage& out) {
+#if GW_HAVE_BITMAP_RESOURCES
+    const grainwheel::BitmapResource* r = grainwheel::findBitmapResource(static_cast<int>(id));
+    if (!r) return false;
+    out.width = r->width;
+    out.height = r->height;
+    out.png = r->png;
+    out.pngSize = r->pngSize;
+    return true;
+#else
+    (void)id;
+    (void)out;
+    return false;
+#endif
+}
+
+ResourceLookup currentLookup = &builtInLookup;
+
+}  // namespace
+
+void setResourceLookup(ResourceLookup lookup) { currentLookup = lookup ? lookup : &builtInLookup; }
+
+CBitmap::CBitmap(long id) : resourceID(id) {
+    ResourceImage r;
+    if (currentLookup(id, r) && r.width > 0 && r.height > 0) {
+        width = r.width;
+        height = r.height;
+        png = r.png;
+        pngSize = r.pngSize;
+    }
+}
+
+CBitmap::CBitmap(long w, long h) : width(w > 0 ? w : 0), height(h > 0 ? h : 0) {
+    pixels.assign(static_cast<std::size_t>(width * height), 0xFFFFFFFFu);
+}
+
+CBitmap::CBitmap(long w, long h, const std::uint32_t* argb) : width(w > 0 ? w : 0), height(h > 0 ? h : 0) {
+    std::size_t n = static_cast<std::size_t>(width * height);
+    if (argb) {
+        pixels.assign(argb, argb + n);
+    } else {
+        pixels.assign(n, 0xFFFFFFFFu);
+    }
+}
+
+CBitmap::~CBitmap() = default;
+
+const BitmapImage* CBitmap::image() {
+    if (!isLoaded()) return nullptr;
+    DrawBackend* backEnd = &drawBackend();
+    if (decoded && decodedBy == backEnd) return decoded.get();
+    decoded.reset();
+    if (png) {
+        decoded = backEnd->decodePng(png, pngSize);
+    } else {
+        decoded = backEnd->fromPixels(width, height, pixels.data());
+    }
+    decodedBy = backEnd;
+    return decoded.get();
+}
+
+void CBitmap::draw(CDrawContext* context, CRect& rect, const CPoint& offset) {
+    if (!context || !context->getSurface()) return;
+    const BitmapImage* img = image();
+    if (!img) return;
+    CPoint o = context->getOffset();
+    CRect dest = rect;
+    dest.offset(o.h, o.v);
+    context->getSurface()->image(*img, dest, offset, nullptr);
+    context->touch(dest);
+}
+
+void CBitmap::drawTransparent(CDrawContext* context, CRect& rect, const CPoint& offset) {
+    if (!context || !context->getSurface()) return;
+    const BitmapImage* img = image();
+    if (!img) return;
+    CPoint o = context->getOffset();
+    CRect dest = rect;
+    dest.offset(o.h, o.v);
+    context->getSurface()->image(*img, dest, offset, &transparentColor);
+    context->touch(dest);
+}
+
+}  // namespace VSTGUI

@@ -1,0 +1,104 @@
+#pragma once
+// The top-level view of an editor: owns its views, a screen buffer and (unless headless)
+// a window. Window events are handled and dirty views redrawn from idle(), on the thread
+// that calls it; there is no thread of the toolkit's own.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/cview.h"
+#include "gui/platformwindow.h"
+#include "host/editorframe.h"
+
+namespace VSTGUI {
+
+class COptionMenu;
+class MenuSession;
+
+class CFrame : public CViewContainer, public EditorFrame {
+public:
+    // A frame of the given size; systemWindow is the host's parent window, editor the
+    // editor object (both only stored). It has no window until setPlatformWindow.
+    CFrame(const CRect& size, void* systemWindow, void* editor);
+    ~CFrame() override;
+
+    void setPlatformWindow(std::unique_ptr<PlatformWindow> window);
+    PlatformWindow* getPlatformWindow() const { return window.get(); }
+    void* getSystemWindow() const { return systemWindow; }
+    void* getEditor() const { return editor; }
+
+    // EditorFrame
+    void idle() override;
+    std::int32_t onKeyDown(VstKeyCode& key) override;
+    std::int32_t onKeyUp(VstKeyCode& key) override;
+    bool onWheel(float distance) override;
+    void redraw() override;
+
+    // Marks the whole frame for redrawing at the next idle.
+    void setDirty(const bool val = true) override;
+    bool isFrameDirty() const { return CView::isDirty(); }
+
+    // Mouse position relative to the frame and buttons plus modifiers, asked of the window
+    // system at this moment (the last synthetic event's state when headless).
+    bool getCurrentMouseLocation(CPoint& where);
+    long getCurrentMouseButtons();
+
+    // While set, only this view takes the mouse (clicks elsewhere are ignored) and it is
+    // drawn above every other view.
+    void setModalView(CView* view);
+    CView* getModalView() const { return modalView; }
+
+    // The context drawing into the screen buffer.
+    CDrawContext* getScreenContext() const { return screenContext; }
+    DrawSurface* getScreenSurface() const { return screen.get(); }
+    // Redraws everything that lies in rect (frame coordinates) into context now.
+    void redrawRect(CDrawContext* context, const CRect& rect);
+    // Redraws the dirty views and shows the result; idle() calls it after the events.
+    void redrawDirty();
+
+    // Event entry points (window back ends and tests). Positions are frame coordinates.
+    void onMouseDown(CPoint where, long buttons);
+    void onMouseMove(CPoint where, long buttons);
+    void onMouseUp(CPoint where, long buttons);
+    bool onWheelAt(CPoint where, float distance, long modifiers);
+    long onKey(KeyCode& key, bool down);
+    bool onDropItems(const std::vector<std::string>& items, long type, CPoint where);
+    void onExpose(const CRect& rect);
+
+    // Pop-up menus.
+    void openMenu(COptionMenu* menu, CPoint at);
+    bool isMenuOpen() const;
+    MenuSession* getMenuSession() const { return menus.get(); }
+
+    // Called by containers when a view leaves the tree.
+    void viewRemoved(CView* view);
+
+    // Counters for tests and measurements.
+    struct Stats {
+        long redraws = 0;        // regions redrawn
+        long presentedPixels = 0;
+    };
+    const Stats& getStats() const { return stats; }
+    void resetStats() { stats = Stats(); }
+
+protected:
+    void present(const CRect& rect);
+    void flushDamage();
+
+    void* systemWindow;
+    void* editor;
+    std::unique_ptr<PlatformWindow> window;
+    std::unique_ptr<DrawSurface> screen;
+    CDrawContext* screenContext = nullptr;
+    std::unique_ptr<MenuSession> menus;
+    CView* mouseCapture = nullptr;
+    CView* modalView = nullptr;
+    CPoint lastMouse;
+    long lastButtons = 0;
+    bool inEvent = false;
+    long eventButtons = 0;
+    Stats stats;
+};
+
+}  // namespace VSTGUI

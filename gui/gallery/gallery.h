@@ -1,0 +1,2 @@
+#pragma once
+int runToolkitGallery(const char* outPng);

@@ -1,0 +1,76 @@
+#pragma once
+// The xcb window back end: a child window of the host's window on the toolkit's own
+// connection, events read from idle, override-redirect pop-ups and XDND file drops.
+// Internal to the desktop back end; no widget header includes it.
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/platformwindow.h"
+
+namespace VSTGUI {
+
+class XcbPopup;
+
+class XcbWindow : public PlatformWindow {
+public:
+    // Opens the connection and the child window; null when that fails.
+    static std::unique_ptr<XcbWindow> create(std::uint32_t parent, const CRect& size);
+    ~XcbWindow() override;
+
+    void pollEvents(CFrame& frame) override;
+    void present(DrawSurface& buffer, const CRect& part) override;
+    void flush() override;
+    bool queryPointer(CPoint& where, long& buttons) override;
+    std::unique_ptr<PopupWindow> openPopup(const CRect& rect) override;
+    void popupsClosed() override;
+
+    xcb_window_t windowId() const { return window; }
+    // X errors seen on this connection.
+    long errorCount() const { return errors; }
+
+    // Uploads part of buffer (pixels at part) to drawable at (x, y).
+    void upload(xcb_drawable_t drawable, std::uint8_t depth, DrawSurface& buffer, const CRect& part, long x,
+                long y);
+    void popupGone(XcbPopup* popup);
+
+private:
+    XcbWindow() = default;
+    xcb_atom_t atom(const char* name);
+    CPoint frameOriginOnRoot();
+    void handleClientMessage(const xcb_client_message_event_t& ev);
+    void handleSelection(CFrame& frame, const xcb_selection_notify_event_t& ev);
+    void sendDndFinished(bool accepted);
+    long keyVirt(xcb_keycode_t code);
+
+    xcb_connection_t* conn = nullptr;
+    xcb_screen_t* screen = nullptr;
+    xcb_window_t window = 0;
+    xcb_gcontext_t gc = 0;
+    std::uint8_t depth = 24;
+    CRect size;
+    long errors = 0;
+    std::uint32_t maxRequestBytes = 0;
+    std::vector<std::uint32_t> scratch;
+    std::vector<XcbPopup*> popups;
+    bool grabbed = false;
+    // XDND
+    xcb_atom_t aXdndAware = 0, aEnter = 0, aPosition = 0, aStatus = 0, aDrop = 0, aFinished = 0, aLeave = 0;
+    xcb_atom_t aSelection = 0, aActionCopy = 0, aUriList = 0, aProperty = 0;
+    xcb_window_t dndSource = 0;
+    bool dndAccept = false;
+    CPoint dndRootPos;
+    // Keyboard
+    std::vector<xcb_keysym_t> keysyms;
+    std::uint8_t minKeycode = 0;
+    std::uint8_t keysymsPerCode = 0;
+};
+
+// Splits a text/uri-list into local file paths (file: URIs, percent-decoded).
+std::vector<std::string> parseUriList(const std::string& list);
+
+}  // namespace VSTGUI
