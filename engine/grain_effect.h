@@ -42,7 +42,9 @@ public:
     void getParameterDisplay(VstInt32 index, char* text) override;
     bool canParameterBeAutomated(VstInt32 index) override;
     bool string2parameter(VstInt32 index, const char* text) override;
-    // Direct read access to engine state for the editor; null for unknown ids.
+    // Direct read access to engine state for the editor; null for unknown ids. Word items
+    // point at a std::atomic of the stated type (int32, float, byte); read them whole.
+    // Array items (1, 2, 20 + k) point at the arrays themselves.
     void* getStateItem(int id);
 
     // Programs.
@@ -58,7 +60,9 @@ public:
     ProgramRecord* programRecords() { return programs; }
     ProgramRecord* clipboardRecord() { return programClipboard; }
 
-    // Audio.
+    // Audio. A block reads or writes buffer samples (and touches the voices) only when
+    // bufferGate().enterBlock() answered true at its start, through
+    // framesOf(audioBuffer(getCurrentBuffer())); it ends with bufferGate().leaveBlock().
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
 
