@@ -303,6 +303,10 @@ TEST(WaveRead, MissingFileCannotBeOpened) {
     SampleArrays out;
     EXPECT_EQ(readWaveFile("/nonexistent/folder/x.wav", out), kFileOpenFailed);
     EXPECT_EQ(readWaveFile(nullptr, out), kFileOpenFailed);
+    test::TempDir dir;  // a folder opens on some systems but holds no RIFF data
+    const FileResult r = readWaveFile(dir.path().c_str(), out);
+    EXPECT_TRUE(r == kFileOpenFailed || r == kFileNoRiff) << r;
+    EXPECT_TRUE(out.empty());
 }
 
 TEST(WaveWrite, ConversionTruncatesTowardZeroAndClipsOutOfRange) {
