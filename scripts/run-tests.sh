@@ -34,7 +34,8 @@ configure_and_build() {  # DIR [CMAKE ARGS...] -- [TARGETS...]
   while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
   [ $# -gt 0 ] && shift
   targets=("$@")
-  cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null && ninja -C "$dir" -j"$jobs" "${targets[@]}"
+  # -k 0: one broken target does not keep the others' suites from being built.
+  cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null && ninja -C "$dir" -j"$jobs" -k 0 "${targets[@]}"
 }
 
 ctest_in() {  # DIR [CTEST ARGS...]; prints ctest's own summary
@@ -61,7 +62,7 @@ if cmake -S . -B "$root/build-tsan" -G Ninja -DGW_TSAN=ON >/dev/null; then
   tsan_tests=$(ctest --test-dir "$root/build-tsan" -N -L threads | awk '/Test +#/{print $3}')
   if [ -n "$tsan_tests" ]; then
     # shellcheck disable=SC2086
-    run "build (TSan)" ninja -C "$root/build-tsan" -j"$jobs" $tsan_tests
+    run "build (TSan)" ninja -C "$root/build-tsan" -j"$jobs" -k 0 $tsan_tests
     run "tests (TSan)" ctest_in "$root/build-tsan" -L threads
   else
     echo "no suites labelled threads"
