@@ -46,7 +46,7 @@ void MenuSession::push(COptionMenu* menu, CPoint at) {
     for (long i = 0; i < menu->getNbEntries(); ++i) {
         textWidth = std::max(textWidth, measure->textWidth(menu->getEntry(i), style));
     }
-    long w = kTickWidth + textWidth + kArrowWidth;
+    long w = kTickWidth + textWidth + 6 + kArrowWidth;  // 6: the text margins
     long h = 2 * kPadding + kRowHeight * menu->getNbEntries();
     level.rect = CRect(at.h, at.v, at.h + w, at.v + h);
     level.surface = drawBackend().createSurface(w, h, kMenuBack);
