@@ -1,6 +1,7 @@
 // The 16 audio buffers: selection, allocation, erasing, replacement by the loaders, and
 // switching free and tempo-synced recording on and off.
 
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -12,7 +13,23 @@
 
 namespace grainwheel {
 
+namespace {
+// Program record fields that the audio thread may write (through the morph's buffer
+// selection and the end of a synced recording) while the user-interface thread reads
+// the records: written whole.
+void storeWhole(float& field, float value) noexcept {
+    std::atomic_ref<float>(field).store(value, std::memory_order_relaxed);
+}
+}  // namespace
+
 void GrainEffect::selectBuffer(int n) {
+    if (n < 0 || n >= kNumBuffers) return;
+    // The voices and the play head change: no block may run meanwhile.
+    BufferGate::Replacement replacing(gate);
+    selectBufferInBlock(n);
+}
+
+void GrainEffect::selectBufferInBlock(int n) noexcept {
     if (n < 0 || n >= kNumBuffers) return;
     morphing.pendingBuffer = -1;
     const BufferFrames frames = framesOf(audioBuffers[n]);
@@ -34,7 +51,7 @@ void GrainEffect::selectBuffer(int n) {
     rec.recordWritePosition = 0;
     previousBuffer = currentBuffer.load();
     currentBuffer = n;
-    current().bufferNumber = static_cast<float>(n);
+    storeWhole(current().bufferNumber, static_cast<float>(n));
     notifyEditor(kBuffersChanged, 1.0f);
 
     if (setting(kMorphAlgorithm) != 0) return;
@@ -176,9 +193,17 @@ void GrainEffect::setRecordFades(float value) {
     rec.recordFadeOut = truncClamped((value - 1.0f) * -static_cast<float>(kFadeFrames), 0, kFadeFrames);
 }
 
+void GrainEffect::finishSyncedRecording() noexcept {
+    // The audio thread's part of switching rec sync off: no allocation, no gate.
+    params.live[kRecSync] = 0.0f;
+    storeWhole(current().recSync, 0.0f);
+    setRecordFades(0.0f);
+    notifyEditor(kRecSync, 0.0f);
+}
+
 void GrainEffect::setRecFree(float value) {
     params.live[kRecFree] = value;
-    current().recFree = value;
+    storeWhole(current().recFree, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
         programs[n].bufferPath[0] = 0;
@@ -193,7 +218,7 @@ void GrainEffect::setRecFree(float value) {
 
 void GrainEffect::setRecSync(float value) {
     params.live[kRecSync] = value;
-    current().recSync = value;
+    storeWhole(current().recSync, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
         programs[n].bufferPath[0] = 0;

@@ -72,6 +72,9 @@ struct CaptureState {
     float capturePosition = 0.0f;
     std::int32_t capturedVoice = -1;
     float captureIncrement = 0.0f;
+    // Hann window oscillator of the sum spectrum (w1, w2: the last two outputs).
+    double windowY1 = 0.0;
+    double windowY2 = 0.0;
 };
 
 // Parameter values: the live values, the per-unit values converted for the engine and

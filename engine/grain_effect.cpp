@@ -146,49 +146,6 @@ void GrainEffect::takeTimeInfo(const VstTimeInfo* info) {
     hostTime.playing = flags & kVstTransportPlaying;
 }
 
-// --- audio ------------------------------------------------------------------------------
-
-void GrainEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    processReplacing(inputs, outputs, sampleFrames);
-}
-
-void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    // Buffers may be read and written only when the gate is open at block entry.
-    const bool buffersReadable = gate.enterBlock();
-    float* outLeft = outputs ? outputs[0] : nullptr;
-    float* outRight = outputs ? outputs[1] : nullptr;
-    const float* inLeft = inputs ? inputs[0] : nullptr;
-    const float* inRight = inputs ? inputs[1] : nullptr;
-    const bool passThrough = seq.halted != 0 && params.live[kMonitor] != 0.0f;
-    const float gain = seq.mainGain;
-    float peak = seq.peakLevel;
-    for (VstInt32 i = 0; i < sampleFrames; ++i) {
-        float l = 0.0f;
-        float r = 0.0f;
-        if (passThrough && inLeft && inRight) {
-            l = inLeft[i] * gain;
-            r = inRight[i] * gain;
-            const float a = l < 0 ? -l : l;
-            const float b = r < 0 ? -r : r;
-            if (a > peak) peak = a;
-            if (b > peak) peak = b;
-        }
-        if (buffersReadable && seq.halted == 0 && inLeft && inRight)
-            recordOneFrame(framesOf(audioBuffers[currentBuffer]), inLeft[i], inRight[i]);
-        if (outLeft) outLeft[i] = l;
-        if (outRight) outRight[i] = r;
-    }
-    seq.peakLevel = peak;
-    gate.leaveBlock();
-}
-
-void GrainEffect::recordOneFrame(const BufferFrames& frames, float inLeft, float inRight) noexcept {
-    const bool recFree = params.live[kRecFree] != 0.0f;
-    const bool recSync = params.live[kRecSync] != 0.0f;
-    if (recordFrame(rec, frames, recFree, recSync, inLeft, inRight) == RecordEvent::SyncFinished)
-        setParameter(kRecSync, 0.0f);
-}
-
 }  // namespace grainwheel
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {

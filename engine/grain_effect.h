@@ -8,8 +8,11 @@
 #include <cstdint>
 
 #include "engine/audio_buffer.h"
+#include "engine/dsp/morph.h"
+#include "engine/dsp/spectrum_transform.h"
 #include "engine/engine_state.h"
 #include "engine/program_record.h"
+#include "engine/realtime.h"
 #include "engine/recorder.h"
 #include "engine/voices.h"
 #include "host/audioeffectx.h"
@@ -63,10 +66,14 @@ public:
     // Audio. A block reads or writes buffer samples (and touches the voices) only when
     // bufferGate().enterBlock() answered true at its start, through
     // framesOf(audioBuffer(getCurrentBuffer())); it ends with bufferGate().leaveBlock().
-    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    // Both replace the output (audio_loop.cpp); the right output pointer may be null.
+    // Neither allocates, locks or makes a system call apart from the host time query.
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) GW_NONBLOCKING override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) GW_NONBLOCKING override;
 
-    // Buffers and recording.
+    // Buffers and recording. selectBuffer runs on the user-interface thread: it raises
+    // the buffer gate, so it must never be called from inside a block (the audio loop
+    // uses selectBufferInBlock).
     void selectBuffer(int n);
     void allocateBuffer(int frames);
     void eraseBuffer();
@@ -81,7 +88,7 @@ public:
     AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
     int getCurrentBuffer() const { return currentBuffer; }
     // Record one input frame into the current buffer (the audio loop calls it).
-    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept;
+    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
     BufferGate& bufferGate() { return gate; }
 
     // Host dialogue.
@@ -108,6 +115,7 @@ public:
     const ParameterState& parameters() const { return params; }
     const VoiceBank& voiceBank() const { return voices; }
     const CaptureState& scopeCapture() const { return capture; }
+    const SpectralMorph& spectralMorph() const { return morphWork; }
     double recordSyncUnitBeats() const { return recSyncUnitBeats; }
     int previousBufferIndex() const { return previousBuffer; }
 
@@ -137,7 +145,24 @@ private:
     int setting(GlobalSetting s) const;
     float bufferStartOf(int n) const { return params.live[kBufPos + n]; }
 
+    // audio_loop.cpp (audio thread only)
+    struct BlockContext;
+    bool blockStart(VstInt32 sampleFrames, BlockContext& b) noexcept GW_NONBLOCKING;
+    void unitSetup(const BlockContext& b) noexcept GW_NONBLOCKING;
+    void sequenceEnd(BlockContext& b) noexcept GW_NONBLOCKING;
+    void restartHead(BlockContext& b) noexcept GW_NONBLOCKING;
+    void silenceVoices(BlockContext& b) noexcept GW_NONBLOCKING;
+    void triggerVoice(int i, BlockContext& b) noexcept GW_NONBLOCKING;
+    void afterGrainStart(int i) noexcept GW_NONBLOCKING;
+    void voiceEnded(int i, BlockContext& b) noexcept GW_NONBLOCKING;
+    void sumCapture(float left, float right) noexcept GW_NONBLOCKING;
+    void captureSpectrum() noexcept GW_NONBLOCKING;
+    void finishSyncedRecording() noexcept GW_NONBLOCKING;
+
     // buffers.cpp
+    // The buffer selection itself, without the gate: the audio loop's morph calls it
+    // inside a block, selectBuffer under the gate.
+    void selectBufferInBlock(int n) noexcept;
     void setRecFree(float value);
     void setRecSync(float value);
     void setRecordFades(float value);
@@ -153,6 +178,8 @@ private:
     CaptureState capture;
     ParameterState params;
     VoiceBank voices;
+    SpectrumTransform transform;  // the morph's and the scope's, audio thread only
+    SpectralMorph morphWork;
 
     // Buffers (index 0..15) and recording.
     AudioBuffer audioBuffers[kNumBuffers];

@@ -12,6 +12,10 @@ std::atomic<bool> counting{false};
 std::atomic<int> allocations{0};
 }  // namespace
 
+// The replacements pair malloc with free; GCC cannot see that through the inlined calls.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size) {
     if (counting.load()) allocations.fetch_add(1);
     if (void* p = std::malloc(size ? size : 1)) return p;

@@ -1,0 +1,501 @@
+// The audio loop: the host's process callbacks, the 16-step sequencer in step with the
+// host's beat, the play head, grain starts (with the spectral morph's trigger
+// dispatch), the output stage and the scope capture.
+//
+// Everything here runs on the host's audio thread and neither allocates, locks nor makes
+// a system call; the one call out is the host time query at the start of a block.
+// Buffers and voices are read only in blocks that found the buffer gate open.
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "engine/conversions.h"
+#include "engine/dsp/denormals.h"
+#include "engine/grain_effect.h"
+
+namespace grainwheel {
+
+namespace {
+
+constexpr VstInt32 kTimeQueryMask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+constexpr int kCaptureLength = 4096;     // entries the capture fills
+constexpr float kCaptureSpan = 206.0f;   // entries one grain spans in the time views
+constexpr double kWindowPeriod = 4121.0; // Hann window period of the sum spectrum
+
+constexpr int kScopeOff = 0;
+constexpr int kScopeTimeGrain = 1;
+constexpr int kScopeTimeSum = 2;
+constexpr int kScopeFreqGrain = 3;
+constexpr int kScopeFreqSum = 4;
+
+// The window oscillator's coefficient and start values (w1, w2), in double precision
+// with the stored pi.
+constexpr double kStoredPiDouble = static_cast<double>(kStoredPi);
+
+struct WindowStart {
+    double coefficient;
+    double y1;
+    double y2;
+};
+
+WindowStart windowStart() noexcept GW_NONBLOCKING {
+    const double w = 2.0 * kStoredPiDouble / kWindowPeriod;
+    return {2.0 * std::cos(w), -std::cos(w), -std::cos(2.0 * w)};
+}
+
+inline float softClip(float x) noexcept GW_NONBLOCKING {
+    const float a = x < 0.0f ? -x : x;
+    return x * (a + 1.0f) / (x * x + 1.2f);
+}
+
+inline float absolute(float x) noexcept GW_NONBLOCKING { return x < 0.0f ? -x : x; }
+
+// A setting value as an index in [lo, hi]; NaN and values out of range are clamped.
+inline int settingIn(float v, int lo, int hi) noexcept GW_NONBLOCKING { return truncClamped(v, lo, hi); }
+
+}  // namespace
+
+// What one block reads once at its start, and its running values.
+struct GrainEffect::BlockContext {
+    bool open = false;               // the buffer gate answered true
+    BufferView views[kNumBuffers];   // every buffer as the voices read it
+    BufferFrames current;            // the current buffer, for recording
+    int currentIndex = 0;
+    int voiceCount = kNumVoices;
+    int envelopeType = kEnvTrapezoid;
+    float envSust = 0.0f;
+    int playbackMode = 0;
+    int scopeMode = kScopeTimeGrain;
+    int morphAlgorithm = kMorphOff;
+    int morphStepsize = 0;
+    bool trigmode = false;
+    bool monitor = false;
+    float gain = 0.0f;
+    float peak = 0.0f;
+    WindowStart window{};
+
+    void refreshCurrent(GrainEffect& fx) noexcept GW_NONBLOCKING {
+        currentIndex = std::clamp(fx.currentBuffer.load(), 0, kNumBuffers - 1);
+        current = open ? framesOf(fx.audioBuffers[currentIndex]) : BufferFrames{};
+    }
+};
+
+void GrainEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processReplacing(inputs, outputs, sampleFrames);  // never accumulates
+}
+
+void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    if (sampleFrames <= 0) return;
+    ScopedFlushDenormals flushDenormals;
+    float* outLeft = outputs ? outputs[0] : nullptr;
+    float* outRight = outputs ? outputs[1] : nullptr;
+    const float* inLeft = inputs ? inputs[0] : nullptr;
+    const float* inRight = inputs ? inputs[1] : nullptr;
+    if (inRight == nullptr) inRight = inLeft;  // a mono input feeds both channels
+
+    BlockContext b;
+    b.open = gate.enterBlock();
+    if (!blockStart(sampleFrames, b)) {
+        for (VstInt32 i = 0; i < sampleFrames; ++i) {
+            if (outLeft) outLeft[i] = 0.0f;
+            if (outRight) outRight[i] = 0.0f;
+        }
+        gate.leaveBlock();
+        return;
+    }
+
+    const float gainHalted = b.gain;
+    for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        const float inL = inLeft ? inLeft[i] : 0.0f;
+        const float inR = inRight ? inRight[i] : 0.0f;
+        float outL = 0.0f;
+        float outR = 0.0f;
+        seq.sumLeft = 0.0f;
+        seq.sumRight = 0.0f;
+
+        if (seq.halted != 0 || !b.open) {
+            if (b.monitor) {
+                outL = inL * gainHalted;
+                outR = inR * gainHalted;
+                b.peak = std::max(b.peak, std::max(absolute(outL), absolute(outR)));
+            }
+        } else {
+            // Unit boundary, met at the exact sample.
+            if (seq.unitCountdown < 1) {
+                seq.unitCountdown = seq.samplesPerUnit;
+                if (seq.unitLengthBeats != 0.0f) seq.currentUnit = seq.currentUnit + 1;
+                if (seq.currentUnit >= kNumUnits) {
+                    seq.currentUnit = 0;
+                    if (seq.previousUnit == kNumUnits - 1) sequenceEnd(b);
+                }
+                seq.previousUnit = seq.currentUnit;
+                unitSetup(b);
+                if (morphing.morphWait == 0) seq.triggerCountdown = 0.0f;
+            }
+            seq.unitCountdown -= 1;
+            if (seq.halted != 0) {  // the sequence end stopped the engine: nothing starts now
+                if (outLeft) outLeft[i] = 0.0f;
+                if (outRight) outRight[i] = 0.0f;
+                continue;
+            }
+
+            recordOneFrame(b.current, inL, inR);
+
+            // Voice pass: a due grain starts on the first idle voice; later voices see
+            // the new countdown. With no voice idle the start waits for the next sample.
+            for (int v = 0; v < b.voiceCount; ++v) {
+                if (seq.triggerCountdown <= 0.0f) {
+                    seq.triggerCountdown = -1.0f;
+                    if (voices.slots[v].idle()) triggerVoice(v, b);
+                }
+                GrainVoice& voice = voices.slots[v];
+                if (voice.idle()) continue;
+                const int source = voice.buffer;
+                const BufferView view =
+                    (source >= 0 && source < kNumBuffers) ? b.views[source] : BufferView{};
+                const StereoSample s = renderVoiceSample(voice, view, seq.grainPitch, b.envelopeType);
+                seq.sumLeft += s.left;
+                seq.sumRight += s.right;
+                if (capture.captureState == 2 && v == capture.capturedVoice) {
+                    if (b.scopeMode == kScopeTimeGrain) {
+                        capture.captureBuffer[static_cast<int>(capture.capturePosition)] = s.left;
+                        capture.capturePosition += capture.captureIncrement;
+                        if (capture.capturePosition >= static_cast<float>(kCaptureLength))
+                            capture.capturePosition = 0.0f;
+                    } else if (b.scopeMode == kScopeFreqGrain &&
+                               capture.capturePosition < static_cast<float>(kCaptureLength)) {
+                        capture.captureBuffer[static_cast<int>(capture.capturePosition)] =
+                            (s.left + s.right) / 2.0f;
+                        capture.capturePosition += 1.0f;
+                    }
+                }
+                if (voice.idle()) voiceEnded(v, b);
+            }
+
+            float l = seq.sumLeft;
+            float r = seq.sumRight;
+            voices.pitchFilter.run(l, r, seq.grainPitch);
+            voices.resonantFilter.run(l, r);
+            sumCapture(l, r);
+            seq.triggerCountdown -= 1.0f;
+
+            // Play head.
+            const float length = static_cast<float>(b.current.length);
+            float head = seq.playPosition + static_cast<float>(seq.headRun) * seq.headSpeed;
+            seq.playPosition = head;
+            const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
+            if (b.current.length != 0 && head >= length) {
+                if (restarts)
+                    restartHead(b);
+                else
+                    seq.playPosition = head - length;
+            }
+            if (seq.playPosition < 0.0f) {
+                if (restarts)
+                    restartHead(b);
+                else
+                    seq.playPosition = seq.playPosition + length;
+            }
+
+            if (b.monitor) {
+                outL = inL;
+                outR = inR;
+            } else {
+                const float xl = l * b.gain;
+                const float xr = r * b.gain;
+                b.peak = std::max(b.peak, std::max(absolute(xl), absolute(xr)));
+                outL = softClip(xl);
+                outR = softClip(xr);
+            }
+        }
+        if (outLeft) outLeft[i] = outL;
+        if (outRight) outRight[i] = outR;
+    }
+
+    // The editor reads and resets the meter: raise it, never lower it.
+    std::atomic<float>& meter = *seq.peakLevel.address();
+    float seen = meter.load(std::memory_order_relaxed);
+    while (b.peak > seen && !meter.compare_exchange_weak(seen, b.peak, std::memory_order_relaxed)) {
+    }
+    gate.leaveBlock();
+}
+
+// Block start. False: the transport stands still and the block is silent.
+bool GrainEffect::blockStart(VstInt32 sampleFrames, BlockContext& b) noexcept {
+    seq.sumLeft = 0.0f;
+    seq.sumRight = 0.0f;
+    GW_BLOCKING_ALLOWED_BEGIN
+    takeTimeInfo(getTimeInfo(kTimeQueryMask));
+    GW_BLOCKING_ALLOWED_END
+
+    b.trigmode = params.live[kTrigmode] != 0.0f;
+    b.monitor = params.live[kMonitor] != 0.0f;
+    b.gain = seq.mainGain;
+    b.voiceCount = std::clamp(seq.voiceCount.load(), 1, kNumVoices);
+    b.envelopeType = settingIn(params.settings[kEnvelopeType], 0, 3);
+    b.envSust = params.live[kEnvSust];
+    b.playbackMode = settingIn(params.settings[kPlaybackMode], 0, 3);
+    b.scopeMode = settingIn(params.settings[kScopeViewMode], 0, 4);
+    b.morphAlgorithm = settingIn(params.settings[kMorphAlgorithm], 0, 3);
+    b.morphStepsize = settingIn(params.settings[kMorphStepsize], 0, 19);
+    b.window = windowStart();
+    if (b.open)
+        for (int n = 0; n < kNumBuffers; ++n) b.views[n] = framesOf(audioBuffers[n]).view();
+    b.refreshCurrent(*this);
+
+    const float rate = seq.sampleRate;
+    const double tempo = hostTime.tempo;  // always above 0: lower tempos are not taken
+    if (params.live[kUnitDura] < 0.125f && rate > 0.0f)
+        seq.unitLengthBeats =
+            static_cast<float>(tempo * currentLength.load() / (static_cast<double>(rate) * 960.0));
+
+    const float unitBeats = seq.unitLengthBeats;
+    if (unitBeats == 0.0f || !std::isfinite(unitBeats)) {
+        seq.currentUnit = 0;
+        seq.samplesPerUnit = 2048;
+        seq.unitCountdown = sampleFrames + 1;
+    } else {
+        if (hostTime.timeSigValid == 0) {
+            hostTime.timeSigNumerator = 4.0;
+            hostTime.timeSigDenominator = 4.0;
+        }
+        seq.samplesPerBeat = rate * 60.0f / static_cast<float>(tempo);
+        seq.samplesPerUnit = truncClamped(static_cast<double>(seq.samplesPerBeat) * unitBeats, 0, INT_MAX);
+        const bool realign = hostTime.ppqValid != 0 && hostTime.barsValid != 0 && hostTime.tempoValid != 0 &&
+                             (!b.trigmode || hostTime.playing != 0);
+        const double cycle = 16.0 * hostTime.timeSigNumerator / hostTime.timeSigDenominator;
+        if (realign && cycle > 0.0 && std::isfinite(cycle)) {
+            const double ppq = hostTime.ppqPosition;
+            const double pos = ppq - cycle * std::trunc(hostTime.barStart / cycle);
+            const double units = 16.0 * static_cast<double>(unitBeats);
+            const double t = pos / units;
+            double within = t - std::trunc(t);
+            if (within < 0.0) within += 1.0;  // a position before the bar start
+            const int u = truncClamped(within * 16.0, 0, kNumUnits - 1);
+            if (seq.previousUnit == kNumUnits - 1 && u == 0 && std::isfinite(pos)) sequenceEnd(b);
+            seq.previousUnit = u;
+            seq.currentUnit = u;
+            const double unit = unitBeats;
+            double into = pos - unit * std::trunc(pos / unit);
+            if (into < 0.0) into += unit;
+            seq.unitCountdown = truncClamped((unit - into) * seq.samplesPerBeat, 0, INT_MAX);
+        }
+    }
+    unitSetup(b);
+
+    if (hostTime.playing == 0 && !b.trigmode) return false;
+    if (seq.headSpeed == 1.0f) seq.playPosition = std::trunc(seq.playPosition.load());
+    return true;
+}
+
+void GrainEffect::unitSetup(const BlockContext& b) noexcept {
+    const int u = std::clamp(seq.currentUnit.load(), 0, kNumUnits - 1);
+    const int interval = truncClamped(static_cast<double>(seq.samplesPerUnit) * params.unitTime[u], 0, INT_MAX - 1) + 1;
+    seq.grainInterval = interval;
+    if (setting(kTimeFaderValues) > 1) {
+        const float linked = 1.0f - params.live[kTime + u];
+        seq.linkedDensity = linked;
+        params.densityFactor = convertDensity(linked);
+    }
+    const int length = truncClamped(static_cast<double>(interval) * params.densityFactor, 0, INT_MAX);
+    seq.grainLength = length;
+    seq.grainLengthFloat = static_cast<float>(length);
+    if (setting(kSpeedFaderRange) == 4) {
+        seq.headSpeed = 0.0f;
+        seq.playPosition = static_cast<float>(b.current.length - 1) * params.live[kSpeed + u];
+    } else {
+        seq.headSpeed = params.unitSpeed[u];
+    }
+    seq.grainPitch = params.unitPitch[u];
+    if (seq.grainPitch != seq.previousGrainPitch && seq.grainPitch < 1.0f)
+        voices.pitchFilter.design(seq.grainPitch);
+    seq.previousGrainPitch = seq.grainPitch;
+    voices.resonantFilter.setCutoff(params.unitCutoff[u]);
+}
+
+// The end of the 16-unit sequence in Playback Modes 2 and 3.
+void GrainEffect::sequenceEnd(BlockContext& b) noexcept {
+    if (b.playbackMode != 2 && b.playbackMode != 3) return;
+    if (b.trigmode) {
+        seq.halted = 1;
+        silenceVoices(b);
+    }
+    seq.playPosition = static_cast<float>(b.current.length) * bufferStartOf(b.currentIndex);
+}
+
+// The head left the buffer in Playback Modes 1 and 3.
+void GrainEffect::restartHead(BlockContext& b) noexcept {
+    seq.playPosition = static_cast<float>(b.current.length) * bufferStartOf(b.currentIndex);
+    if (b.trigmode) {
+        seq.halted = 1;
+        silenceVoices(b);
+    }
+}
+
+// The stop rules silence every voice. Each slot ends as a voice that has played out
+// (render mode back to normal, not counted as active) and a single-grain capture that
+// was following one of them is given up, so the next grain arms it again.
+void GrainEffect::silenceVoices(BlockContext& b) noexcept {
+    if (!b.open) return;
+    for (GrainVoice& v : voices.slots) stopVoice(v);
+    seq.activeVoices = 0;
+    if (capture.captureState == 2 && capture.capturedVoice >= 0) {
+        capture.captureState = 0;
+        capture.capturePosition = 0.0f;
+        capture.capturedVoice = -1;
+    }
+}
+
+void GrainEffect::afterGrainStart(int i) noexcept {
+    seq.triggerCountdown = static_cast<float>(seq.grainInterval.load());
+    if (capture.captureState == 0 && setting(kScopeViewMode) != kScopeFreqSum) {
+        capture.captureIncrement = kCaptureSpan / static_cast<float>(seq.grainLength.load());
+        capture.capturedVoice = i;
+        capture.captureState = 2;
+        capture.capturePosition = 0.0f;
+    }
+    seq.activeVoices = seq.activeVoices + 1;
+}
+
+// Starts a grain on idle voice i when one is due, through the morph when it is on.
+void GrainEffect::triggerVoice(int i, BlockContext& b) noexcept {
+    GrainVoice& v = voices.slots[i];
+    GrainStart start;
+    start.bufferNumber = b.currentIndex;
+    start.bufferLength = b.current.length;
+    start.playPosition = seq.playPosition;
+    start.grainLength = seq.grainLength;
+    start.envelopeType = b.envelopeType;
+    start.envSust = b.envSust;
+
+    const auto normalStart = [&]() noexcept {
+        if (startGrain(v, start)) afterGrainStart(i);
+    };
+    if (b.morphAlgorithm == kMorphOff) {
+        normalStart();
+        return;
+    }
+    const BufferView view = b.views[b.currentIndex];
+    const bool scopeGrain = b.scopeMode == kScopeFreqGrain;
+    const auto synthesise = [&]() noexcept {
+        const MorphSynthesis out = morphWork.synthesise(v, b.morphAlgorithm, b.morphStepsize,
+                                                        morphing.morphStep, transform, scopeGrain);
+        if (out.scopeReady) {
+            std::copy(morphWork.scopeValues(), morphWork.scopeValues() + kCaptureLength, capture.captureBuffer);
+            capture.capturePosition = 0.0f;
+            capture.captureState = 1;
+            capture.capturedVoice = -1;
+        }
+        if (out.last) {
+            morphing.morphStep = 1;
+            morphing.morphState = kMorphIdle;
+            seq.headRun = 1;
+        } else {
+            morphing.morphStep = morphing.morphStep + 1;
+        }
+    };
+
+    const int state = morphing.morphState;
+    const int pending = morphing.pendingBuffer;
+    if (state == kMorphSourceDone) {
+        if (!startMorphGrain(v, start)) return;
+        afterGrainStart(i);
+        morphWork.analyseTarget(v, view, seq.grainPitch, b.envelopeType, transform);
+        morphing.morphState = kMorphRunning;
+        synthesise();
+    } else if (pending < 0 || pending >= kNumBuffers) {
+        if (state == kMorphIdle) {
+            normalStart();
+        } else {
+            if (!startMorphGrain(v, start)) return;
+            afterGrainStart(i);
+            if (state == kMorphRunning) synthesise();
+        }
+    } else if (morphing.morphWait == 0) {
+        morphing.morphWait = 1;
+        const int length = seq.grainLength;
+        if (length > kTransformSize) seq.triggerCountdown = static_cast<float>(length - kTransformSize);
+    } else {
+        if (!startMorphGrain(v, start)) return;
+        afterGrainStart(i);
+        if (morphWork.analyseSource(v, view, seq.grainPitch, b.envelopeType, transform, scopeGrain)) {
+            std::copy(morphWork.scopeValues(), morphWork.scopeValues() + kCaptureLength, capture.captureBuffer);
+            capture.capturePosition = 0.0f;
+            capture.captureState = 1;
+            capture.capturedVoice = -1;
+        }
+        morphing.morphState = kMorphSourceDone;
+        seq.headRun = 0;
+        selectBufferInBlock(pending);
+        morphing.morphWait = 0;
+        b.refreshCurrent(*this);
+    }
+}
+
+void GrainEffect::voiceEnded(int i, BlockContext& b) noexcept {
+    voices.slots[i].renderMode = kRenderBuffer;
+    seq.activeVoices = std::max(seq.activeVoices.load() - 1, 0);
+    if (i != capture.capturedVoice) return;
+    if (b.scopeMode == kScopeFreqGrain) {
+        if (morphing.morphState == kMorphIdle) {
+            const int from = std::clamp(static_cast<int>(capture.capturePosition), 0, kCaptureLength);
+            std::fill(capture.captureBuffer + from, capture.captureBuffer + kCaptureLength, 0.0f);
+        }
+        captureSpectrum();
+    }
+    capture.captureState = 1;
+    capture.capturePosition = 0.0f;
+    capture.capturedVoice = -1;
+}
+
+// The capture array replaced by its magnitude spectrum.
+void GrainEffect::captureSpectrum() noexcept {
+    const float* spectrum = transform.magnitudeSpectrum(capture.captureBuffer);
+    std::copy(spectrum, spectrum + kCaptureLength, capture.captureBuffer);
+}
+
+// The sum views of the scope, on the filtered sum before gain.
+void GrainEffect::sumCapture(float left, float right) noexcept {
+    const int mode = setting(kScopeViewMode);
+    if (mode == kScopeTimeSum) {
+        if (capture.captureState != 2) return;
+        capture.captureBuffer[static_cast<int>(capture.capturePosition)] = left;
+        capture.capturePosition += capture.captureIncrement;
+        if (capture.capturePosition >= static_cast<float>(kCaptureLength)) capture.capturePosition = 0.0f;
+    } else if (mode == kScopeFreqSum) {
+        const int state = capture.captureState;
+        if (state == 0) {
+            capture.captureState = 2;
+            return;
+        }
+        if (state != 2) return;
+        const WindowStart start = windowStart();
+        if (capture.capturePosition == 0.0f) {
+            capture.windowY1 = start.y1;
+            capture.windowY2 = start.y2;
+        }
+        const double w = start.coefficient * capture.windowY1 - capture.windowY2;
+        capture.windowY2 = capture.windowY1;
+        capture.windowY1 = w;
+        const int pos = std::clamp(static_cast<int>(capture.capturePosition), 0, kCaptureLength - 1);
+        capture.captureBuffer[pos] = static_cast<float>((left + right) * (w + 1.0) * 0.25);
+        capture.capturePosition += 1.0f;
+        if (capture.capturePosition >= static_cast<float>(kCaptureLength)) {
+            capture.capturePosition = 0.0f;
+            captureSpectrum();
+            capture.captureState = 1;
+            capture.windowY1 = start.y1;
+            capture.windowY2 = start.y2;
+        }
+    }
+}
+
+void GrainEffect::recordOneFrame(const BufferFrames& frames, float inLeft, float inRight) noexcept {
+    const bool recFree = params.live[kRecFree] != 0.0f;
+    const bool recSync = params.live[kRecSync] != 0.0f;
+    if (recordFrame(rec, frames, recFree, recSync, inLeft, inRight) == RecordEvent::SyncFinished)
+        finishSyncedRecording();
+}
+
+}  // namespace grainwheel
