@@ -27,6 +27,7 @@ public:
                  long style = 0);
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where) override;
+    long getStyle() const { return style; }
 
 private:
     long style;

@@ -28,7 +28,10 @@ public:
     void* getSystemWindow() const { return systemWindow; }
     void* getEditor() const { return editor; }
 
-    // EditorFrame
+    // EditorFrame (the view's own key and wheel calls stay visible beside them)
+    using CViewContainer::onKeyDown;
+    using CViewContainer::onKeyUp;
+    using CViewContainer::onWheel;
     void idle() override;
     std::int32_t onKeyDown(VstKeyCode& key) override;
     std::int32_t onKeyUp(VstKeyCode& key) override;
