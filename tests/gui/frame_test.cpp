@@ -209,3 +209,27 @@ TEST_F(Frame, MouseStateIsTheLastEventsWhenHeadless) {
 }
 
 }  // namespace
+
+#include "platform/scripted_dialogs.h"
+
+namespace {
+
+TEST(FileSelector, AsksThePlatformsFileSelector) {
+    platform::ScriptedDialogs scripted;
+    platform::setDialogs(&scripted);
+    scripted.queueFile("/tmp/bank.grb");
+    VSTGUI::CFileSelector selector(nullptr);
+    platform::FileSelectRequest request;
+    request.title = "Load bank";
+    char path[platform::kFileSelectionSize] = "unchanged";
+    EXPECT_EQ(selector.run(request, path), 1);
+    EXPECT_STREQ(path, "/tmp/bank.grb");
+    std::strcpy(path, "unchanged");
+    EXPECT_EQ(selector.run(request, path), 0);  // nothing chosen
+    EXPECT_STREQ(path, "unchanged");
+    EXPECT_EQ(selector.run(request, nullptr), 0);
+    platform::setDialogs(nullptr);
+    ASSERT_EQ(scripted.fileRequests.size(), 2u);
+}
+
+}  // namespace

@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <dirent.h>
 #include <memory>
 #include <thread>
@@ -259,6 +261,101 @@ TEST_F(X11, ThousandOpenCloseCyclesLeakNothingAndRaiseNoError) {
     EXPECT_EQ(openFiles(), files);
     EXPECT_EQ(CReferenceCounter::liveObjects(), objects);
     std::printf("open + first draw: first %.2f ms, worst of 1000 %.2f ms\n", firstMs, worstMs);
+}
+
+struct DropTarget : CView {
+    explicit DropTarget(const CRect& r) : CView(r) {}
+    bool onDrop(void** items, long nbItems, long type, CPoint& where) override {
+        if (nbItems > 0) first = static_cast<const char*>(items[0]);
+        count = nbItems;
+        kind = type;
+        at = where;
+        return true;
+    }
+    std::string first;
+    long count = 0;
+    long kind = -5;
+    CPoint at;
+};
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_atom_t a = r->atom;
+    std::free(r);
+    return a;
+}
+
+TEST_F(X11, FilesDroppedThroughXdndReachTheViewUnderThePointer) {
+    std::unique_ptr<CFrame> frame(openFrame());
+    auto* target = new DropTarget(CRect(100, 50, 250, 150));
+    frame->addView(target);
+    frame->idle();
+    auto* w = dynamic_cast<XcbWindow*>(frame->getPlatformWindow());
+    ASSERT_NE(w, nullptr);
+    // The drag source: a window of the host's connection that owns the drop selection.
+    xcb_window_t source = xcb_generate_id(host);
+    xcb_create_window(host, XCB_COPY_FROM_PARENT, source, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      screen->root_visual, 0, nullptr);
+    xcb_atom_t selection = internAtom(host, "XdndSelection"), uriList = internAtom(host, "text/uri-list");
+    xcb_set_selection_owner(host, source, selection, XCB_CURRENT_TIME);
+    auto send = [&](const char* type, std::uint32_t d1, std::uint32_t d2, std::uint32_t d3) {
+        xcb_client_message_event_t m{};
+        m.response_type = XCB_CLIENT_MESSAGE;
+        m.format = 32;
+        m.window = w->windowId();
+        m.type = internAtom(host, type);
+        m.data.data32[0] = source;
+        m.data.data32[1] = d1;
+        m.data.data32[2] = d2;
+        m.data.data32[3] = d3;
+        xcb_send_event(host, 0, w->windowId(), XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&m));
+        sync();
+    };
+    CPoint root = rootOf(w->windowId(), 120, 70);
+    send("XdndEnter", 5u << 24, uriList, 0);
+    send("XdndPosition", 0, static_cast<std::uint32_t>((root.h << 16) | root.v), XCB_CURRENT_TIME);
+    frame->idle();
+    send("XdndDrop", 0, XCB_CURRENT_TIME, 0);
+    bool status = false, finished = false, served = false;
+    xcb_atom_t statusAtom = internAtom(host, "XdndStatus"), finishedAtom = internAtom(host, "XdndFinished");
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!finished && std::chrono::steady_clock::now() < until) {
+        frame->idle();
+        while (xcb_generic_event_t* ev = xcb_poll_for_event(host)) {
+            std::uint8_t type = ev->response_type & 0x7F;
+            if (type == XCB_CLIENT_MESSAGE) {
+                auto* m = reinterpret_cast<xcb_client_message_event_t*>(ev);
+                if (m->type == statusAtom) status = (m->data.data32[1] & 1) != 0;
+                if (m->type == finishedAtom) finished = (m->data.data32[1] & 1) != 0;
+            } else if (type == XCB_SELECTION_REQUEST) {
+                auto* r = reinterpret_cast<xcb_selection_request_event_t*>(ev);
+                const char list[] = "file:///tmp/drop%20one.wav\r\nfile:///tmp/two.wav\r\n";
+                xcb_change_property(host, XCB_PROP_MODE_REPLACE, r->requestor, r->property, uriList, 8,
+                                    sizeof list - 1, list);
+                xcb_selection_notify_event_t n{};
+                n.response_type = XCB_SELECTION_NOTIFY;
+                n.requestor = r->requestor;
+                n.selection = r->selection;
+                n.target = r->target;
+                n.property = r->property;
+                n.time = r->time;
+                xcb_send_event(host, 0, r->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&n));
+                sync();
+                served = true;
+            }
+            std::free(ev);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(status);
+    EXPECT_TRUE(served);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(target->count, 2);
+    EXPECT_EQ(target->first, "/tmp/drop one.wav");
+    EXPECT_EQ(target->kind, kDropFiles);
+    EXPECT_EQ(target->at, CPoint(120, 70));
+    EXPECT_EQ(w->errorCount(), 0);
+    xcb_destroy_window(host, source);
 }
 
 TEST(UriList, FileUrisBecomeDecodedPaths) {
