@@ -82,6 +82,18 @@ TEST_F(Controls, ControlClickRestoresTheDefaultValueAndReportsIt) {
     EXPECT_FLOAT_EQ(k->getValue(), 0.5f);
 }
 
+TEST_F(Controls, WheelStepsTheValueUnderTheMouse) {
+    auto* s = new CVerticalSlider(CRect(10, 14, 24, 163), &rec, 47, 14, 156, handle, nullptr, CPoint(0, 0), kBottom);
+    s->setValue(0.5f);
+    frame->addView(s);
+    EXPECT_TRUE(frame->onWheelAt(CPoint(15, 50), 1.f, 0));
+    EXPECT_NEAR(s->getValue(), 0.6f, 1e-6);
+    EXPECT_TRUE(frame->onWheelAt(CPoint(15, 50), -10.f, 0));
+    EXPECT_FLOAT_EQ(s->getValue(), 0.f);
+    EXPECT_FALSE(frame->onWheelAt(CPoint(200, 50), 1.f, 0));  // nothing there
+    EXPECT_EQ(rec.calls.size(), 2u);
+}
+
 TEST_F(Controls, KnobLinearModeFollowsVerticalTravel) {
     setGlobalKnobMode(kLinearMode);
     auto* k = new CKnob(CRect(100, 100, 146, 145), &rec, 1, nullptr, nullptr, CPoint(0, 0));
