@@ -124,16 +124,13 @@ void CFrame::redrawRect(CDrawContext* context, const CRect& rect) {
 }
 
 void CFrame::redrawDirty() {
-    if (CView::isDirty()) {
-        CView::setDirty(false);
+    if (takeDirty()) {
         redrawRect(screenContext, size);
     } else {
         std::vector<CRect> regions;
         forEachView([&](CView* v) {
-            bool dirtyLeaf = v->isContainer() ? static_cast<CViewContainer*>(v)->CView::isDirty() : v->isDirty();
-            if (!dirtyLeaf) return;
+            if (!v->takeDirty()) return;
             CRect r = v->getFrameRect().intersection(size);
-            v->CView::setDirty(false);
             if (r.isEmpty()) return;
             // Merge with an overlapping region so nothing is drawn twice.
             for (auto it = regions.begin(); it != regions.end();) {

@@ -46,6 +46,9 @@ public:
     virtual void update(CDrawContext* context);
     virtual void setDirty(const bool val = true) { bDirty.store(val, std::memory_order_relaxed); }
     virtual bool isDirty() const { return bDirty.load(std::memory_order_relaxed); }
+    // Clears the view's own dirty mark and tells whether it was set, in one step, so a mark
+    // set by another thread meanwhile is never lost.
+    bool takeDirty() { return bDirty.exchange(false, std::memory_order_relaxed); }
 
     virtual void setBackground(CBitmap* background);
     CBitmap* getBackground() const { return pBackground.load(std::memory_order_acquire); }
