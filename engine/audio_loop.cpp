@@ -23,7 +23,6 @@ constexpr int kCaptureLength = 4096;     // entries the capture fills
 constexpr float kCaptureSpan = 206.0f;   // entries one grain spans in the time views
 constexpr double kWindowPeriod = 4121.0; // Hann window period of the sum spectrum
 
-constexpr int kScopeOff = 0;
 constexpr int kScopeTimeGrain = 1;
 constexpr int kScopeTimeSum = 2;
 constexpr int kScopeFreqGrain = 3;

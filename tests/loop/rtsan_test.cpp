@@ -21,4 +21,18 @@ TEST_F(EffectTest, LongRendersStayRealtimeSafe) {
     EXPECT_GT(fx->spectralMorph().targetPeaks.count, 0);
 }
 
+#if defined(GW_RTSAN) && defined(__clang__)
+// The sanitizer is active: an allocation in a nonblocking function ends the process.
+GW_BLOCKING_ALLOWED_BEGIN
+void allocateInRealtime() GW_NONBLOCKING {
+    int* volatile p = new int[16];
+    delete[] p;
+}
+GW_BLOCKING_ALLOWED_END
+
+TEST(RealtimeSanitizerProbe, AllocationInTheAudioPathIsReported) {
+    EXPECT_DEATH(allocateInRealtime(), "RealtimeSanitizer");
+}
+#endif
+
 }  // namespace
