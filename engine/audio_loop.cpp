@@ -176,7 +176,7 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
             float r = seq.sumRight;
             voices.pitchFilter.run(l, r, seq.grainPitch);
             voices.resonantFilter.run(l, r);
-            sumCapture(l, r);
+            if (b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum) sumCapture(b.scopeMode, l, r);
             seq.triggerCountdown -= 1.0f;
 
             // Play head.
@@ -241,6 +241,7 @@ bool GrainEffect::blockStart(VstInt32 sampleFrames, BlockContext& b) noexcept {
     b.window = windowStart();
     if (b.open)
         for (int n = 0; n < kNumBuffers; ++n) b.views[n] = framesOf(audioBuffers[n]).view();
+    if (b.open && b.morphAlgorithm == kMorphOff) abandonMorph();
     b.refreshCurrent(*this);
 
     const float rate = seq.sampleRate;
@@ -432,6 +433,18 @@ void GrainEffect::triggerVoice(int i, BlockContext& b) noexcept {
     }
 }
 
+// Morph Algorithm was switched off while a morph was armed or under way: the pending
+// buffer becomes current now and the head moves again (otherwise it would stay frozen).
+void GrainEffect::abandonMorph() noexcept {
+    const int pending = morphing.pendingBuffer;
+    if (morphing.morphState == kMorphIdle && morphing.morphWait == 0 && seq.headRun == 1 && pending < 0) return;
+    morphing.morphState = kMorphIdle;
+    morphing.morphStep = 1;
+    morphing.morphWait = 0;
+    seq.headRun = 1;
+    if (pending >= 0 && pending < kNumBuffers) selectBufferInBlock(pending);
+}
+
 void GrainEffect::voiceEnded(int i, BlockContext& b) noexcept {
     voices.slots[i].renderMode = kRenderBuffer;
     seq.activeVoices = std::max(seq.activeVoices.load() - 1, 0);
@@ -455,8 +468,7 @@ void GrainEffect::captureSpectrum() noexcept {
 }
 
 // The sum views of the scope, on the filtered sum before gain.
-void GrainEffect::sumCapture(float left, float right) noexcept {
-    const int mode = setting(kScopeViewMode);
+void GrainEffect::sumCapture(int mode, float left, float right) noexcept {
     if (mode == kScopeTimeSum) {
         if (capture.captureState != 2) return;
         capture.captureBuffer[static_cast<int>(capture.capturePosition)] = left;

@@ -16,6 +16,8 @@
 #include "engine/recorder.h"
 #include "engine/voices.h"
 #include "host/audioeffectx.h"
+#include "persistence/effect_state.h"
+#include "persistence/file_result.h"
 
 namespace grainwheel {
 
@@ -62,6 +64,20 @@ public:
     VstInt32 getChunk(void** data, bool isPreset) override;
     ProgramRecord* programRecords() { return programs; }
     ProgramRecord* clipboardRecord() { return programClipboard; }
+
+    // Files (persistence/effect_files.cpp). Each returns a FileResult; paths of 1024
+    // characters or more give 24. The writers ask before overwriting a file.
+    FileResult readBankFile(const char* path);
+    FileResult writeBankFile(const char* path);
+    FileResult importBankOptions(const char* path);
+    FileResult readWaveFile(const char* path);   // into the current buffer
+    FileResult writeWaveFile(const char* path);  // the current buffer; 3 when it is empty
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+    void loadRecentBankList();
+    void recordRecentBank(const char* path);
+    // The save offered when the plug-in closes with unsaved audio (the editor runs it).
+    FileResult exitSave();
+    EffectFileState& fileState() { return files; }
 
     // Audio. A block reads or writes buffer samples (and touches the voices) only when
     // bufferGate().enterBlock() answered true at its start, through
@@ -125,6 +141,7 @@ protected:
 
 private:
     friend class EngineInspector;
+    friend struct EffectFiles;
 
     void notifyEditor(VstInt32 index, float value);
     void postEditorUpdate();
@@ -155,9 +172,10 @@ private:
     void triggerVoice(int i, BlockContext& b) noexcept GW_NONBLOCKING;
     void afterGrainStart(int i) noexcept GW_NONBLOCKING;
     void voiceEnded(int i, BlockContext& b) noexcept GW_NONBLOCKING;
-    void sumCapture(float left, float right) noexcept GW_NONBLOCKING;
+    void sumCapture(int mode, float left, float right) noexcept GW_NONBLOCKING;
     void captureSpectrum() noexcept GW_NONBLOCKING;
     void finishSyncedRecording() noexcept GW_NONBLOCKING;
+    void abandonMorph() noexcept GW_NONBLOCKING;
 
     // buffers.cpp
     // The buffer selection itself, without the gate: the audio loop's morph calls it
@@ -196,6 +214,9 @@ private:
     // Programs.
     ProgramRecord* programs = nullptr;          // kNumPrograms records, one array
     ProgramRecord* programClipboard = nullptr;
+
+    // Bank name, recent banks, session restore.
+    EffectFileState files;
 };
 
 }  // namespace grainwheel

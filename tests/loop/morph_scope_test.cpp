@@ -129,6 +129,28 @@ TEST_F(MorphLoopTest, LoudGrainsMorphWithFiniteOutput) {
     }
 }
 
+TEST_F(MorphLoopTest, SwitchingTheMorphOffMidwayReleasesTheHead) {
+    fillBuffer(*fx, 1, 30000, [](int i) { return 0.3 * std::sin(i * 0.03); });
+    fillBuffer(*fx, 2, 30000, [](int i) { return 0.3 * std::sin(i * 0.05); });
+    fx->selectBuffer(1);
+    fx->setParameter(274, 3.0f);
+    fx->setParameter(275, 19.0f);
+    fx->setParameter(257, 2.0f);
+    Block one(1);
+    for (int s = 0; s < 100000 && fx->morph().morphState != 7; ++s) one.run(*fx);
+    ASSERT_EQ(fx->morph().morphState, 7);
+    EXPECT_EQ(fx->sequencer().headRun, 0);
+    fx->setParameter(257, 1.0f);  // re-armed towards buffer 1, then the morph is switched off
+    fx->setParameter(274, 0.0f);
+    const float head = fx->sequencer().playPosition;
+    Block(256).run(*fx);
+    EXPECT_EQ(fx->sequencer().headRun, 1);
+    EXPECT_EQ(fx->morph().morphState, 0);
+    EXPECT_EQ(fx->getCurrentBuffer(), 1);
+    EXPECT_EQ(fx->morph().pendingBuffer, -1);
+    EXPECT_NE(fx->sequencer().playPosition, head);
+}
+
 // --- scope capture ----------------------------------------------------------------------
 
 class ScopeTest : public MorphLoopTest {};
