@@ -1,5 +1,8 @@
 #include "editor/ad_editor.h"
 
+#include "engine/grain_effect.h"  // the notice indices
+#include "persistence/effect_state.h"
+
 namespace grainwheel {
 
 ADEditor::ADEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
@@ -24,6 +27,9 @@ void ADEditor::setParameter(VstInt32 index, float value) {
     slot.value.store(value, std::memory_order_relaxed);
     count_.fetch_add(1, std::memory_order_release);
     postUpdate();
+    // The exit save runs whether or not the window is open.
+    if (index == kExitSave && value != 0.0f)
+        if (auto* owner = dynamic_cast<ExitSaveTarget*>(effect)) owner->exitSave();
 }
 
 EditorNotice ADEditor::recentNotice(int k) const {

@@ -115,21 +115,12 @@ void GrainEffect::suspend() { seq.halted = 1; }
 
 void GrainEffect::resume() {
     seq.sampleRate = getSampleRate();
-    // The recent-bank list is reloaded here once the persistence layer provides it.
+    loadRecentBankList();
     setParameter(kBuffersChanged, 1.0f);
     seq.halted = 0;
 }
 
-void GrainEffect::close() {
-    bool unsaved = false;
-    for (const AudioBuffer& b : audioBuffers)
-        if (b.saved == 0) unsaved = true;
-    if (!unsaved) return;
-    if (platform::dialogs().askYesNo("grainwheel - confirm exitus",
-                                     "audiobuffer(s) are not saved. Save to grb file ?") &&
-        editor != nullptr)
-        notifyEditor(kExitSave, 1.0f);
-}
+// close() is with the file operations (persistence/effect_files.cpp).
 
 void GrainEffect::takeTimeInfo(const VstTimeInfo* info) {
     if (info == nullptr) return;

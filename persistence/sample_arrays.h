@@ -4,6 +4,9 @@
 
 #include <memory>
 
+// BufferView, the read-only look at a buffer that a writer stores, is the engine's.
+#include "engine/dsp/buffer_view.h"
+
 namespace grainwheel {
 
 constexpr int kMaxBufferFrames = 882000;      // 20 s at 44.1 kHz
@@ -22,15 +25,6 @@ struct SampleArrays {
     // Copies frame 0 into the guard frame.
     void setGuardFrame();
     bool empty() const { return length == 0; }
-};
-
-// A read-only look at a buffer that a writer stores.
-struct BufferView {
-    const float* left = nullptr;
-    const float* right = nullptr;
-    int length = 0;
-
-    bool empty() const { return length <= 0 || !left || !right; }
 };
 
 inline BufferView viewOf(const SampleArrays& a) { return {a.left.get(), a.right.get(), a.length}; }
