@@ -110,8 +110,6 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
         const float inR = inRight ? inRight[i] : 0.0f;
         float outL = 0.0f;
         float outR = 0.0f;
-        seq.sumLeft = 0.0f;
-        seq.sumRight = 0.0f;
 
         if (seq.halted != 0 || !b.open) {
             if (b.monitor) {
@@ -143,6 +141,8 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
 
             // Voice pass: a due grain starts on the first idle voice; later voices see
             // the new countdown. With no voice idle the start waits for the next sample.
+            float sumL = 0.0f;
+            float sumR = 0.0f;
             for (int v = 0; v < b.voiceCount; ++v) {
                 if (seq.triggerCountdown <= 0.0f) {
                     seq.triggerCountdown = -1.0f;
@@ -154,8 +154,8 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
                 const BufferView view =
                     (source >= 0 && source < kNumBuffers) ? b.views[source] : BufferView{};
                 const StereoSample s = renderVoiceSample(voice, view, seq.grainPitch, b.envelopeType);
-                seq.sumLeft += s.left;
-                seq.sumRight += s.right;
+                sumL += s.left;
+                sumR += s.right;
                 if (capture.captureState == 2 && v == capture.capturedVoice) {
                     if (b.scopeMode == kScopeTimeGrain) {
                         capture.captureBuffer[static_cast<int>(capture.capturePosition)] = s.left;
@@ -172,8 +172,8 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
                 if (voice.idle()) voiceEnded(v, b);
             }
 
-            float l = seq.sumLeft;
-            float r = seq.sumRight;
+            float l = sumL;
+            float r = sumR;
             voices.pitchFilter.run(l, r, seq.grainPitch);
             voices.resonantFilter.run(l, r);
             if (b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum) sumCapture(b.scopeMode, l, r);

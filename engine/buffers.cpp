@@ -201,6 +201,13 @@ void GrainEffect::finishSyncedRecording() noexcept {
     notifyEditor(kRecSync, 0.0f);
 }
 
+// Switching rec free or rec sync on may allocate the current buffer (an empty buffer for
+// rec free, always for rec sync) and raises the buffer gate. The editor's buttons call
+// this on the user-interface thread. A host that automates the two parameters calls it
+// on its audio thread, between blocks: the gate does not wait then (no block is under
+// way), but the allocation happens on that thread. To keep it off the audio thread, give
+// the buffer its length beforehand from the user interface (allocate, or a first rec free
+// there); rec free then only marks the existing buffer.
 void GrainEffect::setRecFree(float value) {
     params.live[kRecFree] = value;
     storeWhole(current().recFree, value);
