@@ -70,10 +70,8 @@ protected:
         vstMain = reinterpret_cast<Entry>(dlsym(library, "VSTPluginMain"));
         legacyMain = reinterpret_cast<Entry>(dlsym(library, "main"));
     }
-    static void TearDownTestSuite() {
-        if (library) dlclose(library);
-        library = nullptr;
-    }
+    // The library stays loaded: the C++ runtime keeps per-module bookkeeping that an
+    // unload leaves behind, which the leak checker would report as ours.
     void SetUp() override {
         ASSERT_NE(vstMain, nullptr);
         ASSERT_NE(legacyMain, nullptr);
@@ -351,5 +349,4 @@ TEST(PluginLoading, TouchesNoProcessWideState) {
         EXPECT_EQ(reinterpret_cast<void*>(before[k].sa_handler), reinterpret_cast<void*>(after[k].sa_handler));
     }
     EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 1);
-    dlclose(lib);
 }
