@@ -2,6 +2,9 @@
 #include <cstdio>
 
 #include "platform/default_dialogs.h"
+#if defined(GW_DESKTOP_DIALOGS)
+#include "platform/desktop_dialogs.h"
+#endif
 
 namespace platform {
 
@@ -24,7 +27,12 @@ std::atomic<Dialogs*> active{nullptr};
 
 Dialogs& dialogs() {
     Dialogs* d = active.load(std::memory_order_acquire);
-    return d ? *d : defaultBackEnd;
+    if (d) return *d;
+#if defined(GW_DESKTOP_DIALOGS)
+    return systemDialogs();  // falls back to the default's behaviour without a desktop
+#else
+    return defaultBackEnd;
+#endif
 }
 
 void setDialogs(Dialogs* backEnd) { active.store(backEnd, std::memory_order_release); }

@@ -16,6 +16,7 @@
 #include "persistence/bank_file.h"
 #include "persistence/messages.h"
 #include "platform/ask_capability.h"
+#include "platform/default_dialogs.h"
 #include "platform/scripted_dialogs.h"
 #include "test_util.h"
 
@@ -389,8 +390,8 @@ TEST_F(EffectFilesTest, CloseWithNobodyToAskWritesARecoveryBank) {
 }
 
 TEST(DefaultDialogsTest, CannotAsk) {
-    platform::setDialogs(nullptr);
-    EXPECT_FALSE(platform::canAsk(platform::dialogs()));
+    platform::DefaultDialogs fallback;
+    EXPECT_FALSE(platform::canAsk(fallback));
     platform::ScriptedDialogs s;
     EXPECT_TRUE(platform::canAsk(s));
 }

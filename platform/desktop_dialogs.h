@@ -1,0 +1,56 @@
+#pragma once
+// The desktop back end of the questions, messages and file selector. On Linux it starts
+// zenity or kdialog when one is installed and a display exists; on Windows it uses the
+// system's message boxes and common file dialogs. Without a display or a dialog program
+// it behaves like the non-interactive back end: questions answer No, messages go to
+// standard error, the selector chooses nothing, and canAsk() says so.
+
+#include <string>
+#include <vector>
+
+#include "platform/ask_capability.h"
+#include "platform/dialogs.h"
+
+namespace platform {
+
+class DesktopDialogs final : public Dialogs, public AskCapability {
+public:
+    constexpr DesktopDialogs() = default;
+
+    bool askYesNo(const char* title, const char* text) override;
+    void showMessage(const char* title, const char* text) override;
+    bool selectFile(const FileSelectRequest& request, char* result) override;
+    bool canAsk() const override;
+};
+
+// The back end in force when none is installed: the desktop one.
+Dialogs& systemDialogs();
+
+#if !defined(_WIN32)
+namespace desktop {
+
+enum class Program { kNone, kZenity, kKdialog };
+
+// The dialog program to use: a display (DISPLAY or WAYLAND_DISPLAY) and zenity or kdialog
+// on PATH; its full path in `path`.
+Program findProgram(std::string& path);
+
+// The command line of each dialog for a program (argv[0] excluded).
+std::vector<std::string> questionArguments(Program p, const char* title, const char* text);
+std::vector<std::string> messageArguments(Program p, const char* title, const char* text);
+std::vector<std::string> selectorArguments(Program p, const FileSelectRequest& request);
+
+// The environment of this process without LD_LIBRARY_PATH (the host's bundled libraries
+// must not leak into the dialog program).
+std::vector<std::string> childEnvironment();
+
+// Starts the program with the arguments and the cleaned environment, waits for it and
+// returns its exit status (-1 when it could not be started); its standard output, up to
+// `limit` bytes, in `output`.
+int run(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
+        std::size_t limit);
+
+}  // namespace desktop
+#endif
+
+}  // namespace platform

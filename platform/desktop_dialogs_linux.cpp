@@ -1,0 +1,177 @@
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/desktop_dialogs.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace desktop {
+
+namespace {
+
+bool hasValue(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && v[0] != 0;
+}
+
+std::string onPath(const char* name) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return {};
+    std::string all = path;
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t end = all.find(':', start);
+        if (end == std::string::npos) end = all.size();
+        std::string dir = all.substr(start, end - start);
+        if (!dir.empty()) {
+            std::string candidate = dir + "/" + name;
+            if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+Program findProgram(std::string& path) {
+    path.clear();
+    if (!hasValue("DISPLAY") && !hasValue("WAYLAND_DISPLAY")) return Program::kNone;
+    if (path = onPath("zenity"); !path.empty()) return Program::kZenity;
+    if (path = onPath("kdialog"); !path.empty()) return Program::kKdialog;
+    return Program::kNone;
+}
+
+std::vector<std::string> questionArguments(Program p, const char* title, const char* text) {
+    if (p == Program::kKdialog) return {"--title", title, "--yesno", text};
+    return {"--question", "--no-markup", "--no-wrap", std::string("--title=") + title,
+            std::string("--text=") + text, "--ok-label=Yes", "--cancel-label=No"};
+}
+
+std::vector<std::string> messageArguments(Program p, const char* title, const char* text) {
+    if (p == Program::kKdialog) return {"--title", title, "--msgbox", text};
+    return {"--info", "--no-markup", "--no-wrap", std::string("--title=") + title,
+            std::string("--text=") + text, "--ok-label=OK"};
+}
+
+std::vector<std::string> selectorArguments(Program p, const FileSelectRequest& r) {
+    const std::string ext = r.extension ? r.extension : "";
+    const std::string name = r.typeName ? r.typeName : "";
+    const bool save = r.mode == FileSelectRequest::Mode::Save;
+    if (p == Program::kKdialog) {
+        return {"--title", r.title ? r.title : "", save ? "--getsavefilename" : "--getopenfilename",
+                (r.initialPath && r.initialPath[0]) ? r.initialPath : ".",
+                "*." + ext + "|" + name + " (*." + ext + ")\n*|Any Type (*.*)"};
+    }
+    std::vector<std::string> a = {"--file-selection", std::string("--title=") + (r.title ? r.title : "")};
+    if (save) a.push_back("--save");
+    if (r.initialPath && r.initialPath[0]) a.push_back(std::string("--filename=") + r.initialPath);
+    a.push_back("--file-filter=" + name + " (*." + ext + ") | *." + ext);
+    a.push_back("--file-filter=Any Type (*.*) | *");
+    return a;
+}
+
+std::vector<std::string> childEnvironment() {
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e)
+        if (std::strncmp(*e, "LD_LIBRARY_PATH=", 16) != 0) env.emplace_back(*e);
+    return env;
+}
+
+int run(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
+        std::size_t limit) {
+    std::vector<std::string> env = childEnvironment();
+    std::vector<char*> argv, envp;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int pipeFds[2] = {-1, -1};
+    if (pipe(pipeFds) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return -1;
+    }
+    char chunk[512];
+    for (;;) {
+        const ssize_t n = read(pipeFds[0], chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (output && output->size() < limit)
+            output->append(chunk, std::min(static_cast<std::size_t>(n), limit - output->size()));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace desktop
+
+using desktop::Program;
+
+bool DesktopDialogs::canAsk() const {
+    std::string path;
+    return desktop::findProgram(path) != Program::kNone;
+}
+
+bool DesktopDialogs::askYesNo(const char* title, const char* text) {
+    std::string path;
+    const Program p = desktop::findProgram(path);
+    if (p == Program::kNone) return false;
+    return desktop::run(path, desktop::questionArguments(p, title ? title : "", text ? text : ""),
+                        nullptr, 0) == 0;
+}
+
+void DesktopDialogs::showMessage(const char* title, const char* text) {
+    std::string path;
+    const Program p = desktop::findProgram(path);
+    if (p != Program::kNone &&
+        desktop::run(path, desktop::messageArguments(p, title ? title : "", text ? text : ""),
+                     nullptr, 0) >= 0)
+        return;
+    std::fprintf(stderr, "%s: %s\n", title ? title : "", text ? text : "");
+}
+
+bool DesktopDialogs::selectFile(const FileSelectRequest& request, char* result) {
+    std::string path;
+    const Program p = desktop::findProgram(path);
+    if (p == Program::kNone || result == nullptr) return false;
+    std::string chosen;
+    if (desktop::run(path, desktop::selectorArguments(p, request), &chosen, kFileSelectionSize + 1) != 0)
+        return false;
+    while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+    if (chosen.empty() || chosen.size() + 1 > kFileSelectionSize ||
+        chosen.find('\n') != std::string::npos)
+        return false;
+    std::memcpy(result, chosen.c_str(), chosen.size() + 1);
+    return true;
+}
+
+Dialogs& systemDialogs() {
+    static constinit DesktopDialogs desktopBackEnd;
+    return desktopBackEnd;
+}
+
+}  // namespace platform
