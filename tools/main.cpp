@@ -1,11 +1,13 @@
 // grainwheel-host: a small command-line VST 2.x host.
 //   grainwheel-host info PLUGIN.so            what the plug-in says about itself
+//   grainwheel-host render PLUGIN.so [options] -o OUT.wav   offline render
 //   grainwheel-host toolkit-gallery OUT.png   (when built with the toolkit gallery)
 
 #include <cstdio>
 #include <cstring>
 
 #include "tools/info_command.h"
+#include "tools/render_command.h"
 
 #if defined(GW_HAVE_GALLERY)
 int runToolkitGallery(const char* outPng);
@@ -16,6 +18,7 @@ namespace {
 void usage() {
     std::fprintf(stderr,
                  "usage: grainwheel-host info PLUGIN.so\n"
+                 "       grainwheel-host render PLUGIN.so [options] -o OUT.wav   (render --help)\n"
 #if defined(GW_HAVE_GALLERY)
                  "       grainwheel-host toolkit-gallery OUT.png\n"
 #endif
@@ -31,6 +34,13 @@ int main(int argc, char** argv) {
     }
     const char* command = argv[1];
     if (std::strcmp(command, "info") == 0 && argc == 3) return gwhost::runInfo(argv[2], stdout);
+    if (std::strcmp(command, "render") == 0) {
+        if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
+            std::fputs(gwhost::renderUsage(), stdout);
+            return 0;
+        }
+        return gwhost::runRender(argc - 2, argv + 2, stdout);
+    }
 #if defined(GW_HAVE_GALLERY)
     if (std::strcmp(command, "toolkit-gallery") == 0 && argc == 3) return runToolkitGallery(argv[2]);
 #endif
