@@ -269,7 +269,10 @@ void GrainEffect::close() {
         EffectFiles::reportRecovery(EffectFiles::writeRecoveryBank(*this));
         return;
     }
-    if (d.askYesNo(kExitTitle, kExitText) && editor != nullptr) notifyEditor(kExitSave, 1.0f);
+    if (!d.askYesNo(kExitTitle, kExitText)) return;
+    // Without an editor the save still runs: a Yes must not lose the audio.
+    if (editor != nullptr) notifyEditor(kExitSave, 1.0f);
+    else exitSave();
 }
 
 FileResult GrainEffect::exitSave() {

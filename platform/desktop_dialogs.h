@@ -23,7 +23,7 @@ public:
     bool canAsk() const override;
 };
 
-// The back end in force when none is installed: the desktop one.
+// The desktop back end; dialogs() puts it in force when none is installed and it can ask.
 Dialogs& systemDialogs();
 
 #if !defined(_WIN32)

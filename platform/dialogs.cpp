@@ -3,6 +3,7 @@
 
 #include "platform/default_dialogs.h"
 #if defined(GW_DESKTOP_DIALOGS)
+#include "platform/ask_capability.h"
 #include "platform/desktop_dialogs.h"
 #endif
 
@@ -29,10 +30,11 @@ Dialogs& dialogs() {
     Dialogs* d = active.load(std::memory_order_acquire);
     if (d) return *d;
 #if defined(GW_DESKTOP_DIALOGS)
-    return systemDialogs();  // falls back to the default's behaviour without a desktop
-#else
-    return defaultBackEnd;
+    // The desktop when it can ask someone (a display and a dialog program), else the
+    // non-interactive default.
+    if (Dialogs& desktop = systemDialogs(); canAsk(desktop)) return desktop;
 #endif
+    return defaultBackEnd;
 }
 
 void setDialogs(Dialogs* backEnd) { active.store(backEnd, std::memory_order_release); }

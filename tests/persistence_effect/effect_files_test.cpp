@@ -352,6 +352,18 @@ TEST_F(EffectFilesTest, CloseYesRunsTheExitSaveNoSavesNothing) {
     EXPECT_EQ(fx->fileState().recentBanks.entry(0)[0], 0);
 }
 
+TEST_F(EffectFilesTest, CloseYesWithoutEditorStillSaves) {
+    AEffEditor* ed = fx->getEditor();
+    fx->setEditor(nullptr);
+    delete ed;
+    fill(*fx, 1, 40, 8);
+    dialogs.queueAnswer(true);
+    dialogs.queueFile(dir.file("noeditor.grb"));
+    fx->close();
+    EXPECT_EQ(readFile(dir.file("noeditor.grb")).size(), 30292u + 8u * 40u);
+    EXPECT_EQ(fx->audioBuffer(1).saved, 1);
+}
+
 TEST_F(EffectFilesTest, ExitSaveWithTooLongNameFallsBack) {
     fill(*fx, 6, 10, 8);
     dialogs.queueFile("/" + std::string(1020, 'n'));
