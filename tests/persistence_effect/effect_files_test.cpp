@@ -225,6 +225,25 @@ TEST_F(EffectFilesTest, ImportOptionsTakesOnlyTheGlobalSettings) {
     EXPECT_EQ(fx->importBankOptions(dir.file("none.grb").c_str()), 23);
 }
 
+TEST_F(EffectFilesTest, WildSettingsFromAFileAreSafeToPlay) {
+    GrainEffect writer(&hostCallback);
+    const float wild[] = {std::nanf(""), 1.0e30f, -5.0f, 3.7e9f, -1.0e30f, 99.0f, 7.5f, -0.0f, 1.0e9f, 1000.0f};
+    std::memcpy(writer.programRecords()[0].globalSettings, wild, sizeof wild);
+    const std::string path = dir.file("wild.grb");
+    ASSERT_EQ(writer.writeBankFile(path.c_str()), 0);
+    fill(*fx, fx->getCurrentBuffer(), 30000, 3);
+    ASSERT_EQ(fx->importBankOptions(path.c_str()), 0);
+    fx->selectBuffer(fx->getCurrentBuffer());
+    float inL[512] = {}, inR[512] = {}, outL[512], outR[512];
+    float* in[2] = {inL, inR};
+    float* out[2] = {outL, outR};
+    for (int block = 0; block < 200; ++block) fx->processReplacing(in, out, 512);
+    char text[64];
+    for (int i = kFirstSetting; i <= kLastSetting; ++i) fx->getParameterDisplay(i, text);
+    for (int i = 0; i < 107; ++i) fx->getParameterDisplay(i, text);
+    SUCCEED();
+}
+
 // --- WAV files ------------------------------------------------------------------------
 
 TEST_F(EffectFilesTest, BufferThroughWavWithinTheSixteenBitStep) {
