@@ -142,6 +142,7 @@ struct Resolved {
     std::int64_t frame;
     const TimedChange* change;
     VstInt32 index;
+    std::size_t order;  // command-line position, keeps same-frame changes in order
 };
 
 bool resolveChanges(HostSession& s, const RenderOptions& o, std::vector<Resolved>& out, std::string& error) {
@@ -149,7 +150,7 @@ bool resolveChanges(HostSession& s, const RenderOptions& o, std::vector<Resolved
     std::vector<std::string> names;
     for (VstInt32 i = 0; i < e->numParams; ++i) names.push_back(s.text(effGetParamName, i));
     for (const TimedChange& c : o.changes) {
-        Resolved r{c.beat < 0.0 ? -1 : changeFrame(c.beat, o.startBeat, o.tempo, o.sampleRate), &c, -1};
+        Resolved r{c.beat < 0.0 ? -1 : changeFrame(c.beat, o.startBeat, o.tempo, o.sampleRate), &c, -1, out.size()};
         if (c.isProgram) {
             if (c.program >= e->numPrograms)
                 return error = "program " + std::to_string(c.program) + " is out of range (the plug-in has " +
@@ -170,7 +171,9 @@ bool resolveChanges(HostSession& s, const RenderOptions& o, std::vector<Resolved
         out.push_back(r);
     }
     // Before-start changes first, then by frame; command-line order within a frame.
-    std::stable_sort(out.begin(), out.end(), [](const Resolved& a, const Resolved& b) { return a.frame < b.frame; });
+    std::sort(out.begin(), out.end(), [](const Resolved& a, const Resolved& b) {
+        return a.frame != b.frame ? a.frame < b.frame : a.order < b.order;
+    });
     return true;
 }
 
