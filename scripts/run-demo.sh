@@ -5,10 +5,14 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh base
-cmake -S . -B build -G Ninja >/dev/null
-ninja -C build -j"${GW_JOBS:-2}" grainwheel grainwheel-host
-./build/tools/grainwheel-host info build/plugin/grainwheel.so | head -n 14
+build=${GW_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja >/dev/null
+ninja -C "$build" -j"${GW_JOBS:-2}" grainwheel grainwheel-host
+"./$build/tools/grainwheel-host" info "$build/plugin/grainwheel.so" | head -n 14
 mkdir -p out
-./build/tools/grainwheel-host render build/plugin/grainwheel.so --demo -o out/demo.wav
+# The recorded buffer is unsaved when the plug-in closes, so it writes a recovery bank;
+# keep that next to the demo rather than in the user's data folder.
+XDG_DATA_HOME="$(pwd)/out/recovery" \
+  "./$build/tools/grainwheel-host" render "$build/plugin/grainwheel.so" --demo -o out/demo.wav
 if command -v sox >/dev/null; then sox out/demo.wav -n stat 2>&1 | grep -E 'Maximum amplitude|RMS +amplitude'; fi
 echo "demo written to $(pwd)/out/demo.wav"
