@@ -204,13 +204,6 @@ int render(const RenderOptions& given, RenderSummary& summary, std::string& erro
     RenderOptions o = given;
     Input in;
     if (o.input == InputKind::File && !readInputFile(o.inputPath, o, in, error)) return 1;
-    if (o.input == InputKind::Demo) {
-        RenderOptions demo = o;
-        demo.changes.clear();
-        addDemoChanges(demo);
-        demo.changes.insert(demo.changes.end(), o.changes.begin(), o.changes.end());  // the user's win
-        o.changes = demo.changes;
-    }
     const double beatFrames = o.tempo > 0.0 ? 60.0 / o.tempo * o.sampleRate : o.sampleRate / 2.0;
     std::int64_t fallback = static_cast<std::int64_t>(std::llround(8.0 * beatFrames));
     if (o.input == InputKind::File) fallback = in.frames;
@@ -226,6 +219,13 @@ int render(const RenderOptions& given, RenderSummary& summary, std::string& erro
     HostSession s;
     if (!s.load(o.pluginPath)) return error = s.error(), 1;
     AEffect* e = s.effect();
+    if (o.input == InputKind::Demo && e->uniqueID == kGrainwheelId) {
+        RenderOptions demo = o;
+        demo.changes.clear();
+        addDemoChanges(demo);
+        demo.changes.insert(demo.changes.end(), o.changes.begin(), o.changes.end());  // the user's win
+        o.changes = demo.changes;
+    }
     s.transport.sampleRate = o.sampleRate;
     s.transport.tempo = o.tempo;
     s.transport.timeSigNumerator = o.timeSigNumerator;

@@ -62,10 +62,12 @@ std::int64_t changeFrame(double beat, double startBeat, double tempo, double sam
 std::int64_t renderFrames(const RenderOptions& options, std::int64_t fallback);
 
 // Adds the built-in demo's changes: record two bars of the demo loop into buffer 0 with
-// rec sync, then play them back through the sequencer with varied units.
+// rec sync, then play them back through the sequencer with varied units. Used for
+// grainwheel only (unique ID kGrainwheelId); another plug-in just processes the loop.
 void addDemoChanges(RenderOptions& options);
 // Beats the demo runs when no duration is given.
 constexpr double kDemoBeats = 28.0;
+constexpr std::int32_t kGrainwheelId = 0x47573039;  // 'GW09'
 
 const char* renderUsage();
 

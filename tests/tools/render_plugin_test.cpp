@@ -201,6 +201,9 @@ TEST(RenderThirdParty, RendersThroughADpfPlugin) {
     EXPECT_EQ(a.frames(), 176400);
     EXPECT_TRUE(allFinite(a));
     EXPECT_GT(rms(a, 0, a.frames()), 0.01);
+    // The demo on another plug-in: the loop alone, without grainwheel's settings.
+    ASSERT_EQ(run(plugin.string(), {"--demo", "--beats", "4"}, kWork / "dpf-demo.wav", &e), 0) << e;
+    EXPECT_GT(rms(readAudio(kWork / "dpf-demo.wav"), 0, 4 * 22050), 0.01);
     // No grainwheel bank layout there: --load-wav says so instead of guessing.
     EXPECT_EQ(run(plugin.string(), {"--load-wav", demoWav().string()}, kWork / "x.wav", &e), 1);
 }
