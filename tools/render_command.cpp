@@ -93,6 +93,15 @@ std::vector<char> bankChunk(HostSession& s) {
     return std::vector<char>(p, p + size);
 }
 
+bool isPcm16Wave(const char* path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path, SFM_READ, &info);
+    if (!f) return false;
+    sf_close(f);
+    return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+           (info.channels == 1 || info.channels == 2) && info.frames > 0;
+}
+
 bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
     AEffect* e = s.effect();
     const bool chunks = (e->flags & effFlagsProgramChunks) != 0;
@@ -115,6 +124,12 @@ bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
         char resolved[4096];
         if (!realpath(o.loadWavPath.c_str(), resolved)) return error = "cannot find " + o.loadWavPath, false;
         if (std::strlen(resolved) >= kPathBytes) return error = "the WAV path is longer than 1023 characters", false;
+        // The restore reports a failed reload only in a message box, so the file is
+        // checked first against what grainwheel's reader takes.
+        if (e->uniqueID == kGrainwheelId && !isPcm16Wave(resolved))
+            return error = o.loadWavPath + " is not a 16-bit PCM WAV file with one or two channels, "
+                                           "the kind grainwheel reads",
+                   false;
         std::vector<char> bank = chunks ? bankChunk(s) : std::vector<char>{};
         if (bank.size() != kBankBytes)
             return error = "--load-wav needs a plug-in whose bank chunk holds 16 program records", false;
@@ -130,10 +145,6 @@ bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
         std::memcpy(path, resolved, std::strlen(resolved));
         if (s.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data()) == 0)
             return error = "the plug-in refused the bank chunk for --load-wav", false;
-        const std::vector<char> after = bankChunk(s);
-        if (after.size() != kBankBytes ||
-            std::strncmp(after.data() + static_cast<std::size_t>(buffer) * kRecordBytes, resolved, kPathBytes) != 0)
-            return error = "the plug-in could not load " + o.loadWavPath, false;
     }
     return true;
 }

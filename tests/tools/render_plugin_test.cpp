@@ -175,6 +175,8 @@ TEST(RenderGrainwheel, BadSessionAndInputGiveClearErrors) {
     std::string e;
     EXPECT_EQ(run(kPlugin, {"--load-wav", (kWork / "missing.wav").string()}, kWork / "x.wav", &e), 1);
     EXPECT_NE(e.find("missing.wav"), std::string::npos);
+    EXPECT_EQ(run(kPlugin, {"--load-wav", demoWav().string()}, kWork / "x.wav", &e), 1);  // float samples
+    EXPECT_NE(e.find("16-bit"), std::string::npos);
     EXPECT_EQ(run(kPlugin, {"--bank", "some.grb"}, kWork / "x.wav", &e), 1);
     EXPECT_NE(e.find("--bank"), std::string::npos);
     EXPECT_EQ(run(kPlugin, {"--set", "nosuchpar=1"}, kWork / "x.wav", &e), 1);
