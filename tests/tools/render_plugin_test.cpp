@@ -112,6 +112,37 @@ TEST(RenderGrainwheel, MonitorPassesTheInputUnchangedAndStoppedTransportIsSilent
     for (float v : stopped.samples) ASSERT_EQ(v, 0.0f);
 }
 
+TEST(RenderGrainwheel, FlacAndMonoInputsAndTheFileRate) {
+    // Mono FLAC at 48000 Hz: duplicated to both channels, the render runs at the file's rate.
+    const fs::path flac = kWork / "mono.flac";
+    {
+        SF_INFO info{};
+        info.samplerate = 48000;
+        info.channels = 1;
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(flac.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        std::vector<float> mono(4800);
+        for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = 0.5f * std::sin(0.01f * static_cast<float>(i));
+        sf_writef_float(f, mono.data(), static_cast<sf_count_t>(mono.size()));
+        sf_close(f);
+    }
+    ASSERT_EQ(run(kPlugin, {"--input", flac.string(), "--set", "monitor=1"}, kWork / "flac.wav"), 0);
+    const Audio out = readAudio(kWork / "flac.wav");
+    EXPECT_EQ(out.rate, 48000);
+    ASSERT_EQ(out.frames(), 4800);
+    SF_INFO info{};
+    SNDFILE* f = sf_open(flac.c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> mono(4800);
+    sf_readf_float(f, mono.data(), 4800);
+    sf_close(f);
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        ASSERT_EQ(out.samples[2 * i], mono[i]);
+        ASSERT_EQ(out.samples[2 * i + 1], mono[i]);
+    }
+}
+
 TEST(RenderGrainwheel, TimedChangeTakesEffectAtTheExactFrame) {
     // Monitor switched off at beat 1 (frame 22050, inside a 512-frame block): the input
     // passes up to frame 22049 and the silent empty buffer plays from frame 22050.
