@@ -24,6 +24,15 @@ const fs::path kWork = [] {
     return p;
 }();
 
+// The work folder goes when the suite ends.
+struct RemoveWork : ::testing::Environment {
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(kWork, ignored);
+    }
+};
+[[maybe_unused]] ::testing::Environment* const kRemoveWork = ::testing::AddGlobalTestEnvironment(new RemoveWork);
+
 struct Audio {
     int rate = 0;
     std::vector<float> samples;  // stereo interleaved
