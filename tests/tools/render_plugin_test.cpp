@@ -164,6 +164,12 @@ TEST(RenderGrainwheel, TimedChangeTakesEffectAtTheExactFrame) {
     ASSERT_EQ(out.frames(), 44100);
     for (std::size_t i = 0; i < 22050 * 2; ++i) ASSERT_EQ(out.samples[i], in.samples[i]) << "sample " << i;
     for (std::size_t i = 22050 * 2; i < out.samples.size(); ++i) ASSERT_EQ(out.samples[i], 0.0f) << "sample " << i;
+    // Beats are song positions: starting at beat 2, beat 3 is frame 22050 of the render.
+    ASSERT_EQ(run(kPlugin, {"--input", demoWav().string(), "--set", "monitor=1", "--start", "2", "--set-at",
+                            "3:monitor=0", "--beats", "2", "--block", "4096"},
+                  kWork / "split-start.wav"),
+              0);
+    EXPECT_EQ(readAudio(kWork / "split-start.wav").samples, out.samples);
     // The same by index, with the change by program number accepted.
     ASSERT_EQ(run(kPlugin, {"--input", demoWav().string(), "--set", "8=1", "--set-at", "1:8=0", "--beats", "2",
                             "--program", "0"},
