@@ -106,6 +106,10 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
 
     const float gainHalted = b.gain;
     for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        if (const int done = quietRun(b, inLeft, inRight, outLeft, outRight, i, sampleFrames - i); done > 0) {
+            i += done - 1;
+            continue;
+        }
         const float inL = inLeft ? inLeft[i] : 0.0f;
         const float inR = inRight ? inRight[i] : 0.0f;
         float outL = 0.0f;
@@ -176,37 +180,10 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
             float r = sumR;
             voices.pitchFilter.run(l, r, seq.grainPitch);
             voices.resonantFilter.run(l, r);
-            if (b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum) sumCapture(b.scopeMode, l, r);
+            if (b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum) sumCapture(b, l, r);
             seq.triggerCountdown -= 1.0f;
-
-            // Play head.
-            const float length = static_cast<float>(b.current.length);
-            float head = seq.playPosition + static_cast<float>(seq.headRun) * seq.headSpeed;
-            seq.playPosition = head;
-            const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
-            if (b.current.length != 0 && head >= length) {
-                if (restarts)
-                    restartHead(b);
-                else
-                    seq.playPosition = head - length;
-            }
-            if (seq.playPosition < 0.0f) {
-                if (restarts)
-                    restartHead(b);
-                else
-                    seq.playPosition = seq.playPosition + length;
-            }
-
-            if (b.monitor) {
-                outL = inL;
-                outR = inR;
-            } else {
-                const float xl = l * b.gain;
-                const float xr = r * b.gain;
-                b.peak = std::max(b.peak, std::max(absolute(xl), absolute(xr)));
-                outL = softClip(xl);
-                outR = softClip(xr);
-            }
+            advanceHead(b);
+            outputStage(b, l, r, inL, inR, outL, outR);
         }
         if (outLeft) outLeft[i] = outL;
         if (outRight) outRight[i] = outR;
@@ -218,6 +195,91 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
     while (b.peak > seen && !meter.compare_exchange_weak(seen, b.peak, std::memory_order_relaxed)) {
     }
     gate.leaveBlock();
+}
+
+// Play head: moves by headRun x headSpeed, wraps or restarts at the buffer's ends.
+void GrainEffect::advanceHead(BlockContext& b) noexcept {
+    const float length = static_cast<float>(b.current.length);
+    const float head = seq.playPosition + static_cast<float>(seq.headRun) * seq.headSpeed;
+    seq.playPosition = head;
+    const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
+    if (b.current.length != 0 && head >= length) {
+        if (restarts)
+            restartHead(b);
+        else
+            seq.playPosition = head - length;
+    }
+    if (seq.playPosition < 0.0f) {
+        if (restarts)
+            restartHead(b);
+        else
+            seq.playPosition = seq.playPosition + length;
+    }
+}
+
+// Output stage: gain, meter and soft clipper, or the input unchanged with monitor on.
+inline void GrainEffect::outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL,
+                                     float& outR) noexcept {
+    if (b.monitor) {
+        outL = inL;
+        outR = inR;
+        return;
+    }
+    const float xl = l * b.gain;
+    const float xr = r * b.gain;
+    b.peak = std::max(b.peak, std::max(absolute(xl), absolute(xr)));
+    outL = softClip(xl);
+    outR = softClip(xr);
+}
+
+// A stretch of samples in which no grain starts, no unit boundary falls, nothing is
+// recorded, no grain capture runs and no stop rule can halt: the voices render it voice
+// by voice (the same values, summed in the same order, as sample by sample), then the
+// filters, the sum capture, the head and the output stage run per sample. Returns the
+// samples done, 0 when the stretch does not apply at this sample.
+int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft,
+                          float* outRight, int at, int count) noexcept {
+    constexpr int kMaxRun = 256;
+    if (seq.halted != 0 || !b.open) return 0;
+    if (capture.captureState == 2 && (b.scopeMode != kScopeFreqSum || capture.capturedVoice >= 0)) return 0;
+    if (params.live[kRecFree] != 0.0f || params.live[kRecSync] != 0.0f || rec.recordFadeOut > 0) return 0;
+    if (b.trigmode && (b.playbackMode == 1 || b.playbackMode == 3)) return 0;
+    const float due = seq.triggerCountdown;
+    if (!(due >= 2.0f) || seq.unitCountdown < 2) return 0;
+    int run = std::min(count, kMaxRun);
+    run = std::min(run, seq.unitCountdown);
+    if (due < static_cast<float>(run)) run = static_cast<int>(due);
+
+    float sumL[kMaxRun];
+    float sumR[kMaxRun];
+    std::fill(sumL, sumL + run, 0.0f);
+    std::fill(sumR, sumR + run, 0.0f);
+    for (int v = 0; v < b.voiceCount; ++v) {
+        GrainVoice& voice = voices.slots[v];
+        if (voice.idle()) continue;
+        const int source = voice.buffer;
+        const BufferView view = (source >= 0 && source < kNumBuffers) ? b.views[source] : BufferView{};
+        renderVoiceBlock(voice, view, seq.grainPitch, b.envelopeType, sumL, sumR, run);
+        if (voice.idle()) voiceEnded(v, b);
+    }
+    const bool sumScope = b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum;
+    for (int k = 0; k < run; ++k) {
+        seq.unitCountdown -= 1;
+        float l = sumL[k];
+        float r = sumR[k];
+        voices.pitchFilter.run(l, r, seq.grainPitch);
+        voices.resonantFilter.run(l, r);
+        if (sumScope) sumCapture(b, l, r);
+        seq.triggerCountdown -= 1.0f;
+        advanceHead(b);
+        const int i = at + k;
+        float outL = 0.0f;
+        float outR = 0.0f;
+        outputStage(b, l, r, inLeft ? inLeft[i] : 0.0f, inRight ? inRight[i] : 0.0f, outL, outR);
+        if (outLeft) outLeft[i] = outL;
+        if (outRight) outRight[i] = outR;
+    }
+    return run;
 }
 
 // Block start. False: the transport stands still and the block is silent.
@@ -468,7 +530,8 @@ void GrainEffect::captureSpectrum() noexcept {
 }
 
 // The sum views of the scope, on the filtered sum before gain.
-void GrainEffect::sumCapture(int mode, float left, float right) noexcept {
+void GrainEffect::sumCapture(const BlockContext& b, float left, float right) noexcept {
+    const int mode = b.scopeMode;
     if (mode == kScopeTimeSum) {
         if (capture.captureState != 2) return;
         capture.captureBuffer[static_cast<int>(capture.capturePosition)] = left;
@@ -481,7 +544,7 @@ void GrainEffect::sumCapture(int mode, float left, float right) noexcept {
             return;
         }
         if (state != 2) return;
-        const WindowStart start = windowStart();
+        const WindowStart& start = b.window;
         if (capture.capturePosition == 0.0f) {
             capture.windowY1 = start.y1;
             capture.windowY2 = start.y2;

@@ -172,10 +172,15 @@ private:
     void triggerVoice(int i, BlockContext& b) noexcept GW_NONBLOCKING;
     void afterGrainStart(int i) noexcept GW_NONBLOCKING;
     void voiceEnded(int i, BlockContext& b) noexcept GW_NONBLOCKING;
-    void sumCapture(int mode, float left, float right) noexcept GW_NONBLOCKING;
+    void sumCapture(const BlockContext& b, float left, float right) noexcept GW_NONBLOCKING;
     void captureSpectrum() noexcept GW_NONBLOCKING;
     void finishSyncedRecording() noexcept GW_NONBLOCKING;
     void abandonMorph() noexcept GW_NONBLOCKING;
+    void advanceHead(BlockContext& b) noexcept GW_NONBLOCKING;
+    void outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL, float& outR) noexcept
+        GW_NONBLOCKING;
+    int quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft, float* outRight, int at,
+                 int count) noexcept GW_NONBLOCKING;
 
     // buffers.cpp
     // The buffer selection itself, without the gate: the audio loop's morph calls it
