@@ -59,10 +59,10 @@ struct Buffer {
 
 void BM_Transform(benchmark::State& state) {
     auto t = std::make_unique<gw::SpectrumTransform>();
-    std::vector<float> x = noiseBlock(1), spec(kN), back(kN);
+    std::vector<float> x = noiseBlock(1), spectrum(kN), back(kN);
     for (auto _ : state) {
-        t->forward(x.data(), spec.data());
-        t->inverse(spec.data(), back.data());
+        t->forward(x.data(), spectrum.data());
+        t->inverse(spectrum.data(), back.data());
         benchmark::DoNotOptimize(back.data());
         benchmark::ClobberMemory();
     }
@@ -73,9 +73,9 @@ BENCHMARK(BM_Transform);
 void BM_FFTW(benchmark::State& state) {
     float* in = fftwf_alloc_real(kN);
     float* back = fftwf_alloc_real(kN);
-    fftwf_complex* spec = fftwf_alloc_complex(kN / 2 + 1);
-    fftwf_plan fwd = fftwf_plan_dft_r2c_1d(kN, in, spec, FFTW_MEASURE);
-    fftwf_plan inv = fftwf_plan_dft_c2r_1d(kN, spec, back, FFTW_MEASURE);
+    fftwf_complex* spectrum = fftwf_alloc_complex(kN / 2 + 1);
+    fftwf_plan fwd = fftwf_plan_dft_r2c_1d(kN, in, spectrum, FFTW_MEASURE);
+    fftwf_plan inv = fftwf_plan_dft_c2r_1d(kN, spectrum, back, FFTW_MEASURE);
     const std::vector<float> x = noiseBlock(1);
     std::copy(x.begin(), x.end(), in);
     for (auto _ : state) {
@@ -88,7 +88,7 @@ void BM_FFTW(benchmark::State& state) {
     fftwf_destroy_plan(inv);
     fftwf_free(in);
     fftwf_free(back);
-    fftwf_free(spec);
+    fftwf_free(spectrum);
 }
 BENCHMARK(BM_FFTW);
 #endif

@@ -62,7 +62,7 @@ struct Rig {
     std::unique_ptr<SpectrumTransform> transform = std::make_unique<SpectrumTransform>();
     std::unique_ptr<SpectralMorph> morph = std::make_unique<SpectralMorph>();
     std::vector<float> block = std::vector<float>(kTransformSize, 0.25f);
-    std::vector<float> spec = std::vector<float>(kTransformSize);
+    std::vector<float> spectrum = std::vector<float>(kTransformSize);
     float sums[2][64] = {};
 
     Rig() {
@@ -98,8 +98,8 @@ void exercisePaths(Rig& rig) GW_TEST_NONBLOCKING {
         position += 1.0f;
         if (position >= static_cast<float>(len)) position -= static_cast<float>(len);
     }
-    rig.transform->forward(rig.block.data(), rig.spec.data());
-    rig.transform->inverse(rig.spec.data(), rig.block.data());
+    rig.transform->forward(rig.block.data(), rig.spectrum.data());
+    rig.transform->inverse(rig.spectrum.data(), rig.block.data());
     SpectrumTransform::rescale(rig.block.data());
     rig.transform->magnitudeSpectrum(rig.block.data());
     GrainVoice& v = rig.voices[0];

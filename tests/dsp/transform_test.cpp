@@ -94,9 +94,9 @@ TEST(Transform, ImpulseCosineAndSinePacking) {
 TEST(Transform, InverseIsUnscaledAndRescaleRestores) {
     auto t = std::make_unique<SpectrumTransform>();
     for (const auto& x : testInputs()) {
-        std::vector<float> spec(N), back(N);
-        t->forward(x.data(), spec.data());
-        t->inverse(spec.data(), back.data());
+        std::vector<float> spectrum(N), back(N);
+        t->forward(x.data(), spectrum.data());
+        t->inverse(spectrum.data(), back.data());
         for (int n = 0; n < N; ++n)
             ASSERT_NEAR(back[static_cast<std::size_t>(n)], 4096.0f * x[static_cast<std::size_t>(n)], 0.05) << n;
         SpectrumTransform::rescale(back.data());
@@ -105,31 +105,31 @@ TEST(Transform, InverseIsUnscaledAndRescaleRestores) {
     // A spectrum built directly: entry k = 1 alone is 2 cos(2 pi k n / N) unscaled,
     // entry 2048 + k alone is 2 sin, the Nyquist entry alone alternates +-1.
     for (int k : {3, 2000}) {
-        std::vector<float> spec(N, 0.0f), back(N);
-        spec[static_cast<std::size_t>(k)] = 1.0f;
-        t->inverse(spec.data(), back.data());
+        std::vector<float> spectrum(N, 0.0f), back(N);
+        spectrum[static_cast<std::size_t>(k)] = 1.0f;
+        t->inverse(spectrum.data(), back.data());
         for (int n = 0; n < N; ++n)
             ASSERT_NEAR(back[static_cast<std::size_t>(n)], 2.0 * std::cos(kTwoPi * k * n / N), 1e-4) << n;
-        spec[static_cast<std::size_t>(k)] = 0.0f;
-        spec[static_cast<std::size_t>(2048 + k)] = 1.0f;
-        t->inverse(spec.data(), back.data());
+        spectrum[static_cast<std::size_t>(k)] = 0.0f;
+        spectrum[static_cast<std::size_t>(2048 + k)] = 1.0f;
+        t->inverse(spectrum.data(), back.data());
         for (int n = 0; n < N; ++n)
             ASSERT_NEAR(back[static_cast<std::size_t>(n)], 2.0 * std::sin(kTwoPi * k * n / N), 1e-4) << n;
     }
-    std::vector<float> spec(N, 0.0f), back(N);
-    spec[2048] = 1.0f;
-    t->inverse(spec.data(), back.data());
+    std::vector<float> spectrum(N, 0.0f), back(N);
+    spectrum[2048] = 1.0f;
+    t->inverse(spectrum.data(), back.data());
     for (int n = 0; n < N; ++n) ASSERT_NEAR(back[static_cast<std::size_t>(n)], n % 2 ? -1.0f : 1.0f, 1e-5);
 }
 
 TEST(Transform, InPlaceGivesTheSameValues) {
     auto t = std::make_unique<SpectrumTransform>();
-    std::vector<float> x = randomBlock(9), spec(N), inplace = x;
-    t->forward(x.data(), spec.data());
+    std::vector<float> x = randomBlock(9), spectrum(N), inplace = x;
+    t->forward(x.data(), spectrum.data());
     t->forward(inplace.data(), inplace.data());
-    EXPECT_EQ(spec, inplace);
+    EXPECT_EQ(spectrum, inplace);
     std::vector<float> back(N);
-    t->inverse(spec.data(), back.data());
+    t->inverse(spectrum.data(), back.data());
     t->inverse(inplace.data(), inplace.data());
     EXPECT_EQ(back, inplace);
 }
