@@ -34,7 +34,7 @@ enum ParamIndex : int {
     kVoiceCount = 265, kFirstSetting = 267, kRecordSyncUnitIndex = 276, kLastSetting = 276,
 };
 
-class GrainEffect : public AudioEffectX {
+class GrainEffect : public AudioEffectX, public ExitSaveTarget {
 public:
     explicit GrainEffect(audioMasterCallback hostCallback);
     ~GrainEffect() override;
@@ -76,7 +76,7 @@ public:
     void loadRecentBankList();
     void recordRecentBank(const char* path);
     // The save offered when the plug-in closes with unsaved audio (the editor runs it).
-    FileResult exitSave();
+    FileResult exitSave() override;
     EffectFileState& fileState() { return files; }
 
     // Audio. A block reads or writes buffer samples (and touches the voices) only when
