@@ -3,6 +3,7 @@
 #   build/        normal build, all suites (the Ardour scanner and host runs included)
 #   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer, all but the integration tests
 #   build-tsan/   ThreadSanitizer, the suites labelled "threads"
+#   build-rtsan/  RealtimeSanitizer (clang 22), the suites labelled "rtsan"
 #   build-win32/  the 32-bit Windows DLL (mingw-w64) and its suite under Wine
 #   build-win64/  the same suite on a 64-bit DLL, where the kernel cannot run 32-bit code
 # Installs the Debian packages it needs first. Exits non-zero if anything failed.
@@ -13,7 +14,7 @@ root=${GW_BUILD_ROOT:-.}   # where the build folders go
 results=()
 failed=0
 started=$(date +%s)
-for d in build build-asan build-tsan build-win32 build-win64; do
+for d in build build-asan build-tsan build-rtsan build-win32 build-win64; do
   rm -f "$root/$d/Testing/Temporary/LastTestsFailed.log"
 done
 
@@ -46,8 +47,12 @@ ctest_in() {  # DIR [CTEST ARGS...]; prints ctest's own summary
 run "install Debian packages" ./scripts/install-deps.sh test || true
 
 # Normal build: every suite.
-run "build" configure_and_build "$root/build"
+run "build" configure_and_build "$root/build" -DGW_BENCH=ON
 run "tests (build)" ctest_in "$root/build"
+# The benchmarks print ratios against references measured in the same run; a short run
+# here shows they work (figures worth quoting come from a longer run on a quiet machine).
+run "benchmarks (short run)" sh -c "'$root/build/bench/gw_bench' --benchmark_min_time=0.05 && \
+  '$root/build/bench/gw_bench_process' --benchmark_min_time=0.05"
 
 # AddressSanitizer + UndefinedBehaviorSanitizer. A real host cannot load a sanitized
 # plug-in, so the integration tests are left to the normal build.
@@ -72,6 +77,15 @@ else
 fi
 unset TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS
 
+# RealtimeSanitizer (clang 22): the process callbacks are marked nonblocking; long renders
+# with morphs, recordings and scope spectra must not allocate, lock or call the system.
+export RTSAN_OPTIONS=halt_on_error=1
+run "build (RTSan)" env CC=clang-22 CXX=clang++-22 \
+  bash -c "cmake -S . -B '$root/build-rtsan' -G Ninja -DGW_RTSAN=ON -DGW_DESKTOP=OFF >/dev/null && \
+           ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test"
+run "tests (RTSan)" ctest_in "$root/build-rtsan" -L rtsan
+unset RTSAN_OPTIONS
+
 # The 32-bit Windows DLL and its suite under Wine.
 run "build (Windows, mingw-w64 i686)" configure_and_build "$root/build-win32" \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
@@ -88,7 +102,7 @@ elapsed=$(( $(date +%s) - started ))
 echo
 echo "================ summary ($((elapsed / 60)) min $((elapsed % 60)) s)"
 for r in "${results[@]}"; do echo "$r"; done
-for d in "$root/build" "$root/build-asan" "$root/build-tsan" "$root/build-win32" "$root/build-win64"; do
+for d in "$root/build" "$root/build-asan" "$root/build-tsan" "$root/build-rtsan" "$root/build-win32" "$root/build-win64"; do
   log=$d/Testing/Temporary/LastTestsFailed.log
   if [ -s "$log" ]; then echo "failed in $d:"; sed 's/^/    /' "$log"; fi
 done
