@@ -18,6 +18,12 @@ namespace {
 std::atomic<long> gAllocations{0};
 }
 
+// The replacement operators pair malloc with free on purpose; g++ cannot see that
+// new and delete are both replaced here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t n) {
     gAllocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(n ? n : 1)) return p;
