@@ -49,7 +49,9 @@ bool HostSession::load(const std::string& path) {
     folder_ = path_.substr(0, path_.rfind('/'));
     if (folder_.empty()) folder_ = "/";
 
-    library_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // RTLD_NODELETE: the module stays mapped after close, so its thread-local blocks (kept
+    // by glibc until the thread ends) never look like leaks, and late callbacks stay valid.
+    library_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!library_) {
         const char* why = dlerror();
         error_ = std::string("cannot load ") + path_ + ": " + (why ? why : "unknown error");
