@@ -1,11 +1,8 @@
 // The per-sample paths allocate nothing: this binary counts every global allocation.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "engine/dsp/denormals.h"
@@ -14,39 +11,16 @@
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
 
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-// The replacement operators pair malloc with free on purpose; g++ cannot see that
-// new and delete are both replaced here.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t n) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/counting_new.h"
 
 namespace grainwheel {
 namespace {
 
 TEST(Realtime, HookCountsAllocations) {
-    const long before = gAllocations.load();
+    gwtest::counting = true;
+    const long before = gwtest::allocations.load();
     auto p = std::make_unique<int>(3);
-    EXPECT_EQ(gAllocations.load() - before, 1);
+    EXPECT_EQ(gwtest::allocations.load() - before, 1);
 }
 
 // Under RealtimeSanitizer the paths run in a real-time context, so any allocation,
@@ -125,9 +99,10 @@ void exercisePaths(Rig& rig) GW_TEST_NONBLOCKING {
 
 TEST(Realtime, PerSamplePathsAndMorphStepsAllocateNothing) {
     Rig rig;
-    const long before = gAllocations.load();
+    gwtest::counting = true;
+    const long before = gwtest::allocations.load();
     exercisePaths(rig);
-    EXPECT_EQ(gAllocations.load() - before, 0);
+    EXPECT_EQ(gwtest::allocations.load() - before, 0);
 }
 
 }  // namespace

@@ -1,36 +1,12 @@
 // Recording one frame runs on the audio thread: it must not allocate, whatever the
 // recording state does (fade-in, wait, stop rule with its parameter change, fade-out).
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "effect_fixture.h"
 
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
-}  // namespace
+#include "tests/support/counting_new.h"
 
-// The replacements pair malloc with free; GCC cannot see that through the inlined calls.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(std::size_t size) {
-    if (counting.load()) allocations.fetch_add(1);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (counting.load()) allocations.fetch_add(1);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+using gwtest::allocations;
+using gwtest::counting;
 
 using enginetest::EffectTest;
 
