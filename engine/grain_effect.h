@@ -144,6 +144,7 @@ private:
     friend struct EffectFiles;
 
     void notifyEditor(VstInt32 index, float value);
+    void applyProgramValues(const ProgramRecord& p, bool withSwitches);
     void postEditorUpdate();
     bool hasEditor() const { return editor != nullptr; }
 

@@ -36,6 +36,27 @@ void copyProgramFields(const ProgramRecord& from, ProgramRecord& to) {
 
 }  // namespace
 
+// Applies a program's stored values through setParameter, in the order both program
+// changes use; the grid and monitor switches of record 0 only on a full change.
+void GrainEffect::applyProgramValues(const ProgramRecord& p, bool withSwitches) {
+    setParameter(kDensity, p.density);
+    setParameter(kUnitDura, p.unitDura);
+    setParameter(kEnvSust, p.envSust);
+    setParameter(kMainLevl, p.mainLevl);
+    setParameter(kReso, p.reso);
+    setParameter(kTrigmode, p.trigmode);
+    if (withSwitches) {
+        setParameter(kGrid, programs[0].grid);
+        setParameter(kMonitor, programs[0].monitor);
+    }
+    for (int u = 0; u < kNumUnits; ++u) {
+        setParameter(kTime + u, p.time[u]);
+        setParameter(kSpeed + u, p.speed[u]);
+        setParameter(kPitch + u, p.pitch[u]);
+        setParameter(kFreq + u, p.freq[u]);
+    }
+}
+
 void GrainEffect::setProgram(VstInt32 index) {
     if (index < 0 || index >= kNumPrograms || programs == nullptr) return;
     curProgram = index;
@@ -53,21 +74,7 @@ void GrainEffect::setProgram(VstInt32 index) {
         notifyEditor(kVoiceCount, 1.0f);
         notifyEditor(kProgram, params.live[kProgram]);
     }
-    const ProgramRecord& p = programs[index];
-    setParameter(kDensity, p.density);
-    setParameter(kUnitDura, p.unitDura);
-    setParameter(kEnvSust, p.envSust);
-    setParameter(kMainLevl, p.mainLevl);
-    setParameter(kReso, p.reso);
-    setParameter(kTrigmode, p.trigmode);
-    setParameter(kGrid, globals.grid);
-    setParameter(kMonitor, globals.monitor);
-    for (int u = 0; u < kNumUnits; ++u) {
-        setParameter(kTime + u, p.time[u]);
-        setParameter(kSpeed + u, p.speed[u]);
-        setParameter(kPitch + u, p.pitch[u]);
-        setParameter(kFreq + u, p.freq[u]);
-    }
+    applyProgramValues(programs[index], true);
     for (int k = 0; k < kNumPrograms; ++k) setParameter(kBufPos + k, programs[k].bufferStart);
     postEditorUpdate();
 }
@@ -77,19 +84,7 @@ void GrainEffect::switchProgram(int index) {
     curProgram = index;
     programs[0].currentProgram = index;
     params.live[kProgram] = static_cast<float>(index) / 15.0f;
-    const ProgramRecord& p = programs[index];
-    setParameter(kDensity, p.density);
-    setParameter(kUnitDura, p.unitDura);
-    setParameter(kEnvSust, p.envSust);
-    setParameter(kMainLevl, p.mainLevl);
-    setParameter(kReso, p.reso);
-    setParameter(kTrigmode, p.trigmode);
-    for (int u = 0; u < kNumUnits; ++u) {
-        setParameter(kTime + u, p.time[u]);
-        setParameter(kSpeed + u, p.speed[u]);
-        setParameter(kPitch + u, p.pitch[u]);
-        setParameter(kFreq + u, p.freq[u]);
-    }
+    applyProgramValues(programs[index], false);
     currentBuffer = bufferNumberOf(programs[index], currentBuffer);
     postEditorUpdate();
 }
