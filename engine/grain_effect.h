@@ -119,6 +119,8 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 1; }
     VstInt32 canDo(const char* text) override;
+    // Bank files at the host's request (persistence/host_file_calls.h); 0 for any other call.
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     VstInt32 getGetTailSize() override { return 0; }
     VstInt32 startProcess() override { return 0; }
     VstInt32 stopProcess() override { return 0; }

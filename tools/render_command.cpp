@@ -12,6 +12,8 @@
 #include <iterator>
 #include <vector>
 
+#include "persistence/file_result.h"
+#include "persistence/host_file_calls.h"
 #include "tools/demo_input.h"
 #include "tools/host_session.h"
 
@@ -102,6 +104,21 @@ bool isPcm16Wave(const char* path) {
            (info.channels == 1 || info.channels == 2) && info.frames > 0;
 }
 
+// Asks grainwheel to read or write a bank file itself (its vendor-specific file call).
+bool bankCall(HostSession& s, std::intptr_t call, const std::string& path, const char* verb, std::string& error) {
+    if (s.effect()->uniqueID != kGrainwheelId) return error = "bank files are grainwheel's own (--bank, --save-bank)", false;
+    const VstIntPtr answer =
+        s.dispatch(effVendorSpecific, grainwheel::kHostFileCall, call, const_cast<char*>(path.c_str()));
+    const int result = grainwheel::hostFileResult(answer);
+    if (result == grainwheel::kFileOk) return true;
+    if (result < 0) return error = "this grainwheel build cannot " + std::string(verb) + " bank files for a host", false;
+    const char* text = grainwheel::fileResultText(result);
+    error = "grainwheel could not " + std::string(verb) + " the bank " + path + ": " + (text ? text : "code") + " (" +
+            std::to_string(result) + ")";
+    if (result == grainwheel::kFileExists) error += "; remove the file first to replace it";
+    return false;
+}
+
 bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
     AEffect* e = s.effect();
     const bool chunks = (e->flags & effFlagsProgramChunks) != 0;
@@ -114,10 +131,7 @@ bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
         if (s.dispatch(effSetChunk, isProgram, static_cast<VstIntPtr>(bytes.size()), bytes.data()) == 0)
             return error = "the plug-in refused the chunk in " + o.chunkPath, false;
     }
-    if (!o.bankPath.empty())
-        return error = "--bank is not available: the plug-in offers no bank loader a host can reach "
-                       "(save the session with --save-chunk and its WAV files instead)",
-               false;
+    if (!o.bankPath.empty() && !bankCall(s, grainwheel::kHostLoadBank, o.bankPath, "read", error)) return false;
     if (!o.loadWavPath.empty()) {
         // The plug-in's own WAV reader runs when a bank chunk names the file as the
         // current buffer's path.
@@ -299,6 +313,7 @@ int render(const RenderOptions& given, RenderSummary& summary, std::string& erro
         if (!writeFile(o.saveChunkPath, bank.data(), bank.size()))
             return error = "cannot write the chunk file " + o.saveChunkPath, 1;
     }
+    if (!o.saveBankPath.empty() && !bankCall(s, grainwheel::kHostSaveBank, o.saveBankPath, "write", error)) return 1;
     s.close();
 
     double sum = 0.0;

@@ -92,7 +92,8 @@ const char* renderUsage() {
            "  length:     --beats N | --seconds S (default: the input's length, 8 beats on silence)\n"
            "  parameters: --set NAME=V | --set INDEX=V    --set-at BEAT:NAME=V\n"
            "  programs:   --program N                     --program-at BEAT:N\n"
-           "  session:    --chunk FILE  --load-wav FILE  --bank FILE  --save-chunk FILE\n"
+           "  session:    --chunk FILE  --bank FILE  --load-wav FILE       (before the render, in this order)\n"
+           "              --save-chunk FILE  --save-bank FILE           (after it)\n"
            "  --quiet     no summary\n"
            "BEAT is a song position in quarter notes; changes apply at the exact frame.\n";
 }
@@ -191,6 +192,8 @@ bool parseRenderOptions(int argc, const char* const* argv, RenderOptions& out, s
             if (!need(i, "--load-wav", out.loadWavPath)) return false;
         } else if (a == "--save-chunk") {
             if (!need(i, "--save-chunk", out.saveChunkPath)) return false;
+        } else if (a == "--save-bank") {
+            if (!need(i, "--save-bank", out.saveBankPath)) return false;
         } else if (a == "--quiet") {
             out.quiet = true;
         } else if (!a.empty() && a[0] == '-') {

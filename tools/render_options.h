@@ -42,6 +42,7 @@ struct RenderOptions {
     std::string bankPath;      // --bank
     std::string loadWavPath;   // --load-wav
     std::string saveChunkPath; // --save-chunk (after the render)
+    std::string saveBankPath;  // --save-bank (after the render)
     bool quiet = false;
 };
 

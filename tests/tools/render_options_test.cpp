@@ -19,7 +19,7 @@ TEST(RenderOptions, ParsesTransportInputAndChangesInOrder) {
                        "--timesig", "3/4", "--start", "6.5", "--stopped", "--beats", "12", "--format", "pcm16",
                        "--set", "time01=0.35", "--set", "45=0.25", "--set-at", "4.0:bufferNo=0.2",
                        "--program", "3", "--program-at", "8:5", "--chunk", "a.bin", "--load-wav", "b.wav",
-                       "--save-chunk", "c.bin", "-o", "out.wav"},
+                       "--save-chunk", "c.bin", "--bank", "d.grb", "--save-bank", "e.grb", "-o", "out.wav"},
                       o, e))
         << e;
     EXPECT_EQ(o.pluginPath, "p.so");
@@ -37,6 +37,8 @@ TEST(RenderOptions, ParsesTransportInputAndChangesInOrder) {
     EXPECT_EQ(o.durationBeats, 12.0);
     EXPECT_EQ(o.format, OutputFormat::Pcm16);
     EXPECT_EQ(o.chunkPath, "a.bin");
+    EXPECT_EQ(o.bankPath, "d.grb");
+    EXPECT_EQ(o.saveBankPath, "e.grb");
     EXPECT_EQ(o.loadWavPath, "b.wav");
     EXPECT_EQ(o.saveChunkPath, "c.bin");
     ASSERT_EQ(o.changes.size(), 5u);

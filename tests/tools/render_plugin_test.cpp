@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -217,14 +220,52 @@ TEST(RenderGrainwheel, SessionSurvivesSaveChunkAndRestore) {
     EXPECT_EQ(rms(readAudio(kWork / "third.wav"), 0, 16 * 22050), 0.0);
 }
 
+std::vector<char> fileBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(RenderGrainwheel, SessionSurvivesABank) {
+    // The demo records two bars into a buffer; the bank keeps them as they are.
+    const fs::path first = kWork / "first.grb";
+    const fs::path second = kWork / "second.grb";
+    fs::remove(first);
+    fs::remove(second);
+    std::string e;
+    ASSERT_EQ(run(kPlugin, {"--demo", "--save-bank", first.string()}, kWork / "demo.wav", &e), 0) << e;
+    ASSERT_EQ(run(kPlugin, {"--bank", first.string(), "--beats", "16", "--save-bank", second.string()},
+                  kWork / "from-first.wav", &e),
+              0)
+        << e;
+    ASSERT_EQ(run(kPlugin, {"--bank", second.string(), "--beats", "16"}, kWork / "from-second.wav", &e), 0) << e;
+    const Audio a = readAudio(kWork / "from-first.wav");
+    EXPECT_GT(rms(a, 0, a.frames()), 0.01);
+    EXPECT_EQ(readAudio(kWork / "from-second.wav").samples, a.samples);
+
+    // Audio and settings are bit-exact; only the saved marks may differ.
+    const std::vector<char> x = fileBytes(first), y = fileBytes(second);
+    ASSERT_EQ(x.size(), y.size());
+    constexpr std::size_t kAudioStart = 20 + 16 * 1884;
+    ASSERT_GT(x.size(), kAudioStart);
+    EXPECT_TRUE(std::equal(x.begin() + kAudioStart, x.end(), y.begin() + kAudioStart));
+
+    // An existing bank is not replaced without the user's yes (nobody can answer here).
+    EXPECT_EQ(run(kPlugin, {"--save-bank", second.string()}, kWork / "x.wav", &e), 1);
+    EXPECT_NE(e.find("already exists"), std::string::npos) << e;
+    EXPECT_EQ(fileBytes(second), y);
+}
+
 TEST(RenderGrainwheel, BadSessionAndInputGiveClearErrors) {
     std::string e;
     EXPECT_EQ(run(kPlugin, {"--load-wav", (kWork / "missing.wav").string()}, kWork / "x.wav", &e), 1);
     EXPECT_NE(e.find("missing.wav"), std::string::npos);
     EXPECT_EQ(run(kPlugin, {"--load-wav", demoWav().string()}, kWork / "x.wav", &e), 1);  // float samples
     EXPECT_NE(e.find("16-bit"), std::string::npos);
-    EXPECT_EQ(run(kPlugin, {"--bank", "some.grb"}, kWork / "x.wav", &e), 1);
-    EXPECT_NE(e.find("--bank"), std::string::npos);
+    EXPECT_EQ(run(kPlugin, {"--bank", (kWork / "some.grb").string()}, kWork / "x.wav", &e), 1);
+    EXPECT_NE(e.find("Could not open file."), std::string::npos) << e;
+    writeAudio(kWork / "not-a-bank.grb", std::vector<float>(20, 0.1f), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(run(kPlugin, {"--bank", (kWork / "not-a-bank.grb").string()}, kWork / "x.wav", &e), 1);
+    EXPECT_NE(e.find("(20)"), std::string::npos) << e;
     EXPECT_EQ(run(kPlugin, {"--set", "nosuchpar=1"}, kWork / "x.wav", &e), 1);
     EXPECT_NE(e.find("nosuchpar"), std::string::npos);
     EXPECT_EQ(run(kPlugin, {"--program", "16"}, kWork / "x.wav", &e), 1);
@@ -254,6 +295,8 @@ TEST(RenderThirdParty, RendersThroughADpfPlugin) {
     EXPECT_GT(rms(readAudio(kWork / "dpf-demo.wav"), 0, 4 * 22050), 0.01);
     // No grainwheel bank layout there: --load-wav says so instead of guessing.
     EXPECT_EQ(run(plugin.string(), {"--load-wav", demoWav().string()}, kWork / "x.wav", &e), 1);
+    EXPECT_EQ(run(plugin.string(), {"--bank", (kWork / "some.grb").string()}, kWork / "x.wav", &e), 1);
+    EXPECT_NE(e.find("grainwheel's own"), std::string::npos) << e;
 }
 
 }  // namespace

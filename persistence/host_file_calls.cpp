@@ -1,0 +1,41 @@
+// The bank-file calls a host can make through effVendorSpecific.
+
+#include "persistence/host_file_calls.h"
+
+#include <cstring>
+
+#include "engine/grain_effect.h"
+#include "persistence/effect_state.h"
+
+namespace grainwheel {
+
+namespace {
+
+// Runs a bank operation the way the editor's bank commands do: the bank name takes the
+// path for the operation and gets its old text back when the operation fails.
+template <typename Operation>
+FileResult withBankName(EffectFileState& files, const char* path, Operation operation) {
+    char kept[kPathSize];
+    std::memcpy(kept, files.bankName, kPathSize);
+    if (!copyPath(files.bankName, path)) {
+        std::memcpy(files.bankName, kept, kPathSize);
+        return kFileNameTooLong;
+    }
+    const FileResult r = operation();
+    if (r != kFileOk) std::memcpy(files.bankName, kept, kPathSize);
+    return r;
+}
+
+}  // namespace
+
+VstIntPtr GrainEffect::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float) {
+    if (index != kHostFileCall || (value != kHostLoadBank && value != kHostSaveBank)) return 0;
+    const char* path = static_cast<const char*>(ptr);
+    FileResult r = kFileOpenFailed;
+    if (path == nullptr || *path == 0) r = value == kHostLoadBank ? kFileOpenFailed : kFileWriteFailed;
+    else if (value == kHostLoadBank) r = withBankName(files, path, [&] { return readBankFile(path); });
+    else r = withBankName(files, path, [&] { return writeBankFile(path); });
+    return kHostFileAnswered + r;
+}
+
+}  // namespace grainwheel
