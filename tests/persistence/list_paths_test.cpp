@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "test_util.h"
 
 namespace grainwheel {
@@ -14,15 +12,6 @@ PathContext windowsContext(const std::string& dir) {
     c.style = PathStyle::kWindows;
     c.pluginDirectory = dir;
     c.pluginDirectoryWritable = true;
-    return c;
-}
-
-PathContext linuxContext(const std::string& dir, bool writable) {
-    PathContext c;
-    c.style = PathStyle::kLinux;
-    c.pluginDirectory = dir;
-    c.pluginDirectoryWritable = writable;
-    c.home = "/home/user";
     return c;
 }
 
@@ -44,6 +33,41 @@ TEST(ListPathWindows, DirectoriesWithoutDriveLetterOrOfBadLengthFallBack) {
 TEST(ListPathWindows, FallbackBank) {
     EXPECT_EQ(fallbackBankPath(windowsContext("D:\\x")), "C:\\lastsession.grb");
     EXPECT_EQ(fallbackBankMessage("C:\\lastsession.grb"), "Filename too long, writing to C:\\lastsession.grb");
+}
+
+#ifdef _WIN32
+// The Windows build's own rules, with the process's real environment and folders.
+TEST(ListPathWindows, TheProcessContextFollowsTheDriveLetterRule) {
+    test::TempDir dir;
+    PathContext c = currentPathContext(dir.path().c_str());
+    EXPECT_EQ(c.style, PathStyle::kWindows);
+    EXPECT_TRUE(c.pluginDirectoryWritable);
+    EXPECT_EQ(recentListPath(c), dir.file("grblist.txt"));
+    EXPECT_EQ(fallbackBankPath(c), "C:\\lastsession.grb");
+    c = currentPathContext((dir.path() + "\\").c_str());
+    EXPECT_EQ(recentListPath(c), dir.file("grblist.txt"));
+    c = currentPathContext(dir.file("absent").c_str());
+    EXPECT_FALSE(c.pluginDirectoryWritable);
+    EXPECT_EQ(recentListPath(c), dir.file("absent\\grblist.txt")) << "writability is not asked";
+    EXPECT_EQ(recentListPath(currentPathContext(nullptr)), "C:\\grblist.txt");
+    EXPECT_EQ(recentListPath(currentPathContext("vst\\plugins")), "C:\\grblist.txt");
+}
+
+TEST(ListPath, ParentFolderTakesEitherSeparator) {
+    EXPECT_EQ(parentFolder("D:\\banks\\a.grb"), "D:\\banks");
+    EXPECT_EQ(parentFolder("D:\\banks/sub\\a.grb"), "D:\\banks/sub");
+    EXPECT_EQ(parentFolder("D:/banks/a.grb"), "D:/banks");
+    EXPECT_EQ(parentFolder("C:\\lastsession.grb"), "C:");
+}
+#else
+// The Linux convention: next to the plug-in when writable, else the XDG folders.
+PathContext linuxContext(const std::string& dir, bool writable) {
+    PathContext c;
+    c.style = PathStyle::kLinux;
+    c.pluginDirectory = dir;
+    c.pluginDirectoryWritable = writable;
+    c.home = "/home/user";
+    return c;
 }
 
 TEST(ListPathLinux, NextToThePluginWhenWritable) {
@@ -75,8 +99,8 @@ TEST(ListPathLinux, FallbackBankInTheDataFolder) {
 
 TEST(ListPathLinux, EnvironmentIsTakenFromTheProcess) {
     test::TempDir dir;
-    setenv("XDG_CONFIG_HOME", "/xdg-config", 1);
-    setenv("XDG_DATA_HOME", "/xdg-data", 1);
+    test::ScopedEnvironment config("XDG_CONFIG_HOME", "/xdg-config");
+    test::ScopedEnvironment data("XDG_DATA_HOME", "/xdg-data");
     PathContext c = currentPathContext(dir.path().c_str());
     EXPECT_EQ(c.style, PathStyle::kLinux);
     EXPECT_TRUE(c.pluginDirectoryWritable);
@@ -87,9 +111,9 @@ TEST(ListPathLinux, EnvironmentIsTakenFromTheProcess) {
     EXPECT_EQ(recentListPath(c), "/xdg-config/grainwheel/grblist.txt");
     c = currentPathContext(nullptr);
     EXPECT_EQ(c.pluginDirectory, "");
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("XDG_DATA_HOME");
 }
+
+#endif
 
 TEST(ListPath, ParentFolder) {
     EXPECT_EQ(parentFolder("/a/b/c.txt"), "/a/b");

@@ -112,7 +112,10 @@ TEST(RecentList, MissingFileEmptiesTheList) {
     RecentBankList list = prefilled();
     EXPECT_FALSE(list.load("/nonexistent/grblist.txt"));
     for (int i = 0; i < kNumRecentBanks; ++i) EXPECT_STREQ(list.entry(i), "");
-    EXPECT_FALSE(list.save("/proc/nonexistent/grblist.txt"));
+    test::TempDir dir;
+    test::writeFile(dir.file("plain"), test::Bytes{'x'});  // a file, so no folder can be made there
+    EXPECT_FALSE(list.save(dir.file("plain/sub/grblist.txt").c_str()));
+    EXPECT_EQ(dir.entries().size(), 1u);
 }
 
 TEST(RecentList, LongFileIsReadInBlocks) {

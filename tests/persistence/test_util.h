@@ -3,10 +3,14 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/program_record.h"
@@ -75,17 +79,33 @@ inline std::array<ProgramRecord, kNumPrograms> patternRecords() {
 
 inline bool sameBytes(const void* a, const void* b, std::size_t n) { return std::memcmp(a, b, n) == 0; }
 
+// A fresh folder below the system's temporary folder, removed with everything in it.
+// file() joins with the platform's separator ("a/b" becomes "a\b" on Windows), since the
+// code under test builds and splits native paths.
 class TempDir {
 public:
     TempDir() {
-        char templ[] = "/tmp/gw-persist-XXXXXX";
-        path_ = mkdtemp(templ);
+        namespace fs = std::filesystem;
+        static unsigned serial = 0;
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::string name = "gw-persist-" + std::to_string(entropy()) + "-" + std::to_string(++serial);
+            fs::path candidate = fs::temp_directory_path() / name;
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) path_ = candidate.make_preferred().string();
+        }
+        if (path_.empty()) throw std::runtime_error("no temporary folder could be created");
     }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const {
+        return (std::filesystem::path(path_) / name).make_preferred().string();
+    }
     const std::string& path() const { return path_; }
     // Names of the files in the folder (to find left-over temporary files).
     std::vector<std::string> entries() const {
@@ -97,6 +117,63 @@ public:
 
 private:
     std::string path_;
+};
+
+// Sets (or with a null value removes) an environment variable of this process.
+inline void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");  // an empty value removes the variable
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
+// Sets an environment variable for one scope and restores what was there before.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            hadValue_ = true;
+        }
+        setEnvironment(name, value.c_str());
+    }
+    ~ScopedEnvironment() { setEnvironment(name_.c_str(), hadValue_ ? old_.c_str() : nullptr); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool hadValue_ = false;
+};
+
+// For tests that must write a fixed path outside their temporary folder (the Windows
+// build's "C:\grblist.txt" and "C:\lastsession.grb"): a file already there is moved
+// aside for the test and put back afterwards; whatever the test wrote is removed.
+class ScopedFixedFile {
+public:
+    explicit ScopedFixedFile(std::string path) : path_(std::move(path)), kept_(path_ + ".gw-test-kept") {
+        std::error_code ec;
+        std::filesystem::rename(path_, kept_, ec);
+        moved_ = !ec;
+    }
+    ~ScopedFixedFile() {
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
+        if (moved_) std::filesystem::rename(kept_, path_, ec);
+    }
+    ScopedFixedFile(const ScopedFixedFile&) = delete;
+    ScopedFixedFile& operator=(const ScopedFixedFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string kept_;
+    bool moved_ = false;
 };
 
 inline Bytes readFile(const std::string& path) {

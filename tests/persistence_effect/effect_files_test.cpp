@@ -25,6 +25,8 @@ namespace {
 using namespace grainwheel;
 using grainwheel::test::Bytes;
 using grainwheel::test::readFile;
+using grainwheel::test::ScopedEnvironment;
+using grainwheel::test::ScopedFixedFile;
 using grainwheel::test::TempDir;
 using grainwheel::test::writeFile;
 
@@ -52,14 +54,25 @@ class EffectFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         hostDirectory = dir.path();
-        setenv("XDG_DATA_HOME", (dir.path() + "/data").c_str(), 1);
+        dataHome = std::make_unique<ScopedEnvironment>("XDG_DATA_HOME", dir.file("data"));
         scoped = std::make_unique<platform::ScopedDialogs>(dialogs);
         fx = std::make_unique<GrainEffect>(&hostCallback);
     }
     void TearDown() override {
         fx.reset();
         scoped.reset();
+        dataHome.reset();
         hostDirectory.clear();
+    }
+
+    // The bank an exit save falls back to (suffix "-2" for the second one): the Windows
+    // build's fixed "C:\lastsession.grb", or one in the data folder set up above.
+    std::string fallbackBank(const std::string& suffix = "") const {
+#ifdef _WIN32
+        return "C:\\lastsession" + suffix + ".grb";
+#else
+        return dir.file("data/grainwheel/lastsession" + suffix + ".grb");
+#endif
     }
 
     // Fills buffer n with frames of noise from seed and marks it unsaved.
@@ -102,6 +115,7 @@ protected:
     }
 
     TempDir dir;
+    std::unique_ptr<ScopedEnvironment> dataHome;
     platform::ScriptedDialogs dialogs;
     std::unique_ptr<platform::ScopedDialogs> scoped;
     std::unique_ptr<GrainEffect> fx;
@@ -384,24 +398,28 @@ TEST_F(EffectFilesTest, CloseYesWithoutEditorStillSaves) {
 }
 
 TEST_F(EffectFilesTest, ExitSaveWithTooLongNameFallsBack) {
+    const ScopedFixedFile bank(fallbackBank());
     fill(*fx, 6, 10, 8);
     dialogs.queueFile("/" + std::string(1020, 'n'));
     fx->exitSave();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    const std::string fallback = dir.path() + "/data/grainwheel/lastsession.grb";
+    const std::string& fallback = bank.path();
     EXPECT_EQ(dialogs.messages[0].title, "grainwheel - file operation message");
     EXPECT_EQ(dialogs.messages[0].text, "Filename too long, writing to " + fallback);
-    EXPECT_TRUE(std::filesystem::exists(fallback));
+    EXPECT_EQ(readFile(fallback).size(), 30292u + 8u * 10u);
+    EXPECT_TRUE(dialogs.questions.empty());
 }
 
 TEST_F(EffectFilesTest, CloseWithNobodyToAskWritesARecoveryBank) {
+    const ScopedFixedFile first(fallbackBank());
+    const ScopedFixedFile second(fallbackBank("-2"));
     NoDesktop none;
     platform::setDialogs(&none);
     fill(*fx, 4, 321, 6);
     testing::internal::CaptureStderr();
     fx->close();
     const std::string said = testing::internal::GetCapturedStderr();
-    const std::string bank = dir.path() + "/data/grainwheel/lastsession.grb";
+    const std::string& bank = first.path();
     EXPECT_EQ(none.questions, 0);
     EXPECT_NE(said.find(bank), std::string::npos) << said;
     EXPECT_EQ(readFile(bank).size(), 30292u + 8u * 321u);
@@ -412,7 +430,7 @@ TEST_F(EffectFilesTest, CloseWithNobodyToAskWritesARecoveryBank) {
     fx->close();
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(readFile(bank).size(), 30292u + 8u * 321u);
-    EXPECT_EQ(readFile(dir.path() + "/data/grainwheel/lastsession-2.grb").size(), 30292u + 8u * 11u);
+    EXPECT_EQ(readFile(second.path()).size(), 30292u + 8u * 11u);
     platform::setDialogs(&dialogs);
 
     GrainEffect back(&hostCallback);
@@ -449,14 +467,36 @@ TEST_F(EffectFilesTest, RecentListIsReadOnEveryResumeAndRecorded) {
     EXPECT_STREQ(fx->fileState().recentBanks.entry(0), "") << "a missing list empties the entries";
 }
 
-TEST_F(EffectFilesTest, ListMovesToTheConfigFolderWhenThePluginFolderIsReadOnly) {
-    hostDirectory = dir.path() + "/absent";  // a folder nothing can be written to
-    setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
+#ifdef _WIN32
+TEST_F(EffectFilesTest, ListNextToThePluginWithOrWithoutClosingBackslash) {
+    hostDirectory = dir.path() + "\\";
     fx->resume();
-    EXPECT_STREQ(fx->fileState().listFilePath, (dir.path() + "/config/grainwheel/grblist.txt").c_str());
-    fx->recordRecentBank("/x.grb");
-    EXPECT_TRUE(std::filesystem::exists(dir.path() + "/config/grainwheel/grblist.txt"));
-    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_STREQ(fx->fileState().listFilePath, dir.file("grblist.txt").c_str());
+    fx->recordRecentBank("D:\\banks\\a.grb");
+    const Bytes written = readFile(dir.file("grblist.txt"));
+    EXPECT_EQ(std::string(written.begin(), written.end()), "D:\\banks\\a.grb" + std::string(20, '#'));
 }
+
+TEST_F(EffectFilesTest, ListGoesToDriveCWhenTheHostDirectoryHasNoDriveLetter) {
+    const ScopedFixedFile list("C:\\grblist.txt");
+    for (const char* host : {"vst\\plugins", "\\\\server\\share", "D:"}) {
+        hostDirectory = host;
+        fx->resume();
+        EXPECT_STREQ(fx->fileState().listFilePath, "C:\\grblist.txt") << host;
+    }
+    fx->recordRecentBank("D:\\banks\\b.grb");
+    const Bytes written = readFile(list.path());
+    EXPECT_EQ(std::string(written.begin(), written.end()), "D:\\banks\\b.grb" + std::string(20, '#'));
+}
+#else
+TEST_F(EffectFilesTest, ListMovesToTheConfigFolderWhenThePluginFolderIsReadOnly) {
+    hostDirectory = dir.file("absent");  // a folder nothing can be written to
+    const ScopedEnvironment config("XDG_CONFIG_HOME", dir.file("config"));
+    fx->resume();
+    EXPECT_STREQ(fx->fileState().listFilePath, dir.file("config/grainwheel/grblist.txt").c_str());
+    fx->recordRecentBank("/x.grb");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("config/grainwheel/grblist.txt")));
+}
+#endif
 
 }  // namespace

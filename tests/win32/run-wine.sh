@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Runs a cross-built console test under Wine with a private prefix.
-# Usage: run-wine.sh win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# Usage: run-wine.sh [--gtest] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# The program must end with its summary line, "N passed, 0 failed" (with --gtest: a
+# GoogleTest program's "[  PASSED  ] N tests."), so a run that stopped early never passes.
 # For win32: exit 77 (reported as skipped) when this machine's kernel cannot execute
 # 32-bit programs at all, which 32-bit Wine needs.
 set -u
+summary='^[0-9]+ passed, 0 failed$'; summary_lines=1
+if [ "${1:-}" = --gtest ]; then
+  # Lists of skipped or disabled tests may follow GoogleTest's summary line.
+  summary='^\[  PASSED  \] [0-9]+ tests?\.$'; summary_lines=+1; shift
+fi
 arch=$1; prefix=$2; shift 2
 wine=wine
 if [ "$arch" = win64 ]; then
@@ -33,7 +40,7 @@ fi
 timeout 300 "$wine" "$@" 2>&1 | tr -d '\r' | tee "$WINEPREFIX/last-run.log"
 rc=${PIPESTATUS[0]}
 wineserver -k >/dev/null 2>&1 || true
-if [ "$rc" = 0 ] && ! tail -n 1 "$WINEPREFIX/last-run.log" | grep -Eq '^[0-9]+ passed, 0 failed$'; then
+if [ "$rc" = 0 ] && ! tail -n "$summary_lines" "$WINEPREFIX/last-run.log" | grep -Eq "$summary"; then
   echo "no summary line"; rc=1
 fi
 exit "$rc"
