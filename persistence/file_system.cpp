@@ -56,7 +56,7 @@ bool isSeparator(char c) {
 
 bool renameOver(const std::string& from, const std::string& to) {
 #ifdef _WIN32
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
@@ -118,8 +118,12 @@ bool AtomicFileWriter::commit() {
         discard();
         return false;
     }
+    // The bytes reach the disk before the rename makes them the file: a crash between the
+    // two must leave the old file, not a renamed empty one.
     bool good = std::fflush(file_) == 0;
-#ifndef _WIN32
+#ifdef _WIN32
+    if (good) good = _commit(_fileno(file_)) == 0;
+#else
     if (good) good = fsync(fileno(file_)) == 0;
 #endif
     good = (std::fclose(file_) == 0) && good;

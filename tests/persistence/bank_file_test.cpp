@@ -285,6 +285,28 @@ TEST(BankWrite, FailedWriteLeavesThePreviousFile) {
     EXPECT_EQ(dir.entries().size(), 1u);
 }
 
+#ifdef _WIN32
+// Windows refuses to replace a file another handle holds open: the write then fails as a
+// whole, the open file keeps its bytes and the temporary file goes.
+TEST(BankWrite, TargetHeldOpenElsewhereIsAFailedWrite) {
+    test::TempDir dir;
+    const std::string path = dir.file("held.grb");
+    const Bytes previous = {'o', 'l', 'd'};
+    test::writeFile(path, previous);
+    const auto programs = test::patternRecords();
+    const TestBuffers buffers({}, 50);
+    {
+        std::ifstream holder(path, std::ios::binary);
+        ASSERT_TRUE(holder.is_open());
+        EXPECT_EQ(writeBankFile(path.c_str(), programs, buffers.views), kFileWriteFailed);
+    }
+    EXPECT_EQ(test::readFile(path), previous);
+    EXPECT_EQ(dir.entries().size(), 1u);
+    EXPECT_EQ(writeBankFile(path.c_str(), programs, buffers.views), kFileOk) << "once it is closed";
+    EXPECT_EQ(std::filesystem::file_size(path), bankFileSize(buffers.views));
+}
+#endif
+
 TEST(BankOptions, TakesOnlyRecordZerosGlobalSettings) {
     auto programs = test::patternRecords();
     for (int i = 0; i < kNumGlobalSettings; ++i) programs[0].globalSettings[i] = 0.5f + i;
