@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a cross-built console test under Wine with a private prefix.
 # Usage: run-wine.sh [--gtest] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
-# The program must end with its summary line, "N passed, 0 failed" (with --gtest: a
-# GoogleTest program's "[  PASSED  ] N tests."), so a run that stopped early never passes.
+# A run passes only with exit code 0 and the program's summary line: "N passed, 0 failed"
+# as its last line, or with --gtest a GoogleTest program's "[  PASSED  ] N tests.", so a
+# program that stopped early, or never started, does not count as passed.
 # For win32: exit 77 (reported as skipped) when this machine's kernel cannot execute
 # 32-bit programs at all, which 32-bit Wine needs.
 set -u
