@@ -262,13 +262,15 @@ int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inR
         renderVoiceBlock(voice, view, seq.grainPitch, b.envelopeType, sumL, sumR, run);
         if (voice.idle()) voiceEnded(v, b);
     }
+    // The two filters keep their own states only, so each may run over the stretch in
+    // turn: the same values as both per sample.
+    voices.pitchFilter.runBlock(sumL, sumR, run, seq.grainPitch);
+    voices.resonantFilter.runBlock(sumL, sumR, run);
     const bool sumScope = b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum;
     for (int k = 0; k < run; ++k) {
         seq.unitCountdown -= 1;
-        float l = sumL[k];
-        float r = sumR[k];
-        voices.pitchFilter.run(l, r, seq.grainPitch);
-        voices.resonantFilter.run(l, r);
+        const float l = sumL[k];
+        const float r = sumR[k];
         if (sumScope) sumCapture(b, l, r);
         seq.triggerCountdown -= 1.0f;
         advanceHead(b);

@@ -128,6 +128,97 @@ void PitchFilter::run(float& left, float& right, float pitch) {
     right = y[1][0];
 }
 
+namespace {
+
+// Which formula of run a pitch selects.
+enum class PitchBranch { Pass, Top, Chebyshev, Bottom };
+
+// One channel's history of the designed order 4 (indices 0..4), in locals.
+struct History4 {
+    float x0, x1, x2, x3, x4;
+    float y0, y1, y2, y3, y4;
+
+    void load(const float* xs, const float* ys) {
+        x0 = xs[0], x1 = xs[1], x2 = xs[2], x3 = xs[3], x4 = xs[4];
+        y0 = ys[0], y1 = ys[1], y2 = ys[2], y3 = ys[3], y4 = ys[4];
+    }
+    void store(float* xs, float* ys) const {
+        xs[0] = x0, xs[1] = x1, xs[2] = x2, xs[3] = x3, xs[4] = x4;
+        ys[0] = y0, ys[1] = y1, ys[2] = y2, ys[3] = y3, ys[4] = y4;
+    }
+    // The shift of run, then its formula for the branch (the same operations in the
+    // same order, ys[0] being the 0 just shifted in).
+    template <PitchBranch Branch>
+    void step(float in, const float* a, const float* b) {
+        x4 = x3, x3 = x2, x2 = x1, x1 = x0, x0 = in;
+        y4 = y3, y3 = y2, y2 = y1, y1 = y0;
+        const float ys0 = 0.0f;
+        float out;
+        if constexpr (Branch == PitchBranch::Pass) {
+            out = x0;
+        } else if constexpr (Branch == PitchBranch::Top) {
+            out = 0.8001101f * x0 + 1.60022f * x1 - 1.556269f * y1 + 0.8001101f * x2 - 0.6441713f * y2;
+        } else if constexpr (Branch == PitchBranch::Chebyshev) {
+            out = 0.0f;
+            out += a[0] * x0 + b[0] * ys0;
+            out += a[1] * x1 + b[1] * y1;
+            out += a[2] * x2 + b[2] * y2;
+            out += a[3] * x3 + b[3] * y3;
+            out += a[4] * x4 + b[4] * y4;
+        } else {
+            out = 0.0008663387f * x0 + 0.001732678f * x1 + 1.919129f * y1 + 0.0008663387f * x2 -
+                  0.9225943f * y2;
+        }
+        y0 = out;
+    }
+    // The NaN reset of run for order 4 clears indices 0..3.
+    void clear() { x0 = x1 = x2 = x3 = y0 = y1 = y2 = y3 = 0.0f; }
+};
+
+template <PitchBranch Branch>
+void runOrder4(PitchFilter& f, float* __restrict left, float* __restrict right, int count) {
+    float a[5];
+    float b[5];
+    for (int k = 0; k < 5; ++k) {
+        a[k] = f.A[k];
+        b[k] = f.B[k];
+    }
+    History4 l;
+    History4 r;
+    l.load(f.x[0], f.y[0]);
+    r.load(f.x[1], f.y[1]);
+    for (int i = 0; i < count; ++i) {
+        l.step<Branch>(left[i], a, b);
+        r.step<Branch>(right[i], a, b);
+        if (std::isnan(l.y0) || std::isnan(r.y0)) {
+            l.clear();
+            r.clear();
+        }
+        left[i] = l.y0;
+        right[i] = r.y0;
+    }
+    l.store(f.x[0], f.y[0]);
+    r.store(f.x[1], f.y[1]);
+}
+
+}  // namespace
+
+void PitchFilter::runBlock(float* left, float* right, int count, float pitch) {
+    // The designed order is always 4; any other keeps the general per-sample code.
+    if (order != 4.0f) {
+        for (int i = 0; i < count; ++i) run(left[i], right[i], pitch);
+        return;
+    }
+    if (pitch >= 1.0f)
+        runOrder4<PitchBranch::Pass>(*this, left, right, count);
+    else if (pitch > 0.9f)
+        runOrder4<PitchBranch::Top>(*this, left, right, count);
+    else if (pitch > 0.05f)
+        runOrder4<PitchBranch::Chebyshev>(*this, left, right, count);
+    else
+        runOrder4<PitchBranch::Bottom>(*this, left, right, count);
+}
+
 void ResonantFilter::updateFeedback() {
     const float cf = f.load(std::memory_order_relaxed);
     const float qq = q.load(std::memory_order_relaxed);
@@ -155,6 +246,26 @@ void ResonantFilter::run(float& left, float& right) {
     if (std::isnan(s1[0]) || std::isnan(s1[1])) reset();
     left = s2[0];
     right = s2[1];
+}
+
+void ResonantFilter::runBlock(float* __restrict left, float* __restrict right, int count) {
+    const float cf = f.load(std::memory_order_relaxed);
+    const float feedback = fb.load(std::memory_order_relaxed);
+    float a0 = s1[0], a1 = s1[1], b0 = s2[0], b1 = s2[1];
+    for (int i = 0; i < count; ++i) {
+        a0 = a0 + cf * ((left[i] - a0) + feedback * (a0 - b0));
+        a1 = a1 + cf * ((right[i] - a1) + feedback * (a1 - b1));
+        b0 = b0 + cf * (a0 - b0);
+        b1 = b1 + cf * (a1 - b1);
+        a0 += kDenormalGuard;
+        if (std::isnan(a0) || std::isnan(a1)) a0 = a1 = b0 = b1 = 0.0f;
+        left[i] = b0;
+        right[i] = b1;
+    }
+    s1[0] = a0;
+    s1[1] = a1;
+    s2[0] = b0;
+    s2[1] = b1;
 }
 
 void ResonantFilter::reset() {

@@ -27,6 +27,9 @@ struct PitchFilter {
     void design(float pitch);
     // Runs one stereo sample in place with p = grainPitch.
     void run(float& left, float& right, float pitch);
+    // Runs `count` stereo samples in place with one pitch: the same values as calling
+    // run per sample, with the history kept in registers for the block.
+    void runBlock(float* left, float* right, int count, float pitch);
 };
 
 // Two-pole resonant low-pass. The cutoff is set per unit on the audio thread; the
@@ -45,6 +48,9 @@ struct ResonantFilter {
     void setResonance(float reso);  // q = 0.983 sqrt(reso), then the feedback
     void setCutoff(float cutoff);   // converted cutoff value, then the feedback
     void run(float& left, float& right);
+    // `count` samples in place, as run per sample; the cutoff and the feedback are read
+    // once for the block.
+    void runBlock(float* left, float* right, int count);
     void reset();                   // states to 0
 
 private:
