@@ -176,6 +176,102 @@ inline float precomputedStep(GrainVoice& v) {
     return value;
 }
 
+// bufferStep over a stretch for one envelope type, the voice's running values in locals
+// (the same operations in the same order per sample).
+template <int Env>
+int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __restrict sumLeft,
+              float* __restrict sumRight, int frames) {
+    const float* __restrict bufLeft = buffer.left;
+    const float* __restrict bufRight = buffer.right;
+    const int length = buffer.length;
+    const float flen = static_cast<float>(length);
+    float pos = v.readPosition;
+    int last = v.lastIndex;
+    int remaining = v.remaining;
+    float prevL = v.previous[0], prevR = v.previous[1];
+    float curL = v.current[0], curR = v.current[1];
+    int attack = v.attack, sustain = v.sustain, release = v.release;
+    float level = v.linearLevel;
+    const float step = v.linearStep;
+    double osc = v.oscOutput, y1 = v.oscY1, y2 = v.oscY2;
+    const double coefficient = v.oscCoefficient;
+    const auto oscillate = [&]() {
+        osc = coefficient * y1 - y2;
+        y2 = y1;
+        y1 = osc;
+        return static_cast<float>((osc + 1.0) / 2.0);
+    };
+    int n = 0;
+    for (; n < frames && remaining > 0; ++n) {
+        if (!(pos >= 0.0f && pos < flen)) {
+            const float folded = std::fmod(pos, flen);
+            pos = (folded >= 0.0f && folded < flen) ? folded : 0.0f;
+            last = std::min(last, static_cast<int>(pos));
+        }
+        const int idx = static_cast<int>(pos);
+        const float frac = pos - static_cast<float>(idx);
+        float e;
+        if constexpr (Env == kEnvRectangular) {
+            e = 1.0f;
+        } else if (attack >= 1) {
+            attack -= 1;
+            if constexpr (Env == kEnvTrapezoid) {
+                level += step;
+                e = level;
+            } else {
+                e = oscillate();
+            }
+        } else if (sustain > 0) {
+            sustain -= 1;
+            level = 1.0f;
+            e = 1.0f;
+        } else if (release > 0) {
+            release -= 1;
+            if constexpr (Env == kEnvTrapezoid) {
+                level -= step;
+                e = level;
+            } else {
+                e = oscillate();
+            }
+        } else {
+            e = 0.0f;
+        }
+        remaining -= 1;
+        if (idx > last) {
+            prevL = curL;
+            prevR = curR;
+            curL = bufLeft[idx];
+            curR = bufRight[idx];
+        }
+        last = idx;
+        float outL;
+        float outR;
+        if (frac == 0.0f) {
+            outL = e * prevL;
+            outR = e * prevR;
+        } else {
+            outL = e * (prevL + (curL - prevL) * frac);
+            outR = e * (prevR + (curR - prevR) * frac);
+        }
+        pos += pitch;
+        while (pos >= flen) {
+            pos -= flen;
+            last -= length;
+        }
+        sumLeft[n] += outL;
+        sumRight[n] += outR;
+    }
+    v.readPosition = pos;
+    v.lastIndex = last;
+    v.remaining = remaining;
+    v.previous[0] = prevL, v.previous[1] = prevR;
+    v.current[0] = curL, v.current[1] = curR;
+    v.attack = attack, v.sustain = sustain, v.release = release;
+    v.linearLevel = level;
+    v.oscOutput = osc, v.oscY1 = y1, v.oscY2 = y2;
+    return n;
+}
+
 }  // namespace
 
 StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
@@ -201,12 +297,12 @@ int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int e
         return n;
     }
     if (buffer.empty()) return frames;
-    for (; n < frames && v.remaining > 0; ++n) {
-        const StereoSample o = bufferStep(v, buffer, pitch, envelopeType);
-        sumLeft[n] += o.left;
-        sumRight[n] += o.right;
+    switch (envelopeType) {
+    case kEnvTrapezoid: return bufferRun<kEnvTrapezoid>(v, buffer, pitch, sumLeft, sumRight, frames);
+    case kEnvRaisedCosine: return bufferRun<kEnvRaisedCosine>(v, buffer, pitch, sumLeft, sumRight, frames);
+    case kEnvHanning: return bufferRun<kEnvHanning>(v, buffer, pitch, sumLeft, sumRight, frames);
+    default: return bufferRun<kEnvRectangular>(v, buffer, pitch, sumLeft, sumRight, frames);
     }
-    return n;
 }
 
 void stopVoice(GrainVoice& v) {
