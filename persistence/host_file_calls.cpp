@@ -31,11 +31,10 @@ FileResult withBankName(EffectFileState& files, const char* path, Operation oper
 VstIntPtr GrainEffect::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float) {
     if (index != kHostFileCall || (value != kHostLoadBank && value != kHostSaveBank)) return 0;
     const char* path = static_cast<const char*>(ptr);
-    FileResult r = kFileOpenFailed;
-    if (path == nullptr || *path == 0) r = value == kHostLoadBank ? kFileOpenFailed : kFileWriteFailed;
-    else if (value == kHostLoadBank) r = withBankName(files, path, [&] { return readBankFile(path); });
-    else r = withBankName(files, path, [&] { return writeBankFile(path); });
-    return kHostFileAnswered + r;
+    const bool load = value == kHostLoadBank;
+    if (path == nullptr || *path == 0) return kHostFileAnswered + (load ? kFileOpenFailed : kFileWriteFailed);
+    return kHostFileAnswered +
+           withBankName(files, path, [&] { return load ? readBankFile(path) : writeBankFile(path); });
 }
 
 }  // namespace grainwheel

@@ -40,17 +40,21 @@ std::string EffectTest::display(int index) {
     return text;
 }
 
+void ScriptedHost::playingAt(double ppq, double barStart, double tempo, int num, int den) {
+    answerTime = true;
+    time = VstTimeInfo{};
+    time.ppqPos = ppq;
+    time.barStartPos = barStart;
+    time.tempo = tempo;
+    time.timeSigNumerator = num;
+    time.timeSigDenominator = den;
+    time.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid | kVstTransportPlaying;
+}
+
 void EffectTest::hostAt(double ppq, double barStart, double tempo, int num, int den) {
     ScriptedHost& host = scriptedHost();
-    host.answerTime = true;
-    host.time = VstTimeInfo{};
-    host.time.ppqPos = ppq;
-    host.time.barStartPos = barStart;
-    host.time.tempo = tempo;
-    host.time.timeSigNumerator = num;
-    host.time.timeSigDenominator = den;
+    host.playingAt(ppq, barStart, tempo, num, den);
     host.time.sampleRate = 44100.0;
-    host.time.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid | kVstTransportPlaying;
 }
 
 void EffectTest::recordFrames(int n, float left, float right) {

@@ -19,6 +19,10 @@ struct Automation {
 };
 
 struct ScriptedHost {
+    // Answers the time query from now on: a playing transport at ppq with the given bar
+    // start, tempo and metre (all marked valid), everything else zero.
+    void playingAt(double ppq, double barStart, double tempo, int num = 4, int den = 4);
+
     VstTimeInfo time{};
     bool answerTime = false;
     std::vector<Automation> automations;

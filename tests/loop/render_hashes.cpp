@@ -113,12 +113,7 @@ std::uint64_t render(const Config& c) {
         fx->setParameter(grainwheel::kSpeed + u, c.speed - 0.02f * static_cast<float>(u % 5));
         fx->setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
-    host.answerTime = true;
-    host.time = VstTimeInfo{};
-    host.time.tempo = 127.0;
-    host.time.timeSigNumerator = 4;
-    host.time.timeSigDenominator = 4;
-    host.time.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid | kVstTransportPlaying;
+    host.playingAt(0.0, 0.0, 127.0);
     auto* capture = static_cast<const float*>(fx->getStateItem(2));
     auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->getStateItem(0));
     std::vector<float> inL(8192), inR(8192), outL(8192), outR(8192);

@@ -30,12 +30,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
     fx.setParameter(270, 1.0f);  // raised cosine
     auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx.getStateItem(0));
 
-    host.answerTime = true;
-    host.time = VstTimeInfo{};
-    host.time.tempo = 133.0;
-    host.time.timeSigNumerator = 4;
-    host.time.timeSigDenominator = 4;
-    host.time.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid | kVstTransportPlaying;
+    host.playingAt(0.0, 0.0, 133.0);
     const int sizes[] = {64, 1, 512, 333, 4096, 128, 8192, 17};
     std::vector<float> in(8192), outL(8192), outR(8192);
     double ppq = 0.0;
