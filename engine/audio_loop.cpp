@@ -95,6 +95,8 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
 
     BlockContext b;
     b.open = gate.enterBlock();
+    if (b.open)
+        if (const std::uint32_t handed = gate.takeHandOver(); handed != 0) applyHandOver(handed);
     if (!blockStart(sampleFrames, b)) {
         for (VstInt32 i = 0; i < sampleFrames; ++i) {
             if (outLeft) outLeft[i] = 0.0f;

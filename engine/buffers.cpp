@@ -24,9 +24,24 @@ void storeWhole(float& field, float value) noexcept {
 
 void GrainEffect::selectBuffer(int n) {
     if (n < 0 || n >= kNumBuffers) return;
-    // The voices and the play head change: no block may run meanwhile.
+    handToAudioThread(HandOver::select(n));
+}
+
+void GrainEffect::handToAudioThread(std::uint32_t request) {
+    // The voices and the play head belong to the audio thread: while it runs, it takes
+    // the change at its next block start; otherwise it is made here, no block running.
+    if (!gate.handOver(request)) return;
     BufferGate::Replacement replacing(gate);
-    selectBufferInBlock(n);
+    applyHandOver(gate.takeHandOver());
+}
+
+void GrainEffect::applyHandOver(std::uint32_t request) noexcept {
+    if (request & HandOver::kStopVoices) {
+        voices.stopAll();
+        seq.activeVoices = 0;
+        if (const int count = HandOver::newVoiceCount(request); count > 0) seq.voiceCount = count;
+    }
+    if (const int n = HandOver::selectedBuffer(request); n >= 0 && n < kNumBuffers) selectBufferInBlock(n);
 }
 
 void GrainEffect::selectBufferInBlock(int n) noexcept {

@@ -111,7 +111,10 @@ VstInt32 GrainEffect::canDo(const char* text) {
     return 0;
 }
 
-void GrainEffect::suspend() { seq.halted = 1; }
+void GrainEffect::suspend() {
+    seq.halted = 1;
+    gate.forgetAudioThread();
+}
 
 void GrainEffect::resume() {
     seq.sampleRate = getSampleRate();

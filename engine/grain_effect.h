@@ -87,9 +87,9 @@ public:
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) GW_NONBLOCKING override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) GW_NONBLOCKING override;
 
-    // Buffers and recording. selectBuffer runs on the user-interface thread: it raises
-    // the buffer gate, so it must never be called from inside a block (the audio loop
-    // uses selectBufferInBlock).
+    // Buffers and recording. selectBuffer may be called from any thread but never from
+    // inside a block (the audio loop uses selectBufferInBlock): while an audio thread
+    // runs, the selection takes effect at its next block start; otherwise at once.
     void selectBuffer(int n);
     void allocateBuffer(int frames);
     void eraseBuffer();
@@ -189,6 +189,9 @@ private:
     // The buffer selection itself, without the gate: the audio loop's morph calls it
     // inside a block, selectBuffer under the gate.
     void selectBufferInBlock(int n) noexcept;
+    // A change of the voices or the play head (HandOver words), made at a block boundary.
+    void handToAudioThread(std::uint32_t request);
+    void applyHandOver(std::uint32_t request) noexcept;
     void setRecFree(float value);
     void setRecSync(float value);
     void setRecordFades(float value);

@@ -250,14 +250,9 @@ void GrainEffect::setGlobalSetting(int index, float value) {
 
 void GrainEffect::setVoiceCount(float value) {
     current().voiceCount = value;
-    {
-        // The voices belong to the audio thread while a block runs.
-        BufferGate::Replacement replacing(gate);
-        voices.stopAll();
-        seq.activeVoices = 0;
-    }
-    // The engine has six slots: a count outside 1..6 is clamped, NaN keeps the count.
-    if (!std::isnan(value)) seq.voiceCount = truncClamped(value, 1, kNumVoices);
+    // Every voice stops and the new count applies at one block boundary. The engine has
+    // six slots: a count outside 1..6 is clamped, NaN keeps the count.
+    handToAudioThread(HandOver::voiceCount(std::isnan(value) ? 0 : truncClamped(value, 1, kNumVoices)));
 }
 
 void GrainEffect::requestBuffer(float value) {
