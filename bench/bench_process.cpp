@@ -8,33 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/grain_effect.h"
-
-namespace grainwheel {
-
-// Starts long grains on all six voices, so that every one sounds for the whole run.
-class EngineInspector {
-public:
-    static void fillVoices(GrainEffect& fx) {
-        const BufferFrames frames = framesOf(fx.audioBuffer(fx.getCurrentBuffer()));
-        for (int i = 0; i < kNumVoices; ++i) {
-            GrainStart s;
-            s.bufferNumber = fx.getCurrentBuffer();
-            s.bufferLength = frames.length;
-            s.playPosition = static_cast<float>(i) * 7919.0f;
-            s.grainLength = 1 << 30;
-            s.envelopeType = kEnvTrapezoid;
-            s.envSust = 0.999f;
-            startGrain(fx.voices.slots[i], s);
-        }
-        fx.seq.activeVoices = kNumVoices;
-        // No grain falls due while they sound: the run measures six voices between grain
-        // starts (with every slot busy a due grain would be retried on every sample).
-        fx.seq.triggerCountdown = 1.0e9f;
-    }
-};
-
-}  // namespace grainwheel
+#include "plugin/grain_effect.h"
 
 namespace {
 
@@ -56,13 +30,13 @@ std::unique_ptr<gw::GrainEffect> makeEffect(float pitchValue) {
     timeInfo.flags = kVstTempoValid | kVstTransportPlaying;
     auto fx = std::make_unique<gw::GrainEffect>(&host);
     const int frames = 200000;
-    float* l = gw::GrainEffect::newSampleArray(frames);
-    float* r = gw::GrainEffect::newSampleArray(frames);
+    float* l = gw::GrainEngine::newSampleArray(frames);
+    float* r = gw::GrainEngine::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) {
         l[i] = 0.3f * std::sin(0.01f * static_cast<float>(i)) + 0.1f * std::sin(0.37f * static_cast<float>(i));
         r[i] = 0.8f * l[i];
     }
-    fx->replaceBufferArrays(fx->getCurrentBuffer(), l, r, frames);
+    fx->engine().replaceBufferArrays(fx->engine().getCurrentBuffer(), l, r, frames);
     fx->setParameter(274, 0.0f);  // no morph
     fx->setParameter(269, 0.0f);  // pitch = 2 x value
     fx->setParameter(273, 0.0f);  // scope off
@@ -72,7 +46,7 @@ std::unique_ptr<gw::GrainEffect> makeEffect(float pitchValue) {
         fx->setParameter(gw::kPitch + u, pitchValue);
         fx->setParameter(gw::kFreq + u, 0.4f + 0.03f * static_cast<float>(u));
     }
-    gw::EngineInspector::fillVoices(*fx);
+    fx->engine().occupyVoicesForBenchmark();  // long grains on all six voices
     return fx;
 }
 
@@ -109,7 +83,7 @@ void silenceBench(benchmark::State& state, bool loudFirst) {
         fx->setParameter(gw::kReso, 1.0f);
         for (int k = 0; k < 200; ++k) fx->processReplacing(ins, outs, 512);
     }
-    fx->selectBuffer(15);  // empty: the voices stop, the filters decay
+    fx->engine().selectBuffer(15);  // empty: the voices stop, the filters decay
     for (int k = 0; k < 4000; ++k) fx->processReplacing(ins, outs, 512);
     long frames = 0;
     for (auto _ : state) {

@@ -1,6 +1,7 @@
 #include "editor/ad_editor.h"
 
-#include "engine/grain_effect.h"  // the notice indices
+#include "engine/parameter_index.h"  // the notice indices
+#include "host/audioeffect.h"
 #include "persistence/effect_state.h"
 
 namespace grainwheel {

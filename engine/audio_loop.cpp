@@ -12,13 +12,14 @@
 
 #include "engine/conversions.h"
 #include "engine/dsp/denormals.h"
-#include "engine/grain_effect.h"
+#include "engine/grain_engine.h"
 
 namespace grainwheel {
 
 namespace {
 
-constexpr VstInt32 kTimeQueryMask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+constexpr std::int32_t kTimeQueryMask = EngineTransport::kPpqValid | EngineTransport::kTempoValid |
+                                        EngineTransport::kBarsValid | EngineTransport::kTimeSigValid;
 constexpr int kCaptureLength = 4096;     // entries the capture fills
 constexpr float kCaptureSpan = 206.0f;   // entries one grain spans in the time views
 constexpr double kWindowPeriod = 4121.0; // Hann window period of the sum spectrum
@@ -56,7 +57,7 @@ inline int settingIn(float v, int lo, int hi) noexcept GW_NONBLOCKING { return t
 }  // namespace
 
 // What one block reads once at its start, and its running values.
-struct GrainEffect::BlockContext {
+struct GrainEngine::BlockContext {
     bool open = false;               // the buffer gate answered true
     BufferView views[kNumBuffers];   // every buffer as the voices read it
     BufferFrames current;            // the current buffer, for recording
@@ -74,17 +75,17 @@ struct GrainEffect::BlockContext {
     float peak = 0.0f;
     WindowStart window{};
 
-    void refreshCurrent(GrainEffect& fx) noexcept GW_NONBLOCKING {
+    void refreshCurrent(GrainEngine& fx) noexcept GW_NONBLOCKING {
         currentIndex = std::clamp(fx.currentBuffer.load(), 0, kNumBuffers - 1);
         current = open ? framesOf(fx.audioBuffers[currentIndex]) : BufferFrames{};
     }
 };
 
-void GrainEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
+void GrainEngine::process(float** inputs, float** outputs, std::int32_t sampleFrames) {
     processReplacing(inputs, outputs, sampleFrames);  // never accumulates
 }
 
-void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) {
     if (sampleFrames <= 0) return;
     ScopedFlushDenormals flushDenormals;
     float* outLeft = outputs ? outputs[0] : nullptr;
@@ -98,7 +99,7 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
     if (b.open)
         if (const std::uint32_t handed = gate.takeHandOver(); handed != 0) applyHandOver(handed);
     if (!blockStart(sampleFrames, b)) {
-        for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        for (std::int32_t i = 0; i < sampleFrames; ++i) {
             if (outLeft) outLeft[i] = 0.0f;
             if (outRight) outRight[i] = 0.0f;
         }
@@ -107,7 +108,7 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
     }
 
     const float gainHalted = b.gain;
-    for (VstInt32 i = 0; i < sampleFrames; ++i) {
+    for (std::int32_t i = 0; i < sampleFrames; ++i) {
         if (const int done = quietRun(b, inLeft, inRight, outLeft, outRight, i, sampleFrames - i); done > 0) {
             i += done - 1;
             continue;
@@ -200,7 +201,7 @@ void GrainEffect::processReplacing(float** inputs, float** outputs, VstInt32 sam
 }
 
 // Play head: moves by headRun x headSpeed, wraps or restarts at the buffer's ends.
-void GrainEffect::advanceHead(BlockContext& b) noexcept {
+void GrainEngine::advanceHead(BlockContext& b) noexcept {
     const float length = static_cast<float>(b.current.length);
     const float head = seq.playPosition + static_cast<float>(seq.headRun) * seq.headSpeed;
     seq.playPosition = head;
@@ -220,7 +221,7 @@ void GrainEffect::advanceHead(BlockContext& b) noexcept {
 }
 
 // Output stage: gain, meter and soft clipper, or the input unchanged with monitor on.
-inline void GrainEffect::outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL,
+inline void GrainEngine::outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL,
                                      float& outR) noexcept {
     if (b.monitor) {
         outL = inL;
@@ -239,7 +240,7 @@ inline void GrainEffect::outputStage(BlockContext& b, float l, float r, float in
 // by voice (the same values, summed in the same order, as sample by sample), then the
 // filters, the sum capture, the head and the output stage run per sample. Returns the
 // samples done, 0 when the stretch does not apply at this sample.
-int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft,
+int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft,
                           float* outRight, int at, int count) noexcept {
     constexpr int kMaxRun = 256;
     if (seq.halted != 0 || !b.open) return 0;
@@ -287,11 +288,11 @@ int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inR
 }
 
 // Block start. False: the transport stands still and the block is silent.
-bool GrainEffect::blockStart(VstInt32 sampleFrames, BlockContext& b) noexcept {
+bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcept {
     seq.sumLeft = 0.0f;
     seq.sumRight = 0.0f;
     GW_BLOCKING_ALLOWED_BEGIN
-    takeTimeInfo(getTimeInfo(kTimeQueryMask));
+    if (EngineTransport t; queryTransport(kTimeQueryMask, t)) takeTransport(t);
     GW_BLOCKING_ALLOWED_END
 
     b.trigmode = params.live[kTrigmode] != 0.0f;
@@ -355,7 +356,7 @@ bool GrainEffect::blockStart(VstInt32 sampleFrames, BlockContext& b) noexcept {
     return true;
 }
 
-void GrainEffect::unitSetup(const BlockContext& b) noexcept {
+void GrainEngine::unitSetup(const BlockContext& b) noexcept {
     const int u = std::clamp(seq.currentUnit.load(), 0, kNumUnits - 1);
     const int interval = truncClamped(static_cast<double>(seq.samplesPerUnit) * params.unitTime[u], 0, INT_MAX - 1) + 1;
     seq.grainInterval = interval;
@@ -381,7 +382,7 @@ void GrainEffect::unitSetup(const BlockContext& b) noexcept {
 }
 
 // The end of the 16-unit sequence in Playback Modes 2 and 3.
-void GrainEffect::sequenceEnd(BlockContext& b) noexcept {
+void GrainEngine::sequenceEnd(BlockContext& b) noexcept {
     if (b.playbackMode != 2 && b.playbackMode != 3) return;
     if (b.trigmode) {
         seq.halted = 1;
@@ -391,7 +392,7 @@ void GrainEffect::sequenceEnd(BlockContext& b) noexcept {
 }
 
 // The head left the buffer in Playback Modes 1 and 3.
-void GrainEffect::restartHead(BlockContext& b) noexcept {
+void GrainEngine::restartHead(BlockContext& b) noexcept {
     seq.playPosition = static_cast<float>(b.current.length) * bufferStartOf(b.currentIndex);
     if (b.trigmode) {
         seq.halted = 1;
@@ -402,7 +403,7 @@ void GrainEffect::restartHead(BlockContext& b) noexcept {
 // The stop rules silence every voice. Each slot ends as a voice that has played out
 // (render mode back to normal, not counted as active) and a single-grain capture that
 // was following one of them is given up, so the next grain arms it again.
-void GrainEffect::silenceVoices(BlockContext& b) noexcept {
+void GrainEngine::silenceVoices(BlockContext& b) noexcept {
     if (!b.open) return;
     for (GrainVoice& v : voices.slots) stopVoice(v);
     seq.activeVoices = 0;
@@ -413,7 +414,7 @@ void GrainEffect::silenceVoices(BlockContext& b) noexcept {
     }
 }
 
-void GrainEffect::afterGrainStart(int i) noexcept {
+void GrainEngine::afterGrainStart(int i) noexcept {
     seq.triggerCountdown = static_cast<float>(seq.grainInterval.load());
     if (capture.captureState == 0 && setting(kScopeViewMode) != kScopeFreqSum) {
         capture.captureIncrement = kCaptureSpan / static_cast<float>(seq.grainLength.load());
@@ -425,7 +426,7 @@ void GrainEffect::afterGrainStart(int i) noexcept {
 }
 
 // Starts a grain on idle voice i when one is due, through the morph when it is on.
-void GrainEffect::triggerVoice(int i, BlockContext& b) noexcept {
+void GrainEngine::triggerVoice(int i, BlockContext& b) noexcept {
     GrainVoice& v = voices.slots[i];
     GrainStart start;
     start.bufferNumber = b.currentIndex;
@@ -501,7 +502,7 @@ void GrainEffect::triggerVoice(int i, BlockContext& b) noexcept {
 
 // Morph Algorithm was switched off while a morph was armed or under way: the pending
 // buffer becomes current now and the head moves again (otherwise it would stay frozen).
-void GrainEffect::abandonMorph() noexcept {
+void GrainEngine::abandonMorph() noexcept {
     const int pending = morphing.pendingBuffer;
     if (morphing.morphState == kMorphIdle && morphing.morphWait == 0 && seq.headRun == 1 && pending < 0) return;
     morphing.morphState = kMorphIdle;
@@ -511,7 +512,7 @@ void GrainEffect::abandonMorph() noexcept {
     if (pending >= 0 && pending < kNumBuffers) selectBufferInBlock(pending);
 }
 
-void GrainEffect::voiceEnded(int i, BlockContext& b) noexcept {
+void GrainEngine::voiceEnded(int i, BlockContext& b) noexcept {
     voices.slots[i].renderMode = kRenderBuffer;
     seq.activeVoices = std::max(seq.activeVoices.load() - 1, 0);
     if (i != capture.capturedVoice) return;
@@ -528,13 +529,13 @@ void GrainEffect::voiceEnded(int i, BlockContext& b) noexcept {
 }
 
 // The capture array replaced by its magnitude spectrum.
-void GrainEffect::captureSpectrum() noexcept {
+void GrainEngine::captureSpectrum() noexcept {
     const float* spectrum = transform.magnitudeSpectrum(capture.captureBuffer);
     std::copy(spectrum, spectrum + kCaptureLength, capture.captureBuffer);
 }
 
 // The sum views of the scope, on the filtered sum before gain.
-void GrainEffect::sumCapture(const BlockContext& b, float left, float right) noexcept {
+void GrainEngine::sumCapture(const BlockContext& b, float left, float right) noexcept {
     const int mode = b.scopeMode;
     if (mode == kScopeTimeSum) {
         if (capture.captureState != 2) return;
@@ -569,7 +570,7 @@ void GrainEffect::sumCapture(const BlockContext& b, float left, float right) noe
     }
 }
 
-void GrainEffect::recordOneFrame(const BufferFrames& frames, float inLeft, float inRight) noexcept {
+void GrainEngine::recordOneFrame(const BufferFrames& frames, float inLeft, float inRight) noexcept {
     const bool recFree = params.live[kRecFree] != 0.0f;
     const bool recSync = params.live[kRecSync] != 0.0f;
     if (recordFrame(rec, frames, recFree, recSync, inLeft, inRight) == RecordEvent::SyncFinished)

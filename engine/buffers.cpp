@@ -8,8 +8,7 @@
 #include <new>
 
 #include "engine/conversions.h"
-#include "engine/grain_effect.h"
-#include "platform/dialogs.h"
+#include "engine/grain_engine.h"
 
 namespace grainwheel {
 
@@ -22,12 +21,12 @@ void storeWhole(float& field, float value) noexcept {
 }
 }  // namespace
 
-void GrainEffect::selectBuffer(int n) {
+void GrainEngine::selectBuffer(int n) {
     if (n < 0 || n >= kNumBuffers) return;
     handToAudioThread(HandOver::select(n));
 }
 
-void GrainEffect::handToAudioThread(std::uint32_t request) {
+void GrainEngine::handToAudioThread(std::uint32_t request) {
     // The voices and the play head belong to the audio thread: while it runs, it takes
     // the change at its next block start; otherwise it is made here, no block running.
     if (!gate.handOver(request)) return;
@@ -35,7 +34,7 @@ void GrainEffect::handToAudioThread(std::uint32_t request) {
     applyHandOver(gate.takeHandOver());
 }
 
-void GrainEffect::applyHandOver(std::uint32_t request) noexcept {
+void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
     if (request & HandOver::kStopVoices) {
         voices.stopAll();
         seq.activeVoices = 0;
@@ -44,7 +43,7 @@ void GrainEffect::applyHandOver(std::uint32_t request) noexcept {
     if (const int n = HandOver::selectedBuffer(request); n >= 0 && n < kNumBuffers) selectBufferInBlock(n);
 }
 
-void GrainEffect::selectBufferInBlock(int n) noexcept {
+void GrainEngine::selectBufferInBlock(int n) noexcept {
     if (n < 0 || n >= kNumBuffers) return;
     morphing.pendingBuffer = -1;
     const BufferFrames frames = framesOf(audioBuffers[n]);
@@ -85,7 +84,7 @@ void GrainEffect::selectBufferInBlock(int n) noexcept {
     }
 }
 
-void GrainEffect::stopRecordingModes() {
+void GrainEngine::stopRecordingModes() {
     if (params.live[kRecFree] != 0.0f) setParameter(kRecFree, 0.0f);
     if (params.live[kRecSync] != 0.0f) setParameter(kRecSync, 0.0f);
     rec.recordFadeIn = 0;
@@ -93,7 +92,7 @@ void GrainEffect::stopRecordingModes() {
     rec.recording = 0;
 }
 
-void GrainEffect::allocateBuffer(int frames) {
+void GrainEngine::allocateBuffer(int frames) {
     if (frames > kMaxBufferFrames) frames = kMaxBufferFrames;
     if (frames == 0 || frames < -1) frames = kDefaultBufferFrames;
     const int n = currentBuffer;
@@ -147,7 +146,7 @@ void GrainEffect::allocateBuffer(int frames) {
     seq.halted = 0;
 }
 
-void GrainEffect::replaceBufferArrays(int n, float* left, float* right, int frames) {
+void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames) {
     if (n < 0 || n >= kNumBuffers) {
         delete[] left;
         delete[] right;
@@ -181,34 +180,34 @@ void GrainEffect::replaceBufferArrays(int n, float* left, float* right, int fram
     delete[] oldRight;
 }
 
-float* GrainEffect::newSampleArray(int frames) {
+float* GrainEngine::newSampleArray(int frames) {
     if (frames <= 0 || frames > kMaxBufferFrames) return nullptr;
     return new (std::nothrow) float[static_cast<std::size_t>(frames) + 1]();
 }
 
-void GrainEffect::eraseBuffer() {
+void GrainEngine::eraseBuffer() {
     char text[64];
     std::snprintf(text, sizeof text, "Erase buffer number %2d ?", currentBuffer.load() + 1);
-    if (platform::dialogs().askYesNo("grainwheel - confirm erase buffer", text)) allocateBuffer(-1);
+    if (host_ != nullptr && host_->askYesNo("grainwheel - confirm erase buffer", text)) allocateBuffer(-1);
 }
 
-int GrainEffect::framesForBeats(double beats) const {
+int GrainEngine::framesForBeats(double beats) const {
     const double frames = static_cast<double>(seq.sampleRate.load()) * beats * 60.0 / hostTime.tempo;
     return truncClamped(frames, 0, kMaxBufferFrames);
 }
 
-void GrainEffect::markRecorded(int n) {
+void GrainEngine::markRecorded(int n) {
     if (framesOf(audioBuffers[n]).empty()) return;
     audioBuffers[n].saved = 0;
     programs[n].bufferSaved = 0;
 }
 
-void GrainEffect::setRecordFades(float value) {
+void GrainEngine::setRecordFades(float value) {
     rec.recordFadeIn = truncClamped(value * static_cast<float>(kFadeFrames), 0, kFadeFrames);
     rec.recordFadeOut = truncClamped((value - 1.0f) * -static_cast<float>(kFadeFrames), 0, kFadeFrames);
 }
 
-void GrainEffect::finishSyncedRecording() noexcept {
+void GrainEngine::finishSyncedRecording() noexcept {
     // The audio thread's part of switching rec sync off: no allocation, no gate.
     params.live[kRecSync] = 0.0f;
     storeWhole(current().recSync, 0.0f);
@@ -223,7 +222,7 @@ void GrainEffect::finishSyncedRecording() noexcept {
 // way), but the allocation happens on that thread. To keep it off the audio thread, give
 // the buffer its length beforehand from the user interface (allocate, or a first rec free
 // there); rec free then only marks the existing buffer.
-void GrainEffect::setRecFree(float value) {
+void GrainEngine::setRecFree(float value) {
     params.live[kRecFree] = value;
     storeWhole(current().recFree, value);
     if (value != 0.0f) {
@@ -238,26 +237,27 @@ void GrainEffect::setRecFree(float value) {
     setRecordFades(value);
 }
 
-void GrainEffect::setRecSync(float value) {
+void GrainEngine::setRecSync(float value) {
     params.live[kRecSync] = value;
     storeWhole(current().recSync, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
         programs[n].bufferPath[0] = 0;
-        const VstTimeInfo* info = getTimeInfo(kVstPpqPosValid | kVstTempoValid | kVstBarsValid |
-                                              kVstTimeSigValid);
-        takeTimeInfo(info);
+        constexpr std::int32_t kAllValid = EngineTransport::kPpqValid | EngineTransport::kBarsValid |
+                                           EngineTransport::kTempoValid | EngineTransport::kTimeSigValid;
+        EngineTransport info;
+        const bool answered = queryTransport(kAllValid, info);
+        if (answered) takeTransport(info);
         const double beats = recSyncUnitBeats > 0.0 ? recSyncUnitBeats.load() : 16.0;
         allocateBuffer(framesForBeats(beats));
         markRecorded(n);
 
-        constexpr VstInt32 kAllValid = kVstPpqPosValid | kVstBarsValid | kVstTempoValid | kVstTimeSigValid;
-        const bool valid = info != nullptr && (info->flags & kAllValid) == kAllValid && info->tempo > 0.0 &&
-                           info->timeSigNumerator > 0 && info->timeSigDenominator > 0;
+        const bool valid = answered && (info.flags & kAllValid) == kAllValid && info.tempo > 0.0 &&
+                           info.timeSigNumerator > 0 && info.timeSigDenominator > 0;
         if (valid) {
             const double samplesPerBeat = static_cast<double>(seq.sampleRate.load()) * 60.0 / hostTime.tempo;
-            const double bar = static_cast<double>(info->timeSigNumerator) / info->timeSigDenominator * 4.0;
-            double beatsToBar = bar + info->barStartPos - info->ppqPos;
+            const double bar = static_cast<double>(info.timeSigNumerator) / info.timeSigDenominator * 4.0;
+            double beatsToBar = bar + info.barStart - info.ppqPosition;
             // Already past the next bar line: wait for the one after it.
             if (beatsToBar < 0.0 && std::isfinite(beatsToBar)) beatsToBar += bar * std::ceil(-beatsToBar / bar);
             rec.recordSyncWait = truncClamped(samplesPerBeat * beatsToBar, 0, INT_MAX);
@@ -269,7 +269,7 @@ void GrainEffect::setRecSync(float value) {
     setRecordFades(value);
 }
 
-void GrainEffect::setRecordSyncUnit(float value) {
+void GrainEngine::setRecordSyncUnit(float value) {
     int k = 0;
     if (truncInRange(value, 0, 28, k) && kSyncUnits[k].beats >= 0.0) recSyncUnitBeats = kSyncUnits[k].beats;
 }

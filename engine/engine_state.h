@@ -1,5 +1,5 @@
 #pragma once
-// The engine state that GrainEffect owns besides the program records and the buffers.
+// The engine state that GrainEngine owns besides the program records and the buffers.
 // Words that one thread writes while the audio thread reads them are Shared<> (whole,
 // relaxed); values only the audio loop touches are plain.
 

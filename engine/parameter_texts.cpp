@@ -6,7 +6,8 @@
 #include <cstring>
 
 #include "engine/conversions.h"
-#include "engine/grain_effect.h"
+#include "engine/grain_engine.h"
+#include "engine/number_text.h"
 #include "engine/text_format.h"
 
 namespace grainwheel {
@@ -31,7 +32,7 @@ void numberedName(char* text, const char* prefix, int k) {
 
 }  // namespace
 
-void GrainEffect::getParameterName(VstInt32 index, char* text) {
+void GrainEngine::getParameterName(std::int32_t index, char* text) {
     if (index < 0 || index > 106) return;
     if (index < kBufPos) copyText(text, kFixedNames[index]);
     else if (index < kTime) numberedName(text, "bufpos", index - kBufPos);
@@ -41,16 +42,16 @@ void GrainEffect::getParameterName(VstInt32 index, char* text) {
     else numberedName(text, "freq", index - kFreq);
 }
 
-void GrainEffect::getParameterLabel(VstInt32 index, char* text) {
+void GrainEngine::getParameterLabel(std::int32_t index, char* text) {
     if (index < 0 || index > 106) return;
     copyText(text, index == kDensity ? "x" : index == kEnvSust ? "sustain" : "");
 }
 
-void GrainEffect::getParameterDisplay(VstInt32 index, char* text) {
+void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
     auto percent = [&](float v) { formatPercent(text, truncSaturated(v * 100.0f)); };
     if (index == kBufferNo) {
         const int pending = morphing.pendingBuffer;
-        long2string((pending >= 0 ? pending : currentBuffer.load()) + 1, text);
+        gw::text::longToText((pending >= 0 ? pending : currentBuffer.load()) + 1, text);
     } else if (index == kMainLevl) {
         const float g = seq.mainGain;
         if (!(g > 0.0f) && !std::isnan(g))
@@ -67,7 +68,7 @@ void GrainEffect::getParameterDisplay(VstInt32 index, char* text) {
     } else if (index >= kTrigmode && index <= kRecSync) {
         copyText(text, params.live[index] == 0.0f ? "off" : "on");
     } else if (index == kProgram) {
-        long2string(truncSaturated(params.live[kProgram] * 15.0f), text);
+        gw::text::longToText(truncSaturated(params.live[kProgram] * 15.0f), text);
     } else if (index == kKillBufr || (index >= kNextProg && index < kBufPos)) {
         copyText(text, "");
     } else if (index >= kTime && index < kSpeed) {
@@ -84,7 +85,7 @@ void GrainEffect::getParameterDisplay(VstInt32 index, char* text) {
         else if (mode == 1) formatOneDecimal(text, (live - 0.5f) * 24.0f, true);
         else if (mode == 2) formatSigned7(text, truncSaturated((live - 0.5f) * 400.0f));
     } else if (index >= kFreq && index <= 106) {
-        long2string(truncSaturated(params.unitCutoff[index - kFreq] * 22050.0f), text);
+        gw::text::longToText(truncSaturated(params.unitCutoff[index - kFreq] * 22050.0f), text);
     } else if (index == kRecordSyncUnitIndex) {
         int k = 0;
         if (truncInRange(params.settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
@@ -92,10 +93,10 @@ void GrainEffect::getParameterDisplay(VstInt32 index, char* text) {
     }
 }
 
-bool GrainEffect::canParameterBeAutomated(VstInt32 index) {
+bool GrainEngine::canParameterBeAutomated(std::int32_t index) {
     return (index >= 0 && index <= 5) || (index >= 12 && index <= 14) || (index >= 17 && index <= 106);
 }
 
-bool GrainEffect::string2parameter(VstInt32, const char*) { return false; }
+bool GrainEngine::string2parameter(std::int32_t, const char*) { return false; }
 
 }  // namespace grainwheel

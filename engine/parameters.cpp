@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/conversions.h"
-#include "engine/grain_effect.h"
+#include "engine/grain_engine.h"
 
 namespace grainwheel {
 
@@ -31,9 +31,10 @@ int settingSlot(int index) {
 
 }  // namespace
 
-int GrainEffect::setting(GlobalSetting s) const { return truncSaturated(params.settings[s]); }
+int GrainEngine::setting(GlobalSetting s) const { return truncSaturated(params.settings[s]); }
 
-void GrainEffect::setParameter(VstInt32 index, float value) {
+void GrainEngine::setParameter(std::int32_t index, float value) {
+    if ((index == kRecFree || index == kRecSync || index == kKillBufr) && deferFromAudioThread(index, value)) return;
     float shown = value;
     if (index >= kBufPos && index < kBufPos + kNumPrograms) {
         params.live[index] = value;
@@ -138,7 +139,45 @@ void GrainEffect::setParameter(VstInt32 index, float value) {
     notifyEditor(index, shown);
 }
 
-void GrainEffect::setUnitDura(float value) {
+// A host automating rec free, rec sync or kill buffer from its audio thread would make
+// that thread allocate or ask. Where a user-interface thread runs the deferred work (the
+// listener says so), the value is taken now and the blocking part waits for it.
+bool GrainEngine::deferFromAudioThread(int index, float value) {
+    if (!onAudioThread() || listener_ == nullptr || !listener_->runsDeferredWork()) return false;
+    std::uint32_t bit = 0;
+    switch (index) {
+    case kRecFree:
+        if (value == 0.0f || !framesOf(audioBuffers[currentBuffer]).empty()) return false;
+        params.live[kRecFree] = value;
+        bit = kDeferRecFree;
+        deferredValues_[0] = value;
+        break;
+    case kRecSync:
+        if (value == 0.0f) return false;
+        params.live[kRecSync] = value;
+        bit = kDeferRecSync;
+        deferredValues_[1] = value;
+        break;
+    default:
+        if (value != 1.0f) return false;
+        bit = kDeferKillBuffer;
+        break;
+    }
+    deferred_.fetch_or(bit, std::memory_order_release);
+    return true;
+}
+
+bool GrainEngine::runDeferred() {
+    const std::uint32_t work = deferred_.exchange(0, std::memory_order_acquire);
+    // The host may have switched the mode off again meanwhile: only a value still in
+    // force runs.
+    if ((work & kDeferRecFree) && params.live[kRecFree] != 0.0f) setParameter(kRecFree, deferredValues_[0]);
+    if ((work & kDeferRecSync) && params.live[kRecSync] != 0.0f) setParameter(kRecSync, deferredValues_[1]);
+    if (work & kDeferKillBuffer) setParameter(kKillBufr, 1.0f);
+    return work != 0;
+}
+
+void GrainEngine::setUnitDura(float value) {
     int k = 0;
     if (!truncInRange(value * 8.0f, 0, 8, k)) return;
     if (k == 0) {
@@ -151,12 +190,12 @@ void GrainEffect::setUnitDura(float value) {
     }
 }
 
-void GrainEffect::setReso(float value) {
+void GrainEngine::setReso(float value) {
     // A negative or NaN host value gives no resonance rather than a NaN filter.
     voices.resonantFilter.setResonance(value > 0.0f ? value : 0.0f);
 }
 
-void GrainEffect::setTime(int unit, float value, float& shown) {
+void GrainEngine::setTime(int unit, float value, float& shown) {
     const int mode = setting(kTimeFaderValues);
     float derived = 0.0f;
     if (!convertTime(mode, value, derived)) return;
@@ -170,22 +209,22 @@ void GrainEffect::setTime(int unit, float value, float& shown) {
     }
 }
 
-void GrainEffect::setSpeed(int unit, float value) {
+void GrainEngine::setSpeed(int unit, float value) {
     float derived = 0.0f;
     if (convertSpeed(setting(kSpeedFaderRange), value, derived)) params.unitSpeed[unit] = derived;
 }
 
-void GrainEffect::setPitch(int unit, float value) {
+void GrainEngine::setPitch(int unit, float value) {
     float derived = 0.0f;
     if (convertPitch(setting(kPitchFaderRange), value, derived)) params.unitPitch[unit] = derived;
 }
 
-void GrainEffect::setCutoff(int unit, float value) {
+void GrainEngine::setCutoff(int unit, float value) {
     float derived = 0.0f;
     if (convertCutoff(setting(kFreqCutoff), value, derived)) params.unitCutoff[unit] = derived;
 }
 
-void GrainEffect::fallingEdgeCommand(int index, float value) {
+void GrainEngine::fallingEdgeCommand(int index, float value) {
     float& last = params.lastCommand[index - kNextProg];
     const bool fires = value == 0.0f && last == 1.0f;
     last = value;
@@ -193,11 +232,11 @@ void GrainEffect::fallingEdgeCommand(int index, float value) {
     const float p = params.live[kProgram];
     switch (index) {
     case kNextProg:
-        setParameterAutomated(kProgram, p == 1.0f ? 0.0f : p + 0.06666667f);
+        automate(kProgram, p == 1.0f ? 0.0f : p + 0.06666667f);
         selectBuffer(currentBuffer);
         break;
     case kPrevProg:
-        setParameterAutomated(kProgram, p == 0.0f ? 1.0f : p - 0.0625f);
+        automate(kProgram, p == 0.0f ? 1.0f : p - 0.0625f);
         selectBuffer(currentBuffer);
         break;
     case kCopyPrg: copyToClipboard(); break;
@@ -206,7 +245,12 @@ void GrainEffect::fallingEdgeCommand(int index, float value) {
     }
 }
 
-void GrainEffect::setGlobalSetting(int index, float value) {
+void GrainEngine::automate(int index, float value) {
+    setParameter(index, value);
+    if (host_ != nullptr) host_->automated(index, value);
+}
+
+void GrainEngine::setGlobalSetting(int index, float value) {
     const int slot = settingSlot(index);
     programs[0].globalSettings[slot] = value;
     params.settings[slot] = value;
@@ -248,14 +292,14 @@ void GrainEffect::setGlobalSetting(int index, float value) {
     }
 }
 
-void GrainEffect::setVoiceCount(float value) {
+void GrainEngine::setVoiceCount(float value) {
     current().voiceCount = value;
     // Every voice stops and the new count applies at one block boundary. The engine has
     // six slots: a count outside 1..6 is clamped, NaN keeps the count.
     handToAudioThread(HandOver::voiceCount(std::isnan(value) ? 0 : truncClamped(value, 1, kNumVoices)));
 }
 
-void GrainEffect::requestBuffer(float value) {
+void GrainEngine::requestBuffer(float value) {
     if (value == static_cast<float>(currentBuffer.load())) {
         seq.playPosition = static_cast<float>(currentLength.load()) * bufferStartOf(currentBuffer);
         return;
@@ -271,7 +315,7 @@ void GrainEffect::requestBuffer(float value) {
     }
 }
 
-float GrainEffect::getParameter(VstInt32 index) {
+float GrainEngine::getParameter(std::int32_t index) {
     if (index == kBufferNo) {
         const int pending = morphing.pendingBuffer;
         return static_cast<float>(pending >= 0 ? pending : currentBuffer.load()) / 15.0f;
@@ -303,7 +347,7 @@ float GrainEffect::getParameter(VstInt32 index) {
     return 0.0f;
 }
 
-void* GrainEffect::getStateItem(int id) {
+void* GrainEngine::getStateItem(int id) {
     if (id >= 20 && id < 20 + kNumBuffers) return audioBuffers[id - 20].left.load();
     if (id >= 40 && id < 40 + kNumBuffers) return &audioBuffers[id - 40].length;
     if (id >= 100 && id < 100 + kNumPrograms) return &programs[id - 100];

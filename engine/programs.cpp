@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/conversions.h"
-#include "engine/grain_effect.h"
+#include "engine/grain_engine.h"
 #include "engine/text_format.h"
 
 namespace grainwheel {
@@ -38,7 +38,7 @@ void copyProgramFields(const ProgramRecord& from, ProgramRecord& to) {
 
 // Applies a program's stored values through setParameter, in the order both program
 // changes use; the grid and monitor switches of record 0 only on a full change.
-void GrainEffect::applyProgramValues(const ProgramRecord& p, bool withSwitches) {
+void GrainEngine::applyProgramValues(const ProgramRecord& p, bool withSwitches) {
     setParameter(kDensity, p.density);
     setParameter(kUnitDura, p.unitDura);
     setParameter(kEnvSust, p.envSust);
@@ -57,7 +57,7 @@ void GrainEffect::applyProgramValues(const ProgramRecord& p, bool withSwitches) 
     }
 }
 
-void GrainEffect::setProgram(VstInt32 index) {
+void GrainEngine::setProgram(std::int32_t index) {
     if (index < 0 || index >= kNumPrograms || programs == nullptr) return;
     curProgram = index;
     programs[0].currentProgram = index;
@@ -79,7 +79,7 @@ void GrainEffect::setProgram(VstInt32 index) {
     postEditorUpdate();
 }
 
-void GrainEffect::switchProgram(int index) {
+void GrainEngine::switchProgram(int index) {
     if (index < 0 || index >= kNumPrograms) return;
     curProgram = index;
     programs[0].currentProgram = index;
@@ -89,7 +89,7 @@ void GrainEffect::switchProgram(int index) {
     postEditorUpdate();
 }
 
-void GrainEffect::setProgramName(const char* text) {
+void GrainEngine::setProgramName(const char* text) {
     char* name = current().name;
     std::size_t n = 0;
     while (n < kProgramNameSize - 1 && text[n] != 0) {
@@ -99,7 +99,7 @@ void GrainEffect::setProgramName(const char* text) {
     name[n] = 0;
 }
 
-void GrainEffect::getProgramName(char* text) {
+void GrainEngine::getProgramName(char* text) {
     const char* name = current().name;
     if (std::strcmp(name, "Init") == 0) {
         std::memcpy(text, "Init ", 5);
@@ -114,7 +114,7 @@ void GrainEffect::getProgramName(char* text) {
     text[n] = 0;
 }
 
-bool GrainEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
+bool GrainEngine::getProgramNameIndexed(std::int32_t, std::int32_t index, char* text) {
     if (index < 0 || index >= kNumPrograms) return false;
     const char* name = programs[index].name;
     std::size_t n = 0;
@@ -126,21 +126,21 @@ bool GrainEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     return true;
 }
 
-void GrainEffect::copyToClipboard() { copyProgramFields(current(), *programClipboard); }
+void GrainEngine::copyToClipboard() { copyProgramFields(current(), *programClipboard); }
 
-void GrainEffect::pasteFromClipboard() {
+void GrainEngine::pasteFromClipboard() {
     copyProgramFields(*programClipboard, current());
     setProgram(curProgram);
 }
 
-VstInt32 GrainEffect::getChunk(void** data, bool isPreset) {
+std::int32_t GrainEngine::getChunk(void** data, bool isPreset) {
     if (data == nullptr || programs == nullptr) return 0;
     if (isPreset) {
         *data = &programs[curProgram];
-        return static_cast<VstInt32>(sizeof(ProgramRecord));
+        return static_cast<std::int32_t>(sizeof(ProgramRecord));
     }
     *data = programs;
-    return static_cast<VstInt32>(kBankChunkSize);
+    return static_cast<std::int32_t>(kBankChunkSize);
 }
 
 }  // namespace grainwheel

@@ -11,13 +11,20 @@
 
 #include <cstdint>
 
-#include "host/vst2abi.h"
 
 namespace grainwheel {
 
-constexpr std::int32_t kHostFileCall = vstFourCC('G', 'W', 'f', 'c');
-constexpr std::intptr_t kHostLoadBank = vstFourCC('L', 'b', 'n', 'k');
-constexpr std::intptr_t kHostSaveBank = vstFourCC('S', 'b', 'n', 'k');
+// Four characters as one number, the first in the highest byte.
+constexpr std::int32_t hostFileFourCC(char a, char b, char c, char d) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
+                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
+                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
+                                     static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
+}
+
+constexpr std::int32_t kHostFileCall = hostFileFourCC('G', 'W', 'f', 'c');
+constexpr std::intptr_t kHostLoadBank = hostFileFourCC('L', 'b', 'n', 'k');
+constexpr std::intptr_t kHostSaveBank = hostFileFourCC('S', 'b', 'n', 'k');
 constexpr std::intptr_t kHostFileAnswered = 1;
 
 // The FileResult inside an answer, or -1 when the call was not understood.

@@ -1,7 +1,7 @@
 #pragma once
 // The grain voice slots: grain starts, envelopes and per-sample rendering.
 //
-// GrainEffect owns the six voices and calls these functions from its sample loop.
+// GrainEngine owns the six voices and calls these functions from its sample loop.
 // Nothing here allocates: each voice carries its 4096-float precomputed grain inline,
 // so the voice array (about 100 KB) lives inside the heap-allocated effect object.
 

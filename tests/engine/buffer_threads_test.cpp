@@ -27,10 +27,10 @@ TEST_F(EffectTest, ArraysAreFreedOnlyAfterTheAudioThreadLeftTheBlock) {
         while (!stop.load(std::memory_order_relaxed)) {
             fx->processReplacing(ins, outs, 128);  // records into the current buffer
             // What the grain voices will do: read buffers inside a block, gate permitting.
-            BufferGate& gate = fx->bufferGate();
+            BufferGate& gate = fx->engine().bufferGate();
             if (gate.enterBlock()) {
                 for (int k = 0; k < kNumBuffers; ++k) {
-                    const BufferFrames f = framesOf(fx->audioBuffer(k));
+                    const BufferFrames f = framesOf(fx->engine().audioBuffer(k));
                     if (f.empty()) continue;
                     for (int i = 0; i <= f.length; i += 61) sink += f.left[i] + f.right[i];
                     sink += f.left[f.length];
@@ -50,16 +50,16 @@ TEST_F(EffectTest, ArraysAreFreedOnlyAfterTheAudioThreadLeftTheBlock) {
         fx->setParameter(257, static_cast<float>(n));
         switch (round % 5) {
         case 0: fx->setParameter(9, 1.0f); break;  // rec free allocates on an empty buffer
-        case 1: fx->allocateBuffer(1000 + 97 * round); break;
+        case 1: fx->engine().allocateBuffer(1000 + 97 * round); break;
         case 2:
             dialogs.queueAnswer(true);
-            fx->eraseBuffer();
+            fx->engine().eraseBuffer();
             break;
         case 3: {
             const int frames = 5000 + round;
             float* l = new float[frames + 1]();
             float* r = new float[frames + 1]();
-            fx->replaceBufferArrays((n + 1) % 4, l, r, frames);
+            fx->engine().replaceBufferArrays((n + 1) % 4, l, r, frames);
             break;
         }
         default: fx->setParameter(9, 0.0f); break;
@@ -70,7 +70,7 @@ TEST_F(EffectTest, ArraysAreFreedOnlyAfterTheAudioThreadLeftTheBlock) {
     audio.join();
     EXPECT_GT(blocks.load(), 10);
     EXPECT_GT(readableBlocks.load(), 0);
-    EXPECT_EQ(fx->bufferGate().blockSequence() % 2, 0u);
+    EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
 }
 
 TEST(BufferGateTest, WaitReturnsAtOnceWithoutABlock) {

@@ -9,15 +9,15 @@ using enginetest::EffectTest;
 using enginetest::scriptedHost;
 
 TEST_F(EffectTest, FreeRecordingAllocatesSixteenBeatsAndLoops) {
-    fx->programRecords()[0].bufferPath[0] = 'x';
+    fx->engine().programRecords()[0].bufferPath[0] = 'x';
     fx->setParameter(9, 1.0f);
     BufferFrames b = currentFrames();
     EXPECT_EQ(b.length, 352800);  // 16 quarter notes at 120 bpm, 44100 Hz
-    EXPECT_EQ(fx->audioBuffer(0).saved, 0);
-    EXPECT_EQ(fx->programRecords()[0].bufferSaved, 0);
-    EXPECT_EQ(fx->programRecords()[0].bufferPath[0], 0);
-    EXPECT_EQ(fx->recorder().recordFadeIn, 220);
-    EXPECT_EQ(fx->recorder().recordFadeOut, 0);
+    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 0);
+    EXPECT_EQ(fx->engine().programRecords()[0].bufferSaved, 0);
+    EXPECT_EQ(fx->engine().programRecords()[0].bufferPath[0], 0);
+    EXPECT_EQ(fx->engine().recorder().recordFadeIn, 220);
+    EXPECT_EQ(fx->engine().recorder().recordFadeOut, 0);
 
     recordFrames(300, 1.0f, -1.0f);
     // Fade-in: frame k carries 1 - (220 - k) / 220.
@@ -26,27 +26,27 @@ TEST_F(EffectTest, FreeRecordingAllocatesSixteenBeatsAndLoops) {
         EXPECT_FLOAT_EQ(b.right[k], -b.left[k]);
     }
     EXPECT_FLOAT_EQ(b.left[250], 1.0f);
-    EXPECT_EQ(fx->recorder().recording, 1);
+    EXPECT_EQ(fx->engine().recorder().recording, 1);
     EXPECT_EQ(b.left[b.length], b.left[0]);  // guard frame
 
     recordFrames(b.length - 300, 0.5f, 0.5f);  // completes the pass
-    EXPECT_EQ(fx->recorder().recordWritePosition, 0);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 0);
     recordFrames(1, 0.25f, 0.25f);
     EXPECT_FLOAT_EQ(b.left[0], 0.25f);
     EXPECT_FLOAT_EQ(b.left[b.length], 0.25f);
-    EXPECT_EQ(fx->recorder().recordWritePosition, 1);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 1);
 }
 
 TEST_F(EffectTest, FreeRecordingOffFadesOutOver220Frames) {
     fx->setParameter(9, 1.0f);
     recordFrames(1000, 1.0f, 1.0f);
     fx->setParameter(9, 0.0f);
-    EXPECT_EQ(fx->recorder().recordFadeOut, 220);
+    EXPECT_EQ(fx->engine().recorder().recordFadeOut, 220);
     recordFrames(300, 1.0f, 1.0f);
     const BufferFrames b = currentFrames();
     for (int k = 0; k < 220; ++k) EXPECT_FLOAT_EQ(b.left[1000 + k], static_cast<float>(220 - k) / 220.0f) << k;
     EXPECT_FLOAT_EQ(b.left[1220], 0.0f);  // nothing after the fade
-    EXPECT_EQ(fx->recorder().recordWritePosition, 1220);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 1220);
 }
 
 TEST_F(EffectTest, RecordingAtTheSampleRateOfResume) {
@@ -61,12 +61,12 @@ TEST_F(EffectTest, SyncedRecordingWaitsForTheBarAndStopsItself) {
     fx->setParameter(10, 1.0f);  // record Sync Unit 5: "1/1", 4 quarter notes
     BufferFrames b = currentFrames();
     ASSERT_EQ(b.length, 88200);
-    EXPECT_EQ(fx->recorder().recordSyncWait, 55125);  // 2.5 beats at 22050 samples per beat
-    EXPECT_EQ(fx->audioBuffer(0).saved, 0);
+    EXPECT_EQ(fx->engine().recorder().recordSyncWait, 55125);  // 2.5 beats at 22050 samples per beat
+    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 0);
 
     recordFrames(55125, 1.0f, 1.0f);
-    EXPECT_EQ(fx->recorder().recordWritePosition, 0);
-    EXPECT_EQ(fx->recorder().recording, 0);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 0);
+    EXPECT_EQ(fx->engine().recorder().recording, 0);
     EXPECT_FLOAT_EQ(b.left[0], 0.0f);
 
     // Writing: the stop rule fires once frame length - 221 is written.
@@ -74,30 +74,30 @@ TEST_F(EffectTest, SyncedRecordingWaitsForTheBarAndStopsItself) {
     EXPECT_FLOAT_EQ(fx->getParameter(10), 1.0f);
     recordFrames(1, 1.0f, 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(10), 0.0f);
-    EXPECT_EQ(fx->recorder().recordFadeOut, 220);
+    EXPECT_EQ(fx->engine().recorder().recordFadeOut, 220);
     recordFrames(220, 1.0f, 1.0f);
     for (int k = 0; k < 220; ++k)
         EXPECT_FLOAT_EQ(b.left[88200 - 220 + k], static_cast<float>(220 - k) / 220.0f) << k;
-    EXPECT_EQ(fx->recorder().recordWritePosition, 0);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 0);
     EXPECT_FLOAT_EQ(b.left[88200], b.left[0]);
     recordFrames(10, 1.0f, 1.0f);  // off: nothing more is written
-    EXPECT_EQ(fx->recorder().recordWritePosition, 0);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 0);
 }
 
 TEST_F(EffectTest, SyncedRecordingPastTheBarLineWaitsForTheNextOne) {
     hostAt(5.0, 0.0, 120.0);  // the computed wait (4 - 5 beats) is negative
     fx->setParameter(10, 1.0f);
-    EXPECT_EQ(fx->recorder().recordSyncWait, 3 * 22050);
+    EXPECT_EQ(fx->engine().recorder().recordSyncWait, 3 * 22050);
     hostAt(13.25, 4.0, 120.0, 3, 4);  // 3/4: bars of 3 beats, 6.25 beats past the next line
     fx->setParameter(10, 1.0f);
-    EXPECT_EQ(fx->recorder().recordSyncWait, static_cast<int>(22050 * 2.75));
+    EXPECT_EQ(fx->engine().recorder().recordSyncWait, static_cast<int>(22050 * 2.75));
 }
 
 TEST_F(EffectTest, SyncedRecordingLengths) {
     fx->setParameter(276, 2.0f);  // "1 bar"
     fx->setParameter(10, 1.0f);
     EXPECT_EQ(currentFrames().length, 352800);
-    EXPECT_EQ(fx->recorder().recordSyncWait, 0);  // no host time
+    EXPECT_EQ(fx->engine().recorder().recordSyncWait, 0);  // no host time
     fx->setParameter(276, 28.0f);  // "1 bar (default)"
     fx->setParameter(10, 1.0f);
     EXPECT_EQ(currentFrames().length, 352800);
@@ -105,7 +105,7 @@ TEST_F(EffectTest, SyncedRecordingLengths) {
     fx->setParameter(10, 1.0f);
     EXPECT_EQ(currentFrames().length, static_cast<int>(44100.0 * 0.75 * 60.0 / 120.0));
     fx->setParameter(276, 6.0f);  // a separator: unchanged
-    EXPECT_DOUBLE_EQ(fx->recordSyncUnitBeats(), 0.75);
+    EXPECT_DOUBLE_EQ(fx->engine().recordSyncUnitBeats(), 0.75);
 
     hostAt(0.5, 0.0, 90.0);
     fx->setParameter(276, 5.0f);
@@ -116,14 +116,14 @@ TEST_F(EffectTest, SyncedRecordingLengths) {
 TEST_F(EffectTest, AZeroTempoFromTheHostIsNotTaken) {
     hostAt(0.0, 0.0, 0.0);
     fx->setParameter(10, 1.0f);
-    EXPECT_DOUBLE_EQ(fx->transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(fx->engine().transport().tempo, 120.0);
     EXPECT_EQ(currentFrames().length, 88200);
     hostAt(0.0, 0.0, -50.0);
     fx->setParameter(9, 1.0f);
-    EXPECT_DOUBLE_EQ(fx->transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(fx->engine().transport().tempo, 120.0);
     scriptedHost().answerTime = false;
     fx->setParameter(10, 1.0f);
-    EXPECT_DOUBLE_EQ(fx->transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(fx->engine().transport().tempo, 120.0);
 }
 
 TEST_F(EffectTest, EraseAnsweredNoChangesNothing) {
@@ -142,28 +142,28 @@ TEST_F(EffectTest, EraseAnsweredNoChangesNothing) {
     EXPECT_EQ(after.left, before.left);
     EXPECT_EQ(after.length, before.length);
     EXPECT_FLOAT_EQ(after.left[400], 0.5f);
-    EXPECT_EQ(fx->audioBuffer(0).saved, 0);
+    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 0);
 
     dialogs.queueAnswer(true);
-    fx->programRecords()[0].bufferPath[0] = 'x';
+    fx->engine().programRecords()[0].bufferPath[0] = 'x';
     fx->setParameter(11, 1.0f);
     EXPECT_TRUE(currentFrames().empty());
-    EXPECT_EQ(fx->audioBuffer(0).saved, 1);
-    EXPECT_EQ(fx->programRecords()[0].bufferPath[0], 0);
-    EXPECT_EQ(fx->getStateItem(20), nullptr);
+    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 1);
+    EXPECT_EQ(fx->engine().programRecords()[0].bufferPath[0], 0);
+    EXPECT_EQ(fx->engine().getStateItem(20), nullptr);
 }
 
 TEST_F(EffectTest, AllocationLimits) {
-    fx->allocateBuffer(2000000);
+    fx->engine().allocateBuffer(2000000);
     EXPECT_EQ(currentFrames().length, 882000);
-    fx->allocateBuffer(0);
+    fx->engine().allocateBuffer(0);
     EXPECT_EQ(currentFrames().length, 176400);
-    fx->allocateBuffer(-7);
+    fx->engine().allocateBuffer(-7);
     EXPECT_EQ(currentFrames().length, 176400);
-    fx->allocateBuffer(10);
+    fx->engine().allocateBuffer(10);
     const BufferFrames b = currentFrames();
     for (int i = 0; i <= 10; ++i) EXPECT_EQ(b.left[i], 0.0f);
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
     EXPECT_EQ(editor().recentNotice(0).index, 251);
 }
 
@@ -172,19 +172,19 @@ TEST_F(EffectTest, SelectingBuffers) {
     fx->setParameter(9, 1.0f);    // buffer 0 recorded
     fx->setParameter(27, 0.5f);   // bufpos01
     fx->setParameter(257, 1.0f);  // an empty buffer: recording stops
-    EXPECT_EQ(fx->getCurrentBuffer(), 1);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);
     EXPECT_FLOAT_EQ(fx->getParameter(9), 0.0f);
-    EXPECT_EQ(fx->recorder().recordFadeOut, 0);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 0.0f);
+    EXPECT_EQ(fx->engine().recorder().recordFadeOut, 0);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 0.0f);
 
     fx->setParameter(257, 0.0f);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, (352800 - 1) * 0.5f);
-    EXPECT_EQ(fx->getStateItem(1), fx->getStateItem(20));
-    EXPECT_EQ(*static_cast<std::int32_t*>(fx->getStateItem(40)), 352800);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, (352800 - 1) * 0.5f);
+    EXPECT_EQ(fx->engine().getStateItem(1), fx->engine().getStateItem(20));
+    EXPECT_EQ(*static_cast<std::int32_t*>(fx->engine().getStateItem(40)), 352800);
 
     fx->setParameter(257, 0.0f);  // the current buffer again: a restart
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 352800 * 0.5f);
-    EXPECT_EQ(fx->getCurrentBuffer(), 0);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 352800 * 0.5f);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
 }
 
 TEST_F(EffectTest, CloseAsksOnlyForUnsavedBuffers) {
@@ -200,20 +200,20 @@ TEST_F(EffectTest, CloseAsksOnlyForUnsavedBuffers) {
 }
 
 TEST_F(EffectTest, LoadersReplaceArrays) {
-    EXPECT_EQ(GrainEffect::newSampleArray(0), nullptr);
-    EXPECT_EQ(GrainEffect::newSampleArray(882001), nullptr);
-    float* left = GrainEffect::newSampleArray(100);
-    float* right = GrainEffect::newSampleArray(100);
+    EXPECT_EQ(grainwheel::GrainEngine::newSampleArray(0), nullptr);
+    EXPECT_EQ(grainwheel::GrainEngine::newSampleArray(882001), nullptr);
+    float* left = grainwheel::GrainEngine::newSampleArray(100);
+    float* right = grainwheel::GrainEngine::newSampleArray(100);
     ASSERT_TRUE(left && right);
     EXPECT_EQ(left[100], 0.0f);
     for (int i = 0; i < 100; ++i) left[i] = right[i] = 0.1f * static_cast<float>(i % 10 + 1);
-    fx->replaceBufferArrays(0, left, right, 100);
+    fx->engine().replaceBufferArrays(0, left, right, 100);
     EXPECT_EQ(currentFrames().left, left);
     EXPECT_EQ(currentFrames().length, 100);
     EXPECT_FLOAT_EQ(left[100], left[0]);  // guard frame
-    fx->replaceBufferArrays(0, nullptr, nullptr, 0);
+    fx->engine().replaceBufferArrays(0, nullptr, nullptr, 0);
     EXPECT_TRUE(currentFrames().empty());
-    fx->replaceBufferArrays(16, new float[3], new float[3], 2);  // no such buffer: freed
+    fx->engine().replaceBufferArrays(16, new float[3], new float[3], 2);  // no such buffer: freed
 }
 
 TEST_F(EffectTest, HostDialogue) {
@@ -243,9 +243,9 @@ TEST_F(EffectTest, HostDialogue) {
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
     fx->suspend();
-    EXPECT_EQ(fx->sequencer().halted, 1);
+    EXPECT_EQ(fx->engine().sequencer().halted, 1);
     fx->resume();
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
 }
 
 TEST_F(EffectTest, ProcessWritesSilenceAndRecords) {
@@ -260,8 +260,8 @@ TEST_F(EffectTest, ProcessWritesSilenceAndRecords) {
     fx->process(ins, outs, 64);
     // The output is replaced (the grains already play what is being recorded).
     for (int i = 0; i < 64; ++i) EXPECT_TRUE(outL[i] != 7.0f && std::fabs(outL[i]) < 1.0f);
-    EXPECT_EQ(fx->recorder().recordWritePosition, 64);
+    EXPECT_EQ(fx->engine().recorder().recordWritePosition, 64);
     float* onlyLeft[2] = {outL, nullptr};
     fx->processReplacing(ins, onlyLeft, 64);
-    EXPECT_EQ(fx->bufferGate().blockSequence() % 2, 0u);
+    EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
 }

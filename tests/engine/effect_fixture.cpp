@@ -58,7 +58,7 @@ void EffectTest::hostAt(double ppq, double barStart, double tempo, int num, int 
 }
 
 void EffectTest::recordFrames(int n, float left, float right) {
-    for (int i = 0; i < n; ++i) fx->recordOneFrame(currentFrames(), left, right);
+    for (int i = 0; i < n; ++i) fx->engine().recordOneFrame(currentFrames(), left, right);
 }
 
 }  // namespace enginetest

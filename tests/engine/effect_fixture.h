@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "editor/ad_editor.h"
-#include "engine/grain_effect.h"
+#include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
 
 namespace enginetest {
@@ -45,7 +45,7 @@ protected:
     void hostAt(double ppq, double barStart, double tempo, int num = 4, int den = 4);
     // Records n frames of the given constant input into the current buffer.
     void recordFrames(int n, float left, float right);
-    grainwheel::BufferFrames currentFrames() { return grainwheel::framesOf(fx->audioBuffer(fx->getCurrentBuffer())); }
+    grainwheel::BufferFrames currentFrames() { return grainwheel::framesOf(fx->engine().audioBuffer(fx->engine().getCurrentBuffer())); }
 
     std::unique_ptr<grainwheel::GrainEffect> fx;
     platform::ScriptedDialogs dialogs;

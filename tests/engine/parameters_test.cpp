@@ -171,11 +171,11 @@ TEST_F(EffectTest, SteppedParametersOutsideTheirRangeSelectNothing) {
     fx->setParameter(3, 1.5f);
     EXPECT_FLOAT_EQ(fx->getParameter(3), 1.5f);  // stored unchanged
     EXPECT_EQ(display(3), std::string(63, '#'));
-    EXPECT_FLOAT_EQ(fx->sequencer().unitLengthBeats, 0.25f);  // still 1/16
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().unitLengthBeats, 0.25f);  // still 1/16
 
     fx->setParameter(43, 1.2f);  // time index 12 in fixed mode: no entry
     EXPECT_FLOAT_EQ(fx->getParameter(43), 1.2f);
-    EXPECT_FLOAT_EQ(fx->parameters().unitTime[0], 0.5f);
+    EXPECT_FLOAT_EQ(fx->engine().parameters().unitTime[0], 0.5f);
     EXPECT_EQ(display(43), "2.0 ");
 
     fx->setParameter(12, 2.0f);  // program 30: ignored
@@ -203,11 +203,11 @@ TEST_F(EffectTest, BadHostValuesNeverOverflowATextOrCrash) {
         }
         for (int setting = 267; setting <= 276; ++setting) fx->setParameter(setting, v);
         fx->setParameter(265, v);
-        EXPECT_GE(fx->sequencer().voiceCount, 1);
-        EXPECT_LE(fx->sequencer().voiceCount, 6);
+        EXPECT_GE(fx->engine().sequencer().voiceCount, 1);
+        EXPECT_LE(fx->engine().sequencer().voiceCount, 6);
         fx->setParameter(257, v);
-        EXPECT_GE(fx->getCurrentBuffer(), 0);
-        EXPECT_LE(fx->getCurrentBuffer(), 15);
+        EXPECT_GE(fx->engine().getCurrentBuffer(), 0);
+        EXPECT_LE(fx->engine().getCurrentBuffer(), 15);
         EXPECT_GE(fx->getProgram(), 0);
         EXPECT_LE(fx->getProgram(), 15);
     }
@@ -274,7 +274,7 @@ TEST_F(EffectTest, PresetsSetAllUnitsWithoutTellingTheHost) {
     for (int u = 0; u < 16; ++u) EXPECT_FLOAT_EQ(fx->getParameter(59 + u), 0.0f);
     fx->setParameter(20, 0.3f);  // pitch.25, any nonzero value
     for (int u = 0; u < 16; ++u) EXPECT_FLOAT_EQ(fx->getParameter(75 + u), 0.25f);
-    EXPECT_FLOAT_EQ(fx->programRecords()[0].pitch[7], 0.25f);
+    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].pitch[7], 0.25f);
     EXPECT_TRUE(scriptedHost().automations.empty());
     EXPECT_FLOAT_EQ(fx->getParameter(20), 0.0f);
 }
@@ -282,9 +282,9 @@ TEST_F(EffectTest, PresetsSetAllUnitsWithoutTellingTheHost) {
 TEST_F(EffectTest, TimeModeTwoLinksDensity) {
     fx->setParameter(267, 2.0f);
     fx->setParameter(45, 0.35f);
-    EXPECT_FLOAT_EQ(fx->parameters().unitTime[2], 1.0f / 12.0f);
+    EXPECT_FLOAT_EQ(fx->engine().parameters().unitTime[2], 1.0f / 12.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(2), 0.7f);
-    EXPECT_FLOAT_EQ(fx->programRecords()[0].density, 0.7f);
+    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].density, 0.7f);
     fx->setParameter(267, 3.0f);
     fx->setParameter(45, 0.25f);
     EXPECT_FLOAT_EQ(fx->getParameter(2), 0.75f);
@@ -301,9 +301,9 @@ TEST_F(EffectTest, ConvertedValuesFollowTheModes) {
     fx->setParameter(269, 0.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(146 + 5), 1.5f);
     fx->setParameter(5, 0.25f);
-    EXPECT_NEAR(fx->voiceBank().resonantFilter.q.load(), 0.983 * 0.5, 1e-5);
+    EXPECT_NEAR(fx->engine().voiceBank().resonantFilter.q.load(), 0.983 * 0.5, 1e-5);
     fx->setParameter(5, -4.0f);
-    EXPECT_FLOAT_EQ(fx->voiceBank().resonantFilter.q.load(), 0.0f);
+    EXPECT_FLOAT_EQ(fx->engine().voiceBank().resonantFilter.q.load(), 0.0f);
 }
 
 TEST_F(EffectTest, EditorGetsTheQuantisedValue) {
@@ -329,38 +329,38 @@ TEST_F(EffectTest, EditorGetsTheQuantisedValue) {
 
 TEST_F(EffectTest, VoiceCountStaysWithinTheSlots) {
     fx->setParameter(265, 3.0f);
-    EXPECT_EQ(fx->sequencer().voiceCount, 3);
+    EXPECT_EQ(fx->engine().sequencer().voiceCount, 3);
     EXPECT_FLOAT_EQ(fx->getParameter(265), 3.0f);
     fx->setParameter(265, 10.0f);
-    EXPECT_EQ(fx->sequencer().voiceCount, 6);
-    EXPECT_FLOAT_EQ(fx->programRecords()[0].voiceCount, 10.0f);
+    EXPECT_EQ(fx->engine().sequencer().voiceCount, 6);
+    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].voiceCount, 10.0f);
     fx->setParameter(265, 0.0f);
-    EXPECT_EQ(fx->sequencer().voiceCount, 1);
+    EXPECT_EQ(fx->engine().sequencer().voiceCount, 1);
     fx->setParameter(265, std::nanf(""));
-    EXPECT_EQ(fx->sequencer().voiceCount, 1);
+    EXPECT_EQ(fx->engine().sequencer().voiceCount, 1);
 }
 
 TEST_F(EffectTest, BufferSelectionRequests) {
     fx->setParameter(257, 16.0f);
     fx->setParameter(257, -1.0f);
-    EXPECT_EQ(fx->getCurrentBuffer(), 0);
-    EXPECT_EQ(fx->morph().pendingBuffer, -1);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
+    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
 
     fx->setParameter(257, 3.0f);  // Morph Algorithm 3: armed, nothing selected yet
-    EXPECT_EQ(fx->getCurrentBuffer(), 0);
-    EXPECT_EQ(fx->morph().pendingBuffer, 3);
-    EXPECT_EQ(fx->morph().morphState, 0);
-    EXPECT_EQ(fx->morph().morphStep, 1);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
+    EXPECT_EQ(fx->engine().morph().pendingBuffer, 3);
+    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().morph().morphStep, 1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 3.0f / 15.0f);
 
     fx->setParameter(274, 0.0f);
     fx->setParameter(257, 15.0f);
-    EXPECT_EQ(fx->getCurrentBuffer(), 15);
-    EXPECT_EQ(fx->previousBufferIndex(), 0);
-    EXPECT_EQ(fx->morph().pendingBuffer, -1);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 15);
+    EXPECT_EQ(fx->engine().previousBufferIndex(), 0);
+    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 1.0f);
     EXPECT_EQ(display(0), "     16");
-    EXPECT_FLOAT_EQ(fx->programRecords()[0].bufferNumber, 15.0f);
+    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].bufferNumber, 15.0f);
 }
 
 TEST_F(EffectTest, PeakIsReadAndCleared) {
@@ -379,7 +379,7 @@ TEST_F(EffectTest, PeakIsReadAndCleared) {
 TEST_F(EffectTest, TrigmodeFallingReleasesTheHalt) {
     fx->setParameter(6, 1.0f);
     fx->suspend();
-    EXPECT_EQ(fx->sequencer().halted, 1);
+    EXPECT_EQ(fx->engine().sequencer().halted, 1);
     fx->setParameter(6, 0.0f);
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
 }

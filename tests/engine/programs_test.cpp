@@ -45,25 +45,25 @@ TEST(ProgramRecordTest, InitContent) {
 
 TEST_F(EffectTest, ConstructionAppliesProgramZero) {
     EXPECT_EQ(fx->getProgram(), 0);
-    EXPECT_EQ(fx->getCurrentBuffer(), 0);
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
     EXPECT_FLOAT_EQ(fx->getParameter(1), 0.5f);
     EXPECT_FLOAT_EQ(fx->getParameter(3), 0.43089432f);
-    EXPECT_FLOAT_EQ(fx->sequencer().unitLengthBeats, 0.25f);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().unitLengthBeats, 0.25f);
     EXPECT_FLOAT_EQ(fx->getParameter(274), 3.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(275), 10.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(273), 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(276), 5.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(269), 1.0f);
-    EXPECT_DOUBLE_EQ(fx->recordSyncUnitBeats(), 4.0);
-    EXPECT_EQ(fx->sequencer().voiceCount, 6);  // the record's 10 is not applied
-    EXPECT_EQ(fx->morph().pendingBuffer, -1);
-    EXPECT_EQ(fx->morph().morphStep, 1);
-    EXPECT_EQ(fx->sequencer().headRun, 1);
-    EXPECT_EQ(fx->sequencer().grainInterval, 1408);
-    EXPECT_EQ(fx->sequencer().grainLength, 2816);
-    EXPECT_EQ(fx->scopeCapture().capturedVoice, -1);
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(fx->audioBuffer(k).saved, 1);
+    EXPECT_DOUBLE_EQ(fx->engine().recordSyncUnitBeats(), 4.0);
+    EXPECT_EQ(fx->engine().sequencer().voiceCount, 6);  // the record's 10 is not applied
+    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
+    EXPECT_EQ(fx->engine().morph().morphStep, 1);
+    EXPECT_EQ(fx->engine().sequencer().headRun, 1);
+    EXPECT_EQ(fx->engine().sequencer().grainInterval, 1408);
+    EXPECT_EQ(fx->engine().sequencer().grainLength, 2816);
+    EXPECT_EQ(fx->engine().scopeCapture().capturedVoice, -1);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(fx->engine().audioBuffer(k).saved, 1);
     ERect* rect = nullptr;
     ASSERT_EQ(editor().getRect(&rect), 1);
     EXPECT_EQ(rect->bottom, 414);
@@ -108,14 +108,14 @@ TEST_F(EffectTest, SharedValuesSurviveProgramChanges) {
     fx->setParameter(268, 2.0f);
     fx->setProgram(9);
     EXPECT_FLOAT_EQ(fx->getParameter(31), 0.6f);
-    EXPECT_FLOAT_EQ(fx->programRecords()[4].bufferStart, 0.6f);
+    EXPECT_FLOAT_EQ(fx->engine().programRecords()[4].bufferStart, 0.6f);
     EXPECT_FLOAT_EQ(fx->getParameter(7), 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(268), 2.0f);
     fx->setParameter(12, 4.0f / 15.0f);  // the program parameter's switch
     EXPECT_EQ(fx->getProgram(), 4);
     EXPECT_FLOAT_EQ(fx->getParameter(31), 0.6f);
     EXPECT_FLOAT_EQ(fx->getParameter(7), 1.0f);
-    EXPECT_EQ(fx->programRecords()[0].currentProgram, 4);
+    EXPECT_EQ(fx->engine().programRecords()[0].currentProgram, 4);
 }
 
 TEST_F(EffectTest, ProgramsCarryTheirOwnValues) {
@@ -148,18 +148,18 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
     fx->setParameter(100, 0.25f);
     fx->setParameter(265, 4.0f);
     fx->setProgramName("source");
-    fx->programRecords()[2].recFree = 1.0f;
+    fx->engine().programRecords()[2].recFree = 1.0f;
     fx->setParameter(15, 1.0f);
     fx->setParameter(15, 0.0f);  // copy prg
-    EXPECT_FLOAT_EQ(fx->clipboardRecord()->mainLevl, 0.9f);
-    EXPECT_FLOAT_EQ(fx->clipboardRecord()->voiceCount, 4.0f);
+    EXPECT_FLOAT_EQ(fx->engine().clipboardRecord()->mainLevl, 0.9f);
+    EXPECT_FLOAT_EQ(fx->engine().clipboardRecord()->voiceCount, 4.0f);
 
     fx->setProgram(5);
     fx->setProgramName("target");
-    fx->programRecords()[5].bufferNumber = 7.0f;
+    fx->engine().programRecords()[5].bufferNumber = 7.0f;
     fx->setParameter(16, 1.0f);
     fx->setParameter(16, 0.0f);  // paste prg
-    const ProgramRecord& r = fx->programRecords()[5];
+    const ProgramRecord& r = fx->engine().programRecords()[5];
     EXPECT_FLOAT_EQ(r.mainLevl, 0.9f);
     EXPECT_FLOAT_EQ(r.trigmode, 1.0f);
     EXPECT_FLOAT_EQ(r.time[1], 0.15f);
@@ -169,16 +169,16 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
     EXPECT_FLOAT_EQ(r.recFree, 0.0f);
     EXPECT_FLOAT_EQ(r.bufferNumber, 7.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(1), 0.9f);  // applied through setProgram
-    EXPECT_EQ(fx->getCurrentBuffer(), 7);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 7);
 }
 
 TEST_F(EffectTest, ChunkSizesAndPointers) {
     void* data = nullptr;
     EXPECT_EQ(fx->getChunk(&data, false), 30144);
-    EXPECT_EQ(data, fx->programRecords());
+    EXPECT_EQ(data, fx->engine().programRecords());
     fx->setProgram(6);
     EXPECT_EQ(fx->getChunk(&data, true), 1884);
-    EXPECT_EQ(data, &fx->programRecords()[6]);
+    EXPECT_EQ(data, &fx->engine().programRecords()[6]);
     EXPECT_EQ(fx->dispatcher(effGetChunk, 1, 0, &data, 0.0f), 1884);
-    EXPECT_EQ(fx->getStateItem(106), &fx->programRecords()[6]);
+    EXPECT_EQ(fx->engine().getStateItem(106), &fx->engine().programRecords()[6]);
 }

@@ -15,7 +15,7 @@ TEST_F(EffectTest, RecordOneFrameAllocatesNothing) {
     fx->setParameter(276, 10.0f);  // "1/16": 5512 frames
     fx->setParameter(10, 1.0f);
     ASSERT_EQ(currentFrames().length, 5512);
-    ASSERT_GT(fx->recorder().recordSyncWait, 0);
+    ASSERT_GT(fx->engine().recorder().recordSyncWait, 0);
 
     counting = true;
     recordFrames(20000, 0.5f, -0.5f);  // wait, fade-in, writing, stop rule, fade-out, idle

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/grain_effect.h"
+#include "plugin/grain_effect.h"
 #include "persistence/host_file_calls.h"
 #include "platform/scripted_dialogs.h"
 
@@ -57,14 +57,14 @@ protected:
         return hostFileResult(call(e, kHostFileCall, kHostSaveBank, &path));
     }
     static void fill(GrainEffect& e, int n, int frames) {
-        float* l = GrainEffect::newSampleArray(frames);
-        float* r = GrainEffect::newSampleArray(frames);
+        float* l = GrainEngine::newSampleArray(frames);
+        float* r = GrainEngine::newSampleArray(frames);
         for (int i = 0; i < frames; ++i) {
             l[i] = static_cast<float>(i % 97) / 97.0f - 0.5f;
             r[i] = static_cast<float>((i * 7 + n) % 89) / -89.0f;
         }
-        e.replaceBufferArrays(n, l, r, frames);
-        e.audioBuffer(n).saved = 0;
+        e.engine().replaceBufferArrays(n, l, r, frames);
+        e.engine().audioBuffer(n).saved = 0;
     }
     std::string file(const char* name) const { return (folder / name).string(); }
 
@@ -89,28 +89,28 @@ TEST_F(HostFileCalls, SavedBankLoadsBitExactIntoAnotherInstance) {
     fx->setProgram(4);
     const std::string path = file("session.grb");
     ASSERT_EQ(save(*fx, path), kFileOk);
-    EXPECT_STREQ(fx->fileState().bankName, path.c_str());
-    EXPECT_EQ(fx->audioBuffer(0).saved, 1);
-    EXPECT_EQ(fx->audioBuffer(9).saved, 1);
+    EXPECT_STREQ(fx->files().state().bankName, path.c_str());
+    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 1);
+    EXPECT_EQ(fx->engine().audioBuffer(9).saved, 1);
 
     GrainEffect other(&hostCallback);
     ASSERT_EQ(load(other, path), kFileOk);
-    EXPECT_STREQ(other.fileState().bankName, path.c_str());
+    EXPECT_STREQ(other.files().state().bankName, path.c_str());
     EXPECT_EQ(other.getProgram(), 4);
     for (int n : {0, 9}) {
-        const BufferFrames a = framesOf(fx->audioBuffer(n));
-        const BufferFrames b = framesOf(other.audioBuffer(n));
+        const BufferFrames a = framesOf(fx->engine().audioBuffer(n));
+        const BufferFrames b = framesOf(other.engine().audioBuffer(n));
         ASSERT_EQ(a.length, b.length);
         EXPECT_EQ(std::memcmp(a.left, b.left, sizeof(float) * static_cast<std::size_t>(a.length + 1)), 0);
         EXPECT_EQ(std::memcmp(a.right, b.right, sizeof(float) * static_cast<std::size_t>(a.length + 1)), 0);
     }
     // The user's recent-bank list names only what was chosen in the editor.
-    EXPECT_STREQ(other.fileState().recentBanks.entry(0), fx->fileState().recentBanks.entry(0));
+    EXPECT_STREQ(other.files().state().recentBanks.entry(0), fx->files().state().recentBanks.entry(0));
     EXPECT_TRUE(dialogs.questions.empty());
 }
 
 TEST_F(HostFileCalls, FailuresReportTheCodeAndKeepTheBankName) {
-    const std::string name = fx->fileState().bankName;
+    const std::string name = fx->files().state().bankName;
     EXPECT_EQ(load(*fx, file("missing.grb")), kFileOpenFailed);
     std::ofstream(file("text.grb")) << "not a bank at all, just some words";
     EXPECT_EQ(load(*fx, file("text.grb")), kFileNoGrb);
@@ -119,7 +119,7 @@ TEST_F(HostFileCalls, FailuresReportTheCodeAndKeepTheBankName) {
     const std::string tooLong = file("") + std::string(1100, 'a') + ".grb";
     EXPECT_EQ(load(*fx, tooLong), kFileNameTooLong);
     EXPECT_EQ(save(*fx, tooLong), kFileNameTooLong);
-    EXPECT_STREQ(fx->fileState().bankName, name.c_str());
+    EXPECT_STREQ(fx->files().state().bankName, name.c_str());
 
     // An existing file is replaced only with the user's yes.
     fill(*fx, 2, 100);
@@ -128,8 +128,8 @@ TEST_F(HostFileCalls, FailuresReportTheCodeAndKeepTheBankName) {
     dialogs.queueAnswer(false);
     EXPECT_EQ(save(*fx, kept), kFileExists);
     EXPECT_EQ(bytesOf(kept), (std::vector<char>{'o', 'l', 'd'}));
-    EXPECT_EQ(fx->audioBuffer(2).saved, 0);
-    EXPECT_STREQ(fx->fileState().bankName, name.c_str());
+    EXPECT_EQ(fx->engine().audioBuffer(2).saved, 0);
+    EXPECT_STREQ(fx->files().state().bankName, name.c_str());
     dialogs.queueAnswer(true);
     EXPECT_EQ(save(*fx, kept), kFileOk);
     EXPECT_GT(bytesOf(kept).size(), 30164u);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/audioeffectx.h"
-#include "host/textconv.h"
+#include "engine/number_text.h"
 
 namespace {
 

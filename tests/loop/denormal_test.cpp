@@ -16,7 +16,7 @@ bool subnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
 TEST_F(EffectTest, LongSilenceAfterLoudInputLeavesNoSubnormals) {
     looptest::plainGrains(*fx);
     looptest::fillBuffer(*fx, 1, 40000, [](int i) { return 0.9 * std::sin(i * 0.3) + 0.5 * std::sin(i * 0.013); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(grainwheel::kReso, 1.0f);
     for (int u = 0; u < 16; ++u) {
         fx->setParameter(grainwheel::kPitch + u, 0.35f);  // pitch 0.7: the 4-pole filter
@@ -24,7 +24,7 @@ TEST_F(EffectTest, LongSilenceAfterLoudInputLeavesNoSubnormals) {
     }
     hostAt(0.0, 0.0, 120.0);
     for (int k = 0; k < 100; ++k) Block(441, 0.9f).run(*fx);
-    fx->selectBuffer(15);  // empty: the voices stop, only the filters' decay remains
+    fx->engine().selectBuffer(15);  // empty: the voices stop, only the filters' decay remains
     int silentBlocks = 0;
     for (int k = 0; k < 2000; ++k) {  // 20 s
         Block b(441);
@@ -36,7 +36,7 @@ TEST_F(EffectTest, LongSilenceAfterLoudInputLeavesNoSubnormals) {
         silentBlocks += std::fabs(b.outL[440]) < 1e-15f && std::fabs(b.outR[440]) < 1e-15f;
     }
     EXPECT_GT(silentBlocks, 1000);  // the decay did reach the range where denormals would be
-    const auto& bank = fx->voiceBank();
+    const auto& bank = fx->engine().voiceBank();
     for (int c = 0; c < 2; ++c) {
         EXPECT_FALSE(subnormal(bank.resonantFilter.s1[c]));
         EXPECT_FALSE(subnormal(bank.resonantFilter.s2[c]));

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/grain_effect.h"
+#include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
 
 namespace {
@@ -40,11 +40,11 @@ std::unique_ptr<GrainEffect> denseEffect() {
     auto fx = std::make_unique<GrainEffect>(&host);
     for (int n = 0; n < grainwheel::kNumBuffers; ++n) {
         const int frames = 12000 + 500 * n;
-        float* l = GrainEffect::newSampleArray(frames);
-        float* r = GrainEffect::newSampleArray(frames);
+        float* l = grainwheel::GrainEngine::newSampleArray(frames);
+        float* r = grainwheel::GrainEngine::newSampleArray(frames);
         for (int i = 0; i < frames; ++i)
             l[i] = r[i] = 0.4f + 0.3f * std::sin(static_cast<float>(i) * (0.01f + 0.002f * static_cast<float>(n)));
-        fx->replaceBufferArrays(n, l, r, frames);
+        fx->engine().replaceBufferArrays(n, l, r, frames);
     }
     // Free unit times, a 1/64 unit: a grain starts every 44 frames, so even a voice-count
     // change, which stops every voice, leaves no block without a grain start.
@@ -98,7 +98,7 @@ TEST(HandOverThreads, ChangesFromAnotherThreadSilenceNoBlock) {
     while (!done.load()) {
         switch (changes % 5) {
         case 0: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>(changes % 16)); break;
-        case 1: fx->selectBuffer((changes * 7) % 16); break;
+        case 1: fx->engine().selectBuffer((changes * 7) % 16); break;
         case 2: fx->setProgram(changes % 4); break;
         case 3: fx->setParameter(grainwheel::kProgram, static_cast<float>(changes % 4) / 15.0f); break;
         default: fx->setParameter(grainwheel::kVoiceCount, static_cast<float>(1 + changes % 6)); break;
@@ -112,7 +112,7 @@ TEST(HandOverThreads, ChangesFromAnotherThreadSilenceNoBlock) {
     for (int k = 16; k < kBlocks; ++k) silentOnlyWithChanges += (changed[k] && !alone[k]) ? 1 : 0;
     EXPECT_GT(changes, 20);
     EXPECT_EQ(silentOnlyWithChanges, 0) << "of " << kBlocks << " blocks, with " << changes << " changes";
-    EXPECT_EQ(fx->bufferGate().pendingHandOver(), 0u);
+    EXPECT_EQ(fx->engine().bufferGate().pendingHandOver(), 0u);
 }
 
 }  // namespace

@@ -14,10 +14,10 @@ using grainwheel::GrainEffect;
 // Replaces buffer n by `frames` frames of f(i) on both channels.
 template <typename F>
 void fillBuffer(GrainEffect& fx, int n, int frames, F f) {
-    float* l = GrainEffect::newSampleArray(frames);
-    float* r = GrainEffect::newSampleArray(frames);
+    float* l = grainwheel::GrainEngine::newSampleArray(frames);
+    float* r = grainwheel::GrainEngine::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) l[i] = r[i] = static_cast<float>(f(i));
-    fx.replaceBufferArrays(n, l, r, frames);
+    fx.engine().replaceBufferArrays(n, l, r, frames);
 }
 
 struct Block {

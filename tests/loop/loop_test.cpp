@@ -29,7 +29,7 @@ protected:
         EffectTest::SetUp();
         plainGrains(*fx);
     }
-    int unit() const { return fx->sequencer().currentUnit; }
+    int unit() const { return fx->engine().sequencer().currentUnit; }
     void playing(bool on) {
         VstInt32& f = scriptedHost().time.flags;
         f = on ? (f | kVstTransportPlaying) : (f & ~kVstTransportPlaying);
@@ -74,7 +74,7 @@ TEST_F(LoopTest, BoundaryInsideABlockIsMetAtTheExactSample) {
     hostAt(3.5, 0.0, 120.0);
     Block(11026).run(*fx);
     EXPECT_EQ(unit(), 4);
-    EXPECT_EQ(fx->sequencer().samplesPerUnit, 22050);
+    EXPECT_EQ(fx->engine().sequencer().samplesPerUnit, 22050);
 }
 
 TEST_F(LoopTest, StaticUnitsNeverAdvance) {
@@ -82,9 +82,9 @@ TEST_F(LoopTest, StaticUnitsNeverAdvance) {
     hostAt(5.0, 4.0, 97.0);
     for (int k = 0; k < 40; ++k) Block(512).run(*fx);
     EXPECT_EQ(unit(), 0);
-    EXPECT_EQ(fx->sequencer().samplesPerUnit, 2048);
-    const float time0 = fx->parameters().unitTime[0];
-    EXPECT_EQ(fx->sequencer().grainInterval, static_cast<int>(2048.0f * time0) + 1);
+    EXPECT_EQ(fx->engine().sequencer().samplesPerUnit, 2048);
+    const float time0 = fx->engine().parameters().unitTime[0];
+    EXPECT_EQ(fx->engine().sequencer().grainInterval, static_cast<int>(2048.0f * time0) + 1);
 }
 
 TEST_F(LoopTest, WithoutTimeInfoUnitsCountSamplesAtOneHundredTwenty) {
@@ -101,24 +101,24 @@ TEST_F(LoopTest, WithoutTimeInfoUnitsCountSamplesAtOneHundredTwenty) {
 
 TEST_F(LoopTest, BusyVoicesDelayAGrainUntilOneEnds) {
     fillBuffer(*fx, 1, 40000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(kUnitDura, kStatic);
     fx->setParameter(grainwheel::kDensity, 1.0f);  // grains twice as long as their spacing
     fx->setParameter(265, 1.0f);                   // a single voice slot
     scriptedHost().answerTime = false;
     Block one(1);
     one.run(*fx);  // the block start sets the unit's values (and the first grain starts)
-    const int length = fx->sequencer().grainLength;
-    const int interval = fx->sequencer().grainInterval;
+    const int length = fx->engine().sequencer().grainLength;
+    const int interval = fx->engine().sequencer().grainInterval;
     ASSERT_EQ(length, 2 * interval);
 
     std::vector<int> starts;
     for (int s = 0; s < 5 * length; ++s) {
         one.run(*fx);
-        if (fx->voiceBank().slots[0].remaining == length - 1) starts.push_back(s);
+        if (fx->engine().voiceBank().slots[0].remaining == length - 1) starts.push_back(s);
     }
-    ASSERT_GE(starts.size(), 4u) << length << " " << fx->voiceBank().slots[0].remaining << " "
-                                 << fx->sequencer().voiceCount;
+    ASSERT_GE(starts.size(), 4u) << length << " " << fx->engine().voiceBank().slots[0].remaining << " "
+                                 << fx->engine().sequencer().voiceCount;
     for (size_t k = 1; k < starts.size(); ++k) EXPECT_EQ(starts[k] - starts[k - 1], length);
 
     // With six slots the grains start on time, two sounding at once.
@@ -126,7 +126,7 @@ TEST_F(LoopTest, BusyVoicesDelayAGrainUntilOneEnds) {
     starts.clear();
     for (int s = 0; s < 5 * length; ++s) {
         one.run(*fx);
-        for (const auto& v : fx->voiceBank().slots)
+        for (const auto& v : fx->engine().voiceBank().slots)
             if (v.remaining == length - 1) starts.push_back(s);
     }
     ASSERT_GE(starts.size(), 8u);
@@ -137,7 +137,7 @@ TEST_F(LoopTest, BusyVoicesDelayAGrainUntilOneEnds) {
 
 TEST_F(LoopTest, SequenceEndWithTrigmodeJumpsSilencesAndHalts) {
     fillBuffer(*fx, 1, 30000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(grainwheel::kBufPos + 1, 0.25f);
     fx->setParameter(272, 2.0f);  // stop at stepsequence end
     fx->setParameter(kTrigmode, 1.0f);
@@ -146,27 +146,27 @@ TEST_F(LoopTest, SequenceEndWithTrigmodeJumpsSilencesAndHalts) {
 
     // Unit k begins at sample 1378 (k - 1); unit 15 ends at sample 15 x 1378.
     Block(15 * 1378).run(*fx);
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
     EXPECT_EQ(unit(), 15);
-    EXPECT_GT(fx->sequencer().activeVoices, 0);
+    EXPECT_GT(fx->engine().sequencer().activeVoices, 0);
     Block b(4);
     b.run(*fx);
-    EXPECT_EQ(fx->sequencer().halted, 1);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 30000.0f * 0.25f);
-    EXPECT_EQ(fx->sequencer().activeVoices, 0);
-    for (const auto& v : fx->voiceBank().slots) EXPECT_TRUE(v.idle());
+    EXPECT_EQ(fx->engine().sequencer().halted, 1);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 30000.0f * 0.25f);
+    EXPECT_EQ(fx->engine().sequencer().activeVoices, 0);
+    for (const auto& v : fx->engine().voiceBank().slots) EXPECT_TRUE(v.idle());
     for (int i = 1; i < 4; ++i) EXPECT_EQ(b.outL[i], 0.0f);
 
     Block later(2048, 0.5f);
     later.run(*fx);
     for (float v : later.outL) ASSERT_EQ(v, 0.0f);
     fx->setParameter(kTrigmode, 0.0f);  // releases the halt
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
 }
 
 TEST_F(LoopTest, PlaybackModeOneRestartsAtTheStartPosition) {
     fillBuffer(*fx, 1, 1000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(grainwheel::kBufPos + 1, 0.5f);
     fx->setParameter(272, 1.0f);  // stop at buffer end
     fx->setParameter(kUnitDura, kStatic);
@@ -174,22 +174,22 @@ TEST_F(LoopTest, PlaybackModeOneRestartsAtTheStartPosition) {
     // The head starts at 0 (the start position was set after the selection), moves one
     // frame per sample and restarts at 1000 x 0.5 when it reaches 1000.
     Block(600).run(*fx);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 600.0f);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 600.0f);
     Block(399).run(*fx);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 999.0f);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 999.0f);
     Block(1).run(*fx);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 500.0f);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 500.0f);
 
     fx->setParameter(272, 0.0f);  // loop mode wraps instead
     Block(500).run(*fx);
-    EXPECT_FLOAT_EQ(fx->sequencer().playPosition, 0.0f);
+    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 0.0f);
 }
 
 // --- output stage, monitor, transport ---------------------------------------------------
 
 TEST_F(LoopTest, SoftClipperShapesTheGainedSum) {
     fillBuffer(*fx, 1, 40000, [](int) { return 1.0; });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(kUnitDura, kStatic);
     fx->setParameter(grainwheel::kDensity, 0.25f);  // factor 0.5: one grain at a time
     hostAt(0.0, 0.0, 120.0);
@@ -211,7 +211,7 @@ TEST_F(LoopTest, SoftClipperShapesTheGainedSum) {
 
 TEST_F(LoopTest, MonitorPassesTheInputUnchangedAndLeavesTheMeter) {
     fillBuffer(*fx, 1, 40000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(kMonitor, 1.0f);
     hostAt(0.0, 0.0, 120.0);
     Block b(4096);
@@ -222,13 +222,13 @@ TEST_F(LoopTest, MonitorPassesTheInputUnchangedAndLeavesTheMeter) {
     b.run(*fx);
     EXPECT_EQ(b.outL, b.inL);
     EXPECT_EQ(b.outR, b.inR);
-    EXPECT_GT(fx->sequencer().activeVoices, 0);  // the grains ran all the same
+    EXPECT_GT(fx->engine().sequencer().activeVoices, 0);  // the grains ran all the same
     EXPECT_EQ(fx->getParameter(259), 0.0f);
 }
 
 TEST_F(LoopTest, StoppedTransportGivesExactZerosAndRecordsNothing) {
     fillBuffer(*fx, 1, 40000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     hostAt(2.0, 0.0, 120.0);
     Block warm(2048, 0.3f);
     warm.run(*fx);
@@ -266,7 +266,7 @@ TEST_F(LoopTest, HaltedMonitorAppliesGainAndMeter) {
 
 TEST_F(LoopTest, ProcessReplacesLikeProcessReplacing) {
     fillBuffer(*fx, 1, 40000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     hostAt(0.0, 0.0, 120.0);
     std::vector<float> in(512, 0.0f), out(512, 9.0f), out2(512, 9.0f);
     float* ins[2] = {in.data(), in.data()};
@@ -279,7 +279,7 @@ TEST_F(LoopTest, ProcessReplacesLikeProcessReplacing) {
 
 TEST_F(LoopTest, UnusualHostsKeepTheOutputFinite) {
     fillBuffer(*fx, 1, 20000, sineAt);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(grainwheel::kReso, 0.9f);
     const int sizes[] = {1, 2, 3, 7, 64, 100, 511, 4096, 8192};
     const float rates[] = {8000.0f, 22050.0f, 44100.0f, 96000.0f, 192000.0f};
@@ -307,7 +307,7 @@ TEST_F(LoopTest, UnusualHostsKeepTheOutputFinite) {
             }
         }
     }
-    EXPECT_GT(fx->transport().tempo.load(), 0.0);
+    EXPECT_GT(fx->engine().transport().tempo.load(), 0.0);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ protected:
         int headRun;
     };
     Step now() const {
-        return {fx->morph().morphState, fx->morph().morphStep, fx->getCurrentBuffer(), fx->sequencer().headRun};
+        return {fx->engine().morph().morphState, fx->engine().morph().morphStep, fx->engine().getCurrentBuffer(), fx->engine().sequencer().headRun};
     }
 
     // Runs frame by frame until the morph is over; returns the weights f seen at each
@@ -49,7 +49,7 @@ protected:
                 if (last.state == -6 || last.state == 7) {
                     const double f = static_cast<double>(last.morphStep) / (stepsize + 2);
                     weights.push_back(f);
-                    const auto& m = fx->spectralMorph();
+                    const auto& m = fx->engine().spectralMorph();
                     double worst = 0.0;
                     for (int k = 0; k < 4096; ++k) {
                         const double expect = (1.0 - f) * m.sourceSpectrum[k] + f * m.targetSpectrum[k];
@@ -77,78 +77,78 @@ protected:
 TEST_F(MorphLoopTest, StepCountAndWeightsThroughTheLoop) {
     fillBuffer(*fx, 1, 30000, [](int i) { return 1e-4 * std::sin(i * 0.03); });
     fillBuffer(*fx, 2, 30000, [](int i) { return 1e-4 * std::sin(i * 0.11); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(274, 3.0f);
     for (int stepsize : {1, 0, 4}) {
         fx->setParameter(275, static_cast<float>(stepsize));
         fx->setParameter(257, 1.0f);  // back to buffer 1 (a morph as well, unless current)
-        if (fx->getCurrentBuffer() != 1) runMorph(stepsize, 1);
-        ASSERT_EQ(fx->getCurrentBuffer(), 1);
+        if (fx->engine().getCurrentBuffer() != 1) runMorph(stepsize, 1);
+        ASSERT_EQ(fx->engine().getCurrentBuffer(), 1);
         fx->setParameter(257, 2.0f);
-        EXPECT_EQ(fx->getCurrentBuffer(), 1);  // nothing is selected yet
-        EXPECT_EQ(fx->morph().pendingBuffer, 2);
+        EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);  // nothing is selected yet
+        EXPECT_EQ(fx->engine().morph().pendingBuffer, 2);
         const std::vector<double> weights = runMorph(stepsize, 2);
         ASSERT_EQ(weights.size(), static_cast<size_t>(stepsize + 1));
         for (int m = 0; m < stepsize + 1; ++m) EXPECT_DOUBLE_EQ(weights[m], (m + 1.0) / (stepsize + 2.0));
-        EXPECT_EQ(fx->morph().morphStep, 1);
-        EXPECT_EQ(fx->sequencer().headRun, 1);
-        EXPECT_EQ(fx->morph().pendingBuffer, -1);
+        EXPECT_EQ(fx->engine().morph().morphStep, 1);
+        EXPECT_EQ(fx->engine().sequencer().headRun, 1);
+        EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
     }
 }
 
 TEST_F(MorphLoopTest, SelectingTheCurrentBufferStartsNoMorph) {
     fillBuffer(*fx, 1, 30000, [](int i) { return 0.3 * std::sin(i * 0.03); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(274, 3.0f);
     fx->setParameter(257, 1.0f);
     Block b(8192);
     b.run(*fx);
-    EXPECT_EQ(fx->morph().morphState, 0);
-    EXPECT_EQ(fx->morph().morphWait, 0);
-    EXPECT_EQ(fx->sequencer().headRun, 1);
+    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().morph().morphWait, 0);
+    EXPECT_EQ(fx->engine().sequencer().headRun, 1);
 }
 
 TEST_F(MorphLoopTest, LoudGrainsMorphWithFiniteOutput) {
     fillBuffer(*fx, 1, 30000, [](int i) { return 0.6 * std::sin(i * 0.03); });
     fillBuffer(*fx, 2, 30000, [](int i) { return 0.6 * std::sin(i * 0.0071) * std::sin(i * 0.2); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     for (int alg : {1, 2, 3}) {
         fx->setParameter(274, static_cast<float>(alg));
         fx->setParameter(275, 2.0f);
-        fx->setParameter(257, fx->getCurrentBuffer() == 1 ? 2.0f : 1.0f);
+        fx->setParameter(257, fx->engine().getCurrentBuffer() == 1 ? 2.0f : 1.0f);
         bool ran = false;
         for (int k = 0; k < 40; ++k) {
             Block b(1024);
             b.run(*fx);
             for (float v : b.outL) ASSERT_TRUE(std::isfinite(v));
-            ran = ran || fx->morph().morphState == 7;
+            ran = ran || fx->engine().morph().morphState == 7;
         }
         EXPECT_TRUE(ran) << alg;
-        EXPECT_EQ(fx->morph().morphState, 0) << alg;
-        EXPECT_GT(fx->spectralMorph().sourcePeaks.count, 0);
+        EXPECT_EQ(fx->engine().morph().morphState, 0) << alg;
+        EXPECT_GT(fx->engine().spectralMorph().sourcePeaks.count, 0);
     }
 }
 
 TEST_F(MorphLoopTest, SwitchingTheMorphOffMidwayReleasesTheHead) {
     fillBuffer(*fx, 1, 30000, [](int i) { return 0.3 * std::sin(i * 0.03); });
     fillBuffer(*fx, 2, 30000, [](int i) { return 0.3 * std::sin(i * 0.05); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(274, 3.0f);
     fx->setParameter(275, 19.0f);
     fx->setParameter(257, 2.0f);
     Block one(1);
-    for (int s = 0; s < 100000 && fx->morph().morphState != 7; ++s) one.run(*fx);
-    ASSERT_EQ(fx->morph().morphState, 7);
-    EXPECT_EQ(fx->sequencer().headRun, 0);
+    for (int s = 0; s < 100000 && fx->engine().morph().morphState != 7; ++s) one.run(*fx);
+    ASSERT_EQ(fx->engine().morph().morphState, 7);
+    EXPECT_EQ(fx->engine().sequencer().headRun, 0);
     fx->setParameter(257, 1.0f);  // re-armed towards buffer 1, then the morph is switched off
     fx->setParameter(274, 0.0f);
-    const float head = fx->sequencer().playPosition;
+    const float head = fx->engine().sequencer().playPosition;
     Block(256).run(*fx);
-    EXPECT_EQ(fx->sequencer().headRun, 1);
-    EXPECT_EQ(fx->morph().morphState, 0);
-    EXPECT_EQ(fx->getCurrentBuffer(), 1);
-    EXPECT_EQ(fx->morph().pendingBuffer, -1);
-    EXPECT_NE(fx->sequencer().playPosition, head);
+    EXPECT_EQ(fx->engine().sequencer().headRun, 1);
+    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);
+    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
+    EXPECT_NE(fx->engine().sequencer().playPosition, head);
 }
 
 // --- scope capture ----------------------------------------------------------------------
@@ -157,11 +157,11 @@ class ScopeTest : public MorphLoopTest {};
 
 TEST_F(ScopeTest, SingleGrainTimeViewFillsTwoHundredSixEntries) {
     fillBuffer(*fx, 1, 30000, [](int) { return 0.5; });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(273, 1.0f);
     Block b(8192);
     b.run(*fx);
-    const auto& c = fx->scopeCapture();
+    const auto& c = fx->engine().scopeCapture();
     ASSERT_EQ(c.captureState, 1);
     // Entry 0 also receives the grain's first sample (0: the interpolation runs a frame
     // late), then later ones; the grain's other samples are 0.5.
@@ -179,11 +179,11 @@ double unclip(double y) {
 
 TEST_F(ScopeTest, SumSpectrumIsTheHannWindowedSum) {
     fillBuffer(*fx, 1, 30000, [](int i) { return 0.3 * std::sin(i * 0.07) + 0.1 * std::sin(i * 0.41); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(273, 4.0f);
     Block b(4097);
     b.run(*fx);
-    const auto& c = fx->scopeCapture();
+    const auto& c = fx->engine().scopeCapture();
     ASSERT_EQ(c.captureState, 1);
 
     // The capture starts on the sample after the one that found it wanted; the gain is 1
@@ -209,12 +209,12 @@ TEST_F(ScopeTest, SumSpectrumIsTheHannWindowedSum) {
 
 TEST_F(ScopeTest, SingleGrainSpectrumAfterTheGrainEnds) {
     fillBuffer(*fx, 1, 30000, [](int i) { return 0.5 * std::sin(i * 0.2); });
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(273, 3.0f);
     fx->setParameter(274, 0.0f);
     Block b(8192);
     b.run(*fx);
-    const auto& c = fx->scopeCapture();
+    const auto& c = fx->engine().scopeCapture();
     ASSERT_EQ(c.captureState, 1);
     // 0.2 rad per sample is bin 0.2 / (2 pi) x 4096 = 130.4.
     int best = 0;

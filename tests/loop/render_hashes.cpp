@@ -14,34 +14,31 @@
 
 #include "render_scenario.h"
 
-namespace grainwheel {
+namespace {
 
 // The long scenario keeps its output arrays to itself: between its blocks the filter
 // states (the last filtered sample of the block) and every voice's running values are
 // hashed instead.
-class EngineInspector {
-public:
-    template <typename H>
-    static void state(const GrainEffect& fx, H& hash) {
-        const VoiceBank& v = fx.voices;
-        hash.bytes(v.pitchFilter.x, sizeof v.pitchFilter.x);
-        hash.bytes(v.pitchFilter.y, sizeof v.pitchFilter.y);
-        hash.bytes(v.resonantFilter.s1, sizeof v.resonantFilter.s1);
-        hash.bytes(v.resonantFilter.s2, sizeof v.resonantFilter.s2);
-        for (const GrainVoice& g : v.slots) {
-            hash.bytes(&g.readPosition, sizeof g.readPosition);
-            hash.bytes(&g.remaining, sizeof g.remaining);
-            hash.bytes(g.current, sizeof g.current);
-            hash.bytes(&g.linearLevel, sizeof g.linearLevel);
-            hash.bytes(&g.oscOutput, sizeof g.oscOutput);
-        }
-        const float head = fx.seq.playPosition;
-        hash.bytes(&head, sizeof head);
-        hash.bytes(fx.capture.captureBuffer, sizeof fx.capture.captureBuffer);
+template <typename H>
+void hashEngineState(const grainwheel::GrainEngine& engine, H& hash) {
+    const grainwheel::VoiceBank& v = engine.voiceBank();
+    hash.bytes(v.pitchFilter.x, sizeof v.pitchFilter.x);
+    hash.bytes(v.pitchFilter.y, sizeof v.pitchFilter.y);
+    hash.bytes(v.resonantFilter.s1, sizeof v.resonantFilter.s1);
+    hash.bytes(v.resonantFilter.s2, sizeof v.resonantFilter.s2);
+    for (const grainwheel::GrainVoice& g : v.slots) {
+        hash.bytes(&g.readPosition, sizeof g.readPosition);
+        hash.bytes(&g.remaining, sizeof g.remaining);
+        hash.bytes(g.current, sizeof g.current);
+        hash.bytes(&g.linearLevel, sizeof g.linearLevel);
+        hash.bytes(&g.oscOutput, sizeof g.oscOutput);
     }
-};
+    const float head = engine.sequencer().playPosition;
+    hash.bytes(&head, sizeof head);
+    hash.bytes(engine.scopeCapture().captureBuffer, sizeof engine.scopeCapture().captureBuffer);
+}
 
-}  // namespace grainwheel
+}  // namespace
 
 namespace {
 
@@ -92,7 +89,7 @@ std::uint64_t render(const Config& c) {
     auto fx = std::make_unique<GrainEffect>(&enginetest::hostCallback);
     fill(*fx, 1, 70000, 0.031, 0.0007);
     fill(*fx, 2, 40000, 0.17, 0.011);
-    fx->selectBuffer(1);
+    fx->engine().selectBuffer(1);
     fx->setParameter(268, 0.0f);
     fx->setParameter(269, 0.0f);
     fx->setParameter(270, static_cast<float>(c.envelope));
@@ -114,8 +111,8 @@ std::uint64_t render(const Config& c) {
         fx->setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
     host.playingAt(0.0, 0.0, 127.0);
-    auto* capture = static_cast<const float*>(fx->getStateItem(2));
-    auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->getStateItem(0));
+    auto* capture = static_cast<const float*>(fx->engine().getStateItem(2));
+    auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->engine().getStateItem(0));
     std::vector<float> inL(8192), inR(8192), outL(8192), outR(8192);
     Hash hash;
     double ppq = 0.0;
@@ -139,7 +136,7 @@ std::uint64_t render(const Config& c) {
         if (block % 9 == 0) captureState->store(0);
         if (c.trigmode && block % 50 == 25) fx->setParameter(grainwheel::kTrigmode, 1.0f);
         if (c.morph != 0 && block % 30 == 10)
-            fx->setParameter(257, fx->getCurrentBuffer() == 1 ? 2.0f : 1.0f);
+            fx->setParameter(257, fx->engine().getCurrentBuffer() == 1 ? 2.0f : 1.0f);
         if (block == c.blocks / 2) fx->setParameter(grainwheel::kReso, c.reso * 0.5f);
     }
     hash.floats(capture, 4097);
@@ -154,7 +151,7 @@ std::uint64_t renderLongScenario() {
     Hash hash;
     looptest::renderScenario(*fx, enginetest::scriptedHost(), [&](auto call) {
         call();
-        grainwheel::EngineInspector::state(*fx, hash);
+        hashEngineState(fx->engine(), hash);
     });
     return hash.h;
 }

@@ -18,7 +18,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
     plainGrains(fx);
     fillBuffer(fx, 1, 60000, [](int i) { return 0.6 * std::sin(i * 0.031) * std::sin(i * 0.0007); });
     fillBuffer(fx, 2, 50000, [](int i) { return 0.5 * std::sin(i * 0.17 + std::sin(i * 0.01)); });
-    fx.selectBuffer(1);
+    fx.engine().selectBuffer(1);
     fx.setParameter(grainwheel::kUnitDura, 0.5f);  // 1/8
     fx.setParameter(grainwheel::kReso, 0.7f);
     fx.setParameter(grainwheel::kDensity, 0.9f);
@@ -28,7 +28,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
         fx.setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
     fx.setParameter(270, 1.0f);  // raised cosine
-    auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx.getStateItem(0));
+    auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx.engine().getStateItem(0));
 
     host.playingAt(0.0, 0.0, 133.0);
     const int sizes[] = {64, 1, 512, 333, 4096, 128, 8192, 17};
@@ -49,7 +49,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
         // What the user interface does meanwhile (between blocks here).
         if (block % 40 == 5) fx.setParameter(274, static_cast<float>(1 + (block / 40) % 3));
         if (block % 40 == 6) fx.setParameter(275, static_cast<float>((block / 40) % 4));
-        if (block % 40 == 7) fx.setParameter(257, fx.getCurrentBuffer() == 1 ? 2.0f : 1.0f);
+        if (block % 40 == 7) fx.setParameter(257, fx.engine().getCurrentBuffer() == 1 ? 2.0f : 1.0f);
         if (block % 25 == 0) fx.setParameter(273, static_cast<float>(1 + (block / 25) % 4));
         if (block % 7 == 0) captureState->store(0);  // the scope wants a new capture
         if (block == 300) {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/grain_effect.h"
+#include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
 
 namespace {
@@ -31,10 +31,10 @@ VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*
 }
 
 void fill(GrainEffect& fx, int n, int frames, float freq) {
-    float* l = GrainEffect::newSampleArray(frames);
-    float* r = GrainEffect::newSampleArray(frames);
+    float* l = grainwheel::GrainEngine::newSampleArray(frames);
+    float* r = grainwheel::GrainEngine::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.5f * std::sin(static_cast<float>(i) * freq);
-    fx.replaceBufferArrays(n, l, r, frames);
+    fx.engine().replaceBufferArrays(n, l, r, frames);
 }
 
 TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
@@ -58,7 +58,7 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
         for (int i = 0; i < 256; ++i) in[static_cast<size_t>(i)] = 0.3f * std::sin(static_cast<float>(i) * 0.05f);
         float* ins[2] = {in.data(), in.data()};
         float* outs[2] = {outL.data(), outR.data()};
-        auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->getStateItem(0));
+        auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->engine().getStateItem(0));
         long k = 0;
         while (!stop.load(std::memory_order_relaxed)) {
             const int n = 1 + static_cast<int>((k * 37) % 256);
@@ -77,13 +77,13 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
         switch (round % 12) {
         case 0: fx->setParameter(274, static_cast<float>(round % 4)); break;  // morph on or off
         case 1: fx->setParameter(257, static_cast<float>(n)); break;
-        case 2: fx->selectBuffer((n + 1) % 4); break;
+        case 2: fx->engine().selectBuffer((n + 1) % 4); break;
         case 3: fx->setParameter(grainwheel::kRecFree, 1.0f); break;
-        case 4: fx->allocateBuffer(3000 + 97 * round); break;
+        case 4: fx->engine().allocateBuffer(3000 + 97 * round); break;
         case 5: fx->setParameter(grainwheel::kRecFree, 0.0f); break;
         case 6:
             dialogs.queueAnswer(true);
-            fx->eraseBuffer();
+            fx->engine().eraseBuffer();
             break;
         case 7: fill(*fx, (n + 2) % 4, 5000 + round, 0.02f); break;
         case 8: fx->setParameter(grainwheel::kRecSync, 1.0f); break;
@@ -100,7 +100,7 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
     audio.join();
     EXPECT_GT(blocks.load(), 20);
     EXPECT_GT(timeQueries.load(), 20);
-    EXPECT_EQ(fx->bufferGate().blockSequence() % 2, 0u);
+    EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "editor/ad_editor.h"
-#include "engine/grain_effect.h"
+#include "plugin/grain_effect.h"
 #include "persistence/bank_file.h"
 #include "persistence/messages.h"
 #include "platform/ask_capability.h"
@@ -77,20 +77,20 @@ protected:
 
     // Fills buffer n with frames of noise from seed and marks it unsaved.
     void fill(GrainEffect& e, int n, int frames, unsigned seed) {
-        float* l = GrainEffect::newSampleArray(frames);
-        float* r = GrainEffect::newSampleArray(frames);
+        float* l = GrainEngine::newSampleArray(frames);
+        float* r = GrainEngine::newSampleArray(frames);
         std::mt19937 rng(seed);
         std::uniform_real_distribution<float> d(-1.0f, 1.0f);
         for (int i = 0; i < frames; ++i) {
             l[i] = d(rng);
             r[i] = d(rng);
         }
-        e.replaceBufferArrays(n, l, r, frames);
-        e.audioBuffer(n).saved = 0;
+        e.engine().replaceBufferArrays(n, l, r, frames);
+        e.engine().audioBuffer(n).saved = 0;
     }
     bool sameAudio(GrainEffect& a, GrainEffect& b, int n) {
-        const BufferFrames x = framesOf(a.audioBuffer(n));
-        const BufferFrames y = framesOf(b.audioBuffer(n));
+        const BufferFrames x = framesOf(a.engine().audioBuffer(n));
+        const BufferFrames y = framesOf(b.engine().audioBuffer(n));
         if (x.length != y.length) return false;
         if (x.length == 0) return x.left == nullptr && y.left == nullptr;
         const auto bytes = static_cast<std::size_t>(x.length + 1) * sizeof(float);
@@ -98,7 +98,7 @@ protected:
     }
     int savedCount(GrainEffect& e) {
         int n = 0;
-        for (int k = 0; k < kNumBuffers; ++k) n += e.audioBuffer(k).saved == 1;
+        for (int k = 0; k < kNumBuffers; ++k) n += e.engine().audioBuffer(k).saved == 1;
         return n;
     }
     std::string lastNoticeIndices(int count) {
@@ -127,22 +127,22 @@ TEST_F(EffectFilesTest, SixteenFullBuffersSurviveABankBitExact) {
     for (int k = 0; k < kNumBuffers; ++k) fill(*fx, k, 1000 + 37 * k, 100u + static_cast<unsigned>(k));
     fx->setProgram(5);
     const std::string path = dir.file("all.grb");
-    ASSERT_EQ(fx->writeBankFile(path.c_str()), 0);
+    ASSERT_EQ(fx->files().writeBankFile(path.c_str()), 0);
     EXPECT_EQ(savedCount(*fx), 16);
-    for (int k = 0; k < kNumPrograms; ++k) EXPECT_EQ(fx->programRecords()[k].bufferSaved, 1);
+    for (int k = 0; k < kNumPrograms; ++k) EXPECT_EQ(fx->engine().programRecords()[k].bufferSaved, 1);
     std::uint64_t frames = 0;
     for (int k = 0; k < kNumBuffers; ++k) frames += 1000 + 37 * k;
     EXPECT_EQ(readFile(path).size(), 20 + 16 * 1884 + 16 * 8 + 8 * frames);
     EXPECT_TRUE(dialogs.questions.empty());
 
     GrainEffect other(&hostCallback);
-    ASSERT_EQ(other.readBankFile(path.c_str()), 0);
+    ASSERT_EQ(other.files().readBankFile(path.c_str()), 0);
     EXPECT_TRUE(dialogs.questions.empty()) << "every buffer of the new effect was saved";
     for (int k = 0; k < kNumBuffers; ++k) EXPECT_TRUE(sameAudio(*fx, other, k)) << k;
     EXPECT_EQ(other.getProgram(), 5);
     EXPECT_EQ(savedCount(other), 16);
-    EXPECT_EQ(other.getCurrentBuffer(), static_cast<int>(other.programRecords()[5].bufferNumber));
-    const BufferFrames cur = framesOf(other.audioBuffer(other.getCurrentBuffer()));
+    EXPECT_EQ(other.engine().getCurrentBuffer(), static_cast<int>(other.engine().programRecords()[5].bufferNumber));
+    const BufferFrames cur = framesOf(other.engine().audioBuffer(other.engine().getCurrentBuffer()));
     EXPECT_EQ(cur.left[cur.length], cur.left[0]);
 }
 
@@ -150,104 +150,104 @@ TEST_F(EffectFilesTest, OverwritingABankAsksAndNoKeepsTheFile) {
     const std::string path = dir.file("old.grb");
     writeFile(path, Bytes{'o', 'l', 'd'});
     fill(*fx, 2, 500, 7);
-    EXPECT_EQ(fx->writeBankFile(path.c_str()), 1);
+    EXPECT_EQ(fx->files().writeBankFile(path.c_str()), 1);
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm overwrite file");
     EXPECT_EQ(dialogs.questions[0].text, "Overwrite existing file ?");
     EXPECT_EQ(readFile(path), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(fx->audioBuffer(2).saved, 0);
+    EXPECT_EQ(fx->engine().audioBuffer(2).saved, 0);
 
     dialogs.queueAnswer(true);
-    EXPECT_EQ(fx->writeBankFile(path.c_str()), 0);
+    EXPECT_EQ(fx->files().writeBankFile(path.c_str()), 0);
     EXPECT_EQ(readFile(path).size(), 30292u + 8u * 500u);
-    EXPECT_EQ(fx->audioBuffer(2).saved, 1);
+    EXPECT_EQ(fx->engine().audioBuffer(2).saved, 1);
 }
 
 TEST_F(EffectFilesTest, FailedBankWriteLeavesBuffersUnsaved) {
     fill(*fx, 3, 100, 9);
     const std::string path = dir.file("missing-folder/x.grb");
-    EXPECT_EQ(fx->writeBankFile(path.c_str()), 2);
-    EXPECT_EQ(fx->audioBuffer(3).saved, 0);
+    EXPECT_EQ(fx->files().writeBankFile(path.c_str()), 2);
+    EXPECT_EQ(fx->engine().audioBuffer(3).saved, 0);
 }
 
 TEST_F(EffectFilesTest, BufferQuestionOnLoadYesReplacesNoKeepsAudio) {
     GrainEffect writer(&hostCallback);
     fill(writer, 0, 300, 1);
-    std::snprintf(writer.programRecords()[4].name, kProgramNameSize, "from file");
+    std::snprintf(writer.engine().programRecords()[4].name, kProgramNameSize, "from file");
     const std::string path = dir.file("bank.grb");
-    ASSERT_EQ(writer.writeBankFile(path.c_str()), 0);
+    ASSERT_EQ(writer.files().writeBankFile(path.c_str()), 0);
 
     fill(*fx, 0, 50, 2);
     fill(*fx, 1, 60, 3);
     dialogs.queueAnswer(false);
-    ASSERT_EQ(fx->readBankFile(path.c_str()), 0);
+    ASSERT_EQ(fx->files().readBankFile(path.c_str()), 0);
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm overwrite buffer");
     EXPECT_EQ(dialogs.questions[0].text,
               "Overwrite existing data in every audiobuffer ?\n       (some buffers are not saved yet)");
-    EXPECT_STREQ(fx->programRecords()[4].name, "from file");
-    EXPECT_EQ(framesOf(fx->audioBuffer(0)).length, 50);
-    EXPECT_EQ(fx->audioBuffer(0).saved, 0);
-    EXPECT_EQ(fx->programRecords()[0].bufferSaved, 0) << "the records follow the audio kept";
-    EXPECT_EQ(fx->programRecords()[1].bufferSaved, 0);
+    EXPECT_STREQ(fx->engine().programRecords()[4].name, "from file");
+    EXPECT_EQ(framesOf(fx->engine().audioBuffer(0)).length, 50);
+    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 0);
+    EXPECT_EQ(fx->engine().programRecords()[0].bufferSaved, 0) << "the records follow the audio kept";
+    EXPECT_EQ(fx->engine().programRecords()[1].bufferSaved, 0);
 
     dialogs.queueAnswer(true);
-    ASSERT_EQ(fx->readBankFile(path.c_str()), 0);
+    ASSERT_EQ(fx->files().readBankFile(path.c_str()), 0);
     EXPECT_TRUE(sameAudio(writer, *fx, 0));
-    EXPECT_EQ(framesOf(fx->audioBuffer(1)).length, 0);
+    EXPECT_EQ(framesOf(fx->engine().audioBuffer(1)).length, 0);
     EXPECT_EQ(savedCount(*fx), 16);
     EXPECT_TRUE(editorHeard(kRedrawAll));
     EXPECT_TRUE(editorHeard(kBuffersChanged));
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
 }
 
 TEST_F(EffectFilesTest, BankReadFailuresChangeNothing) {
     fill(*fx, 0, 64, 5);
-    std::snprintf(fx->programRecords()[2].name, kProgramNameSize, "mine");
-    EXPECT_EQ(fx->readBankFile(dir.file("none.grb").c_str()), 23);
+    std::snprintf(fx->engine().programRecords()[2].name, kProgramNameSize, "mine");
+    EXPECT_EQ(fx->files().readBankFile(dir.file("none.grb").c_str()), 23);
     writeFile(dir.file("magic.grb"), Bytes{'G', 'R', 'B', 'X', 3, 0, 4, 0});
-    EXPECT_EQ(fx->readBankFile(dir.file("magic.grb").c_str()), 20);
+    EXPECT_EQ(fx->files().readBankFile(dir.file("magic.grb").c_str()), 20);
     Bytes v{'G', 'R', 'B', ' ', 3, 0, 5, 0, 16, 0, 0, 0, 16, 0, 0, 0, 'P', 'R', 'O', 'G'};
     writeFile(dir.file("version.grb"), v);
-    EXPECT_EQ(fx->readBankFile(dir.file("version.grb").c_str()), 22);
-    EXPECT_EQ(fx->importBankOptions(dir.file("version.grb").c_str()), 22);
+    EXPECT_EQ(fx->files().readBankFile(dir.file("version.grb").c_str()), 22);
+    EXPECT_EQ(fx->files().importBankOptions(dir.file("version.grb").c_str()), 22);
     // Records complete, then a block with another id.
     v[6] = 4;
     v.resize(20 + 16 * 1884, 0);
     grainwheel::test::putId(v, "WAVX");
     grainwheel::test::put32(v, 0);
     writeFile(dir.file("block.grb"), v);
-    EXPECT_EQ(fx->readBankFile(dir.file("block.grb").c_str()), 21);
-    EXPECT_EQ(fx->readBankFile(std::string(1024, 'a').c_str()), 24);
-    EXPECT_EQ(fx->writeBankFile(std::string(1024, 'a').c_str()), 24);
-    EXPECT_STREQ(fx->programRecords()[2].name, "mine");
-    EXPECT_EQ(framesOf(fx->audioBuffer(0)).length, 64);
-    EXPECT_EQ(fx->sequencer().halted, 0);
+    EXPECT_EQ(fx->files().readBankFile(dir.file("block.grb").c_str()), 21);
+    EXPECT_EQ(fx->files().readBankFile(std::string(1024, 'a').c_str()), 24);
+    EXPECT_EQ(fx->files().writeBankFile(std::string(1024, 'a').c_str()), 24);
+    EXPECT_STREQ(fx->engine().programRecords()[2].name, "mine");
+    EXPECT_EQ(framesOf(fx->engine().audioBuffer(0)).length, 64);
+    EXPECT_EQ(fx->engine().sequencer().halted, 0);
     EXPECT_TRUE(dialogs.questions.empty());
 }
 
 TEST_F(EffectFilesTest, ImportOptionsTakesOnlyTheGlobalSettings) {
     GrainEffect writer(&hostCallback);
     writer.setParameter(kFirstSetting + 5, 2.0f);  // playback mode
-    std::snprintf(writer.programRecords()[1].name, kProgramNameSize, "other");
+    std::snprintf(writer.engine().programRecords()[1].name, kProgramNameSize, "other");
     const std::string path = dir.file("opts.grb");
-    ASSERT_EQ(writer.writeBankFile(path.c_str()), 0);
-    const ProgramRecord before = fx->programRecords()[1];
-    ASSERT_EQ(fx->importBankOptions(path.c_str()), 0);
-    EXPECT_EQ(fx->programRecords()[0].globalSettings[kPlaybackMode], 2.0f);
-    EXPECT_EQ(std::memcmp(&before, &fx->programRecords()[1], sizeof before), 0);
-    EXPECT_EQ(fx->importBankOptions(dir.file("none.grb").c_str()), 23);
+    ASSERT_EQ(writer.files().writeBankFile(path.c_str()), 0);
+    const ProgramRecord before = fx->engine().programRecords()[1];
+    ASSERT_EQ(fx->files().importBankOptions(path.c_str()), 0);
+    EXPECT_EQ(fx->engine().programRecords()[0].globalSettings[kPlaybackMode], 2.0f);
+    EXPECT_EQ(std::memcmp(&before, &fx->engine().programRecords()[1], sizeof before), 0);
+    EXPECT_EQ(fx->files().importBankOptions(dir.file("none.grb").c_str()), 23);
 }
 
 TEST_F(EffectFilesTest, WildSettingsFromAFileAreSafeToPlay) {
     GrainEffect writer(&hostCallback);
     const float wild[] = {std::nanf(""), 1.0e30f, -5.0f, 3.7e9f, -1.0e30f, 99.0f, 7.5f, -0.0f, 1.0e9f, 1000.0f};
-    std::memcpy(writer.programRecords()[0].globalSettings, wild, sizeof wild);
+    std::memcpy(writer.engine().programRecords()[0].globalSettings, wild, sizeof wild);
     const std::string path = dir.file("wild.grb");
-    ASSERT_EQ(writer.writeBankFile(path.c_str()), 0);
-    fill(*fx, fx->getCurrentBuffer(), 30000, 3);
-    ASSERT_EQ(fx->importBankOptions(path.c_str()), 0);
-    fx->selectBuffer(fx->getCurrentBuffer());
+    ASSERT_EQ(writer.files().writeBankFile(path.c_str()), 0);
+    fill(*fx, fx->engine().getCurrentBuffer(), 30000, 3);
+    ASSERT_EQ(fx->files().importBankOptions(path.c_str()), 0);
+    fx->engine().selectBuffer(fx->engine().getCurrentBuffer());
     float inL[512] = {}, inR[512] = {}, outL[512], outR[512];
     float* in[2] = {inL, inR};
     float* out[2] = {outL, outR};
@@ -261,55 +261,55 @@ TEST_F(EffectFilesTest, WildSettingsFromAFileAreSafeToPlay) {
 // --- WAV files ------------------------------------------------------------------------
 
 TEST_F(EffectFilesTest, BufferThroughWavWithinTheSixteenBitStep) {
-    fill(*fx, fx->getCurrentBuffer(), 4410, 11);
-    const int n = fx->getCurrentBuffer();
+    fill(*fx, fx->engine().getCurrentBuffer(), 4410, 11);
+    const int n = fx->engine().getCurrentBuffer();
     const std::string path = dir.file("take.wav");
-    ASSERT_EQ(fx->writeWaveFile(path.c_str()), 0);
+    ASSERT_EQ(fx->files().writeWaveFile(path.c_str()), 0);
     EXPECT_EQ(readFile(path).size(), 44u + 4u * 4410u);
-    EXPECT_EQ(fx->audioBuffer(n).saved, 1);
-    EXPECT_STREQ(fx->programRecords()[n].bufferPath, path.c_str());
+    EXPECT_EQ(fx->engine().audioBuffer(n).saved, 1);
+    EXPECT_STREQ(fx->engine().programRecords()[n].bufferPath, path.c_str());
 
     GrainEffect other(&hostCallback);
-    ASSERT_EQ(other.readWaveFile(path.c_str()), 0);
-    const int m = other.getCurrentBuffer();
-    const BufferFrames a = framesOf(fx->audioBuffer(n));
-    const BufferFrames b = framesOf(other.audioBuffer(m));
+    ASSERT_EQ(other.files().readWaveFile(path.c_str()), 0);
+    const int m = other.engine().getCurrentBuffer();
+    const BufferFrames a = framesOf(fx->engine().audioBuffer(n));
+    const BufferFrames b = framesOf(other.engine().audioBuffer(m));
     ASSERT_EQ(b.length, 4410);
     for (int i = 0; i < a.length; ++i) {
         ASSERT_NEAR(a.left[i], b.left[i], 1.0 / 32767.0) << i;
         ASSERT_NEAR(a.right[i], b.right[i], 1.0 / 32767.0) << i;
     }
     EXPECT_EQ(b.left[b.length], b.left[0]);
-    EXPECT_EQ(other.audioBuffer(m).saved, 1);
-    EXPECT_STREQ(other.programRecords()[m].bufferPath, path.c_str());
-    EXPECT_EQ(other.sequencer().halted, 0);
+    EXPECT_EQ(other.engine().audioBuffer(m).saved, 1);
+    EXPECT_STREQ(other.engine().programRecords()[m].bufferPath, path.c_str());
+    EXPECT_EQ(other.engine().sequencer().halted, 0);
 }
 
 TEST_F(EffectFilesTest, WavCodesAtTheEffect) {
-    const int n = fx->getCurrentBuffer();
-    fx->replaceBufferArrays(n, nullptr, nullptr, 0);
-    EXPECT_EQ(fx->writeWaveFile(dir.file("empty.wav").c_str()), 3);
+    const int n = fx->engine().getCurrentBuffer();
+    fx->engine().replaceBufferArrays(n, nullptr, nullptr, 0);
+    EXPECT_EQ(fx->files().writeWaveFile(dir.file("empty.wav").c_str()), 3);
     EXPECT_FALSE(std::filesystem::exists(dir.file("empty.wav")));
     fill(*fx, n, 10, 4);
     writeFile(dir.file("old.wav"), Bytes{1, 2});
-    EXPECT_EQ(fx->writeWaveFile(dir.file("old.wav").c_str()), 1);
+    EXPECT_EQ(fx->files().writeWaveFile(dir.file("old.wav").c_str()), 1);
     EXPECT_EQ(readFile(dir.file("old.wav")), (Bytes{1, 2}));
-    EXPECT_EQ(fx->audioBuffer(n).saved, 0);
-    EXPECT_EQ(fx->writeWaveFile(dir.file("no/folder.wav").c_str()), 2);
-    EXPECT_EQ(fx->readWaveFile(dir.file("old.wav").c_str()), 4);
-    EXPECT_EQ(fx->readWaveFile(dir.file("none.wav").c_str()), 23);
-    EXPECT_EQ(fx->readWaveFile(std::string(1100, 'w').c_str()), 24);
-    EXPECT_EQ(framesOf(fx->audioBuffer(n)).length, 10) << "header failures change nothing";
+    EXPECT_EQ(fx->engine().audioBuffer(n).saved, 0);
+    EXPECT_EQ(fx->files().writeWaveFile(dir.file("no/folder.wav").c_str()), 2);
+    EXPECT_EQ(fx->files().readWaveFile(dir.file("old.wav").c_str()), 4);
+    EXPECT_EQ(fx->files().readWaveFile(dir.file("none.wav").c_str()), 23);
+    EXPECT_EQ(fx->files().readWaveFile(std::string(1100, 'w').c_str()), 24);
+    EXPECT_EQ(framesOf(fx->engine().audioBuffer(n)).length, 10) << "header failures change nothing";
 }
 
 // --- host chunk -----------------------------------------------------------------------
 
 TEST_F(EffectFilesTest, BankChunkReloadsExistingMissingAndTooLongPaths) {
     GrainEffect writer(&hostCallback);
-    fill(writer, writer.getCurrentBuffer(), 2000, 21);
-    const int n = writer.getCurrentBuffer();
+    fill(writer, writer.engine().getCurrentBuffer(), 2000, 21);
+    const int n = writer.engine().getCurrentBuffer();
     const std::string wav = dir.file("b.wav");
-    ASSERT_EQ(writer.writeWaveFile(wav.c_str()), 0);
+    ASSERT_EQ(writer.files().writeWaveFile(wav.c_str()), 0);
     writer.setProgram(3);
     void* data = nullptr;
     ASSERT_EQ(writer.getChunk(&data, false), 30144);
@@ -321,42 +321,42 @@ TEST_F(EffectFilesTest, BankChunkReloadsExistingMissingAndTooLongPaths) {
     fill(*fx, 5, 77, 3);  // stays as it was: its file is gone
     EXPECT_EQ(fx->setChunk(chunk.data(), 30143, false), 0);
     ASSERT_EQ(fx->setChunk(chunk.data(), 30144, false), 1);
-    EXPECT_TRUE(sameAudio(writer, *fx, n) || framesOf(fx->audioBuffer(n)).length == 2000);
-    EXPECT_EQ(framesOf(fx->audioBuffer(n)).length, 2000);
-    EXPECT_EQ(framesOf(fx->audioBuffer(5)).length, 77);
+    EXPECT_TRUE(sameAudio(writer, *fx, n) || framesOf(fx->engine().audioBuffer(n)).length == 2000);
+    EXPECT_EQ(framesOf(fx->engine().audioBuffer(n)).length, 2000);
+    EXPECT_EQ(framesOf(fx->engine().audioBuffer(5)).length, 77);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, "grainwheel - Error recovering last session");
     EXPECT_EQ(dialogs.messages[0].text,
               "Error loading these files :\n\n" + missing + "\n(-filename too long-)\n");
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(fx->getProgram(), 3);
-    EXPECT_EQ(fx->getCurrentBuffer(), static_cast<int>(fx->programRecords()[3].bufferNumber));
-    EXPECT_STREQ(fx->fileState().bankName, wav.c_str()) << "the last successful reload";
-    EXPECT_EQ(fx->fileState().restoringState, 0);
-    EXPECT_EQ(fx->programRecords()[9].bufferPath[0], 0) << "a path without end is not kept";
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), static_cast<int>(fx->engine().programRecords()[3].bufferNumber));
+    EXPECT_STREQ(fx->files().state().bankName, wav.c_str()) << "the last successful reload";
+    EXPECT_EQ(fx->files().state().restoringState, 0);
+    EXPECT_EQ(fx->engine().programRecords()[9].bufferPath[0], 0) << "a path without end is not kept";
 }
 
 TEST_F(EffectFilesTest, BankChunkWithEmptyPathsShowsNothing) {
     void* data = nullptr;
     GrainEffect source(&hostCallback);
-    for (int k = 0; k < kNumPrograms; ++k) source.programRecords()[k].bufferPath[0] = 0;
+    for (int k = 0; k < kNumPrograms; ++k) source.engine().programRecords()[k].bufferPath[0] = 0;
     source.getChunk(&data, false);
     Bytes chunk(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + 30144);
     ASSERT_EQ(fx->setChunk(chunk.data(), 30144, false), 1);
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_STREQ(fx->fileState().bankName, "grainwheel v0.9 beta");
+    EXPECT_STREQ(fx->files().state().bankName, "grainwheel v0.9 beta");
 }
 
 TEST_F(EffectFilesTest, ProgramChunkKeepsTheCurrentProgram) {
     fx->setProgram(0);
-    ProgramRecord r = fx->programRecords()[0];
+    ProgramRecord r = fx->engine().programRecords()[0];
     r.currentProgram = 9;
     std::snprintf(r.name, kProgramNameSize, "chunked");
     EXPECT_EQ(fx->setChunk(&r, 1883, true), 0);
     ASSERT_EQ(fx->setChunk(&r, 1884, true), 1);
     EXPECT_EQ(fx->getProgram(), 0);
-    EXPECT_EQ(fx->programRecords()[0].currentProgram, 0);
-    EXPECT_STREQ(fx->programRecords()[0].name, "chunked");
+    EXPECT_EQ(fx->engine().programRecords()[0].currentProgram, 0);
+    EXPECT_STREQ(fx->engine().programRecords()[0].name, "chunked");
 }
 
 // --- closing --------------------------------------------------------------------------
@@ -380,9 +380,9 @@ TEST_F(EffectFilesTest, CloseYesRunsTheExitSaveNoSavesNothing) {
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs.fileRequests[0], "Save Bank to");
     EXPECT_EQ(readFile(dir.file("exit.grb")).size(), 30292u + 8u * 123u);
-    EXPECT_EQ(fx->audioBuffer(6).saved, 1);
-    EXPECT_STREQ(fx->fileState().bankName, "grainwheel v0.9 beta");
-    EXPECT_EQ(fx->fileState().recentBanks.entry(0)[0], 0);
+    EXPECT_EQ(fx->engine().audioBuffer(6).saved, 1);
+    EXPECT_STREQ(fx->files().state().bankName, "grainwheel v0.9 beta");
+    EXPECT_EQ(fx->files().state().recentBanks.entry(0)[0], 0);
 }
 
 TEST_F(EffectFilesTest, CloseYesWithoutEditorStillSaves) {
@@ -394,7 +394,7 @@ TEST_F(EffectFilesTest, CloseYesWithoutEditorStillSaves) {
     dialogs.queueFile(dir.file("noeditor.grb"));
     fx->close();
     EXPECT_EQ(readFile(dir.file("noeditor.grb")).size(), 30292u + 8u * 40u);
-    EXPECT_EQ(fx->audioBuffer(1).saved, 1);
+    EXPECT_EQ(fx->engine().audioBuffer(1).saved, 1);
 }
 
 TEST_F(EffectFilesTest, ExitSaveWithTooLongNameFallsBack) {
@@ -434,8 +434,8 @@ TEST_F(EffectFilesTest, CloseWithNobodyToAskWritesARecoveryBank) {
     platform::setDialogs(&dialogs);
 
     GrainEffect back(&hostCallback);
-    ASSERT_EQ(back.readBankFile(bank.c_str()), 0);
-    EXPECT_EQ(framesOf(back.audioBuffer(4)).length, 321);
+    ASSERT_EQ(back.files().readBankFile(bank.c_str()), 0);
+    EXPECT_EQ(framesOf(back.engine().audioBuffer(4)).length, 321);
 }
 
 TEST(DefaultDialogsTest, CannotAsk) {
@@ -449,30 +449,30 @@ TEST(DefaultDialogsTest, CannotAsk) {
 
 TEST_F(EffectFilesTest, RecentListIsReadOnEveryResumeAndRecorded) {
     const std::string list = dir.file("grblist.txt");
-    EXPECT_STREQ(fx->fileState().listFilePath, list.c_str());
+    EXPECT_STREQ(fx->files().state().listFilePath, list.c_str());
     writeFile(list, Bytes{'a', '#', 'b', '#'});
     fx->resume();
-    EXPECT_STREQ(fx->fileState().recentBanks.entry(0), "a");
-    EXPECT_STREQ(fx->fileState().recentBanks.entry(1), "b");
-    EXPECT_STREQ(fx->fileState().recentBanks.entry(2), "");
+    EXPECT_STREQ(fx->files().state().recentBanks.entry(0), "a");
+    EXPECT_STREQ(fx->files().state().recentBanks.entry(1), "b");
+    EXPECT_STREQ(fx->files().state().recentBanks.entry(2), "");
 
-    fx->recordRecentBank("/banks/new.grb");
-    fx->recordRecentBank("a");  // already listed: no reordering
+    fx->files().recordRecentBank("/banks/new.grb");
+    fx->files().recordRecentBank("a");  // already listed: no reordering
     const Bytes written = readFile(list);
     const std::string text(written.begin(), written.end());
     EXPECT_EQ(text, "/banks/new.grb#a#b#" + std::string(17, '#'));
 
     std::filesystem::remove(list);
     fx->resume();
-    EXPECT_STREQ(fx->fileState().recentBanks.entry(0), "") << "a missing list empties the entries";
+    EXPECT_STREQ(fx->files().state().recentBanks.entry(0), "") << "a missing list empties the entries";
 }
 
 #ifdef _WIN32
 TEST_F(EffectFilesTest, ListNextToThePluginWithOrWithoutClosingBackslash) {
     hostDirectory = dir.path() + "\\";
     fx->resume();
-    EXPECT_STREQ(fx->fileState().listFilePath, dir.file("grblist.txt").c_str());
-    fx->recordRecentBank("D:\\banks\\a.grb");
+    EXPECT_STREQ(fx->files().state().listFilePath, dir.file("grblist.txt").c_str());
+    fx->files().recordRecentBank("D:\\banks\\a.grb");
     const Bytes written = readFile(dir.file("grblist.txt"));
     EXPECT_EQ(std::string(written.begin(), written.end()), "D:\\banks\\a.grb" + std::string(20, '#'));
 }
@@ -482,9 +482,9 @@ TEST_F(EffectFilesTest, ListGoesToDriveCWhenTheHostDirectoryHasNoDriveLetter) {
     for (const char* host : {"vst\\plugins", "\\\\server\\share", "D:"}) {
         hostDirectory = host;
         fx->resume();
-        EXPECT_STREQ(fx->fileState().listFilePath, "C:\\grblist.txt") << host;
+        EXPECT_STREQ(fx->files().state().listFilePath, "C:\\grblist.txt") << host;
     }
-    fx->recordRecentBank("D:\\banks\\b.grb");
+    fx->files().recordRecentBank("D:\\banks\\b.grb");
     const Bytes written = readFile(list.path());
     EXPECT_EQ(std::string(written.begin(), written.end()), "D:\\banks\\b.grb" + std::string(20, '#'));
 }
@@ -493,8 +493,8 @@ TEST_F(EffectFilesTest, ListMovesToTheConfigFolderWhenThePluginFolderIsReadOnly)
     hostDirectory = dir.file("absent");  // a folder nothing can be written to
     const ScopedEnvironment config("XDG_CONFIG_HOME", dir.file("config"));
     fx->resume();
-    EXPECT_STREQ(fx->fileState().listFilePath, dir.file("config/grainwheel/grblist.txt").c_str());
-    fx->recordRecentBank("/x.grb");
+    EXPECT_STREQ(fx->files().state().listFilePath, dir.file("config/grainwheel/grblist.txt").c_str());
+    fx->files().recordRecentBank("/x.grb");
     EXPECT_TRUE(std::filesystem::exists(dir.file("config/grainwheel/grblist.txt")));
 }
 #endif

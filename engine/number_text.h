@@ -1,6 +1,7 @@
 #pragma once
-// Number-to-text conversions of the host layer. They never consult the C library's
-// locale (the decimal point is always '.') and never write more than the stated size.
+// Number-to-text conversions of the parameter displays and the host layer. They never
+// consult the C library's locale (the decimal point is always '.') and never write more
+// than the stated size.
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "host/textconv.h"
+#include "engine/number_text.h"
 
 #include <cmath>
 #include <cstring>

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "engine/grain_effect.h"
 #include "persistence/effect_state.h"
+#include "plugin/grain_effect.h"
 
 namespace grainwheel {
 
@@ -34,7 +34,7 @@ VstIntPtr GrainEffect::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr
     const bool load = value == kHostLoadBank;
     if (path == nullptr || *path == 0) return kHostFileAnswered + (load ? kFileOpenFailed : kFileWriteFailed);
     return kHostFileAnswered +
-           withBankName(files, path, [&] { return load ? readBankFile(path) : writeBankFile(path); });
+           withBankName(files_.state(), path, [&] { return load ? files_.readBankFile(path) : files_.writeBankFile(path); });
 }
 
 }  // namespace grainwheel

@@ -1,0 +1,332 @@
+#pragma once
+// GrainEngine: the granular sequencer itself, free of any plug-in format. It owns the
+// sequencer and voices, the filters, the 16 buffers and recording, the scope capture and
+// morph, and the parameter and program model (the 107 host parameters with names, labels
+// and display texts, the 16 records, the clipboard, the global settings). A plug-in
+// adapter (plugin/grain_effect.h) owns one and maps its format's calls onto it; the
+// engine reaches back only through EngineHost (transport, automation, questions) and
+// EngineListener (the notices for the editor).
+//
+// The sources are split by concern: grain_engine.cpp (construction, notices, suspend and
+// resume, transport), parameters.cpp (the index space of setParameter/getParameter),
+// parameter_texts.cpp (names, labels, display texts), programs.cpp (records, program
+// changes, clipboard, chunk), buffers.cpp (buffer selection, allocation, recording) and
+// audio_loop.cpp (the block).
+//
+// Threads. "Audio thread": the thread that calls processReplacing. "Other threads": the
+// user-interface thread, the host's own threads and workers.
+//  - processReplacing/process: the audio thread only. Never waits, allocates, locks, asks
+//    or makes a system call (EngineHost::transport aside), and never skips a block.
+//  - setParameter: any thread, between blocks on the audio thread. Buffer selection
+//    (kSelectBuffer, kProgram) and the voice count take effect at the audio thread's next
+//    block start while it runs (HandOver); rec free / rec sync that must allocate and
+//    kill buffer's question are handed to the user-interface thread when called on the
+//    audio thread (see runDeferred()).
+//  - setProgram, switchProgram, the clipboard, names: any thread but the audio thread.
+//  - allocateBuffer, eraseBuffer, replaceBufferArrays: other threads only. They raise the
+//    buffer gate and wait for the block under way, then free the old arrays.
+//  - The read accessors: any thread; every published word is a whole atomic word.
+//  - EngineListener calls come from whichever thread made the change, the audio thread
+//    included.
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/audio_buffer.h"
+#include "engine/dsp/morph.h"
+#include "engine/dsp/spectrum_transform.h"
+#include "engine/engine_state.h"
+#include "engine/parameter_index.h"
+#include "engine/program_record.h"
+#include "engine/realtime.h"
+#include "engine/recorder.h"
+#include "engine/voices.h"
+
+namespace grainwheel {
+
+// What the host tells of its transport, in the engine's own terms.
+struct EngineTransport {
+    // Flags: which fields are valid, and whether the transport plays.
+    static constexpr std::int32_t kPlaying = 1 << 1;
+    static constexpr std::int32_t kPpqValid = 1 << 9;
+    static constexpr std::int32_t kTempoValid = 1 << 10;
+    static constexpr std::int32_t kBarsValid = 1 << 11;
+    static constexpr std::int32_t kTimeSigValid = 1 << 13;
+
+    std::int32_t flags = 0;
+    double ppqPosition = 0.0;
+    double barStart = 0.0;
+    double tempo = 0.0;
+    std::int32_t timeSigNumerator = 0;
+    std::int32_t timeSigDenominator = 0;
+};
+
+// The engine's way back to whoever embeds it.
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+    // The host's transport now, asking for the fields in `wanted`; false when the host
+    // gives none. Called on the audio thread at every block start (the one call out that
+    // processReplacing makes) and when rec sync starts.
+    virtual bool transport(std::int32_t wanted, EngineTransport& out) = 0;
+    // A parameter the engine changed by itself (next/previous program): the host records
+    // it as automation. The engine has applied the value already.
+    virtual void automated(int index, float value) = 0;
+    // A yes/no question to the user; other threads only, never the audio thread.
+    virtual bool askYesNo(const char* title, const char* text) = 0;
+};
+
+// Receives the engine's notices: the parameter echo (index, shown value) and the
+// commands of EngineNotice. From any thread, the audio thread included: an implementation
+// must neither block nor allocate.
+class EngineListener {
+public:
+    virtual ~EngineListener() = default;
+    virtual void engineNotice(int index, float value) = 0;
+    // Everything shown may have changed (a program change): redraw when convenient.
+    virtual void engineRefresh() = 0;
+    // True while a user-interface thread calls GrainEngine::runDeferred() regularly (an
+    // open editor's idle): work that would block the audio thread then waits for it.
+    virtual bool runsDeferredWork() const { return false; }
+};
+
+class GrainEngine {
+public:
+    // The host and listener stay the caller's and must outlive the engine (either may be
+    // null: no transport, no questions answered yes, no notices).
+    explicit GrainEngine(EngineHost* host = nullptr, float sampleRate = 44100.0f);
+    ~GrainEngine();
+    GrainEngine(const GrainEngine&) = delete;
+    GrainEngine& operator=(const GrainEngine&) = delete;
+
+    // The listener of the notices; install it before the engine is shared between threads.
+    void setListener(EngineListener* listener) { listener_ = listener; }
+    EngineListener* listener() const { return listener_; }
+
+    // Parameters (the index space of parameter_index.h).
+    void setParameter(std::int32_t index, float value);
+    float getParameter(std::int32_t index);
+    void getParameterName(std::int32_t index, char* text);
+    void getParameterLabel(std::int32_t index, char* text);
+    void getParameterDisplay(std::int32_t index, char* text);
+    bool canParameterBeAutomated(std::int32_t index);
+    bool string2parameter(std::int32_t index, const char* text);
+    // Direct read access by the old numeric ids (see the typed accessors below, which
+    // cover every id); null for unknown ids. Word items point at a std::atomic of the
+    // stated type (int32, float, byte); read them whole. Array items (1, 2, 20 + k) point
+    // at the arrays themselves.
+    void* getStateItem(int id);
+
+    // Programs.
+    std::int32_t getProgram() const { return curProgram; }
+    void setProgram(std::int32_t index);
+    void switchProgram(int index);
+    void setProgramName(const char* text);
+    void getProgramName(char* text);
+    bool getProgramNameIndexed(std::int32_t category, std::int32_t index, char* text);
+    void copyToClipboard();
+    void pasteFromClipboard();
+    // The bank (16 records) or the current program's record, in the storage layout.
+    std::int32_t getChunk(void** data, bool isPreset);
+    ProgramRecord* programRecords() { return programs; }
+    const ProgramRecord* programRecords() const { return programs; }
+    ProgramRecord* clipboardRecord() { return programClipboard; }
+    // False when the records could not be allocated (the engine is then unusable).
+    bool usable() const { return programs != nullptr && programClipboard != nullptr; }
+
+    // Audio (audio_loop.cpp): one block of sampleFrames frames. A block reads or writes
+    // buffer samples (and touches the voices) only when bufferGate().enterBlock() answered
+    // true at its start, through framesOf(audioBuffer(getCurrentBuffer())); it ends with
+    // bufferGate().leaveBlock(). Both replace the output; the right output pointer may be
+    // null, a null right input takes the left. Neither allocates, locks or makes a system
+    // call apart from the host time query.
+    void process(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
+    void processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
+    // The host stops and restarts processing. resume() takes the sample rate.
+    void suspend();
+    void resume(float sampleRate);
+    // Halts the engine (no grains, no recording) while set; the file operations hold it
+    // while they replace buffers and records.
+    void setHalted(bool halted) { seq.halted = halted ? 1 : 0; }
+
+    // Buffers and recording. selectBuffer may be called from any thread but never from
+    // inside a block (the audio loop uses selectBufferInBlock): while an audio thread
+    // runs, the selection takes effect at its next block start; otherwise at once.
+    void selectBuffer(int n);
+    // Gives the current buffer `frames` zeroed frames (-1 empties it). Other threads only.
+    void allocateBuffer(int frames);
+    // Asks whether to erase the current buffer and empties it on yes. Other threads only.
+    void eraseBuffer();
+    // Replaces buffer n's arrays by left/right (frames + 1 floats each, from
+    // newSampleArray; ownership passes to the engine, null/0 empties the buffer; the
+    // guard frame is set here). Resets the voices, waits until the audio thread no longer
+    // reads the old arrays, then frees them. The saved flags and halted stay the caller's.
+    void replaceBufferArrays(int n, float* left, float* right, int frames);
+    // A zeroed array of frames + 1 floats for replaceBufferArrays; null when frames is
+    // outside 1..882000 or memory is short.
+    static float* newSampleArray(int frames);
+    AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
+    const AudioBuffer& audioBuffer(int n) const { return audioBuffers[n]; }
+    int getCurrentBuffer() const { return currentBuffer; }
+    // Buffer n's saved flag (and its record's copy): set after a file holds its audio.
+    void markBufferSaved(int n);
+    bool anyBufferUnsaved() const;
+    // Record one input frame into the current buffer (the audio loop calls it).
+    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
+    BufferGate& bufferGate() { return gate; }
+
+    // Sends a notice (parameter echo or EngineNotice) to the listener.
+    void notify(std::int32_t index, float value);
+    void notify(EngineNotice n) { notify(noticeIndex(n), 1.0f); }
+
+    // Work handed off the audio thread (the allocation of rec free / rec sync, kill
+    // buffer's question) waits here; the user-interface thread runs it (the editor's
+    // idle, or the adapter's own idle call). Returns whether anything ran. Never call it
+    // on the audio thread.
+    bool runDeferred();
+    bool hasDeferred() const { return deferred_.load(std::memory_order_acquire) != 0; }
+
+    // Typed read accessors for the editor and tests: whole words, any thread.
+    CaptureStage captureStage() const { return static_cast<CaptureStage>(capture.captureState.load()); }
+    // The editor asks for the next capture (a Wanted) once it has drawn one.
+    void requestCapture() { capture.captureState = static_cast<std::int32_t>(CaptureStage::Wanted); }
+    std::atomic<std::int32_t>& captureStateWord() { return *capture.captureState.address(); }
+    const float* captureBuffer() const { return capture.captureBuffer; }
+    int captureSize() const { return kCaptureSize; }
+    const float* currentLeftSamples() const { return currentLeft.load(); }
+    const float* bufferLeftSamples(int n) const { return audioBuffers[n].left.load(); }
+    int bufferLength(int n) const { return audioBuffers[n].length.load(); }
+    bool isHalted() const { return seq.halted != 0; }
+    bool isRecording() const { return rec.recording != 0; }
+    int recordWritePosition() const { return rec.recordWritePosition; }
+    float playPosition() const { return seq.playPosition; }
+    float grainLength() const { return seq.grainLengthFloat; }
+    int grainSpacing() const { return seq.grainInterval; }
+    float currentBufferLength() const { return currentLengthFloat; }
+    int scopeViewMode() const { return setting(kScopeViewMode); }
+    int previousBufferIndex() const { return previousBuffer; }
+    int currentUnit() const { return seq.currentUnit; }
+    float linkedDensity() const { return seq.linkedDensity; }
+    int activeVoiceCount() const { return seq.activeVoices; }
+    // The output peak since the last call, reset by reading (the meter).
+    float takePeakLevel() { return seq.peakLevel.address()->exchange(0.0f); }
+    const ProgramRecord& programRecord(int k) const { return programs[k]; }
+    float globalSetting(GlobalSetting s) const { return params.settings[s]; }
+    PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
+    MorphStage morphStage() const { return static_cast<MorphStage>(morphing.morphState.load()); }
+    int pendingBuffer() const { return morphing.pendingBuffer; }
+
+    // Read-only views of the state, for tests and benchmarks.
+    const SequencerState& sequencer() const { return seq; }
+    const TransportState& transport() const { return hostTime; }
+    const RecordState& recorder() const { return rec; }
+    const MorphControl& morph() const { return morphing; }
+    const ParameterState& parameters() const { return params; }
+    const VoiceBank& voiceBank() const { return voices; }
+    const CaptureState& scopeCapture() const { return capture; }
+    const SpectralMorph& spectralMorph() const { return morphWork; }
+    double recordSyncUnitBeats() const { return recSyncUnitBeats; }
+    // Every voice slot busy for the benchmarks (a fixed, reproducible voice load); other
+    // threads only, no block running.
+    void occupyVoicesForBenchmark();
+
+private:
+    // Takes the host's answer to the time query; a tempo of 0 or below is not taken.
+    void takeTransport(const EngineTransport& t);
+    bool queryTransport(std::int32_t wanted, EngineTransport& t);
+    void notifyEditor(std::int32_t index, float value) { notify(index, value); }
+    void applyProgramValues(const ProgramRecord& p, bool withSwitches);
+    void postEditorUpdate();
+    bool hasEditor() const { return listener_ != nullptr; }
+    // True on the thread that ran the last block (a host automating from there).
+    bool onAudioThread() const { return gate.onAudioThread(); }
+
+    // parameters.cpp
+    void setUnitDura(float value);
+    void setReso(float value);
+    void setTime(int unit, float value, float& shown);
+    void setSpeed(int unit, float value);
+    void setPitch(int unit, float value);
+    void setCutoff(int unit, float value);
+    void fallingEdgeCommand(int index, float value);
+    bool deferFromAudioThread(int index, float value);
+    // setParameter, then the host hears of it as automation.
+    void automate(int index, float value);
+    void setGlobalSetting(int index, float value);
+    void setVoiceCount(float value);
+    void requestBuffer(float value);
+    ProgramRecord& current() { return programs[curProgram]; }
+    int setting(GlobalSetting s) const;
+    float bufferStartOf(int n) const { return params.live[kBufPos + n]; }
+
+    // audio_loop.cpp (audio thread only)
+    struct BlockContext;
+    bool blockStart(std::int32_t sampleFrames, BlockContext& b) noexcept GW_NONBLOCKING;
+    void unitSetup(const BlockContext& b) noexcept GW_NONBLOCKING;
+    void sequenceEnd(BlockContext& b) noexcept GW_NONBLOCKING;
+    void restartHead(BlockContext& b) noexcept GW_NONBLOCKING;
+    void silenceVoices(BlockContext& b) noexcept GW_NONBLOCKING;
+    void triggerVoice(int i, BlockContext& b) noexcept GW_NONBLOCKING;
+    void afterGrainStart(int i) noexcept GW_NONBLOCKING;
+    void voiceEnded(int i, BlockContext& b) noexcept GW_NONBLOCKING;
+    void sumCapture(const BlockContext& b, float left, float right) noexcept GW_NONBLOCKING;
+    void captureSpectrum() noexcept GW_NONBLOCKING;
+    void finishSyncedRecording() noexcept GW_NONBLOCKING;
+    void abandonMorph() noexcept GW_NONBLOCKING;
+    void advanceHead(BlockContext& b) noexcept GW_NONBLOCKING;
+    void outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL, float& outR) noexcept
+        GW_NONBLOCKING;
+    int quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft, float* outRight, int at,
+                 int count) noexcept GW_NONBLOCKING;
+
+    // buffers.cpp
+    // The buffer selection itself: the audio loop's morph calls it inside a block, the
+    // hand-over at a block boundary.
+    void selectBufferInBlock(int n) noexcept;
+    // A change of the voices or the play head (HandOver words), made at a block boundary.
+    void handToAudioThread(std::uint32_t request);
+    void applyHandOver(std::uint32_t request) noexcept;
+    void setRecFree(float value);
+    void setRecSync(float value);
+    void setRecordFades(float value);
+    void setRecordSyncUnit(float value);
+    void stopRecordingModes();
+    int framesForBeats(double beats) const;
+    void markRecorded(int n);
+
+    // Engine state.
+    SequencerState seq;
+    TransportState hostTime;
+    MorphControl morphing;
+    CaptureState capture;
+    ParameterState params;
+    VoiceBank voices;
+    SpectrumTransform transform;  // the morph's and the scope's, audio thread only
+    SpectralMorph morphWork;
+
+    // Buffers (index 0..15) and recording.
+    AudioBuffer audioBuffers[kNumBuffers];
+    BufferGate gate;
+    Shared<std::int32_t> currentBuffer{1};
+    Shared<std::int32_t> previousBuffer{0};
+    Shared<std::int32_t> currentLength{0};
+    Shared<float> currentLengthFloat{0.0f};
+    std::atomic<float*> currentLeft{nullptr};
+    std::atomic<float*> currentRight{nullptr};
+    RecordState rec;
+    Shared<double> recSyncUnitBeats{0.0};
+
+    // Programs.
+    ProgramRecord* programs = nullptr;          // kNumPrograms records, one array
+    ProgramRecord* programClipboard = nullptr;
+    Shared<std::int32_t> curProgram{0};
+
+    EngineHost* host_ = nullptr;
+    EngineListener* listener_ = nullptr;
+    // Deferred work (bits of Deferred), set on the audio thread, run by runDeferred().
+    enum Deferred : std::uint32_t { kDeferRecFree = 1, kDeferRecSync = 2, kDeferKillBuffer = 4 };
+    std::atomic<std::uint32_t> deferred_{0};
+    Shared<float> deferredValues_[2];  // rec free, rec sync
+};
+
+}  // namespace grainwheel
