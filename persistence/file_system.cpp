@@ -1,17 +1,9 @@
 #include "persistence/file_system.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 
-#ifdef _WIN32
-#include <direct.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform/file_calls.h"
+#include "platform/paths.h"
 
 namespace grainwheel {
 
@@ -22,62 +14,21 @@ bool fileExists(const char* path) {
     return true;
 }
 
-bool directoryWritable(const char* directory) {
-    if (!directory || !*directory) return false;
-#ifdef _WIN32
-    return _access(directory, 2) == 0;
-#else
-    return access(directory, W_OK | X_OK) == 0;
-#endif
-}
+bool directoryWritable(const char* directory) { return platform::directoryWritable(directory); }
 
 std::string environmentValue(const char* name) {
-    const char* v = std::getenv(name);
+    const char* v = platform::environment(name);
     return v ? std::string(v) : std::string();
 }
-
-namespace {
-
-bool makeOneDirectory(const std::string& dir) {
-#ifdef _WIN32
-    return _mkdir(dir.c_str()) == 0 || errno == EEXIST;
-#else
-    return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-#endif
-}
-
-bool isSeparator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\';
-#else
-    return c == '/';
-#endif
-}
-
-bool renameOver(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-}  // namespace
 
 bool makeDirectories(const std::string& directory) {
     if (directory.empty()) return false;
     for (std::size_t i = 1; i < directory.size(); ++i) {
-        if (isSeparator(directory[i]) && !isSeparator(directory[i - 1]))
-            makeOneDirectory(directory.substr(0, i));
+        if (platform::isPathSeparator(directory[i]) && !platform::isPathSeparator(directory[i - 1]))
+            platform::makeOneDirectory(directory.substr(0, i).c_str());
     }
-    makeOneDirectory(directory);
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(directory.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-#else
-    struct stat st;
-    return stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-#endif
+    platform::makeOneDirectory(directory.c_str());
+    return platform::isDirectory(directory.c_str());
 }
 
 AtomicFileWriter::~AtomicFileWriter() { discard(); }
@@ -121,14 +72,10 @@ bool AtomicFileWriter::commit() {
     // The bytes reach the disk before the rename makes them the file: a crash between the
     // two must leave the old file, not a renamed empty one.
     bool good = std::fflush(file_) == 0;
-#ifdef _WIN32
-    if (good) good = _commit(_fileno(file_)) == 0;
-#else
-    if (good) good = fsync(fileno(file_)) == 0;
-#endif
+    if (good) good = platform::flushToDisk(file_);
     good = (std::fclose(file_) == 0) && good;
     file_ = nullptr;
-    if (good) good = renameOver(temp_, target_);
+    if (good) good = platform::replaceFile(temp_.c_str(), target_.c_str());
     if (!good) std::remove(temp_.c_str());
     return good;
 }

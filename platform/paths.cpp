@@ -71,10 +71,7 @@ bool pluginDirectory(char* result, std::size_t size) {
     return true;
 }
 
-const char* environment(const char* name) {
-    if (!name) return nullptr;
-    return std::getenv(name);
-}
+// environment() is with the file calls (file_calls.cpp).
 
 const char* homeDirectory() {
 #if defined(_WIN32)

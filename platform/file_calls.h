@@ -1,0 +1,23 @@
+#pragma once
+// The operating-system calls behind the file formats' file handling: folders, the
+// replace-by-rename of a finished file, flushing to the disk, and the environment.
+// Everything else in persistence/ is standard C++.
+
+#include <cstdio>
+
+namespace platform {
+
+// Whether the folder exists and may be written into.
+bool directoryWritable(const char* directory);
+// Creates one folder level; true when it was made or already exists.
+bool makeOneDirectory(const char* directory);
+// Whether the path names a folder.
+bool isDirectory(const char* path);
+// A character that separates path components ('/' everywhere, '\\' too on Windows).
+bool isPathSeparator(char c);
+// Renames `from` over `to`, replacing `to` where it exists.
+bool replaceFile(const char* from, const char* to);
+// Writes the file's operating-system buffers to the disk (after std::fflush).
+bool flushToDisk(std::FILE* file);
+
+}  // namespace platform
