@@ -1,0 +1,213 @@
+// The grain engine on its own, without the VST 2 adapter: a scripted EngineHost gives
+// the transport and answers questions, a NoticeLog listens. Covers what the engine asks
+// of whoever embeds it, the notices it sends, the typed read accessors against the old
+// numeric state ids, and the work it hands off the audio thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "engine/grain_engine.h"
+#include "tests/support/notice_log.h"
+
+namespace {
+
+using namespace grainwheel;
+
+struct ScriptedEngineHost : EngineHost {
+    bool transport(std::int32_t wanted, EngineTransport& out) override {
+        queries.fetch_add(1);
+        lastWanted = wanted;
+        if (!answers) return false;
+        out = now;
+        return true;
+    }
+    void automated(int index, float value) override { automations.push_back({index, value}); }
+    bool askYesNo(const char*, const char* text) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+
+    EngineTransport now{};
+    bool answers = true;
+    bool answerYes = true;
+    std::atomic<int> queries{0};
+    std::int32_t lastWanted = 0;
+    std::vector<gwtest::Notice> automations;
+    std::vector<std::string> questions;
+};
+
+class EngineAlone : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.now.flags = EngineTransport::kPlaying | EngineTransport::kTempoValid;
+        host.now.tempo = 120.0;
+        engine.setListener(&log);
+        engine.resume(44100.0f);
+    }
+    void fill(int n, int frames) {
+        float* l = GrainEngine::newSampleArray(frames);
+        float* r = GrainEngine::newSampleArray(frames);
+        for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.5f + 0.25f * std::sin(0.01f * static_cast<float>(i));
+        engine.replaceBufferArrays(n, l, r, frames);
+    }
+    // Renders one block on the calling thread (which then counts as the audio thread).
+    float block(int frames = 256) {
+        std::vector<float> in(static_cast<std::size_t>(frames), 0.0f), l(in.size()), r(in.size());
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {l.data(), r.data()};
+        engine.processReplacing(ins, outs, frames);
+        float peak = 0.0f;
+        for (float v : l) peak = std::max(peak, std::fabs(v));
+        return peak;
+    }
+
+    ScriptedEngineHost host;
+    gwtest::NoticeLog log;
+    GrainEngine engine{&host, 44100.0f};
+};
+
+TEST_F(EngineAlone, RendersGrainsFromTheTransportItIsGiven) {
+    ASSERT_TRUE(engine.usable());
+    fill(engine.getCurrentBuffer(), 20000);
+    float peak = 0.0f;
+    for (int k = 0; k < 40; ++k) peak = std::max(peak, block());
+    EXPECT_GT(peak, 0.01f);
+    EXPECT_EQ(host.queries.load(), 40) << "one transport query per block";
+    EXPECT_EQ(host.lastWanted, EngineTransport::kPpqValid | EngineTransport::kTempoValid |
+                                   EngineTransport::kBarsValid | EngineTransport::kTimeSigValid);
+
+    // A host that answers nothing: the engine keeps the last tempo and goes on.
+    host.answers = false;
+    host.now.tempo = 90.0;
+    block();
+    EXPECT_DOUBLE_EQ(engine.transport().tempo, 120.0);
+    // Without a host at all the engine still renders (no transport, no questions).
+    GrainEngine bare(nullptr);
+    float* l = GrainEngine::newSampleArray(100);
+    float* r = GrainEngine::newSampleArray(100);
+    bare.replaceBufferArrays(bare.getCurrentBuffer(), l, r, 100);
+    std::vector<float> out(64);
+    float* outs[2] = {out.data(), nullptr};
+    bare.processReplacing(nullptr, outs, 64);
+    EXPECT_FALSE(bare.hasDeferred());
+}
+
+TEST_F(EngineAlone, ParameterEchoesAndNoticesReachTheListener) {
+    log.clear();
+    engine.setParameter(kUnitDura, 0.40f);  // shown as the step it falls on
+    ASSERT_GE(log.count(), 1u);
+    EXPECT_EQ(log.recent(0).index, kUnitDura);
+    EXPECT_FLOAT_EQ(log.recent(0).value, 3.0f / 8.0f);
+
+    fill(3, 1000);
+    engine.setParameter(kSettingMorphAlgorithm, 0.0f);  // a plain selection, no morph
+    log.clear();
+    engine.setParameter(kSelectBuffer, 3.0f);
+    EXPECT_TRUE(log.saw(EngineNotice::BuffersChanged));
+    EXPECT_EQ(engine.getCurrentBuffer(), 3);
+
+    const long before = log.refreshes();
+    engine.setProgram(2);
+    EXPECT_GT(log.refreshes(), before);
+    EXPECT_TRUE(log.saw(EngineNotice::VoiceCount));
+}
+
+TEST_F(EngineAlone, NextProgramIsAppliedAndReportedAsAutomation) {
+    engine.setParameter(kNextProg, 1.0f);
+    engine.setParameter(kNextProg, 0.0f);  // the falling edge fires
+    ASSERT_EQ(host.automations.size(), 1u);
+    EXPECT_EQ(host.automations[0].index, kProgram);
+    EXPECT_EQ(engine.getProgram(), 1);
+    EXPECT_FLOAT_EQ(engine.getParameter(kProgram), host.automations[0].value);
+}
+
+TEST_F(EngineAlone, KillBufferAsksTheHostAndErasesOnlyOnYes) {
+    fill(engine.getCurrentBuffer(), 500);
+    host.answerYes = false;
+    engine.setParameter(kKillBufr, 1.0f);
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions[0], "Erase buffer number  1 ?");
+    EXPECT_EQ(engine.bufferLength(engine.getCurrentBuffer()), 500);
+    host.answerYes = true;
+    engine.setParameter(kKillBufr, 1.0f);
+    EXPECT_EQ(engine.bufferLength(engine.getCurrentBuffer()), 0);
+}
+
+// Every id the editor read through getStateItem has a typed accessor giving the same.
+TEST_F(EngineAlone, TypedAccessorsAnswerWhatTheStateIdsPointAt) {
+    fill(0, 3000);
+    fill(5, 1234);
+    engine.setParameter(kSettingMorphAlgorithm, 0.0f);
+    engine.setParameter(kSelectBuffer, 5.0f);
+    for (int k = 0; k < 8; ++k) block();
+    auto word = [&](int id) { return static_cast<std::atomic<std::int32_t>*>(engine.getStateItem(id))->load(); };
+    auto real = [&](int id) { return static_cast<std::atomic<float>*>(engine.getStateItem(id))->load(); };
+    EXPECT_EQ(word(0), static_cast<std::int32_t>(engine.captureStage()));
+    EXPECT_EQ(engine.getStateItem(1), engine.currentLeftSamples());
+    EXPECT_EQ(engine.getStateItem(2), engine.captureBuffer());
+    EXPECT_EQ(static_cast<std::atomic<std::uint8_t>*>(engine.getStateItem(3))->load() != 0, engine.isHalted());
+    EXPECT_EQ(static_cast<std::atomic<std::uint8_t>*>(engine.getStateItem(4))->load() != 0, engine.isRecording());
+    EXPECT_EQ(real(7), engine.playPosition());
+    EXPECT_EQ(real(8), engine.grainLength());
+    EXPECT_EQ(real(11), engine.currentBufferLength());
+    EXPECT_EQ(word(12), engine.grainSpacing());
+    EXPECT_EQ(static_cast<int>(real(13)), engine.scopeViewMode());
+    EXPECT_EQ(word(18), engine.previousBufferIndex());
+    EXPECT_EQ(word(19), engine.getCurrentBuffer());
+    for (int n = 0; n < kNumBuffers; ++n) {
+        EXPECT_EQ(engine.getStateItem(20 + n), engine.bufferLeftSamples(n));
+        EXPECT_EQ(word(40 + n), engine.bufferLength(n));
+        EXPECT_EQ(engine.getStateItem(100 + n), &engine.programRecord(n));
+    }
+    EXPECT_EQ(engine.bufferLength(5), 1234);
+    EXPECT_EQ(engine.previousBufferIndex(), 0);
+    EXPECT_EQ(engine.captureSize(), 4097);
+    EXPECT_EQ(engine.playbackMode(), PlaybackMode::Loop);
+    EXPECT_EQ(engine.morphStage(), MorphStage::Idle);
+}
+
+// A host automating rec sync or kill buffer from its audio thread, while an open editor
+// runs deferred work: the audio thread neither allocates nor asks; the user-interface
+// thread does, and the mode takes effect then.
+TEST_F(EngineAlone, BlockingWorkFromTheAudioThreadWaitsForTheUserInterface) {
+    log.deferring = true;
+    block();  // this thread is now the audio thread
+    const int n = engine.getCurrentBuffer();
+    ASSERT_EQ(engine.bufferLength(n), 0);
+
+    engine.setParameter(kRecSync, 1.0f);
+    EXPECT_EQ(engine.bufferLength(n), 0) << "no allocation on the audio thread";
+    EXPECT_FLOAT_EQ(engine.getParameter(kRecSync), 1.0f) << "the value is taken at once";
+    EXPECT_TRUE(engine.hasDeferred());
+    host.answerYes = false;  // keep what rec sync allocates
+    engine.setParameter(kKillBufr, 1.0f);
+    EXPECT_TRUE(host.questions.empty()) << "no question on the audio thread";
+
+    std::thread ui([&] { EXPECT_TRUE(engine.runDeferred()); });
+    ui.join();
+    EXPECT_GT(engine.bufferLength(n), 0) << "rec sync allocated by the user-interface thread";
+    EXPECT_EQ(host.questions.size(), 1u);
+    EXPECT_FALSE(engine.hasDeferred());
+    EXPECT_FALSE(engine.runDeferred());
+
+    // Switched off again before the user interface came round: nothing is allocated.
+    engine.allocateBuffer(-1);
+    engine.setParameter(kRecSync, 0.0f);
+    engine.setParameter(kRecFree, 1.0f);
+    engine.setParameter(kRecFree, 0.0f);
+    std::thread ui2([&] { engine.runDeferred(); });
+    ui2.join();
+    EXPECT_EQ(engine.bufferLength(n), 0);
+
+    // Nobody runs deferred work (no editor open): the old immediate path.
+    log.deferring = false;
+    engine.setParameter(kRecFree, 1.0f);
+    EXPECT_GT(engine.bufferLength(n), 0);
+    EXPECT_FALSE(engine.hasDeferred());
+}
+
+}  // namespace
