@@ -33,7 +33,7 @@ void numberedName(char* text, const char* prefix, int k) {
 }  // namespace
 
 void GrainEngine::getParameterName(std::int32_t index, char* text) {
-    if (index < 0 || index > 106) return;
+    if (index < 0 || index > kLastHostParameter) return;
     if (index < kBufPos) copyText(text, kFixedNames[index]);
     else if (index < kTime) numberedName(text, "bufpos", index - kBufPos);
     else if (index < kSpeed) numberedName(text, "time", index - kTime);
@@ -43,7 +43,7 @@ void GrainEngine::getParameterName(std::int32_t index, char* text) {
 }
 
 void GrainEngine::getParameterLabel(std::int32_t index, char* text) {
-    if (index < 0 || index > 106) return;
+    if (index < 0 || index > kLastHostParameter) return;
     copyText(text, index == kDensity ? "x" : index == kEnvSust ? "sustain" : "");
 }
 
@@ -84,7 +84,7 @@ void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
         if (mode == 0) percent(live);
         else if (mode == 1) formatOneDecimal(text, (live - 0.5f) * 24.0f, true);
         else if (mode == 2) formatSigned7(text, truncSaturated((live - 0.5f) * 400.0f));
-    } else if (index >= kFreq && index <= 106) {
+    } else if (index >= kFreq && index <= kLastHostParameter) {
         gw::text::longToText(truncSaturated(params.unitCutoff[index - kFreq] * 22050.0f), text);
     } else if (index == kRecordSyncUnitIndex) {
         int k = 0;
@@ -94,7 +94,8 @@ void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
 }
 
 bool GrainEngine::canParameterBeAutomated(std::int32_t index) {
-    return (index >= 0 && index <= 5) || (index >= 12 && index <= 14) || (index >= 17 && index <= 106);
+    return (index >= kBufferNo && index <= kReso) || (index >= kProgram && index <= kPrevProg) ||
+           (index >= kPitchPreset && index <= kLastHostParameter);
 }
 
 bool GrainEngine::string2parameter(std::int32_t, const char*) { return false; }

@@ -15,16 +15,16 @@ constexpr float kPresetValues[5] = {1.0f, 0.75f, 0.5f, 0.25f, 0.0f};
 // Setting index 267..276 -> position in globalSettings.
 int settingSlot(int index) {
     switch (index) {
-    case 267: return kTimeFaderValues;
-    case 268: return kSpeedFaderRange;
-    case 269: return kPitchFaderRange;
-    case 270: return kEnvelopeType;
-    case 271: return kFreqCutoff;
-    case 272: return kPlaybackMode;
-    case 273: return kScopeViewMode;
-    case 274: return kMorphAlgorithm;
-    case 275: return kMorphStepsize;
-    case 276: return kRecordSyncUnit;
+    case kSettingTimeFaderValues: return kTimeFaderValues;
+    case kSettingSpeedFaderRange: return kSpeedFaderRange;
+    case kSettingPitchFaderRange: return kPitchFaderRange;
+    case kSettingEnvelopeType: return kEnvelopeType;
+    case kSettingFreqCutoff: return kFreqCutoff;
+    case kSettingPlaybackMode: return kPlaybackMode;
+    case kSettingScopeViewMode: return kScopeViewMode;
+    case kSettingMorphAlgorithm: return kMorphAlgorithm;
+    case kSettingMorphStepsize: return kMorphStepsize;
+    case kSettingRecordSyncUnit: return kRecordSyncUnit;
     default: return -1;
     }
 }
@@ -129,9 +129,9 @@ void GrainEngine::setParameter(std::int32_t index, float value) {
         case kCopyPrg:
         case kPastePrg: fallingEdgeCommand(index, value); break;
         case kSelectBuffer: requestBuffer(value); break;
-        case 261: params.buttons[0] = value; break;
-        case 263: params.buttons[1] = value; break;
-        case 264: params.buttons[2] = value; break;
+        case kButton261: params.buttons[0] = value; break;
+        case kButton263: params.buttons[1] = value; break;
+        case kButton264: params.buttons[2] = value; break;
         case kVoiceCount: setVoiceCount(value); break;
         default: break;  // commands of the editor and unknown indices: only the editor call
         }
@@ -260,26 +260,26 @@ void GrainEngine::setGlobalSetting(int index, float value) {
     // overwrite the new program's record. The editor still hears of every unit.
     float shown = 0.0f;
     switch (index) {
-    case 267:
+    case kSettingTimeFaderValues:
         for (int u = 0; u < kNumUnits; ++u) {
             shown = params.live[kTime + u];
             setTime(u, shown, shown);
             notifyEditor(kTime + u, shown);
         }
         break;
-    case 268:
+    case kSettingSpeedFaderRange:
         for (int u = 0; u < kNumUnits; ++u) {
             setSpeed(u, params.live[kSpeed + u]);
             notifyEditor(kSpeed + u, params.live[kSpeed + u]);
         }
         break;
-    case 269:
+    case kSettingPitchFaderRange:
         for (int u = 0; u < kNumUnits; ++u) {
             setPitch(u, params.live[kPitch + u]);
             notifyEditor(kPitch + u, params.live[kPitch + u]);
         }
         break;
-    case 271:
+    case kSettingFreqCutoff:
         for (int u = 0; u < kNumUnits; ++u) {
             setCutoff(u, params.live[kFreq + u]);
             notifyEditor(kFreq + u, params.live[kFreq + u]);
@@ -287,7 +287,7 @@ void GrainEngine::setGlobalSetting(int index, float value) {
         setReso(params.live[kReso]);
         notifyEditor(kReso, params.live[kReso]);
         break;
-    case 276: setRecordSyncUnit(value); break;
+    case kSettingRecordSyncUnit: setRecordSyncUnit(value); break;
     default: break;
     }
 }
@@ -320,29 +320,29 @@ float GrainEngine::getParameter(std::int32_t index) {
         const int pending = morphing.pendingBuffer;
         return static_cast<float>(pending >= 0 ? pending : currentBuffer.load()) / 15.0f;
     }
-    if ((index >= 1 && index <= 10) || index == kProgram || (index >= kBufPos && index <= 106))
+    if ((index >= kMainLevl && index <= kRecSync) || index == kProgram || (index >= kBufPos && index <= kLastHostParameter))
         return params.live[index];
     if (index == kCopyPrg || index == kPastePrg) return params.lastCommand[index - kNextProg];
-    if (index >= 0 && index <= 106) return 0.0f;
+    if (index >= 0 && index <= kLastHostParameter) return 0.0f;
     switch (index) {
-    case 108: return seq.mainGain;
-    case 109: return params.densityFactor;
-    case 110: return params.live[kUnitDura];
-    case 111: return params.live[kEnvSust];
-    case 112: return params.live[kReso];
-    case 113: return params.live[kProgram] * 15.0f;
-    case 258: return static_cast<float>(seq.activeVoices.load());
-    case 259: return seq.peakLevel.address()->exchange(0.0f);  // read and reset
-    case 261: return params.buttons[0];
-    case 263: return params.buttons[1];
-    case 264: return params.buttons[2];
+    case kReadMainGain: return seq.mainGain;
+    case kReadDensityFactor: return params.densityFactor;
+    case kReadUnitDura: return params.live[kUnitDura];
+    case kReadEnvSust: return params.live[kEnvSust];
+    case kReadReso: return params.live[kReso];
+    case kReadProgramNumber: return params.live[kProgram] * 15.0f;
+    case kReadActiveVoices: return static_cast<float>(seq.activeVoices.load());
+    case kReadPeakLevel: return seq.peakLevel.address()->exchange(0.0f);  // read and reset
+    case kButton261: return params.buttons[0];
+    case kButton263: return params.buttons[1];
+    case kButton264: return params.buttons[2];
     case kVoiceCount: return current().voiceCount;
     default: break;
     }
-    if (index >= 114 && index < 114 + kNumUnits) return params.unitTime[index - 114];
-    if (index >= 130 && index < 130 + kNumUnits) return params.unitSpeed[index - 130];
-    if (index >= 146 && index < 146 + kNumUnits) return params.unitPitch[index - 146];
-    if (index >= 162 && index < 162 + kNumUnits) return params.unitCutoff[index - 162];
+    if (index >= kReadUnitTime && index < kReadUnitTime + kNumUnits) return params.unitTime[index - kReadUnitTime];
+    if (index >= kReadUnitSpeed && index < kReadUnitSpeed + kNumUnits) return params.unitSpeed[index - kReadUnitSpeed];
+    if (index >= kReadUnitPitch && index < kReadUnitPitch + kNumUnits) return params.unitPitch[index - kReadUnitPitch];
+    if (index >= kReadUnitCutoff && index < kReadUnitCutoff + kNumUnits) return params.unitCutoff[index - kReadUnitCutoff];
     if (index >= kFirstSetting && index <= kLastSetting) return params.settings[settingSlot(index)];
     return 0.0f;
 }

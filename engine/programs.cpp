@@ -64,8 +64,10 @@ void GrainEngine::setProgram(std::int32_t index) {
     params.live[kProgram] = static_cast<float>(index) / 15.0f;
 
     const ProgramRecord& globals = programs[0];
-    static constexpr int kSettingOrder[kNumGlobalSettings] = {267, 268, 269, 270, 271,
-                                                              272, 274, 275, 273, 276};
+    static constexpr int kSettingOrder[kNumGlobalSettings] = {
+        kSettingTimeFaderValues, kSettingSpeedFaderRange, kSettingPitchFaderRange, kSettingEnvelopeType,
+        kSettingFreqCutoff,      kSettingPlaybackMode,    kSettingMorphAlgorithm,  kSettingMorphStepsize,
+        kSettingScopeViewMode,   kSettingRecordSyncUnit};
     for (int i = 0; i < kNumGlobalSettings; ++i)
         setParameter(kSettingOrder[i], globals.globalSettings[i]);
 

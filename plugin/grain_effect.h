@@ -84,7 +84,7 @@ public:
     VstInt32 stopProcess() override { return 0; }
 
     // EngineHost.
-    bool transport(std::int32_t wanted, EngineTransport& out) override GW_NONBLOCKING;
+    bool transport(std::int32_t wanted, EngineTransport& out) override;
     void automated(int index, float value) override;
     bool askYesNo(const char* title, const char* text) override;
     // EngineListener: to the editor, when there is one.
