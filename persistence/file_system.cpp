@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #ifdef _WIN32
 #include <direct.h>
@@ -16,10 +18,9 @@
 namespace grainwheel {
 
 bool fileExists(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    // Asked of the file system, not by opening it: opening a FIFO would block.
+    std::error_code ec;
+    return path != nullptr && *path != 0 && std::filesystem::exists(std::filesystem::path(path), ec);
 }
 
 bool directoryWritable(const char* directory) {
@@ -62,6 +63,25 @@ bool renameOver(const std::string& from, const std::string& to) {
 #endif
 }
 
+// The temporary name beside the target: "<target>.tmp~", its file name cut where the
+// suffix would make it longer than a file name (255 characters) or, on Windows, the whole
+// path longer than MAX_PATH allows, so a target that fits always gets a temporary that fits.
+std::string temporaryName(const std::string& target) {
+    constexpr std::size_t kNameMax = 255;
+    constexpr char kSuffix[] = ".tmp~";
+    constexpr std::size_t kSuffixLength = sizeof kSuffix - 1;
+    std::size_t nameStart = target.size();
+    while (nameStart > 0 && !isSeparator(target[nameStart - 1])) --nameStart;
+    std::size_t keep = target.size() - nameStart;
+    if (keep + kSuffixLength > kNameMax) keep = kNameMax - kSuffixLength;
+#ifdef _WIN32
+    constexpr std::size_t kPathMax = MAX_PATH - 1;
+    if (nameStart + keep + kSuffixLength > kPathMax)
+        keep = nameStart + kSuffixLength < kPathMax ? kPathMax - kSuffixLength - nameStart : 0;
+#endif
+    return target.substr(0, nameStart + keep) + kSuffix;
+}
+
 }  // namespace
 
 bool makeDirectories(const std::string& directory) {
@@ -96,7 +116,7 @@ bool AtomicFileWriter::open(const char* path) {
     written_ = 0;
     if (!path || !*path) return false;
     target_ = path;
-    temp_ = target_ + ".tmp~";
+    temp_ = temporaryName(target_);
     file_ = std::fopen(temp_.c_str(), "wb");
     return file_ != nullptr;
 }
