@@ -53,10 +53,15 @@ GrainEffect::GrainEffect(audioMasterCallback hostCallback)
 
     programs = new (std::nothrow) ProgramRecord[kNumPrograms];
     programClipboard = new (std::nothrow) ProgramRecord;
-    if (programs)
-        for (int i = 0; i < kNumPrograms; ++i) programs[i].initialise();
-    if (programClipboard) programClipboard->initialise();
-    if (programs && programClipboard) setProgram(0);
+    if (programs == nullptr || programClipboard == nullptr) {
+        // Nothing runs without its records: the entry point deletes the effect and
+        // answers the host with null.
+        effectOutOfMemory() = true;
+        return;
+    }
+    for (int i = 0; i < kNumPrograms; ++i) programs[i].initialise();
+    programClipboard->initialise();
+    setProgram(0);
 
     // The editor registers itself through setEditor().
     if (new (std::nothrow) ADEditor(this) == nullptr) effectOutOfMemory() = true;

@@ -34,6 +34,7 @@ int settingSlot(int index) {
 int GrainEffect::setting(GlobalSetting s) const { return truncSaturated(params.settings[s]); }
 
 void GrainEffect::setParameter(VstInt32 index, float value) {
+    if (programs == nullptr) return;  // an effect whose construction ran out of memory
     float shown = value;
     if (index >= kBufPos && index < kBufPos + kNumPrograms) {
         params.live[index] = value;
@@ -255,6 +256,13 @@ void GrainEffect::setVoiceCount(float value) {
         BufferGate::Replacement replacing(gate);
         voices.stopAll();
         seq.activeVoices = 0;
+        // A single-grain capture that followed one of the stopped voices would wait for
+        // it for ever: it is given up, as the stop rules do, and the next grain arms it.
+        if (capture.captureState == 2 && capture.capturedVoice >= 0) {
+            capture.captureState = 0;
+            capture.capturePosition = 0.0f;
+            capture.capturedVoice = -1;
+        }
     }
     // The engine has six slots: a count outside 1..6 is clamped, NaN keeps the count.
     if (!std::isnan(value)) seq.voiceCount = truncClamped(value, 1, kNumVoices);
