@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "editor/ad_editor.h"
@@ -20,6 +19,8 @@
 #include "platform/default_dialogs.h"
 #include "platform/scripted_dialogs.h"
 #include "test_util.h"
+#include "tests/support/buffer_fill.h"
+#include "tests/support/scripted_host.h"
 
 namespace {
 
@@ -31,14 +32,7 @@ using grainwheel::test::ScopedFixedFile;
 using grainwheel::test::TempDir;
 using grainwheel::test::writeFile;
 
-std::string hostDirectory;  // what the host answers for the plug-in's folder
-
-VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    if (opcode == audioMasterVersion) return 2300;
-    if (opcode == audioMasterGetDirectory)
-        return hostDirectory.empty() ? 0 : reinterpret_cast<VstIntPtr>(hostDirectory.c_str());
-    return 0;
-}
+using gwtest::hostCallback;
 
 // A back end with nobody to ask: no display, no dialog program.
 class NoDesktop final : public platform::Dialogs, public platform::AskCapability {
@@ -54,7 +48,8 @@ public:
 class EffectFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        hostDirectory = dir.path();
+        gwtest::scriptedHost().reset();
+        gwtest::scriptedHost().directory = dir.path();
         dataHome = std::make_unique<ScopedEnvironment>("XDG_DATA_HOME", dir.file("data"));
         scoped = std::make_unique<platform::ScopedDialogs>(dialogs);
         fx = std::make_unique<GrainEffect>(&hostCallback);
@@ -63,7 +58,7 @@ protected:
         fx.reset();
         scoped.reset();
         dataHome.reset();
-        hostDirectory.clear();
+        gwtest::scriptedHost().reset();
     }
 
     // The bank an exit save falls back to (suffix "-2" for the second one): the Windows
@@ -77,18 +72,7 @@ protected:
     }
 
     // Fills buffer n with frames of noise from seed and marks it unsaved.
-    void fill(GrainEffect& e, int n, int frames, unsigned seed) {
-        float* l = GrainEffect::newSampleArray(frames);
-        float* r = GrainEffect::newSampleArray(frames);
-        std::mt19937 rng(seed);
-        std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-        for (int i = 0; i < frames; ++i) {
-            l[i] = d(rng);
-            r[i] = d(rng);
-        }
-        e.replaceBufferArrays(n, l, r, frames);
-        e.audioBuffer(n).saved = 0;
-    }
+    void fill(GrainEffect& e, int n, int frames, unsigned seed) { gwtest::fillUnsavedNoise(e, n, frames, seed); }
     bool sameAudio(GrainEffect& a, GrainEffect& b, int n) {
         const BufferFrames x = framesOf(a.audioBuffer(n));
         const BufferFrames y = framesOf(b.audioBuffer(n));
@@ -538,7 +522,7 @@ TEST_F(EffectFilesTest, RecentListIsReadOnEveryResumeAndRecorded) {
 
 #ifdef _WIN32
 TEST_F(EffectFilesTest, ListNextToThePluginWithOrWithoutClosingBackslash) {
-    hostDirectory = dir.path() + "\\";
+    gwtest::scriptedHost().directory = dir.path() + "\\";
     fx->resume();
     EXPECT_STREQ(fx->fileState().listFilePath, dir.file("grblist.txt").c_str());
     fx->recordRecentBank("D:\\banks\\a.grb");
@@ -549,7 +533,7 @@ TEST_F(EffectFilesTest, ListNextToThePluginWithOrWithoutClosingBackslash) {
 TEST_F(EffectFilesTest, ListGoesToDriveCWhenTheHostDirectoryHasNoDriveLetter) {
     const ScopedFixedFile list("C:\\grblist.txt");
     for (const char* host : {"vst\\plugins", "\\\\server\\share", "D:"}) {
-        hostDirectory = host;
+        gwtest::scriptedHost().directory = host;
         fx->resume();
         EXPECT_STREQ(fx->fileState().listFilePath, "C:\\grblist.txt") << host;
     }
@@ -559,7 +543,7 @@ TEST_F(EffectFilesTest, ListGoesToDriveCWhenTheHostDirectoryHasNoDriveLetter) {
 }
 #else
 TEST_F(EffectFilesTest, ListMovesToTheConfigFolderWhenThePluginFolderIsReadOnly) {
-    hostDirectory = dir.file("absent");  // a folder nothing can be written to
+    gwtest::scriptedHost().directory = dir.file("absent");  // a folder nothing can be written to
     const ScopedEnvironment config("XDG_CONFIG_HOME", dir.file("config"));
     fx->resume();
     EXPECT_STREQ(fx->fileState().listFilePath, dir.file("config/grainwheel/grblist.txt").c_str());
