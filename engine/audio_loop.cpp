@@ -327,8 +327,10 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
             hostTime.timeSigNumerator = 4.0;
             hostTime.timeSigDenominator = 4.0;
         }
-        seq.samplesPerBeat = rate * 60.0f / static_cast<float>(tempo);
-        seq.samplesPerUnit = truncClamped(static_cast<double>(seq.samplesPerBeat) * unitBeats, 0, INT_MAX);
+        // The grain sizes are truncated single-precision products, here and in unitSetup.
+        const float samplesPerBeat = rate * 60.0f / static_cast<float>(tempo);
+        seq.samplesPerBeat = samplesPerBeat;
+        seq.samplesPerUnit = truncClamped(samplesPerBeat * unitBeats, 0, INT_MAX);
         const bool realign = hostTime.ppqValid != 0 && hostTime.barsValid != 0 && hostTime.tempoValid != 0 &&
                              (!b.trigmode || hostTime.playing != 0);
         const double cycle = 16.0 * hostTime.timeSigNumerator / hostTime.timeSigDenominator;
@@ -358,14 +360,14 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
 
 void GrainEngine::unitSetup(const BlockContext& b) noexcept {
     const int u = std::clamp(seq.currentUnit.load(), 0, kNumUnits - 1);
-    const int interval = truncClamped(static_cast<double>(seq.samplesPerUnit) * params.unitTime[u], 0, INT_MAX - 1) + 1;
+    const int interval = truncClamped(static_cast<float>(seq.samplesPerUnit) * params.unitTime[u], 0, INT_MAX - 1) + 1;
     seq.grainInterval = interval;
     if (setting(kTimeFaderValues) > 1) {
         const float linked = 1.0f - params.live[kTime + u];
         seq.linkedDensity = linked;
         params.densityFactor = convertDensity(linked);
     }
-    const int length = truncClamped(static_cast<double>(interval) * params.densityFactor, 0, INT_MAX);
+    const int length = truncClamped(static_cast<float>(interval) * params.densityFactor, 0, INT_MAX);
     seq.grainLength = length;
     seq.grainLengthFloat = static_cast<float>(length);
     if (setting(kSpeedFaderRange) == 4) {

@@ -38,7 +38,16 @@ void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
     if (request & HandOver::kStopVoices) {
         voices.stopAll();
         seq.activeVoices = 0;
-        if (const int count = HandOver::newVoiceCount(request); count > 0) seq.voiceCount = count;
+        if (const int count = HandOver::newVoiceCount(request); count > 0) {
+            seq.voiceCount = count;
+            // A single-grain capture that followed one of the stopped voices would wait for
+            // it for ever: it is given up, as the stop rules do, and the next grain arms it.
+            if (capture.captureState == 2 && capture.capturedVoice >= 0) {
+                capture.captureState = 0;
+                capture.capturePosition = 0.0f;
+                capture.capturedVoice = -1;
+            }
+        }
     }
     if (const int n = HandOver::selectedBuffer(request); n >= 0 && n < kNumBuffers) selectBufferInBlock(n);
 }

@@ -1,6 +1,6 @@
 // Names, labels and display texts of the host parameters, and the setting texts the
-// host may ask for. Every text is bounded (at most 23 characters and a terminator) and
-// independent of the C library's locale.
+// host may ask for. Every text fits the host's 16-byte buffer (at most 15 characters and
+// a terminator) and is independent of the C library's locale.
 
 #include <cmath>
 #include <cstring>

@@ -34,6 +34,7 @@ int settingSlot(int index) {
 int GrainEngine::setting(GlobalSetting s) const { return truncSaturated(params.settings[s]); }
 
 void GrainEngine::setParameter(std::int32_t index, float value) {
+    if (!usable()) return;  // an engine whose construction ran out of memory
     if ((index == kRecFree || index == kRecSync || index == kKillBufr) && deferFromAudioThread(index, value)) return;
     float shown = value;
     if (index >= kBufPos && index < kBufPos + kNumPrograms) {

@@ -1,12 +1,13 @@
 #pragma once
 // Bounded, locale-independent number texts for the parameter displays. Every function
-// writes at most kMaxDisplayText characters plus the terminator into `text`.
+// writes at most kMaxDisplayText characters plus the terminator into `text`: the host's
+// display buffer holds 16 bytes.
 
 #include <cstddef>
 
 namespace grainwheel {
 
-constexpr std::size_t kMaxDisplayText = 23;
+constexpr std::size_t kMaxDisplayText = 15;
 
 // Copies at most kMaxDisplayText characters of `source` and a terminator.
 void copyText(char* text, const char* source) noexcept;

@@ -66,7 +66,9 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opCode, VstInt32 index, VstIntPtr va
             VstKeyCode key{};
             key.character = index;
             key.virt = static_cast<unsigned char>(value);
-            key.modifier = static_cast<unsigned char>(opt);
+            // The modifier bits come as a float: NaN or a value outside a byte gives none
+            // (converting it would be undefined).
+            key.modifier = opt >= 0.0f && opt < 256.0f ? static_cast<unsigned char>(opt) : 0;
             return opCode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
         }
         case effSetEditKnobMode:

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace grainwheel {
 
@@ -69,8 +71,12 @@ FileSource::~FileSource() {
 
 bool FileSource::open(const char* path) {
     if (file_) std::fclose(file_);
-    file_ = std::fopen(path, "rb");
+    file_ = nullptr;
     size_ = pos_ = 0;
+    // Only regular files: opening a FIFO or a device would block, or never end.
+    std::error_code ec;
+    if (path == nullptr || !std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return false;
+    file_ = std::fopen(path, "rb");
     if (!file_) return false;
     long long size = -1;
     if (seekTo(file_, 0, SEEK_END) == 0) size = tellOf(file_);

@@ -13,6 +13,7 @@
 #include "persistence/host_chunk.h"
 #include "persistence/list_paths.h"
 #include "persistence/messages.h"
+#include "persistence/recovery_banks.h"
 #include "persistence/wave_file.h"
 #include "platform/ask_capability.h"
 #include "platform/dialogs.h"
@@ -91,20 +92,15 @@ std::string EffectFiles::pluginFolder() {
     return {};
 }
 
-// Writes every buffer to a new bank in the user's data folder, never over an older one.
+// Writes every buffer to a new bank in the user's data folder, never over an older one;
+// once it is written, only the newest few recovery banks are kept.
 std::string EffectFiles::writeRecoveryBank() {
     const std::string dir = pluginFolder();
     const std::string base = fallbackBankPath(currentPathContext(dir.empty() ? nullptr : dir.c_str()));
     if (base.empty()) return {};
     makeDirectories(parentFolder(base));
-    std::string path = base;
-    const std::string stem = base.substr(0, base.size() - 4);  // without ".grb"
-    for (int i = 2; fileExists(path.c_str()) && i < 1000; ++i) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "-%d.grb", i);
-        path = stem + suffix;
-    }
-    if (fileExists(path.c_str())) return {};
+    const std::string path = recoveryBankName(base);
+    if (path.empty() || fileExists(path.c_str())) return {};
     BufferView v[kNumPrograms];
     bufferViews(engine_, v);
     if (grainwheel::writeBankFile(
@@ -113,6 +109,7 @@ std::string EffectFiles::writeRecoveryBank() {
         return {};
     for (int k = 0; k < kNumPrograms; ++k)
         if (!v[k].empty()) engine_.markBufferSaved(k);
+    pruneRecoveryBanks(base, path);
     return path;
 }
 

@@ -1,6 +1,8 @@
 #include "persistence/file_system.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/file_calls.h"
 #include "platform/paths.h"
@@ -8,10 +10,9 @@
 namespace grainwheel {
 
 bool fileExists(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    // Asked of the file system, not by opening it: opening a FIFO would block.
+    std::error_code ec;
+    return path != nullptr && *path != 0 && std::filesystem::exists(std::filesystem::path(path), ec);
 }
 
 bool directoryWritable(const char* directory) { return platform::directoryWritable(directory); }
@@ -20,6 +21,26 @@ std::string environmentValue(const char* name) {
     const char* v = platform::environment(name);
     return v ? std::string(v) : std::string();
 }
+
+namespace {
+
+// The temporary name beside the target: "<target>.tmp~", its file name cut where the
+// suffix would make it longer than a file name (255 characters) or the whole path longer
+// than the system's limit, so a target that fits always gets a temporary that fits.
+std::string temporaryName(const std::string& target) {
+    constexpr std::size_t kNameMax = 255;
+    constexpr char kSuffix[] = ".tmp~";
+    constexpr std::size_t kSuffixLength = sizeof kSuffix - 1;
+    std::size_t nameStart = target.size();
+    while (nameStart > 0 && !platform::isPathSeparator(target[nameStart - 1])) --nameStart;
+    std::size_t keep = target.size() - nameStart;
+    if (keep + kSuffixLength > kNameMax) keep = kNameMax - kSuffixLength;
+    if (const std::size_t pathMax = platform::pathLengthLimit(); pathMax != 0 && nameStart + keep + kSuffixLength > pathMax)
+        keep = nameStart + kSuffixLength < pathMax ? pathMax - kSuffixLength - nameStart : 0;
+    return target.substr(0, nameStart + keep) + kSuffix;
+}
+
+}  // namespace
 
 bool makeDirectories(const std::string& directory) {
     if (directory.empty()) return false;
@@ -47,7 +68,7 @@ bool AtomicFileWriter::open(const char* path) {
     written_ = 0;
     if (!path || !*path) return false;
     target_ = path;
-    temp_ = target_ + ".tmp~";
+    temp_ = temporaryName(target_);
     file_ = std::fopen(temp_.c_str(), "wb");
     return file_ != nullptr;
 }

@@ -7,7 +7,7 @@
 
 namespace grainwheel {
 
-// True when the path can be opened for reading (the probe before an overwrite question).
+// True when something is at the path (the probe before an overwrite question).
 bool fileExists(const char* path);
 
 // True when new files can be created in the directory.

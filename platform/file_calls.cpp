@@ -51,6 +51,14 @@ bool isPathSeparator(char c) {
 #endif
 }
 
+std::size_t pathLengthLimit() {
+#ifdef _WIN32
+    return MAX_PATH - 1;
+#else
+    return 0;
+#endif
+}
+
 bool replaceFile(const char* from, const char* to) {
 #ifdef _WIN32
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

@@ -3,6 +3,7 @@
 // replace-by-rename of a finished file, flushing to the disk, and the environment.
 // Everything else in persistence/ is standard C++.
 
+#include <cstddef>
 #include <cstdio>
 
 namespace platform {
@@ -15,6 +16,8 @@ bool makeOneDirectory(const char* directory);
 bool isDirectory(const char* path);
 // A character that separates path components ('/' everywhere, '\\' too on Windows).
 bool isPathSeparator(char c);
+// The longest whole path the plain file calls take, in characters (0: no such limit).
+std::size_t pathLengthLimit();
 // Renames `from` over `to`, replacing `to` where it exists.
 bool replaceFile(const char* from, const char* to);
 // Writes the file's operating-system buffers to the disk (after std::fflush).

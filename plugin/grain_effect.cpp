@@ -51,7 +51,12 @@ GrainEffect::GrainEffect(audioMasterCallback hostCallback)
     hasVu(false);
     canProcessReplacing(true);
     canMono(true);
-    if (!engine_.usable()) effectOutOfMemory() = true;
+    if (!engine_.usable()) {
+        // Nothing runs without its records: the entry point deletes the effect and
+        // answers the host with null.
+        effectOutOfMemory() = true;
+        return;
+    }
 
     // The editor registers itself through setEditor().
     if (new (std::nothrow) ADEditor(this) == nullptr) effectOutOfMemory() = true;

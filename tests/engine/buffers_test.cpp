@@ -84,6 +84,9 @@ TEST_F(EffectTest, SyncedRecordingWaitsForTheBarAndStopsItself) {
     EXPECT_EQ(fx->engine().recorder().recordWritePosition, 0);
 }
 
+// Deliberate departure from the documented wait: the plain formula (bar length + bar start
+// - position) goes negative once the host is past the next bar line, which would start the
+// recording at once, off the beat; the engine waits for the following bar line instead.
 TEST_F(EffectTest, SyncedRecordingPastTheBarLineWaitsForTheNextOne) {
     hostAt(5.0, 0.0, 120.0);  // the computed wait (4 - 5 beats) is negative
     fx->setParameter(10, 1.0f);

@@ -4,25 +4,8 @@
 
 namespace enginetest {
 
-ScriptedHost& scriptedHost() {
-    static ScriptedHost host;
-    return host;
-}
-
-VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
-    ScriptedHost& host = scriptedHost();
-    switch (opcode) {
-    case audioMasterVersion: return 2300;
-    case audioMasterAutomate: host.automations.push_back({index, opt}); return 0;
-    case audioMasterGetTime:
-        ++host.timeQueries;
-        return host.answerTime ? reinterpret_cast<VstIntPtr>(&host.time) : 0;
-    default: return 0;
-    }
-}
-
 void EffectTest::SetUp() {
-    scriptedHost() = ScriptedHost{};
+    scriptedHost().reset();
     scoped = std::make_unique<platform::ScopedDialogs>(dialogs);
     fx = std::make_unique<grainwheel::GrainEffect>(&hostCallback);
 }
@@ -38,17 +21,6 @@ std::string EffectTest::display(int index) {
     text[63] = 0;
     fx->getParameterDisplay(index, text);
     return text;
-}
-
-void ScriptedHost::playingAt(double ppq, double barStart, double tempo, int num, int den) {
-    answerTime = true;
-    time = VstTimeInfo{};
-    time.ppqPos = ppq;
-    time.barStartPos = barStart;
-    time.tempo = tempo;
-    time.timeSigNumerator = num;
-    time.timeSigDenominator = den;
-    time.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid | kVstTransportPlaying;
 }
 
 void EffectTest::hostAt(double ppq, double barStart, double tempo, int num, int den) {

@@ -1,6 +1,7 @@
 #pragma once
-// A GrainEffect on a scripted host: the host answers the version query, hands out a
-// time record that tests fill (or null), and records every automation call.
+// A GrainEffect on the scripted host of tests/support: the host answers the version
+// query, hands out a time record that tests fill (or null), and records every automation
+// call.
 
 #include <gtest/gtest.h>
 
@@ -10,28 +11,14 @@
 #include "editor/ad_editor.h"
 #include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
+#include "tests/support/scripted_host.h"
 
 namespace enginetest {
 
-struct Automation {
-    VstInt32 index;
-    float value;
-};
-
-struct ScriptedHost {
-    // Answers the time query from now on: a playing transport at ppq with the given bar
-    // start, tempo and metre (all marked valid), everything else zero.
-    void playingAt(double ppq, double barStart, double tempo, int num = 4, int den = 4);
-
-    VstTimeInfo time{};
-    bool answerTime = false;
-    std::vector<Automation> automations;
-    int timeQueries = 0;
-};
-
-ScriptedHost& scriptedHost();
-VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                   void* ptr, float opt);
+using gwtest::Automation;
+using gwtest::hostCallback;
+using gwtest::ScriptedHost;
+using gwtest::scriptedHost;
 
 class EffectTest : public ::testing::Test {
 protected:

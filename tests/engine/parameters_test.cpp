@@ -184,21 +184,37 @@ TEST_F(EffectTest, SteppedParametersOutsideTheirRangeSelectNothing) {
     EXPECT_EQ(fx->getProgram(), 0);
 }
 
+namespace {
+
+// A 16-byte display buffer, as the host hands it over, followed by guard bytes.
+struct GuardedText {
+    static constexpr std::size_t kSize = 16;
+    char text[kSize + 16];
+
+    GuardedText() { std::memset(text, 0x5A, sizeof text); text[0] = 0; }
+    // The text ends inside the 16 bytes and no byte after them was written.
+    ::testing::AssertionResult intact() const {
+        if (std::memchr(text, 0, kSize) == nullptr) return ::testing::AssertionFailure() << "no terminator";
+        for (std::size_t i = kSize; i < sizeof text; ++i)
+            if (text[i] != 0x5A) return ::testing::AssertionFailure() << "byte " << i << " written";
+        return ::testing::AssertionSuccess();
+    }
+};
+
+}  // namespace
+
 TEST_F(EffectTest, BadHostValuesNeverOverflowATextOrCrash) {
     const float inf = std::numeric_limits<float>::infinity();
-    const float values[] = {std::nanf(""), inf, -inf, 1e30f, -1e30f, 3.0e9f, -3.0e9f, 2.0f, -1.0f, 1e-30f};
+    const float values[] = {std::nanf(""), inf,    -inf,   1e30f,  -1e30f, 3.0e9f, -3.0e9f, 1e12f,
+                            -1e12f,        1e19f,  -1e19f, 2.0f,   -1.0f,  1e-30f, 5e-39f};
     for (float v : values) {
         for (int index = 0; index <= 106; ++index) {
             if (index == 11 || index == 9 || index == 10) continue;  // buffers: covered elsewhere
             fx->setParameter(index, v);
             for (int shown = 0; shown <= 106; ++shown) {
-                char text[64];
-                std::memset(text, '#', sizeof text);
-                text[0] = 0;  // an untouched text reads as empty
-                fx->getParameterDisplay(shown, text);
-                const void* end = std::memchr(text, 0, sizeof text);
-                ASSERT_NE(end, nullptr) << index << " " << shown;
-                EXPECT_LE(static_cast<const char*>(end) - text, 23) << index << " " << v << " " << shown;
+                GuardedText t;
+                fx->getParameterDisplay(shown, t.text);
+                ASSERT_TRUE(t.intact()) << index << " " << v << " " << shown << " \"" << t.text << '"';
             }
         }
         for (int setting = 267; setting <= 276; ++setting) fx->setParameter(setting, v);
@@ -211,6 +227,28 @@ TEST_F(EffectTest, BadHostValuesNeverOverflowATextOrCrash) {
         EXPECT_GE(fx->getProgram(), 0);
         EXPECT_LE(fx->getProgram(), 15);
     }
+}
+
+// A program chunk is taken as it comes: density, speed and pitch far outside 0..1 reach
+// the number texts, which still end inside the host's 16 bytes.
+TEST_F(EffectTest, ChunkValuesOutsideTheRangeKeepDisplaysInsideTheHostBuffer) {
+    ProgramRecord r = fx->engine().programRecords()[0];
+    r.density = 1e13f;  // factor 2e13: "20000000000000.0 " would be 17 characters
+    for (int u = 0; u < kNumUnits; ++u) {
+        r.speed[u] = -4e12f;
+        r.pitch[u] = 3e13f;
+    }
+    r.globalSettings[kPitchFaderRange] = 1.0f;  // semitones: one decimal
+    ASSERT_EQ(fx->setChunk(&r, sizeof r, true), 1);
+    for (int index : {int{kDensity}, int{kSpeed}, kSpeed + 15, int{kPitch}, kPitch + 15}) {
+        GuardedText t;
+        fx->getParameterDisplay(index, t.text);
+        EXPECT_TRUE(t.intact()) << index << " \"" << t.text << '"';
+        EXPECT_GT(std::strlen(t.text), 0u) << index;
+    }
+    GuardedText density;
+    fx->getParameterDisplay(kDensity, density.text);
+    EXPECT_STREQ(density.text, "Huge!");
 }
 
 TEST_F(EffectTest, TextsIgnoreTheLocale) {

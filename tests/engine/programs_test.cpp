@@ -148,7 +148,20 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
     fx->setParameter(100, 0.25f);
     fx->setParameter(265, 4.0f);
     fx->setProgramName("source");
-    fx->engine().programRecords()[2].recFree = 1.0f;
+    ProgramRecord& source = fx->engine().programRecords()[2];
+    source.recFree = 1.0f;
+    source.density = 0.31f;
+    source.unitDura = 0.43f;
+    source.envSust = 0.62f;
+    source.reso = 0.77f;
+    source.recSync = 1.0f;
+    for (int u = 0; u < 16; ++u) {
+        source.time[u] = 0.01f * static_cast<float>(u + 1);
+        source.speed[u] = 0.02f * static_cast<float>(u + 1);
+        source.pitch[u] = 0.03f * static_cast<float>(u + 1);
+        source.freq[u] = 0.04f * static_cast<float>(u + 1);
+    }
+    const ProgramRecord copied = source;
     fx->setParameter(15, 1.0f);
     fx->setParameter(15, 0.0f);  // copy prg
     EXPECT_FLOAT_EQ(fx->engine().clipboardRecord()->mainLevl, 0.9f);
@@ -160,11 +173,21 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
     fx->setParameter(16, 1.0f);
     fx->setParameter(16, 0.0f);  // paste prg
     const ProgramRecord& r = fx->engine().programRecords()[5];
-    EXPECT_FLOAT_EQ(r.mainLevl, 0.9f);
+    // All twelve fields the clipboard carries.
+    EXPECT_EQ(std::memcmp(r.time, copied.time, sizeof r.time), 0);
+    EXPECT_EQ(std::memcmp(r.speed, copied.speed, sizeof r.speed), 0);
+    EXPECT_EQ(std::memcmp(r.pitch, copied.pitch, sizeof r.pitch), 0);
+    EXPECT_EQ(std::memcmp(r.freq, copied.freq, sizeof r.freq), 0);
     EXPECT_FLOAT_EQ(r.trigmode, 1.0f);
-    EXPECT_FLOAT_EQ(r.time[1], 0.15f);
-    EXPECT_FLOAT_EQ(r.freq[9], 0.25f);
+    EXPECT_FLOAT_EQ(r.recSync, 1.0f);
     EXPECT_FLOAT_EQ(r.voiceCount, 4.0f);
+    EXPECT_FLOAT_EQ(r.mainLevl, 0.9f);
+    EXPECT_FLOAT_EQ(r.density, 0.31f);
+    EXPECT_FLOAT_EQ(r.unitDura, 0.43f);
+    EXPECT_FLOAT_EQ(r.envSust, 0.62f);
+    EXPECT_FLOAT_EQ(r.reso, 0.77f);
+    EXPECT_FLOAT_EQ(fx->getParameter(5), 0.77f);  // live after the paste
+    EXPECT_FLOAT_EQ(fx->getParameter(4), 0.62f);
     EXPECT_STREQ(r.name, "target");
     EXPECT_FLOAT_EQ(r.recFree, 0.0f);
     EXPECT_FLOAT_EQ(r.bufferNumber, 7.0f);

@@ -3,6 +3,7 @@
 
 #include "effect_fixture.h"
 
+#include "host/entry.h"
 #include "tests/support/counting_new.h"
 
 using gwtest::allocations;
@@ -29,4 +30,21 @@ TEST_F(EffectTest, RecordOneFrameAllocatesNothing) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_FLOAT_EQ(fx->getParameter(10), 0.0f);  // the recording finished meanwhile
     EXPECT_NE(currentFrames().left[100], 0.0f);
+}
+
+// Memory short for the program records (or the clipboard record) when the host creates
+// the plug-in: the entry point answers null instead of handing out an effect that would
+// read through a null record.
+TEST(EffectCreationTest, NoProgramRecordsMeansNoEffect) {
+    for (std::size_t size : {sizeof(grainwheel::ProgramRecord) * grainwheel::kNumPrograms,
+                             sizeof(grainwheel::ProgramRecord)}) {
+        gwtest::failing = size;
+        AEffect* effect = vstEntry(&enginetest::hostCallback);
+        gwtest::failing = 0;
+        EXPECT_EQ(effect, nullptr) << size;
+        if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+    AEffect* effect = vstEntry(&enginetest::hostCallback);
+    ASSERT_NE(effect, nullptr);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }

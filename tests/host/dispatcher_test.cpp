@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <limits>
 
 #include "test_host.h"
 
@@ -143,6 +145,15 @@ TEST(Dispatcher, EditorOpcodesReachTheEditor) {
     EXPECT_EQ(frame.lastKey.modifier, MODIFIER_SHIFT);
     EXPECT_EQ(dispatch(effect, effEditKeyUp, 'b', 0, nullptr, 0.0f), 2);
     EXPECT_EQ(frame.lastKey.character, 'b');
+    // Modifier values that fit no byte (converting them would be undefined) give none.
+    for (float opt : {1e10f, -1.0f, 256.0f, std::nanf(""), -std::numeric_limits<float>::infinity()}) {
+        frame.lastKey.modifier = 99;
+        dispatch(effect, effEditKeyDown, 'c', VKEY_UP, nullptr, opt);
+        EXPECT_EQ(frame.lastKey.modifier, 0) << opt;
+        EXPECT_EQ(frame.lastKey.virt, VKEY_UP);
+    }
+    dispatch(effect, effEditKeyDown, 'c', VKEY_UP, nullptr, 255.5f);
+    EXPECT_EQ(frame.lastKey.modifier, 255);
 
     dispatch(effect, effEditIdle);
     EXPECT_EQ(frame.idles, 1);

@@ -13,15 +13,15 @@
 #include "plugin/grain_effect.h"
 #include "persistence/host_file_calls.h"
 #include "platform/scripted_dialogs.h"
+#include "tests/support/buffer_fill.h"
+#include "tests/support/scripted_host.h"
 
 namespace grainwheel {
 namespace {
 
 namespace fs = std::filesystem;
 
-VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2300 : 0;
-}
+using gwtest::hostCallback;
 
 std::vector<char> bytesOf(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -57,13 +57,9 @@ protected:
         return hostFileResult(call(e, kHostFileCall, kHostSaveBank, &path));
     }
     static void fill(GrainEffect& e, int n, int frames) {
-        float* l = GrainEngine::newSampleArray(frames);
-        float* r = GrainEngine::newSampleArray(frames);
-        for (int i = 0; i < frames; ++i) {
-            l[i] = static_cast<float>(i % 97) / 97.0f - 0.5f;
-            r[i] = static_cast<float>((i * 7 + n) % 89) / -89.0f;
-        }
-        e.engine().replaceBufferArrays(n, l, r, frames);
+        gwtest::fillBuffer(
+            e, n, frames, [](int i) { return static_cast<float>(i % 97) / 97.0f - 0.5f; },
+            [n](int i) { return static_cast<float>((i * 7 + n) % 89) / -89.0f; });
         e.engine().audioBuffer(n).saved = 0;
     }
     std::string file(const char* name) const { return (folder / name).string(); }

@@ -2,6 +2,7 @@
 # Usage: check_render_hashes.sh BUILD_DIR [SAVED_LISTING]
 # Without a saved listing, prints the listing of BUILD_DIR (save it before a change).
 # With one, renders again and fails unless every scenario's hash is identical.
+# tests/loop/render_hashes.txt is the listing of the current code.
 set -eu
 build=$1
 bin="$build/tests/loop/loop_render_hashes"

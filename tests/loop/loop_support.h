@@ -6,19 +6,13 @@
 #include <vector>
 
 #include "../engine/effect_fixture.h"
+#include "tests/support/buffer_fill.h"
 
 namespace looptest {
 
 using grainwheel::GrainEffect;
 
-// Replaces buffer n by `frames` frames of f(i) on both channels.
-template <typename F>
-void fillBuffer(GrainEffect& fx, int n, int frames, F f) {
-    float* l = grainwheel::GrainEngine::newSampleArray(frames);
-    float* r = grainwheel::GrainEngine::newSampleArray(frames);
-    for (int i = 0; i < frames; ++i) l[i] = r[i] = static_cast<float>(f(i));
-    fx.engine().replaceBufferArrays(n, l, r, frames);
-}
+using gwtest::fillBuffer;
 
 struct Block {
     std::vector<float> inL, inR, outL, outR;

@@ -9,20 +9,13 @@
 #include <vector>
 
 #include "host/vst2abi.h"
+#include "tests/support/scripted_host.h"
 
 namespace {
 
 using Entry = AEffect* (*)(audioMasterCallback);
 
-VstTimeInfo timeInfo{};
-
-VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    switch (opcode) {
-    case audioMasterVersion: return 2300;
-    case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&timeInfo);
-    default: return 0;
-    }
-}
+using gwtest::hostCallback;
 
 // The recorded input: a slow sweep, distinct at every frame.
 float inputAt(long n) { return 0.4f * std::sin(0.002f * static_cast<float>(n) + 1e-7f * static_cast<float>(n * n)); }
@@ -30,6 +23,7 @@ float inputAt(long n) { return 0.4f * std::sin(0.002f * static_cast<float>(n) + 
 class PluginLoop : public ::testing::Test {
 protected:
     void SetUp() override {
+        gwtest::scriptedHost().reset();
         library = dlopen(GW_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
         auto entry = reinterpret_cast<Entry>(dlsym(library, "VSTPluginMain"));
@@ -47,15 +41,10 @@ protected:
         // block until the thread ends, which the leak checker would report after an unload.
     }
     void transport(double ppq, bool playing) {
-        timeInfo = VstTimeInfo{};
-        timeInfo.ppqPos = ppq;
-        timeInfo.barStartPos = 4.0 * std::floor(ppq / 4.0);
-        timeInfo.tempo = 120.0;
-        timeInfo.sampleRate = 44100.0;
-        timeInfo.timeSigNumerator = 4;
-        timeInfo.timeSigDenominator = 4;
-        timeInfo.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid |
-                         (playing ? kVstTransportPlaying : 0);
+        gwtest::ScriptedHost& host = gwtest::scriptedHost();
+        host.playingAt(ppq, 4.0 * std::floor(ppq / 4.0), 120.0);
+        host.time.sampleRate = 44100.0;
+        if (!playing) host.time.flags &= ~kVstTransportPlaying;
     }
     void set(VstInt32 index, float value) { e->setParameter(e, index, value); }
     // Runs n frames of inputAt(first ...) in blocks of 256; returns the left output.

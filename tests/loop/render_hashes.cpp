@@ -84,7 +84,7 @@ double energy = 0.0;  // sum of |output| of the last render, to see it is not si
 
 std::uint64_t render(const Config& c) {
     energy = 0.0;
-    enginetest::scriptedHost() = enginetest::ScriptedHost{};
+    enginetest::scriptedHost().reset();
     auto& host = enginetest::scriptedHost();
     auto fx = std::make_unique<GrainEffect>(&enginetest::hostCallback);
     fill(*fx, 1, 70000, 0.031, 0.0007);
@@ -146,7 +146,7 @@ std::uint64_t render(const Config& c) {
 }
 
 std::uint64_t renderLongScenario() {
-    enginetest::scriptedHost() = enginetest::ScriptedHost{};
+    enginetest::scriptedHost().reset();
     auto fx = std::make_unique<GrainEffect>(&enginetest::hostCallback);
     Hash hash;
     looptest::renderScenario(*fx, enginetest::scriptedHost(), [&](auto call) {

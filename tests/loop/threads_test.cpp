@@ -13,39 +13,32 @@
 
 #include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
+#include "tests/support/buffer_fill.h"
+#include "tests/support/scripted_host.h"
 
 namespace {
 
 using grainwheel::GrainEffect;
 
-std::atomic<long> timeQueries{0};
-VstTimeInfo hostTime{};  // written before the threads start, read only afterwards
-
-VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    if (opcode == audioMasterVersion) return 2300;
-    if (opcode == audioMasterGetTime) {
-        timeQueries.fetch_add(1, std::memory_order_relaxed);
-        return reinterpret_cast<VstIntPtr>(&hostTime);
-    }
-    return 0;
-}
-
 void fill(GrainEffect& fx, int n, int frames, float freq) {
-    float* l = grainwheel::GrainEngine::newSampleArray(frames);
-    float* r = grainwheel::GrainEngine::newSampleArray(frames);
-    for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.5f * std::sin(static_cast<float>(i) * freq);
-    fx.engine().replaceBufferArrays(n, l, r, frames);
+    gwtest::fillBuffer(fx, n, frames, [freq](int i) { return 0.5f * std::sin(static_cast<float>(i) * freq); });
 }
 
 TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
-    hostTime.tempo = 140.0;
-    hostTime.sampleRate = 44100.0;
-    hostTime.timeSigNumerator = 4;
-    hostTime.timeSigDenominator = 4;
-    hostTime.flags = kVstTempoValid | kVstTransportPlaying;  // positions not valid: units count samples
+    // Set up before the threads start, read only afterwards. Both threads may automate:
+    // the host keeps no record of it.
+    gwtest::ScriptedHost& host = gwtest::scriptedHost();
+    host.reset();
+    host.recordAutomation = false;
+    host.answerTime = true;
+    host.time.tempo = 140.0;
+    host.time.sampleRate = 44100.0;
+    host.time.timeSigNumerator = 4;
+    host.time.timeSigDenominator = 4;
+    host.time.flags = kVstTempoValid | kVstTransportPlaying;  // positions not valid: units count samples
     platform::ScriptedDialogs dialogs;
     platform::ScopedDialogs scoped(dialogs);
-    auto fx = std::make_unique<GrainEffect>(&host);
+    auto fx = std::make_unique<GrainEffect>(&gwtest::hostCallback);
     for (int n = 0; n < 4; ++n) fill(*fx, n, 20000 + 3000 * n, 0.01f + 0.03f * static_cast<float>(n));
     fx->setParameter(grainwheel::kUnitDura, 0.25f);  // 1/32
     fx->setParameter(grainwheel::kReso, 0.6f);
@@ -99,7 +92,7 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
     stop = true;
     audio.join();
     EXPECT_GT(blocks.load(), 20);
-    EXPECT_GT(timeQueries.load(), 20);
+    EXPECT_GT(host.timeQueries.load(), 20);
     EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
 }
 

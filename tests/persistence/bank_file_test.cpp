@@ -216,6 +216,9 @@ TEST(BankRead, MalformedBlocksAreRefused) {
     }
 }
 
+// Deliberate departure from the documented reader, which replaced programs and the buffers
+// before a failing block: a bank loads all or nothing, so a damaged file never leaves half
+// the user's audio replaced.
 TEST(BankRead, EveryTruncationIsRefusedWithoutPartialResults) {
     const TestBuffers buffers({1, 4}, 2);
     const Bytes full = writeToBytes(test::patternRecords(), buffers);

@@ -375,13 +375,31 @@ TEST(WaveWrite, BufferSurvivesARoundTripWithinOne16BitStep) {
     }
 }
 
-TEST(WaveWrite, MonoBufferIsSavedWithTwoIdenticalChannels) {
+// Each channel goes to its own slot of the frame (left first), from its own array; a
+// buffer filled from a mono source holds two equal arrays and gives two equal channels.
+TEST(WaveWrite, ChannelsAreInterleavedLeftFirstAndMonoGivesTwoEqualChannels) {
     test::TempDir dir;
-    float mono[4] = {0.1f, -0.2f, 0.3f, 0.1f};
-    const std::string path = dir.file("mono.wav");
-    ASSERT_EQ(writeWaveFile(path.c_str(), {mono, mono, 3}), kFileOk);
+    float left[4] = {0.1f, -0.2f, 0.5f, 0.1f};
+    float right[4] = {-0.5f, 0.25f, 1.0f, -0.5f};
+    const std::string path = dir.file("stereo.wav");
+    ASSERT_EQ(writeWaveFile(path.c_str(), {left, right, 3}), kFileOk);
     const Bytes b = test::readFile(path);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(test::get16(b, 44 + 4 * i), test::get16(b, 46 + 4 * i));
+    const std::int16_t expectedLeft[3] = {3276, -6553, 16383};   // x * 32767, truncated
+    const std::int16_t expectedRight[3] = {-16383, 8191, 32767};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(test::get16(b, 44 + 4 * i), expectedLeft[i]) << i;
+        EXPECT_EQ(test::get16(b, 46 + 4 * i), expectedRight[i]) << i;
+    }
+
+    float copy[4];
+    std::memcpy(copy, left, sizeof copy);
+    const std::string mono = dir.file("mono.wav");
+    ASSERT_EQ(writeWaveFile(mono.c_str(), {left, copy, 3}), kFileOk);
+    const Bytes m = test::readFile(mono);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(test::get16(m, 44 + 4 * i), expectedLeft[i]) << i;
+        EXPECT_EQ(test::get16(m, 46 + 4 * i), expectedLeft[i]) << i;
+    }
 }
 
 TEST(WaveWrite, FailedWriteLeavesThePreviousFileAndNoTemporaryFile) {

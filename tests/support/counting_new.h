@@ -1,7 +1,8 @@
 #pragma once
 // Replaces the global allocation operators of a test binary with ones that count while
 // `gwtest::counting` is set. Include this from exactly one source file of a binary: the
-// replacements are ordinary (non-inline) definitions.
+// replacements are ordinary (non-inline) definitions. `failing` makes every nothrow
+// allocation of exactly that many bytes fail, as when memory is short.
 
 #include <atomic>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 namespace gwtest {
 inline std::atomic<bool> counting{false};
 inline std::atomic<long> allocations{0};
+inline std::atomic<std::size_t> failing{0};
 }  // namespace gwtest
 
 // The replacements pair malloc with free; GCC cannot see that through the inlined calls.
@@ -24,6 +26,7 @@ void* operator new(std::size_t size) {
 void* operator new[](std::size_t size) { return operator new(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (gwtest::counting.load()) gwtest::allocations.fetch_add(1);
+    if (size != 0 && size == gwtest::failing.load()) return nullptr;
     return std::malloc(size ? size : 1);
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
