@@ -9,7 +9,9 @@
 
 namespace gwvalidate {
 
-GuardedText::GuardedText(int limit) : limit_(limit), bytes_(static_cast<std::size_t>(limit + 1 + kGuardBytes)) {
+GuardedText::GuardedText(int limit, int hostLimit)
+    : limit_(limit), hostLimit_(hostLimit > limit ? hostLimit : limit),
+      bytes_(static_cast<std::size_t>(hostLimit_ + 1 + kGuardBytes)) {
     std::memset(bytes_.data(), kPattern, bytes_.size());
     bytes_[0] = 0;
 }
@@ -23,25 +25,33 @@ std::string GuardedText::text() const {
     return s;
 }
 
-std::string GuardedText::problem() const {
-    const std::size_t fits = static_cast<std::size_t>(limit_) + 1;
+GuardedText::Fit GuardedText::fit(std::string& why) const {
+    auto touchedBeyond = [&](std::size_t fits) {
+        std::size_t touched = bytes_.size();
+        while (touched > fits && static_cast<unsigned char>(bytes_[touched - 1]) == kPattern) --touched;
+        return touched > fits ? touched - fits : 0;
+    };
     std::size_t end = 0;
     while (end < bytes_.size() && bytes_[end] != 0) ++end;
-    std::size_t touched = bytes_.size();
-    while (touched > fits && static_cast<unsigned char>(bytes_[touched - 1]) == kPattern) --touched;
-    char why[160];
+    char text[200];
     if (end == bytes_.size()) {
-        std::snprintf(why, sizeof(why), "no terminator within %zu bytes (at most %d characters fit)", bytes_.size(),
-                      limit_);
-        return why;
+        std::snprintf(text, sizeof(text), "no terminator within %zu bytes", bytes_.size());
+        why = text;
+        return Fit::BeyondHost;
     }
-    if (end < fits && touched <= fits) return "";
-    if (end >= fits)
-        std::snprintf(why, sizeof(why), "%zu characters \"%s\" where at most %d fit", end, text().c_str(), limit_);
+    const std::size_t documented = static_cast<std::size_t>(limit_) + 1, host = static_cast<std::size_t>(hostLimit_) + 1;
+    const std::size_t pastDocumented = touchedBeyond(documented), pastHost = touchedBeyond(host);
+    if (end < documented && pastDocumented == 0) return Fit::Inside;
+    const bool beyondHost = end >= host || pastHost > 0;
+    const int shown = beyondHost ? hostLimit_ : limit_;
+    if (end >= documented)
+        std::snprintf(text, sizeof(text), "%zu characters \"%s\" where %d fit%s", end, this->text().c_str(), shown,
+                      beyondHost ? " in the buffers hosts commonly give" : "");
     else
-        std::snprintf(why, sizeof(why), "wrote %zu bytes past the %d characters and terminator that fit",
-                      touched - fits, limit_);
-    return why;
+        std::snprintf(text, sizeof(text), "wrote %zu bytes past the %d characters and terminator that fit%s",
+                      beyondHost ? pastHost : pastDocumented, shown, beyondHost ? " in the buffers hosts commonly give" : "");
+    why = text;
+    return beyondHost ? Fit::BeyondHost : Fit::BeyondDocumented;
 }
 
 namespace {

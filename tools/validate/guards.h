@@ -10,22 +10,31 @@
 
 namespace gwvalidate {
 
-// A text buffer of `limit` characters plus the terminator, then guard bytes.
+// A text buffer as a host lays it out: room for `limit` characters and the terminator
+// (the documented size), then more room up to `hostLimit` characters (what hosts
+// commonly give, so that a plug-in writing a little more still works there), then guard
+// bytes.
 class GuardedText {
 public:
-    explicit GuardedText(int limit);
+    explicit GuardedText(int limit, int hostLimit = 0);
     char* data() { return bytes_.data(); }
-    // After the plug-in wrote: "" when the text fits, else what went wrong.
-    std::string problem() const;
+    enum class Fit { Inside, BeyondDocumented, BeyondHost };
+    // After the plug-in wrote: how far it went, and (unless Inside) what it did.
+    Fit fit(std::string& why) const;
+    std::string problem() const {
+        std::string why;
+        return fit(why) == Fit::Inside ? std::string() : why;
+    }
     // The text as written (stops at the terminator or the end of the guard area).
     std::string text() const;
     int limit() const { return limit_; }
 
     static constexpr int kGuardBytes = 256;
     static constexpr unsigned char kPattern = 0xA5;
+    static constexpr int kHostLimit = 63;  // 64-byte text buffers
 
 private:
-    int limit_;
+    int limit_, hostLimit_;
     std::vector<char> bytes_;
 };
 

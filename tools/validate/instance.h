@@ -4,7 +4,9 @@
 // with their output scanned.
 
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/host_session.h"
@@ -57,8 +59,8 @@ public:
     void setParameter(VstInt32 index, float value, bool countAllocations = false);
     float getParameter(VstInt32 index, bool countAllocations = false);
 
-    // A text answer read through a guarded buffer of `limit` characters; an overrun is
-    // reported as a failure naming `what`.
+    // A text answer read through a guarded buffer of `limit` characters (more room up to
+    // what hosts commonly give behind it); an overrun is reported naming `what`.
     std::string guardedText(VstInt32 opcode, VstInt32 index, int limit, const std::string& what, VstIntPtr value = 0);
 
     gwhost::HostSession session;
@@ -66,6 +68,7 @@ public:
 private:
     Context& context_;
     std::vector<int> automatable_;
+    std::set<std::pair<VstInt32, VstInt32>> warnedTexts_;  // (opcode, index) already warned about
     bool automatableKnown_ = false;
 };
 
@@ -83,6 +86,8 @@ constexpr int kVendorLimit = 64;
 constexpr int kProductLimit = 64;
 constexpr int kProgramNameLimit = 24;
 constexpr int kParamTextLimit = 8;
+// From this strictness on, a text beyond its documented size fails its check.
+constexpr int kStrictTextsFrom = 8;
 
 }  // namespace gwvalidate
 

@@ -23,6 +23,15 @@ void Report::fail(const char* format, ...) {
     va_end(args);
 }
 
+void Report::warn(const char* format, ...) {
+    ++warningCount_;
+    if (static_cast<int>(warnings_.size()) >= kMaxWarnings) return;
+    va_list args;
+    va_start(args, format);
+    warnings_.push_back(formatText(format, args));
+    va_end(args);
+}
+
 void Report::skip(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -43,9 +52,12 @@ Verdict Report::verdict() const {
     return Verdict::Passed;
 }
 
-// Lines: "N <failure count>", "S <skip reason>", "M <summary>", "F <failure>"...
+// Lines: "N <failure count>", "C <warning count>", "S <skip reason>", "M <summary>",
+// "F <failure>"..., "W <warning>"...
 std::string Report::serialize() const {
     std::string s = "N " + std::to_string(failureCount_) + "\n";
+    s += "C " + std::to_string(warningCount_) + "\n";
+    for (const std::string& w : warnings_) s += "W " + w + "\n";
     if (!skipReason_.empty()) s += "S " + skipReason_ + "\n";
     if (!summary_.empty()) s += "M " + summary_ + "\n";
     for (const std::string& f : failures_) s += "F " + f + "\n";
@@ -67,6 +79,8 @@ Report Report::deserialize(const std::string& text) {
             case 'S': r.skipReason_ = body; break;
             case 'M': r.summary_ = body; break;
             case 'F': r.failures_.push_back(body); break;
+            case 'C': r.warningCount_ = std::atoi(body.c_str()); break;
+            case 'W': r.warnings_.push_back(body); break;
             default: break;
         }
     }

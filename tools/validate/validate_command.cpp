@@ -12,6 +12,7 @@
 
 #include "tools/validate/check.h"
 #include "tools/validate/guards.h"
+#include "tools/validate/instance.h"
 
 namespace gwvalidate {
 
@@ -39,11 +40,13 @@ const char* validateUsage() {
            "                                [--timeout SECONDS] [--list]\n"
            "Checks a VST 2.x plug-in as a careful host uses it: one line per check (passed, FAILED\n"
            "with the reason, skipped with the reason), then a summary; exits 1 if a check failed.\n"
-           "  --strictness N  1 is quick, 10 long and thorough (default 5)\n"
+           "  --strictness N  1 is quick, 10 long and thorough (default 5); from 8 on, a text longer\n"
+           "                  than its documented size (8 characters for parameter texts) fails\n"
            "  --only NAME     run one check (--list names them)\n"
            "  --seed N        the seed of the random parts (default 1), for repeatable runs\n"
            "  --timeout S     seconds one check may take before it counts as hung\n"
-           "Each check runs in a child process, so a crash fails that check alone.\n";
+           "Each check runs in a child process, so a crash fails that check alone; all but the\n"
+           "editor check run without a display, so that no dialog of the plug-in waits for an answer.\n";
 }
 
 namespace {
@@ -81,6 +84,12 @@ Report runInChild(const Check& check, const Options& options, int timeoutSeconds
     }
     if (child == 0) {
         close(fds[0]);
+        // Only the editor check has a display: elsewhere a plug-in's question (unsaved
+        // audio at close, say) must not wait for an answer nobody is there to give.
+        if (std::strcmp(check.name, "editor") != 0) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+        }
         GuardedAudio::installFaultHandler(fds[1]);
         Report report;
         Context context{options, report, std::mt19937(static_cast<std::uint32_t>(options.seed) ^ nameHash(check.name))};
@@ -201,7 +210,7 @@ int runValidate(int argc, char** argv, std::FILE* out) {
 
     std::fprintf(out, "validating %s (strictness %d, seed %llu)\n", options.pluginPath.c_str(), options.strictness,
                  static_cast<unsigned long long>(options.seed));
-    int passed = 0, failed = 0, skipped = 0;
+    int passed = 0, failed = 0, skipped = 0, warned = 0;
     for (const Check& check : allChecks()) {
         if (!options.only.empty() && options.only != check.name) continue;
         const auto started = std::chrono::steady_clock::now();
@@ -211,6 +220,12 @@ int runValidate(int argc, char** argv, std::FILE* out) {
             case Verdict::Passed:
                 ++passed;
                 std::fprintf(out, "passed   %-12s %s [%.1f s]\n", check.name, r.summary().c_str(), took);
+                if (r.warningCount() > 0) {
+                    warned += r.warningCount();
+                    for (const std::string& w : r.warnings()) std::fprintf(out, "%22swarning: %s\n", "", w.c_str());
+                    int unlisted = r.warningCount() - static_cast<int>(r.warnings().size());
+                    if (unlisted > 0) std::fprintf(out, "%22s... and %d more warnings\n", "", unlisted);
+                }
                 break;
             case Verdict::Skipped:
                 ++skipped;
@@ -223,11 +238,14 @@ int runValidate(int argc, char** argv, std::FILE* out) {
                 for (std::size_t i = 1; i < f.size(); ++i) std::fprintf(out, "%22s%s\n", "", f[i].c_str());
                 int unlisted = r.failureCount() - static_cast<int>(f.size());
                 if (unlisted > 0) std::fprintf(out, "%22s... and %d more\n", "", unlisted);
+                warned += r.warningCount();
+                for (const std::string& w : r.warnings()) std::fprintf(out, "%22swarning: %s\n", "", w.c_str());
                 break;
             }
         }
         std::fflush(out);
     }
+    if (warned > 0) std::fprintf(out, "%d warning%s (faults from strictness %d on)\n", warned, warned == 1 ? "" : "s", kStrictTextsFrom);
     std::fprintf(out, "validate: %d passed, %d failed, %d skipped\n", passed, failed, skipped);
     return failed ? 1 : 0;
 }
