@@ -7,7 +7,9 @@
 //   alloc    an allocation in every processReplacing
 //   overrun  processReplacing reads one frame past the end of its input
 //   tail     output that never falls silent after the input stops
+//   crash    a segmentation fault on blocks of one frame
 
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -117,6 +119,7 @@ public:
         }
         if (GW_FAULT_IS("nan") && blocks_ % 37 == 0) outputs[0][frames / 2] = std::nanf("");
         if (GW_FAULT_IS("alloc")) scratch_ = std::vector<float>(static_cast<std::size_t>(frames) + 16);
+        if (GW_FAULT_IS("crash") && frames == 1) std::raise(SIGSEGV);
         if (GW_FAULT_IS("overrun")) outputs[1][0] += 0.0f * inputs[0][frames];
     }
 

@@ -93,6 +93,14 @@ TEST(Validator, ATextBeyondItsDocumentedSizeWarnsAtFiveAndFailsFromEight) {
     EXPECT_FALSE(strict.says("warning:")) << strict.output;
 }
 
+TEST(Validator, ACrashIsReportedWithWhatTheCheckWasDoing) {
+    Outcome run = validate(tiny("crash"), "--only process");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(run.says("FAILED   process      crashed with signal 11 (Segmentation fault) during processing at "
+                         "22050 Hz, blocks of 1, with time information"))
+        << run.output;
+}
+
 TEST(Validator, ACrashFailsItsOwnCheckAndTheOthersStillRun) {
     Outcome run = validate(tiny("overrun"), "--strictness 2");
     EXPECT_EQ(run.status, 1) << run.output;

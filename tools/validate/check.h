@@ -35,6 +35,10 @@ struct Check {
     void (*run)(Context&);
 };
 
+// Tells the process that runs the checks what the check is doing now, so that a crash
+// or a hang can name it.
+void progress(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Every check, in the order they run.
 const std::vector<Check>& allChecks();
 

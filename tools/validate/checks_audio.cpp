@@ -38,6 +38,7 @@ void checkProcess(Context& cx) {
                 std::snprintf(where, sizeof(where), "%g Hz, blocks of %d, %s time information", rate, block,
                               timeInfo ? "with" : "without");
                 const auto layout = index++ % 2 ? GuardedAudio::Layout::Front : GuardedAudio::Layout::Back;
+                progress("processing at %s", where);
                 audio.arrange(block, layout, where);
                 const long frames = std::max<long>(4L * block, static_cast<long>(seconds * rate));
                 AudioStats stats = renderBlocks(in, audio, cx, frames, 0.25f, where);
@@ -60,6 +61,7 @@ void checkSilence(Context& cx) {
     const double rate = 44100.0;
     in.start(rate, 512);
     GuardedAudio audio(in.numInputs(), in.numOutputs(), 512);
+    progress("processing a signal, then silence");
     audio.arrange(512, GuardedAudio::Layout::Back, "silence after a signal");
     renderBlocks(in, audio, cx, static_cast<long>(rate), 0.5f, "signal before the silence");
     VstIntPtr tail = in.dispatch(effGetTailSize);
@@ -94,6 +96,7 @@ void checkAllocations(Context& cx) {
     const double rate = 44100.0;
     in.start(rate, 512);
     GuardedAudio audio(in.numInputs(), in.numOutputs(), 512);
+    progress("processing while counting allocations");
     audio.arrange(512, GuardedAudio::Layout::Back, "counting allocations");
     // A first stretch uncounted: what a plug-in sets up on its first block is still a
     // fault, but it shows in the counted stretches too if it recurs.
@@ -154,6 +157,7 @@ void checkBudget(Context& cx) {
     const int block = 512;
     in.start(rate, block);
     GuardedAudio audio(in.numInputs(), in.numOutputs(), block);
+    progress("timing blocks");
     audio.arrange(block, GuardedAudio::Layout::Back, "the time budget");
     renderBlocks(in, audio, cx, block * 16, 0.25f, "warming up");
     const long blocks = static_cast<long>(scaled(cx, 10.0) * rate / block);

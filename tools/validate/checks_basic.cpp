@@ -28,6 +28,7 @@ void checkRecord(Context& cx, const AEffect* e) {
 void checkLoad(Context& cx) {
     const int cycles = cx.strictness() >= 5 ? 20 * cx.strictness() : 20 * cx.strictness() + 20;
     for (int i = 0; i < cycles; ++i) {
+        progress("load %d of %d", i + 1, cycles);
         Instance instance(cx);
         if (!instance.load()) {
             cx.report.fail("load %d of %d failed", i + 1, cycles);
@@ -89,6 +90,7 @@ void checkLifecycle(Context& cx) {
     const int rounds = cx.strictness() >= 8 ? 3 : 1;
     for (int round = 0; round < rounds; ++round) {
         for (const Order& order : orders) {
+            progress("the order \"%s\"", order.name);
             Instance instance(cx);
             if (!instance.load()) return;
             GuardedAudio audio(instance.numInputs(), instance.numOutputs(), 512);
@@ -104,6 +106,7 @@ void checkLifecycle(Context& cx) {
 }
 
 void checkTexts(Context& cx) {
+    progress("reading the texts");
     Instance in(cx);
     if (!in.load()) return;
     in.start(44100.0, 512);

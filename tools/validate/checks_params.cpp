@@ -26,6 +26,7 @@ std::string valueText(float v) {
 
 // Reads parameter i back after setParameter(value) and checks the display's size.
 void setAndRead(Context& cx, Instance& in, int i, float value, bool extreme) {
+    progress("setParameter(%d, %s) and its texts", i, valueText(value).c_str());
     in.setParameter(i, value);
     float back = in.getParameter(i);
     const std::string set = "parameter " + std::to_string(i) + " after setParameter(" + valueText(value) + ")";
@@ -70,6 +71,7 @@ void checkParameters(Context& cx) {
     GuardedAudio audio(in.numInputs(), in.numOutputs(), 512);
     for (float v : kExtremes) {
         for (int i = 0; i < in.numParams(); ++i) in.setParameter(i, v);
+        progress("processing with every parameter set to %s", valueText(v).c_str());
         audio.arrange(512, GuardedAudio::Layout::Back, "every parameter set to " + valueText(v));
         AudioStats stats = renderBlocks(in, audio, cx, 512 * 8, 0.25f, "every parameter set to " + valueText(v));
         if (!stats.clean()) cx.report.fail("%s", stats.problem().c_str());
@@ -96,6 +98,7 @@ void checkAutomation(Context& cx) {
     while (done < frames) {
         // Hosts split blocks at automation points: any length up to the block size.
         int block = cx.below(4) == 0 ? 1 + cx.below(512) : 512;
+        progress("random automation, %ld frames in", done);
         audio.arrange(block, GuardedAudio::Layout::Back, "random automation");
         AudioStats stats = renderBlocks(in, audio, cx, block, 0.25f, "during random automation", [&](long) {
             for (int k = 1 + cx.below(4); k > 0; --k) {
@@ -127,6 +130,7 @@ void checkPrograms(Context& cx) {
     in.start(44100.0, 512);
     // Names: set and read back, then the originals restored.
     for (int p = 0; p < programs; ++p) {
+        progress("program %d's name", p);
         in.dispatch(effSetProgram, 0, p);
         VstIntPtr current = in.dispatch(effGetProgram);
         if (current != p) cx.report.fail("effSetProgram %d, then effGetProgram answers %ld", p, static_cast<long>(current));
@@ -154,6 +158,7 @@ void checkPrograms(Context& cx) {
         in.dispatch(effSetProgramName, 0, 0, text);
     }
     // Switching at random while processing.
+    progress("random program switching while processing");
     GuardedAudio audio(in.numInputs(), in.numOutputs(), 512);
     audio.arrange(512, GuardedAudio::Layout::Back, "random program switching");
     const long frames = static_cast<long>(scaled(cx, 6.0) * 44100.0);

@@ -73,6 +73,7 @@ void checkState(Context& cx) {
         const VstIntPtr program = a.dispatch(effGetProgram);
         for (int preset : {0, 1}) {
             const char* what = preset ? "program chunk" : "bank chunk";
+            progress("the %s, round %d", what, round + 1);
             Bytes first, second, fresh;
             if (!getChunk(cx, a, preset, first, what)) continue;
             Bytes copy = first;

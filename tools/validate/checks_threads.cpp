@@ -61,6 +61,7 @@ void checkThreads(Context& cx) {
     in.start(44100.0, 512);
     const int params = in.numParams(), programs = in.numPrograms();
     long changes = 0;
+    progress("parameter changes from a second thread while processing");
     AudioThread audio(cx, in);
     const auto until = Clock::now() + std::chrono::duration<double>(scaled(cx, 2.0));
     while (Clock::now() < until) {
@@ -126,6 +127,7 @@ void checkEditor(Context& cx) {
     {
         AudioThread audio(cx, in);
         for (int round = 0; round < rounds; ++round) {
+            progress("the editor open and idling, round %d", round + 1);
             in.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent)));
             rect = nullptr;
             in.dispatch(effEditGetRect, 0, 0, &rect);
@@ -144,6 +146,7 @@ void checkEditor(Context& cx) {
                 while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) std::free(event);
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
+            progress("closing the editor, round %d", round + 1);
             in.dispatch(effEditClose);
             in.dispatch(effEditIdle);  // an idle after closing, as hosts' timers do
         }

@@ -79,6 +79,7 @@ Report Report::deserialize(const std::string& text) {
             case 'S': r.skipReason_ = body; break;
             case 'M': r.summary_ = body; break;
             case 'F': r.failures_.push_back(body); break;
+            case 'P': r.progress_ = body; break;
             case 'C': r.warningCount_ = std::atoi(body.c_str()); break;
             case 'W': r.warnings_.push_back(body); break;
             default: break;

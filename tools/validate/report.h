@@ -27,6 +27,8 @@ public:
     int warningCount() const { return warningCount_; }
     const std::string& skipReason() const { return skipReason_; }
     const std::string& summary() const { return summary_; }
+    // The last progress line a check's process sent ("" if none).
+    const std::string& lastProgress() const { return progress_; }
     int failureCount() const { return failureCount_; }
 
     // The findings travel from the process that ran the check as text, one per line.
@@ -43,6 +45,7 @@ private:
     int warningCount_ = 0;
     std::string skipReason_;
     std::string summary_;
+    std::string progress_;
 };
 
 std::string formatText(const char* format, va_list args);

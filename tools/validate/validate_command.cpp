@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -33,6 +34,19 @@ const std::vector<Check>& allChecks() {
         {"budget", "the slowest block and the mean cost per block against real time", checkBudget},
     };
     return checks;
+}
+
+namespace {
+int progressFd = -1;  // the pipe to the parent, in a check's process
+}  // namespace
+
+void progress(const char* format, ...) {
+    if (progressFd < 0) return;
+    va_list args;
+    va_start(args, format);
+    std::string line = "P " + formatText(format, args) + "\n";
+    va_end(args);
+    if (write(progressFd, line.data(), line.size()) < 0) progressFd = -1;
 }
 
 const char* validateUsage() {
@@ -91,6 +105,7 @@ Report runInChild(const Check& check, const Options& options, int timeoutSeconds
             unsetenv("WAYLAND_DISPLAY");
         }
         GuardedAudio::installFaultHandler(fds[1]);
+        progressFd = fds[1];
         Report report;
         Context context{options, report, std::mt19937(static_cast<std::uint32_t>(options.seed) ^ nameHash(check.name))};
         check.run(context);
@@ -132,14 +147,15 @@ Report runInChild(const Check& check, const Options& options, int timeoutSeconds
     while (waitpid(child, &status, 0) < 0) {
     }
     Report report = Report::deserialize(received);
+    const std::string during = report.lastProgress().empty() ? "" : " during " + report.lastProgress();
     if (hung)
-        report.fail("no answer within %d s (hung)", timeoutSeconds);
+        report.fail("no answer within %d s (hung)%s", timeoutSeconds, during.c_str());
     else if (WIFSIGNALED(status))
-        report.fail("crashed with signal %d (%s)", WTERMSIG(status), strsignal(WTERMSIG(status)));
+        report.fail("crashed with signal %d (%s)%s", WTERMSIG(status), strsignal(WTERMSIG(status)), during.c_str());
     else if (WIFEXITED(status) && WEXITSTATUS(status) == 3 && !report.failed())
         report.fail("touched a guard page");
     else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3)
-        report.fail("the plug-in ended the process with status %d", WEXITSTATUS(status));
+        report.fail("the plug-in ended the process with status %d%s", WEXITSTATUS(status), during.c_str());
     return report;
 }
 
