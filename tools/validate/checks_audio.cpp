@@ -128,8 +128,8 @@ void checkAllocations(Context& cx) {
         },
         true);
     const long total = allocationCount();
-    (void)plain;
-    (void)automated;
+    if (!plain.clean()) cx.report.fail("%s", plain.problem().c_str());
+    if (!automated.clean()) cx.report.fail("%s", automated.problem().c_str());
     if (total > 0) {
         cx.report.fail("%ld allocation or release calls on the audio thread (%ld in plain processing, %ld under "
                        "automation)", total, inProcess, total - inProcess);
