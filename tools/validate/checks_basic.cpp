@@ -143,7 +143,7 @@ void checkTexts(Context& cx) {
         ++texts;
     }
     in.stop();
-    cx.report.note("%d texts and canDo answers inside their documented sizes", texts);
+    cx.report.note("%d texts and canDo answers checked against their documented sizes", texts);
 }
 
 }  // namespace gwvalidate

@@ -174,7 +174,8 @@ void checkPrograms(Context& cx) {
     });
     if (!stats.clean()) cx.report.fail("%s", stats.problem().c_str());
     in.stop();
-    cx.report.note("%d program names set and read back, %ld switches while processing", programs, switches);
+    cx.report.note("%d program name%s set and read back, %ld switches while processing", programs,
+                   programs == 1 ? "" : "s", switches);
 }
 
 }  // namespace gwvalidate
