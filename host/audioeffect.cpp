@@ -124,7 +124,11 @@ void VSTCALLBACK AudioEffect::processClassReplacing(AEffect* e, float** inputs, 
     static_cast<AudioEffect*>(e->object)->processReplacing(inputs, outputs, sampleFrames);
 }
 
+// A host's parameter values are 0..1: one beyond that is taken as the nearer end, and a
+// value that is not a number changes nothing, so no effect sees either.
 void VSTCALLBACK AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value) {
+    if (value != value) return;
+    value = value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
     static_cast<AudioEffect*>(e->object)->setParameter(index, value);
 }
 

@@ -6,6 +6,8 @@
 #   build-rtsan/  RealtimeSanitizer (clang 22), the suites labelled "rtsan"
 #   build-win32/  the 32-bit Windows DLL (mingw-w64) and its suite under Wine
 #   build-win64/  the same suite on a 64-bit DLL, where the kernel cannot run 32-bit code
+#   build-release/ a packager's Release build (GCC, -O3), built only
+# Warnings are errors in every build here (GW_WERROR=ON; off by default for packagers).
 # Installs the Debian packages it needs first. Exits non-zero if anything failed.
 set -u
 cd "$(dirname "$0")/.."
@@ -14,7 +16,7 @@ root=${GW_BUILD_ROOT:-.}   # where the build folders go
 results=()
 failed=0
 started=$(date +%s)
-for d in build build-asan build-tsan build-rtsan build-win32 build-win64; do
+for d in build build-asan build-tsan build-rtsan build-win32 build-win64 build-release; do
   rm -f "$root/$d/Testing/Temporary/LastTestsFailed.log"
 done
 
@@ -36,7 +38,7 @@ configure_and_build() {  # DIR [CMAKE ARGS...] -- [TARGETS...]
   [ $# -gt 0 ] && shift
   targets=("$@")
   # -k 0: one broken target does not keep the others' suites from being built.
-  cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null && ninja -C "$dir" -j"$jobs" -k 0 "${targets[@]}"
+  cmake -S . -B "$dir" -G Ninja -DGW_WERROR=ON "${args[@]}" >/dev/null && ninja -C "$dir" -j"$jobs" -k 0 "${targets[@]}"
 }
 
 ctest_in() {  # DIR [CTEST ARGS...]; prints ctest's own summary
@@ -53,6 +55,17 @@ run "tests (build)" ctest_in "$root/build"
 # here shows they work (figures worth quoting come from a longer run on a quiet machine).
 run "benchmarks (short run)" sh -c "'$root/build/bench/gw_bench' --benchmark_min_time=0.05 && \
   '$root/build/bench/gw_bench_process' --benchmark_min_time=0.05"
+# The validator's full run (strictness 10) on grainwheel, the editor under a virtual
+# display; CTest runs it at strictness 5 in every build.
+validator_data=$(mktemp -d)
+display_wrapper=()
+command -v xvfb-run >/dev/null && display_wrapper=(xvfb-run -a)
+run "validator (strictness 10)" env XDG_DATA_HOME="$validator_data" "${display_wrapper[@]}" \
+  "$root/build/tools/grainwheel-host" validate "$root/build/plugin/grainwheel.so" --strictness 10
+rm -rf "$validator_data"
+
+# What a packager runs: a plain Release build (GCC at -O3 warns where -O2 does not).
+run "build (Release)" configure_and_build "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DGW_TESTS=OFF
 
 # AddressSanitizer + UndefinedBehaviorSanitizer. A real host cannot load a sanitized
 # plug-in, so the integration tests are left to the normal build.
@@ -63,7 +76,7 @@ run "tests (ASan+UBSan)" ctest_in "$root/build-asan" -LE integration
 
 # ThreadSanitizer: only the suites labelled "threads" are built and run.
 export TSAN_OPTIONS=halt_on_error=1
-if cmake -S . -B "$root/build-tsan" -G Ninja -DGW_TSAN=ON >/dev/null; then
+if cmake -S . -B "$root/build-tsan" -G Ninja -DGW_TSAN=ON -DGW_WERROR=ON >/dev/null; then
   tsan_tests=$(ctest --test-dir "$root/build-tsan" -N -L threads | awk '/Test +#/{print $3}')
   if [ -n "$tsan_tests" ]; then
     # shellcheck disable=SC2086
@@ -81,7 +94,7 @@ unset TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS
 # with morphs, recordings and scope spectra must not allocate, lock or call the system.
 export RTSAN_OPTIONS=halt_on_error=1
 run "build (RTSan)" env CC=clang-22 CXX=clang++-22 \
-  bash -c "cmake -S . -B '$root/build-rtsan' -G Ninja -DGW_RTSAN=ON -DGW_DESKTOP=OFF >/dev/null && \
+  bash -c "cmake -S . -B '$root/build-rtsan' -G Ninja -DGW_RTSAN=ON -DGW_DESKTOP=OFF -DGW_WERROR=ON >/dev/null && \
            ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test"
 run "tests (RTSan)" ctest_in "$root/build-rtsan" -L rtsan
 unset RTSAN_OPTIONS
@@ -102,7 +115,7 @@ elapsed=$(( $(date +%s) - started ))
 echo
 echo "================ summary ($((elapsed / 60)) min $((elapsed % 60)) s)"
 for r in "${results[@]}"; do echo "$r"; done
-for d in "$root/build" "$root/build-asan" "$root/build-tsan" "$root/build-rtsan" "$root/build-win32" "$root/build-win64"; do
+for d in "$root/build" "$root/build-asan" "$root/build-tsan" "$root/build-rtsan" "$root/build-win32" "$root/build-win64" "$root/build-release"; do
   log=$d/Testing/Temporary/LastTestsFailed.log
   if [ -s "$log" ]; then echo "failed in $d:"; sed 's/^/    /' "$log"; fi
 done

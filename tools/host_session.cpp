@@ -46,8 +46,9 @@ bool HostSession::load(const std::string& path) {
         return false;
     }
     path_ = resolved;
-    folder_ = path_.substr(0, path_.rfind('/'));
-    if (folder_.empty()) folder_ = "/";
+    // realpath answers an absolute path: the folder is all before its last slash, or the root.
+    const std::size_t lastSlash = path_.rfind('/');
+    folder_ = lastSlash == 0 ? std::string(1, '/') : path_.substr(0, lastSlash);
 
     // RTLD_NODELETE: the module stays mapped after close, so its thread-local blocks (kept
     // by glibc until the thread ends) never look like leaks, and late callbacks stay valid.
@@ -96,6 +97,11 @@ void HostSession::close() {
     }
 }
 
+void HostSession::closeAsIs() {
+    running_ = false;
+    close();
+}
+
 VstIntPtr HostSession::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     if (!effect_) return 0;
     return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
@@ -142,6 +148,7 @@ VstIntPtr HostSession::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
         case audioMasterCurrentId: return 0;
         case audioMasterIdle: return 0;
         case audioMasterGetTime:
+            if (!provideTimeInfo) return 0;
             transport.describe(timeInfo_);
             return reinterpret_cast<VstIntPtr>(&timeInfo_);
         case audioMasterGetSampleRate: return static_cast<VstIntPtr>(transport.sampleRate);

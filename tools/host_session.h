@@ -42,6 +42,8 @@ public:
     bool load(const std::string& path);
     // effClose and unload; safe to call twice.
     void close();
+    // effClose in whatever state the plug-in is in (as a host that never suspended it), then unload.
+    void closeAsIs();
 
     AEffect* effect() const { return effect_; }
     const std::string& error() const { return error_; }
@@ -61,6 +63,8 @@ public:
 
     Transport transport;
     std::int32_t blockSize = 512;
+    // False: audioMasterGetTime answers null, as a host without a transport does.
+    bool provideTimeInfo = true;
     std::vector<AutomationEvent> automation;
     std::vector<std::int32_t> hostOpcodesSeen;  // each host opcode once, in order of first use
 

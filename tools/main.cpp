@@ -1,6 +1,7 @@
 // grainwheel-host: a small command-line VST 2.x host.
 //   grainwheel-host info PLUGIN.so            what the plug-in says about itself
 //   grainwheel-host render PLUGIN.so [options] -o OUT.wav   offline render
+//   grainwheel-host validate PLUGIN.so [options]             checks a plug-in as a host uses it
 //   grainwheel-host toolkit-gallery OUT.png   (when built with the toolkit gallery)
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "tools/info_command.h"
 #include "tools/render_command.h"
+#include "tools/validate/validate_command.h"
 
 #if defined(GW_HAVE_GALLERY)
 int runToolkitGallery(const char* outPng);
@@ -19,6 +21,7 @@ void usage() {
     std::fprintf(stderr,
                  "usage: grainwheel-host info PLUGIN.so\n"
                  "       grainwheel-host render PLUGIN.so [options] -o OUT.wav   (render --help)\n"
+                 "       grainwheel-host validate PLUGIN.so [options]             (validate --help)\n"
 #if defined(GW_HAVE_GALLERY)
                  "       grainwheel-host toolkit-gallery OUT.png\n"
 #endif
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
         }
         return gwhost::runRender(argc - 2, argv + 2, stdout);
     }
+    if (std::strcmp(command, "validate") == 0) return gwvalidate::runValidate(argc - 2, argv + 2, stdout);
 #if defined(GW_HAVE_GALLERY)
     if (std::strcmp(command, "toolkit-gallery") == 0 && argc == 3) return runToolkitGallery(argv[2]);
 #endif

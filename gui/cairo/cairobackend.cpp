@@ -162,6 +162,14 @@ public:
         }
     }
 
+    // How far the current font advances over `s`: measured into a local record that
+    // never outlives the call.
+    double textAdvance(const char* s) const {
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr, s, &extents);
+        return extents.x_advance;
+    }
+
     void text(const CRect& box, const char* s, CColor c, const TextStyle& style) override {
         if (!s || !*s || box.isEmpty()) return;
         cairo_save(cr);
@@ -171,20 +179,19 @@ public:
         selectFont(style);
         cairo_font_extents_t fe;
         cairo_font_extents(cr, &fe);
-        cairo_text_extents_t te;
-        cairo_text_extents(cr, s, &te);
+        const double advance = textAdvance(s);
         double x = static_cast<double>(box.left) + 2.0;
         if (style.align == kCenterText) {
-            x = static_cast<double>(box.left) + (static_cast<double>(box.width()) - te.x_advance) / 2.0;
+            x = static_cast<double>(box.left) + (static_cast<double>(box.width()) - advance) / 2.0;
         } else if (style.align == kRightText) {
-            x = static_cast<double>(box.right) - 2.0 - te.x_advance;
+            x = static_cast<double>(box.right) - 2.0 - advance;
         }
         double y = static_cast<double>(box.top) + (static_cast<double>(box.height()) + fe.ascent - fe.descent) / 2.0;
         setColor(cr, c);
         cairo_move_to(cr, std::floor(x), std::floor(y));
         cairo_show_text(cr, s);
         if (style.face & kUnderlineFace) {
-            cairo_rectangle(cr, std::floor(x), std::floor(y) + 1, te.x_advance, 1);
+            cairo_rectangle(cr, std::floor(x), std::floor(y) + 1, advance, 1);
             cairo_fill(cr);
         }
         cairo_restore(cr);
@@ -194,10 +201,9 @@ public:
         if (!s || !*s) return 0;
         cairo_save(cr);
         selectFont(style);
-        cairo_text_extents_t te;
-        cairo_text_extents(cr, s, &te);
+        const double advance = textAdvance(s);
         cairo_restore(cr);
-        return static_cast<long>(std::ceil(te.x_advance));
+        return static_cast<long>(std::ceil(advance));
     }
 
     void image(const BitmapImage& img, const CRect& dest, CPoint src, const CColor* key) override {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "test_host.h"
 
@@ -213,4 +214,26 @@ TEST(Record, FlagSettersSetAndClear) {
     EXPECT_EQ(effect.getAeffect()->flags, effFlagsProgramChunks | effFlagsCanReplacing);
     effect.setUniqueID(vstFourCC('G', 'W', '0', '9'));
     EXPECT_EQ(effect.getAeffect()->uniqueID, 0x47573039);
+}
+
+// The record's setParameter hands the effect only values a host may send: 0..1.
+TEST(Record, SetParameterPassesOnlyValuesInsideZeroToOne) {
+    TestEffect fx(testhost::hostCallback);
+    AEffect* e = fx.getAeffect();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::array<std::pair<float, float>, 8> cases = {{{0.25f, 0.25f},
+                                                           {0.0f, 0.0f},
+                                                           {1.0f, 1.0f},
+                                                           {-0.5f, 0.0f},
+                                                           {1.0000001f, 1.0f},
+                                                           {1e30f, 1.0f},
+                                                           {inf, 1.0f},
+                                                           {-inf, 0.0f}}};
+    for (const auto& [sent, seen] : cases) {
+        e->setParameter(e, 3, sent);
+        EXPECT_EQ(fx.lastValue, seen) << "sent " << sent;
+    }
+    fx.lastIndex = -1;
+    e->setParameter(e, 4, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(fx.lastIndex, -1) << "a NaN reached the effect";
 }
