@@ -12,6 +12,7 @@
 
 #include "engine/conversions.h"
 #include "engine/dsp/denormals.h"
+#include "engine/dsp/voice_block.h"
 #include "engine/grain_effect.h"
 
 namespace grainwheel {
@@ -254,19 +255,31 @@ int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inR
     float sumR[kMaxRun];
     std::fill(sumL, sumL + run, 0.0f);
     std::fill(sumR, sumR + run, 0.0f);
-    for (int v = 0; v < b.voiceCount; ++v) {
-        GrainVoice& voice = voices.slots[v];
-        if (voice.idle()) continue;
-        const int source = voice.buffer;
-        const BufferView view = (source >= 0 && source < kNumBuffers) ? b.views[source] : BufferView{};
-        renderVoiceBlock(voice, view, seq.grainPitch, b.envelopeType, sumL, sumR, run);
-        if (voice.idle()) voiceEnded(v, b);
-    }
+    const unsigned ended = renderVoiceStretch(voices.slots, b.voiceCount, b.views, kNumBuffers, seq.grainPitch,
+                                              b.envelopeType, sumL, sumR, run);
+    for (int v = 0; v < b.voiceCount; ++v)
+        if ((ended >> v) & 1u) voiceEnded(v, b);
     // The two filters keep their own states only, so each may run over the stretch in
     // turn: the same values as both per sample.
     voices.pitchFilter.runBlock(sumL, sumR, run, seq.grainPitch);
     voices.resonantFilter.runBlock(sumL, sumR, run);
     const bool sumScope = b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum;
+    if (!sumScope && !b.monitor) {
+        // Without the sum capture and monitor the bookkeeping runs over the stretch in
+        // locals and is published once.
+        seq.unitCountdown -= run;
+        float countdown = due;
+        for (int k = 0; k < run; ++k) countdown -= 1.0f;  // one by one: a large countdown absorbs a 1
+        seq.triggerCountdown = countdown;
+        const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
+        HeadRun head{seq.playPosition, static_cast<float>(seq.headRun) * seq.headSpeed, b.current.length, restarts,
+                     static_cast<float>(b.current.length) * bufferStartOf(b.currentIndex)};
+        advanceHeadRun(head, run);
+        seq.playPosition = head.position;
+        b.peak = outputRun(sumL, sumR, run, b.gain, b.peak, outLeft ? outLeft + at : nullptr,
+                           outRight ? outRight + at : nullptr);
+        return run;
+    }
     for (int k = 0; k < run; ++k) {
         seq.unitCountdown -= 1;
         const float l = sumL[k];
