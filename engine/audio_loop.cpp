@@ -261,8 +261,7 @@ int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inR
         if ((ended >> v) & 1u) voiceEnded(v, b);
     // The two filters keep their own states only, so each may run over the stretch in
     // turn: the same values as both per sample.
-    voices.pitchFilter.runBlock(sumL, sumR, run, seq.grainPitch);
-    voices.resonantFilter.runBlock(sumL, sumR, run);
+    runOutputFilters(voices.pitchFilter, voices.resonantFilter, sumL, sumR, run, seq.grainPitch);
     const bool sumScope = b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum;
     if (!sumScope && !b.monitor) {
         // Without the sum capture and monitor the bookkeeping runs over the stretch in
