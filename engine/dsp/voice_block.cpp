@@ -118,6 +118,15 @@ int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLe
 
 }  // namespace
 
+void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count) {
+    switch (envelopeType) {
+    case kEnvTrapezoid: envelopeRun<kEnvTrapezoid>(v, out, count); break;
+    case kEnvRaisedCosine: envelopeRun<kEnvRaisedCosine>(v, out, count); break;
+    case kEnvHanning: envelopeRun<kEnvHanning>(v, out, count); break;
+    default: envelopeRun<kEnvRectangular>(v, out, count); break;
+    }
+}
+
 int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
                    int frames) {
     if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;

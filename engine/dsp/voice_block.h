@@ -24,6 +24,9 @@ unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buf
 int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
                    int frames);
 
+// `count` envelope values of a voice, advancing its segments: envelopeValue `count` times.
+void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count);
+
 // The play head over a stretch in which no stop rule can halt the engine.
 struct HeadRun {
     float position = 0.0f;         // in: the head; out: after the stretch
