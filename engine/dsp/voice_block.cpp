@@ -116,7 +116,78 @@ int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLe
     return n;
 }
 
+// Any read step on a position inside the buffer: the step is not negative and finite,
+// so the position stays inside (the fold of an outside position never applies) and
+// the envelope, which does not depend on it, is computed for a chunk at a time.
+template <int Env>
+int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __restrict sumLeft,
+              float* __restrict sumRight, int frames) {
+    const float* __restrict bufLeft = buffer.left;
+    const float* __restrict bufRight = buffer.right;
+    const int length = buffer.length;
+    const float flen = static_cast<float>(length);
+    alignas(16) float e[kChunk];
+    int n = 0;
+    while (n < frames && v.remaining > 0) {
+        const int m = std::min({frames - n, v.remaining, kChunk});
+        envelopeRun<Env>(v, e, m);
+        float pos = v.readPosition;
+        int last = v.lastIndex;
+        float prevL = v.previous[0], prevR = v.previous[1];
+        float curL = v.current[0], curR = v.current[1];
+        float* __restrict l = sumLeft + n;
+        float* __restrict r = sumRight + n;
+        for (int k = 0; k < m; ++k) {
+            const int idx = static_cast<int>(pos);
+            const float frac = pos - static_cast<float>(idx);
+            if (idx > last) {
+                prevL = curL;
+                prevR = curR;
+                curL = bufLeft[idx];
+                curR = bufRight[idx];
+            }
+            last = idx;
+            float outL;
+            float outR;
+            if (frac == 0.0f) {
+                outL = e[k] * prevL;
+                outR = e[k] * prevR;
+            } else {
+                outL = e[k] * (prevL + (curL - prevL) * frac);
+                outR = e[k] * (prevR + (curR - prevR) * frac);
+            }
+            pos += pitch;
+            while (pos >= flen) {
+                pos -= flen;
+                last -= length;
+            }
+            l[k] += outL;
+            r[k] += outR;
+        }
+        v.readPosition = pos;
+        v.lastIndex = last;
+        v.previous[0] = prevL, v.previous[1] = prevR;
+        v.current[0] = curL, v.current[1] = curR;
+        v.remaining -= m;
+        n += m;
+    }
+    return n;
+}
+
 }  // namespace
+
+int renderSteadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
+                      float* sumRight, int frames) {
+    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;
+    const float flen = static_cast<float>(buffer.length);
+    if (!(v.readPosition >= 0.0f && v.readPosition < flen) || !(pitch >= 0.0f && pitch < flen)) return 0;
+    switch (envelopeType) {
+    case kEnvTrapezoid: return steadyRun<kEnvTrapezoid>(v, buffer, pitch, sumLeft, sumRight, frames);
+    case kEnvRaisedCosine: return steadyRun<kEnvRaisedCosine>(v, buffer, pitch, sumLeft, sumRight, frames);
+    case kEnvHanning: return steadyRun<kEnvHanning>(v, buffer, pitch, sumLeft, sumRight, frames);
+    default: return steadyRun<kEnvRectangular>(v, buffer, pitch, sumLeft, sumRight, frames);
+    }
+}
 
 void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count) {
     switch (envelopeType) {
@@ -154,6 +225,8 @@ unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buf
         const BufferView view = found ? *found : BufferView{};
         int done = 0;
         if (pitch == 1.0f) done = renderUnitStep(voice, view, envelopeType, sumLeft, sumRight, frames);
+        if (done < frames && !voice.idle())
+            done += renderSteadyVoice(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
         if (done < frames && !voice.idle())
             renderVoiceBlock(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
         if (voice.idle()) ended |= 1u << s;

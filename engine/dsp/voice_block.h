@@ -24,6 +24,13 @@ unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buf
 int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
                    int frames);
 
+// Any read step (not negative, below the buffer length) from a position inside the
+// buffer: renderVoiceBlock without its fold of an outside position, which cannot
+// apply, and with the envelope computed a chunk at a time. Returns the samples done;
+// 0 when it does not apply (nothing changed).
+int renderSteadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
+                      float* sumRight, int frames);
+
 // `count` envelope values of a voice, advancing its segments: envelopeValue `count` times.
 void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count);
 
