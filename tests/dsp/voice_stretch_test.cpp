@@ -231,7 +231,7 @@ TEST(StretchBookkeeping, OutputStageEqualsPerSampleIncludingOddValues) {
     std::uniform_real_distribution<float> d(-3.0f, 3.0f);
     const float odd[] = {0.0f, -0.0f, std::nanf(""), -std::nanf(""), 1e30f, -1e30f, INFINITY, 1e-40f, -1e-40f};
     for (int t = 0; t < 300; ++t) {
-        const int count = std::uniform_int_distribution<int>(0, 300)(rng);
+        const int count = std::uniform_int_distribution<int>(1, 300)(rng);
         std::vector<float> l(static_cast<std::size_t>(count)), r(l.size());
         for (std::size_t i = 0; i < l.size(); ++i) {
             l[i] = (rng() % 9 == 0) ? odd[rng() % 9] : d(rng);
@@ -256,6 +256,7 @@ TEST(StretchBookkeeping, OutputStageEqualsPerSampleIncludingOddValues) {
             ASSERT_EQ(std::memcmp(ra.data(), rb.data(), ra.size() * sizeof(float)), 0) << t;
         }
     }
+    EXPECT_EQ(outputRun(nullptr, nullptr, 0, 1.0f, 0.25f, nullptr, nullptr), 0.25f);  // an empty stretch
 }
 
 }  // namespace
