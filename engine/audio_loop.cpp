@@ -236,8 +236,9 @@ inline void GrainEffect::outputStage(BlockContext& b, float l, float r, float in
 // A stretch of samples in which no grain starts, no unit boundary falls, nothing is
 // recorded, no grain capture runs and no stop rule can halt: the voices render it voice
 // by voice (the same values, summed in the same order, as sample by sample), then the
-// filters, the sum capture, the head and the output stage run per sample. Returns the
-// samples done, 0 when the stretch does not apply at this sample.
+// filters; the sum capture, the head and the output stage run per sample, or over the
+// stretch in locals when no sum capture and no monitor apply. Returns the samples done,
+// 0 when the stretch does not apply at this sample.
 int GrainEffect::quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft,
                           float* outRight, int at, int count) noexcept {
     constexpr int kMaxRun = 256;
