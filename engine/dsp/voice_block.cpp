@@ -70,6 +70,23 @@ void envelopeRun(GrainVoice& v, float* e, int count) {
     }
 }
 
+// Whether the envelope is 1 on each of the next m samples (rectangular, or a sustain
+// that lasts them); it is then advanced over them. A product by 1 changes no value:
+// flat stretches add the frames themselves (only a NaN's payload could differ, and the
+// filters turn any NaN sum into silence).
+template <int Env>
+bool flatEnvelope(GrainVoice& v, int m) {
+    if constexpr (Env == kEnvRectangular) {
+        (void)v, (void)m;
+        return true;
+    } else {
+        if (v.attack >= 1 || v.sustain < m) return false;
+        v.sustain -= m;
+        v.linearLevel = 1.0f;
+        return true;
+    }
+}
+
 template <int Env>
 int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLeft, float* __restrict sumRight,
                 int frames) {
@@ -82,17 +99,26 @@ int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLe
         const int first = static_cast<int>(v.readPosition);
         // Up to the last frame of the buffer: the step after it wraps the head to 0.
         const int m = std::min({frames - n, v.remaining, length - first, kChunk});
-        envelopeRun<Env>(v, e, m);
         float* __restrict l = sumLeft + n;
         float* __restrict r = sumRight + n;
         // Sample 0 plays the frame fetched before the stretch, sample k frame first + k - 1.
-        l[0] += e[0] * v.current[0];
-        r[0] += e[0] * v.current[1];
         const float* __restrict fromLeft = bufLeft + first - 1;
         const float* __restrict fromRight = bufRight + first - 1;
-        for (int k = 1; k < m; ++k) {
-            l[k] += e[k] * fromLeft[k];
-            r[k] += e[k] * fromRight[k];
+        if (flatEnvelope<Env>(v, m)) {
+            l[0] += v.current[0];
+            r[0] += v.current[1];
+            for (int k = 1; k < m; ++k) {
+                l[k] += fromLeft[k];
+                r[k] += fromRight[k];
+            }
+        } else {
+            envelopeRun<Env>(v, e, m);
+            l[0] += e[0] * v.current[0];
+            r[0] += e[0] * v.current[1];
+            for (int k = 1; k < m; ++k) {
+                l[k] += e[k] * fromLeft[k];
+                r[k] += e[k] * fromRight[k];
+            }
         }
         const int end = first + m - 1;  // the frame fetched last
         if (m >= 2) {
