@@ -145,24 +145,15 @@ int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLe
 // Any read step on a position inside the buffer: the step is not negative and finite,
 // so the position stays inside (the fold of an outside position never applies) and
 // the envelope, which does not depend on it, is computed for a chunk at a time.
-template <int Env>
-int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __restrict sumLeft,
-              float* __restrict sumRight, int frames) {
-    const float* __restrict bufLeft = buffer.left;
-    const float* __restrict bufRight = buffer.right;
-    const int length = buffer.length;
-    const float flen = static_cast<float>(length);
-    alignas(16) float e[kChunk];
-    int n = 0;
-    while (n < frames && v.remaining > 0) {
-        const int m = std::min({frames - n, v.remaining, kChunk});
-        envelopeRun<Env>(v, e, m);
-        float pos = v.readPosition;
-        int last = v.lastIndex;
-        float prevL = v.previous[0], prevR = v.previous[1];
-        float curL = v.current[0], curR = v.current[1];
-        float* __restrict l = sumLeft + n;
-        float* __restrict r = sumRight + n;
+// steadyRun's samples over one chunk; Flat: an envelope of 1 throughout (no product).
+template <bool Flat>
+struct SteadyChunk {
+    float pos;
+    int last;
+    float prevL, prevR, curL, curR;
+
+    void run(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen, float pitch,
+             const float* __restrict e, float* __restrict l, float* __restrict r, int m) {
         for (int k = 0; k < m; ++k) {
             const int idx = static_cast<int>(pos);
             const float frac = pos - static_cast<float>(idx);
@@ -176,11 +167,15 @@ int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
             float outL;
             float outR;
             if (frac == 0.0f) {
-                outL = e[k] * prevL;
-                outR = e[k] * prevR;
+                outL = prevL;
+                outR = prevR;
             } else {
-                outL = e[k] * (prevL + (curL - prevL) * frac);
-                outR = e[k] * (prevR + (curR - prevR) * frac);
+                outL = prevL + (curL - prevL) * frac;
+                outR = prevR + (curR - prevR) * frac;
+            }
+            if constexpr (!Flat) {
+                outL = e[k] * outL;
+                outR = e[k] * outR;
             }
             pos += pitch;
             while (pos >= flen) {
@@ -190,10 +185,34 @@ int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
             l[k] += outL;
             r[k] += outR;
         }
-        v.readPosition = pos;
-        v.lastIndex = last;
-        v.previous[0] = prevL, v.previous[1] = prevR;
-        v.current[0] = curL, v.current[1] = curR;
+    }
+};
+
+// Any read step on a position inside the buffer: the step is not negative and finite,
+// so the position stays inside (the fold of an outside position never applies) and
+// the envelope, which does not depend on it, is computed for a chunk at a time.
+template <int Env>
+int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __restrict sumLeft,
+              float* __restrict sumRight, int frames) {
+    const int length = buffer.length;
+    const float flen = static_cast<float>(length);
+    alignas(16) float e[kChunk];
+    int n = 0;
+    while (n < frames && v.remaining > 0) {
+        const int m = std::min({frames - n, v.remaining, kChunk});
+        const bool flat = flatEnvelope<Env>(v, m);
+        if (!flat) envelopeRun<Env>(v, e, m);
+        if (flat) {
+            SteadyChunk<true> c{v.readPosition, v.lastIndex, v.previous[0], v.previous[1], v.current[0], v.current[1]};
+            c.run(buffer.left, buffer.right, length, flen, pitch, e, sumLeft + n, sumRight + n, m);
+            v.readPosition = c.pos, v.lastIndex = c.last;
+            v.previous[0] = c.prevL, v.previous[1] = c.prevR, v.current[0] = c.curL, v.current[1] = c.curR;
+        } else {
+            SteadyChunk<false> c{v.readPosition, v.lastIndex, v.previous[0], v.previous[1], v.current[0], v.current[1]};
+            c.run(buffer.left, buffer.right, length, flen, pitch, e, sumLeft + n, sumRight + n, m);
+            v.readPosition = c.pos, v.lastIndex = c.last;
+            v.previous[0] = c.prevL, v.previous[1] = c.prevR, v.current[0] = c.curL, v.current[1] = c.curR;
+        }
         v.remaining -= m;
         n += m;
     }
