@@ -4,7 +4,11 @@
 // second of CPU time, measured in this run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -68,8 +72,8 @@ void processBench(benchmark::State& state, float pitchValue) {
 
 void BM_ProcessPitchBelowOne(benchmark::State& state) { processBench(state, 0.35f); }  // pitch 0.7
 void BM_ProcessPitchOne(benchmark::State& state) { processBench(state, 0.5f); }        // pitch 1.0
-BENCHMARK(BM_ProcessPitchBelowOne)->Arg(64)->Arg(512);
-BENCHMARK(BM_ProcessPitchOne)->Arg(64)->Arg(512);
+BENCHMARK(BM_ProcessPitchBelowOne)->Arg(64)->Arg(512)->Repetitions(5);
+BENCHMARK(BM_ProcessPitchOne)->Arg(64)->Arg(512)->Repetitions(5);
 
 // Denormal check: blocks of silence on an empty buffer (only the filters' decay runs),
 // once on a fresh effect and once after loud grains through a resonant filter. With
@@ -98,6 +102,35 @@ void BM_SilenceAfterLoud(benchmark::State& state) { silenceBench(state, true); }
 BENCHMARK(BM_SilenceFresh);
 BENCHMARK(BM_SilenceAfterLoud);
 
+// Seconds of audio per second of CPU time of every repetition, by benchmark name.
+class RealTimeReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, std::vector<double>> ratios;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            const auto it = r.counters.find("x_realtime");
+            if (r.run_type != Run::RT_Iteration || it == r.counters.end()) continue;
+            std::string name = r.benchmark_name();
+            name = name.substr(0, name.find("/repeats:"));
+            ratios[name].push_back(it->second.value);
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RealTimeReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nOne instance against real time at 44.1 kHz (median of the repetitions, smallest to largest)\n");
+    for (auto& [name, values] : reporter.ratios) {
+        std::sort(values.begin(), values.end());
+        std::printf("  %-36s %7.0f x real time (%.0f - %.0f, %zu runs)\n", name.c_str(), values[values.size() / 2],
+                    values.front(), values.back(), values.size());
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -18,6 +18,7 @@
 #include "engine/dsp/grain_voice.h"
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
+#include "engine/dsp/voice_block.h"
 
 #ifdef GW_HAVE_FFTW
 #include <fftw3.h>
@@ -67,7 +68,7 @@ void BM_Transform(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_Transform);
+BENCHMARK(BM_Transform)->Repetitions(5);
 
 #ifdef GW_HAVE_FFTW
 void BM_FFTW(benchmark::State& state) {
@@ -90,7 +91,7 @@ void BM_FFTW(benchmark::State& state) {
     fftwf_free(back);
     fftwf_free(spectrum);
 }
-BENCHMARK(BM_FFTW);
+BENCHMARK(BM_FFTW)->Repetitions(5);
 #endif
 
 // One second at 44.1 kHz of six sounding voices with both output filters, the way
@@ -172,6 +173,43 @@ BENCHMARK(BM_VoicesPitchOne)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VoicesBlockPitchFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VoicesBlockPitchOne)->Unit(benchmark::kMillisecond);
 
+// The same second as the audio loop now renders a quiet stretch: the voices slot by
+// slot through the stretch kernels (the read-step-1 path at pitch 1), both filters in
+// one pass, 64 samples a stretch.
+void renderSecondInStretches(benchmark::State& state, float pitch) {
+    static Buffer buffer(200000, 0.03f);
+    auto voices = std::make_unique<gw::GrainVoice[]>(gw::kNumVoices);
+    auto pf = std::make_unique<gw::PitchFilter>();
+    auto rf = std::make_unique<gw::ResonantFilter>();
+    if (pitch < 1.0f) pf->design(pitch);
+    rf->setCutoff(0.6f);
+    rf->setResonance(0.5f);
+    gw::ScopedFlushDenormals flush;
+    constexpr int kBlock = 64;
+    float sumL[kBlock], sumR[kBlock];
+    float position = 0.0f;
+    const gw::BufferView views[1] = {buffer.view};
+    for (auto _ : state) {
+        for (int n = 0; n + kBlock <= kRate; n += kBlock) {
+            for (int i = 0; i < kBlock; ++i) sumL[i] = sumR[i] = 0.0f;
+            for (int i = 0; i < gw::kNumVoices; ++i)
+                if (voices[static_cast<std::size_t>(i)].idle())
+                    startGrain(voices[static_cast<std::size_t>(i)],
+                               gw::GrainStart{0, buffer.view.length, position, 2816, gw::kEnvRaisedCosine, 0.2f});
+            gw::renderVoiceStretch(voices.get(), gw::kNumVoices, views, 1, pitch, gw::kEnvRaisedCosine, sumL, sumR, kBlock);
+            gw::runOutputFilters(*pf, *rf, sumL, sumR, kBlock, pitch);
+            benchmark::DoNotOptimize(sumL);
+            benchmark::DoNotOptimize(sumR);
+            position += static_cast<float>(kBlock);
+            if (position >= static_cast<float>(buffer.view.length)) position = 0.0f;
+        }
+    }
+}
+void BM_VoicesStretchPitchFilter(benchmark::State& state) { renderSecondInStretches(state, 0.7f); }
+void BM_VoicesStretchPitchOne(benchmark::State& state) { renderSecondInStretches(state, 1.0f); }
+BENCHMARK(BM_VoicesStretchPitchFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VoicesStretchPitchOne)->Unit(benchmark::kMillisecond);
+
 // Tones over quiet noise by default; loud noise gives the most peaks to pair.
 struct MorphRig {
     explicit MorphRig(float noise = 0.1f) : source(100000, 0.02f, noise), target(100000, 0.11f, noise) {}
@@ -215,18 +253,32 @@ BENCHMARK(BM_MorphSourceSample)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MorphTargetSample)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MorphTargetSampleNoise)->Unit(benchmark::kMicrosecond);
 
-// Keeps the mean CPU time per iteration of every benchmark, in nanoseconds (on a shared
-// machine the wall-clock time also counts the time the benchmark was not running).
+// Keeps the mean CPU time per iteration of every benchmark run, in nanoseconds, one
+// entry per repetition (on a shared machine the wall-clock time also counts the time
+// the benchmark was not running).
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> nanos;
+    std::map<std::string, std::vector<double>> nanos;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                nanos[r.benchmark_name()] = r.cpu_accumulated_time * 1e9 / static_cast<double>(r.iterations);
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0) {
+                std::string name = r.benchmark_name();
+                name = name.substr(0, name.find("/repeats:"));
+                nanos[name].push_back(r.cpu_accumulated_time * 1e9 / static_cast<double>(r.iterations));
+            }
         ConsoleReporter::ReportRuns(runs);
     }
 };
+
+// Median, smallest and largest of some values.
+struct Spread {
+    double median = 0.0, low = 0.0, high = 0.0;
+};
+Spread spreadOf(std::vector<double> v) {
+    if (v.empty()) return {};
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front(), v.back()};
+}
 
 // Median and 99th percentile of single calls, in microseconds of wall-clock time.
 template <typename F>
@@ -252,34 +304,54 @@ int main(int argc, char** argv) {
     const auto& t = reporter.nanos;
     auto get = [&](const char* name) {
         const auto it = t.find(name);
-        return it == t.end() ? 0.0 : it->second;
+        return it == t.end() ? 0.0 : spreadOf(it->second).median;
     };
     const double blockMicros = 64.0 / 48000.0 * 1e6;
-    std::printf("\nRatios measured in this run\n");
-    if (get("BM_Transform") > 0 && get("BM_FFTW") > 0)
-        std::printf("  transform forward+inverse: %.2f x FFTW r2c+c2r (FFTW_MEASURE), 4096 points\n",
-                    get("BM_Transform") / get("BM_FFTW"));
-    if (get("BM_VoicesPitchFilter") > 0)
-        std::printf("  6 voices, pitch filter (pitch 0.7), resonance: %.0f x real time at 44.1 kHz\n",
-                    1e9 / get("BM_VoicesPitchFilter"));
-    if (get("BM_VoicesPitchOne") > 0)
-        std::printf("  6 voices, pitch 1.0, resonance: %.0f x real time at 44.1 kHz\n", 1e9 / get("BM_VoicesPitchOne"));
-    if (get("BM_VoicesBlockPitchFilter") > 0)
-        std::printf("  the same, voices in 64-sample stretches, pitch 0.7: %.0f x real time\n",
-                    1e9 / get("BM_VoicesBlockPitchFilter"));
-    if (get("BM_VoicesBlockPitchOne") > 0)
-        std::printf("  the same, voices in 64-sample stretches, pitch 1.0: %.0f x real time\n",
-                    1e9 / get("BM_VoicesBlockPitchOne"));
+    std::printf("\nRatios measured in this run (median of the repetitions, smallest to largest)\n");
+    if (t.count("BM_Transform") && t.count("BM_FFTW")) {
+        // Repetition i of the transform against repetition i of FFTW.
+        const auto& a = t.at("BM_Transform");
+        const auto& b = t.at("BM_FFTW");
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) ratios.push_back(a[i] / b[i]);
+        const Spread r = spreadOf(ratios);
+        std::printf("  transform forward+inverse: %.2f x FFTW r2c+c2r (FFTW_MEASURE), 4096 points (%.2f - %.2f, %zu runs)\n",
+                    r.median, r.low, r.high, ratios.size());
+    }
+    const std::pair<const char*, const char*> voiceFigures[] = {
+        {"BM_VoicesPitchFilter", "6 voices, pitch filter (pitch 0.7), resonance"},
+        {"BM_VoicesPitchOne", "6 voices, pitch 1.0, resonance"},
+        {"BM_VoicesBlockPitchFilter", "the same, voices in 64-sample stretches, pitch 0.7"},
+        {"BM_VoicesBlockPitchOne", "the same, voices in 64-sample stretches, pitch 1.0"},
+        {"BM_VoicesStretchPitchFilter", "the same, through the stretch kernels, pitch 0.7"},
+        {"BM_VoicesStretchPitchOne", "the same, through the stretch kernels, pitch 1.0"},
+    };
+    for (const auto& [name, text] : voiceFigures)
+        if (get(name) > 0) std::printf("  %s: %.0f x real time at 44.1 kHz\n", text, 1e9 / get(name));
     gw::ScopedFlushDenormals flush;
     MorphRig rig;
     rig.sourceSample();
     rig.targetSample();
-    const auto source = callMicros([&] { rig.sourceSample(); }, 1000);
-    const auto target = callMicros([&] { rig.targetSample(); }, 1000);
-    for (auto [name, m] : {std::pair{"source analysis", source}, std::pair{"target analysis + synthesis", target}})
+    // Five rounds of 1000 single calls each; the median round's figures with the range.
+    std::vector<double> sourceMedian, sourceP99, targetMedian, targetP99;
+    for (int round = 0; round < 5; ++round) {
+        const auto source = callMicros([&] { rig.sourceSample(); }, 1000);
+        const auto target = callMicros([&] { rig.targetSample(); }, 1000);
+        sourceMedian.push_back(source.first);
+        sourceP99.push_back(source.second);
+        targetMedian.push_back(target.first);
+        targetP99.push_back(target.second);
+    }
+    const auto morphLine = [&](const char* name, const std::vector<double>& median, const std::vector<double>& p99) {
+        const Spread m = spreadOf(median);
+        const Spread p = spreadOf(p99);
         std::printf("  morph sample, %s: median %.1f us (%.1f %% of a 64-frame block at 48 kHz), "
-                    "99th percentile %.1f us (%.1f %%)\n",
-                    name, m.first, 100.0 * m.first / blockMicros, m.second, 100.0 * m.second / blockMicros);
+                    "99th percentile %.1f us (%.1f %%; %.1f - %.1f %% over 5 rounds)\n",
+                    name, m.median, 100.0 * m.median / blockMicros, p.median, 100.0 * p.median / blockMicros,
+                    100.0 * p.low / blockMicros, 100.0 * p.high / blockMicros);
+    };
+    morphLine("source analysis", sourceMedian, sourceP99);
+    morphLine("target analysis + synthesis", targetMedian, targetP99);
     if (get("BM_MorphTargetSampleNoise") > 0)
         std::printf("  morph sample, target analysis + synthesis on loud noise: mean CPU %.1f us (%.1f %%)\n",
                     get("BM_MorphTargetSampleNoise") / 1000.0, 100.0 * get("BM_MorphTargetSampleNoise") / 1000.0 / blockMicros);

@@ -12,6 +12,7 @@
 
 #include "engine/conversions.h"
 #include "engine/dsp/denormals.h"
+#include "engine/dsp/voice_block.h"
 #include "engine/grain_engine.h"
 
 namespace grainwheel {
@@ -238,8 +239,9 @@ inline void GrainEngine::outputStage(BlockContext& b, float l, float r, float in
 // A stretch of samples in which no grain starts, no unit boundary falls, nothing is
 // recorded, no grain capture runs and no stop rule can halt: the voices render it voice
 // by voice (the same values, summed in the same order, as sample by sample), then the
-// filters, the sum capture, the head and the output stage run per sample. Returns the
-// samples done, 0 when the stretch does not apply at this sample.
+// filters; the sum capture, the head and the output stage run per sample, or over the
+// stretch in locals when no sum capture and no monitor apply. Returns the samples done,
+// 0 when the stretch does not apply at this sample.
 int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft,
                           float* outRight, int at, int count) noexcept {
     constexpr int kMaxRun = 256;
@@ -257,19 +259,30 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
     float sumR[kMaxRun];
     std::fill(sumL, sumL + run, 0.0f);
     std::fill(sumR, sumR + run, 0.0f);
-    for (int v = 0; v < b.voiceCount; ++v) {
-        GrainVoice& voice = voices.slots[v];
-        if (voice.idle()) continue;
-        const int source = voice.buffer;
-        const BufferView view = (source >= 0 && source < kNumBuffers) ? b.views[source] : BufferView{};
-        renderVoiceBlock(voice, view, seq.grainPitch, b.envelopeType, sumL, sumR, run);
-        if (voice.idle()) voiceEnded(v, b);
-    }
+    const unsigned ended = renderVoiceStretch(voices.slots, b.voiceCount, b.views, kNumBuffers, seq.grainPitch,
+                                              b.envelopeType, sumL, sumR, run);
+    for (int v = 0; v < b.voiceCount; ++v)
+        if ((ended >> v) & 1u) voiceEnded(v, b);
     // The two filters keep their own states only, so each may run over the stretch in
     // turn: the same values as both per sample.
-    voices.pitchFilter.runBlock(sumL, sumR, run, seq.grainPitch);
-    voices.resonantFilter.runBlock(sumL, sumR, run);
+    runOutputFilters(voices.pitchFilter, voices.resonantFilter, sumL, sumR, run, seq.grainPitch);
     const bool sumScope = b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum;
+    if (!sumScope && !b.monitor) {
+        // Without the sum capture and monitor the bookkeeping runs over the stretch in
+        // locals and is published once.
+        seq.unitCountdown -= run;
+        float countdown = due;
+        for (int k = 0; k < run; ++k) countdown -= 1.0f;  // one by one: a large countdown absorbs a 1
+        seq.triggerCountdown = countdown;
+        const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
+        HeadRun head{seq.playPosition, static_cast<float>(seq.headRun) * seq.headSpeed, b.current.length, restarts,
+                     static_cast<float>(b.current.length) * bufferStartOf(b.currentIndex)};
+        advanceHeadRun(head, run);
+        seq.playPosition = head.position;
+        b.peak = outputRun(sumL, sumR, run, b.gain, b.peak, outLeft ? outLeft + at : nullptr,
+                           outRight ? outRight + at : nullptr);
+        return run;
+    }
     for (int k = 0; k < run; ++k) {
         seq.unitCountdown -= 1;
         const float l = sumL[k];

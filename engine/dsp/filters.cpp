@@ -219,6 +219,86 @@ void PitchFilter::runBlock(float* left, float* right, int count, float pitch) {
         runOrder4<PitchBranch::Bottom>(*this, left, right, count);
 }
 
+namespace {
+
+// The resonant filter's recursion over a stretch, its state in locals (runBlock's step).
+struct ResonantRun {
+    float cf, feedback, a0, a1, b0, b1;
+
+    explicit ResonantRun(const ResonantFilter& r)
+        : cf(r.f.load(std::memory_order_relaxed)), feedback(r.fb.load(std::memory_order_relaxed)),
+          a0(r.s1[0]), a1(r.s1[1]), b0(r.s2[0]), b1(r.s2[1]) {}
+    void step(float& left, float& right) {
+        a0 = a0 + cf * ((left - a0) + feedback * (a0 - b0));
+        a1 = a1 + cf * ((right - a1) + feedback * (a1 - b1));
+        b0 = b0 + cf * (a0 - b0);
+        b1 = b1 + cf * (a1 - b1);
+        a0 += ResonantFilter::kDenormalGuard;
+        if (std::isnan(a0) || std::isnan(a1)) a0 = a1 = b0 = b1 = 0.0f;
+        left = b0;
+        right = b1;
+    }
+    void store(ResonantFilter& r) const {
+        r.s1[0] = a0;
+        r.s1[1] = a1;
+        r.s2[0] = b0;
+        r.s2[1] = b1;
+    }
+};
+
+// Both filters in one pass: the two recursions are independent of each other, so
+// their dependency chains overlap instead of following one another.
+template <PitchBranch Branch>
+void runBothOrder4(PitchFilter& f, ResonantFilter& rf, float* __restrict left, float* __restrict right,
+                   int count) {
+    float a[5];
+    float b[5];
+    for (int k = 0; k < 5; ++k) {
+        a[k] = f.A[k];
+        b[k] = f.B[k];
+    }
+    History4 l;
+    History4 r;
+    l.load(f.x[0], f.y[0]);
+    r.load(f.x[1], f.y[1]);
+    ResonantRun res(rf);
+    for (int i = 0; i < count; ++i) {
+        l.step<Branch>(left[i], a, b);
+        r.step<Branch>(right[i], a, b);
+        if (std::isnan(l.y0) || std::isnan(r.y0)) {
+            l.clear();
+            r.clear();
+        }
+        float outL = l.y0;
+        float outR = r.y0;
+        res.step(outL, outR);
+        left[i] = outL;
+        right[i] = outR;
+    }
+    l.store(f.x[0], f.y[0]);
+    r.store(f.x[1], f.y[1]);
+    res.store(rf);
+}
+
+}  // namespace
+
+void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, float* left, float* right,
+                      int count, float pitch) {
+    if (pitchFilter.order != 4.0f) {
+        pitchFilter.runBlock(left, right, count, pitch);
+        resonantFilter.runBlock(left, right, count);
+        return;
+    }
+    if (pitch >= 1.0f)
+        runBothOrder4<PitchBranch::Pass>(pitchFilter, resonantFilter, left, right, count);
+    else if (pitch > 0.9f)
+        runBothOrder4<PitchBranch::Top>(pitchFilter, resonantFilter, left, right, count);
+    else if (pitch > 0.05f)
+        runBothOrder4<PitchBranch::Chebyshev>(pitchFilter, resonantFilter, left, right, count);
+    else
+        runBothOrder4<PitchBranch::Bottom>(pitchFilter, resonantFilter, left, right, count);
+}
+
 void ResonantFilter::updateFeedback() {
     const float cf = f.load(std::memory_order_relaxed);
     const float qq = q.load(std::memory_order_relaxed);
@@ -249,23 +329,9 @@ void ResonantFilter::run(float& left, float& right) {
 }
 
 void ResonantFilter::runBlock(float* __restrict left, float* __restrict right, int count) {
-    const float cf = f.load(std::memory_order_relaxed);
-    const float feedback = fb.load(std::memory_order_relaxed);
-    float a0 = s1[0], a1 = s1[1], b0 = s2[0], b1 = s2[1];
-    for (int i = 0; i < count; ++i) {
-        a0 = a0 + cf * ((left[i] - a0) + feedback * (a0 - b0));
-        a1 = a1 + cf * ((right[i] - a1) + feedback * (a1 - b1));
-        b0 = b0 + cf * (a0 - b0);
-        b1 = b1 + cf * (a1 - b1);
-        a0 += kDenormalGuard;
-        if (std::isnan(a0) || std::isnan(a1)) a0 = a1 = b0 = b1 = 0.0f;
-        left[i] = b0;
-        right[i] = b1;
-    }
-    s1[0] = a0;
-    s1[1] = a1;
-    s2[0] = b0;
-    s2[1] = b1;
+    ResonantRun res(*this);
+    for (int i = 0; i < count; ++i) res.step(left[i], right[i]);
+    res.store(*this);
 }
 
 void ResonantFilter::reset() {

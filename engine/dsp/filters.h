@@ -57,4 +57,9 @@ private:
     void updateFeedback();
 };
 
+// The pitch filter with p = pitch, then the resonant filter, over `count` samples in
+// place: the same values as runBlock of one and then of the other.
+void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, float* left, float* right,
+                      int count, float pitch);
+
 }  // namespace grainwheel

@@ -5,18 +5,13 @@
 
 #include "engine/dsp/filters.h"
 #include "engine/dsp/spectrum_transform.h"
+#include "engine/dsp/voice_block.h"
 
 namespace grainwheel {
 
 namespace {
 
 constexpr int kM = kHalfTransform;  // 2048
-
-float binMagnitude(const float* spectrum, int k) {
-    const float re = spectrum[k];
-    const float im = spectrum[kM + k];
-    return engineSqrt(re * re + im * im);
-}
 
 // One analysis sample: interpolation towards the next frame (the guard frame after
 // the last one), the envelope applied, both channels averaged into the grain array.
@@ -77,9 +72,45 @@ void valueAt(const float* s, const float* mag, float c, float& re, float& im) {
 
 void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
     v.precomputedIndex = 0;
-    while (v.remaining > 0 && v.precomputedIndex < kTransformSize) {
-        v.remaining -= 1;
-        analysisSample(v, buffer, pitch, envelopeType);
+    if (buffer.empty()) {
+        while (v.remaining > 0 && v.precomputedIndex < kTransformSize) {
+            v.remaining -= 1;
+            analysisSample(v, buffer, pitch, envelopeType);
+        }
+    } else {
+        // analysisSample over the grain with its running values in locals, the envelope
+        // computed a chunk at a time (it does not depend on the position).
+        constexpr int kChunk = 256;
+        const int count = std::clamp(v.remaining, 0, kTransformSize);
+        const float* left = buffer.left;
+        const float* right = buffer.right;
+        const float length = static_cast<float>(buffer.length);
+        float* grain = v.precomputedGrain.data();
+        float pos = v.readPosition;
+        float e[kChunk];
+        for (int n0 = 0; n0 < count; n0 += kChunk) {
+            const int m = std::min(kChunk, count - n0);
+            envelopeValues(v, envelopeType, e, m);
+            for (int i = 0; i < m; ++i) {
+                if (!(pos >= 0.0f && pos < length)) {
+                    const float folded = std::fmod(pos, length);
+                    pos = (folded >= 0.0f && folded < length) ? folded : 0.0f;
+                }
+                const int idx = static_cast<int>(pos);
+                const float frac = pos - static_cast<float>(idx);
+                float l = left[idx];
+                float r = right[idx];
+                if (frac != 0.0f) {
+                    l = l + frac * (left[idx + 1] - l);
+                    r = r + frac * (right[idx + 1] - r);
+                }
+                grain[n0 + i] = (e[i] * l + e[i] * r) / 2.0f;
+                pos += pitch;
+                while (pos >= length) pos -= length;
+            }
+        }
+        v.readPosition = pos;
+        v.precomputedIndex = count;
     }
     v.remaining = v.precomputedIndex;
     for (int i = v.precomputedIndex; i < kTransformSize; ++i)
@@ -92,19 +123,18 @@ int findPeaks(const float* spectrum, float* m, PeakList& peaks) {
     auto& wd = peaks.width;
     int n = 0;
     m[0] = spectrum[0];
+    // The scan below reads every magnitude up to bin kM - 1: all computed at once.
+    SpectrumTransform::binMagnitudes(spectrum, m, 1, kM);
     int j = 0;
     for (int k = 1; k <= kM - 2; ++k) {
-        m[k] = binMagnitude(spectrum, k);
         if (m[k] > 1.0f) {
             st[0] = static_cast<std::int16_t>(k);
             wd[0] = 1;
-            m[k + 1] = binMagnitude(spectrum, k + 1);
             j = k;
             break;
         }
     }
     for (int k = j + 1; k < kM - 1 && n < kMaxPeaks; ++k) {
-        m[k + 1] = binMagnitude(spectrum, k + 1);
         const float prev = m[k - 1];
         const float cur = m[k];
         const float next = m[k + 1];
@@ -221,8 +251,9 @@ void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaks
 }
 
 void spectrumToScope(const float* spectrum, float* scope) {
-    for (int k = 1; k < kM; ++k) {
-        const float mag = binMagnitude(spectrum, k);
+    SpectrumTransform::binMagnitudes(spectrum, scope, 1, kM);
+    for (int k = 1; k < kM; ++k) {  // bin k to entry k - 1
+        const float mag = scope[k];
         scope[k - 1] = std::isnan(mag) ? 1.0f : mag;
     }
     std::fill(scope + kM - 1, scope + kTransformSize, 0.0f);

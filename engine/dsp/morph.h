@@ -60,7 +60,7 @@ inline float morphFraction(int morphStep, int stepsize) {
 // the rest of the array is zero.
 void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType);
 
-// Peak finder: fills m (2048 magnitudes; m[0] = S[0] itself) as far as the scan reaches
+// Peak finder: fills m (2048 magnitudes; m[0] = S[0] itself)
 // and the peak list. Returns the peak count.
 int findPeaks(const float* spectrum, float* magnitudes, PeakList& peaks);
 

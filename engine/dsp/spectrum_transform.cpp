@@ -2,6 +2,11 @@
 
 #include <cmath>
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define GW_MAGNITUDE_SSE2 1
+#include <emmintrin.h>
+#endif
+
 #include "engine/dsp/filters.h"
 
 // The real transform runs as a 2048-point complex transform of the even/odd sample
@@ -21,9 +26,11 @@ constexpr int kQuarter = kM / 4;    // 512
 #if defined(__GNUC__)
 #define GW_RESTRICT __restrict__
 #define GW_INLINE inline __attribute__((always_inline))
+#define GW_NOINLINE __attribute__((noinline))
 #else
 #define GW_RESTRICT
 #define GW_INLINE inline
+#define GW_NOINLINE
 #endif
 // On x86-64 Linux the transform is compiled twice, for the baseline and for AVX2 with
 // FMA, and the loader picks the variant the processor supports.
@@ -195,12 +202,12 @@ GW_INLINE void complexPasses(const Work& w, bool swapped) {
     radix2Pass(r0, i0, r1, i1);
 }
 
-GW_CLONES void forwardKernel(const Work& w, const float* in, float* out) {
-    firstPassInterleaved(in, w.re0, w.im0, w.tw);
-    complexPasses(w, false);
-    const float* zr = w.re1;
-    const float* zi = w.im1;
-    // Split step: X[k] = E[k] + W^k O[k] with E, O the spectra of even and odd samples.
+// The split step of the forward transform: X[k] = E[k] + W^k O[k] with E, O the
+// spectra of even and odd samples. A function of its own with arrays that do not
+// overlap, so that its two sweeps (an index up, its mirror down) vectorise.
+GW_CLONES GW_NOINLINE void splitForward(const float* GW_RESTRICT zr, const float* GW_RESTRICT zi,
+                                        const float* GW_RESTRICT splitCos, const float* GW_RESTRICT splitSin,
+                                        float* GW_RESTRICT out) {
     out[0] = zr[0] + zi[0];
     out[kM] = zr[0] - zi[0];
     for (int k = 1; k < kM / 2; ++k) {
@@ -209,8 +216,8 @@ GW_CLONES void forwardKernel(const Work& w, const float* in, float* out) {
         const float ei = 0.5f * (zi[k] - zi[j]);
         const float a = 0.5f * (zi[k] + zi[j]);
         const float b = 0.5f * (zr[j] - zr[k]);
-        const float c = w.splitCos[k];
-        const float s = w.splitSin[k];
+        const float c = splitCos[k];
+        const float s = splitSin[k];
         const float p = c * a + s * b;
         const float q = c * b - s * a;
         out[k] = er + p;
@@ -222,10 +229,10 @@ GW_CLONES void forwardKernel(const Work& w, const float* in, float* out) {
     out[kM + kM / 2] = zi[kM / 2];
 }
 
-GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
-    float* zr = w.re1;
-    float* zi = w.im1;
-    // Undo the split step into Z'[k] = (X[k] + X*[M-k]) + i W^-k (X[k] - X*[M-k]).
+// Undoes the split step of the inverse: Z'[k] = (X[k] + X*[M-k]) + i W^-k (X[k] - X*[M-k]).
+GW_CLONES GW_NOINLINE void splitInverse(const float* GW_RESTRICT in, const float* GW_RESTRICT splitCos,
+                                        const float* GW_RESTRICT splitSin, float* GW_RESTRICT zr,
+                                        float* GW_RESTRICT zi) {
     zr[0] = in[0] + in[kM];
     zi[0] = in[0] - in[kM];
     for (int k = 1; k < kM / 2; ++k) {
@@ -234,8 +241,8 @@ GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
         const float yr = in[j], yi = -in[kM + j];
         const float fr = xr + yr, fi = xi - yi;
         const float gr = xr - yr, gi = xi + yi;
-        const float c = w.splitCos[k];
-        const float s = w.splitSin[k];
+        const float c = splitCos[k];
+        const float s = splitSin[k];
         const float u = s * gr + c * gi;
         const float v = c * gr - s * gi;
         zr[k] = fr - u;
@@ -245,12 +252,25 @@ GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
     }
     zr[kM / 2] = 2.0f * in[kM / 2];
     zi[kM / 2] = 2.0f * in[kM + kM / 2];
+}
+
+GW_CLONES void forwardKernel(const Work& w, const float* in, float* out) {
+    firstPassInterleaved(in, w.re0, w.im0, w.tw);
+    complexPasses(w, false);
+    splitForward(w.re1, w.im1, w.splitCos, w.splitSin, out);
+}
+
+GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
+    splitInverse(in, w.splitCos, w.splitSin, w.re1, w.im1);
     // Inverse complex transform = forward transform with re and im exchanged.
-    radix4Pass<1>(zi, zr, w.im0, w.re0, 1, w.tw);
+    radix4Pass<1>(w.im1, w.re1, w.im0, w.re0, 1, w.tw);
     complexPasses(w, true);
+    float* GW_RESTRICT o = out;  // the scratch never overlaps the caller's array
+    const float* GW_RESTRICT zr = w.re1;
+    const float* GW_RESTRICT zi = w.im1;
     for (int t = 0; t < kM; ++t) {
-        out[2 * t] = w.re1[t];
-        out[2 * t + 1] = w.im1[t];
+        o[2 * t] = zr[t];
+        o[2 * t + 1] = zi[t];
     }
 }
 
@@ -273,13 +293,33 @@ void SpectrumTransform::rescale(float* data) {
     for (int i = 0; i < kN; ++i) data[i] *= scale;
 }
 
+void SpectrumTransform::binMagnitudes(const float* spectrum, float* out, int first, int last) {
+    int k = first;
+#if defined(GW_MAGNITUDE_SSE2)
+    // The square root of the sum rounded once, as the scalar root does; below 1e-36 the
+    // engine's root is 0 (a NaN stays NaN: it compares false).
+    const __m128 tiny = _mm_set1_ps(1e-36f);
+    for (; k + 4 <= last; k += 4) {
+        const __m128 re = _mm_loadu_ps(spectrum + k);
+        const __m128 im = _mm_loadu_ps(spectrum + kM + k);
+        const __m128 power = _mm_add_ps(_mm_mul_ps(re, re), _mm_mul_ps(im, im));
+        _mm_storeu_ps(out + k, _mm_andnot_ps(_mm_cmplt_ps(power, tiny), _mm_sqrt_ps(power)));
+    }
+#endif
+    for (; k < last; ++k) {
+        const float re = spectrum[k];
+        const float im = spectrum[kM + k];
+        out[k] = engineSqrt(re * re + im * im);
+    }
+}
+
 const float* SpectrumTransform::magnitudeSpectrum(const float* block) {
     forward(block, spectrum_.data());
-    for (int k = 1; k < kM; ++k) {
-        const float re = spectrum_[static_cast<std::size_t>(k)];
-        const float im = spectrum_[static_cast<std::size_t>(kM + k)];
-        const float mag = engineSqrt(re * re + im * im);
-        magnitudes_[static_cast<std::size_t>(k - 1)] = std::isnan(mag) ? 1.0f : mag;
+    float* m = magnitudes_.data();
+    binMagnitudes(spectrum_.data(), m, 1, kM);
+    for (int k = 1; k < kM; ++k) {  // bin k to entry k - 1
+        const float mag = m[k];
+        m[k - 1] = std::isnan(mag) ? 1.0f : mag;
     }
     for (int i = kM - 1; i < kN; ++i) magnitudes_[static_cast<std::size_t>(i)] = 0.0f;
     return magnitudes_.data();

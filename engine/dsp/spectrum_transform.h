@@ -25,6 +25,10 @@ public:
     // Multiplies 4096 values in place by 1/4096.
     static void rescale(float* data);
 
+    // Magnitudes of bins first .. last - 1 of a packed spectrum into out[k]:
+    // engineSqrt(re^2 + im^2), four bins at a time where the processor allows.
+    static void binMagnitudes(const float* spectrum, float* out, int first, int last);
+
     // Magnitude spectrum of a 4096-sample block as the scope shows it: entry k - 1 holds
     // the magnitude of bin k (1..2047), entries 2047..4095 are 0, and a magnitude that
     // is not a number is 1.0. Returns this object's 4096-entry result array.

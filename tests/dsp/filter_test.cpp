@@ -124,6 +124,8 @@ TEST(FilterBlocks, EqualPerSampleRunningBitForBit) {
         inR[static_cast<size_t>(i)] = std::cos(0.31f * static_cast<float>(i)) * 0.5f;
     }
     inL[300] = std::nanf("");
+    // Each filter's block run in turn, and both in one pass (runOutputFilters).
+    for (const bool fused : {false, true})
     for (float p : {1.0f, 1.7f, 0.95f, 0.7f, 0.3f, 0.02f}) {
         PitchFilter a, b;
         ResonantFilter ra, rb;
@@ -135,15 +137,19 @@ TEST(FilterBlocks, EqualPerSampleRunningBitForBit) {
         std::vector<float> bl = inL, br = inR;
         int at = 0;
         for (int n : {1, 64, 17, 256, 362}) {
-            b.runBlock(bl.data() + at, br.data() + at, n, p);
-            rb.runBlock(bl.data() + at, br.data() + at, n);
+            if (fused) {
+                runOutputFilters(b, rb, bl.data() + at, br.data() + at, n, p);
+            } else {
+                b.runBlock(bl.data() + at, br.data() + at, n, p);
+                rb.runBlock(bl.data() + at, br.data() + at, n);
+            }
             at += n;
         }
         for (int i = 0; i < 700; ++i) {
             float l = inL[static_cast<size_t>(i)], r = inR[static_cast<size_t>(i)];
             a.run(l, r, p);
             ra.run(l, r);
-            ASSERT_EQ(std::memcmp(&l, &bl[static_cast<size_t>(i)], sizeof l), 0) << p << " " << i;
+            ASSERT_EQ(std::memcmp(&l, &bl[static_cast<size_t>(i)], sizeof l), 0) << p << " " << i << " " << fused;
             ASSERT_EQ(std::memcmp(&r, &br[static_cast<size_t>(i)], sizeof r), 0) << p << " " << i;
         }
         EXPECT_EQ(std::memcmp(a.x, b.x, sizeof a.x), 0);

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <memory>
 #include <vector>
 
+#include "engine/dsp/filters.h"
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
 
@@ -275,6 +278,76 @@ TEST(AnalysisGrain, SourceTargetAndSynthesisOnRealBuffers) {
     EXPECT_EQ(v->remaining, 500);
     for (int i = 0; i < 500; ++i) ASSERT_EQ(v->precomputedGrain[static_cast<std::size_t>(i)], 0.0f);
     for (float x : morph->sourceSpectrum) ASSERT_EQ(x, 0.0f);
+}
+
+// The analysis grain sample by sample: the envelope step, then interpolation towards
+// the next frame, both channels averaged, the position folded back into the buffer.
+TEST(AnalysisGrain, EqualsItsSampleBySampleDefinitionForEveryEnvelope) {
+    constexpr int kLength = 1500;
+    std::vector<float> left(kLength + 1), right(kLength + 1);
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    for (int i = 0; i < kLength; ++i) left[static_cast<std::size_t>(i)] = d(rng), right[static_cast<std::size_t>(i)] = d(rng);
+    left[kLength] = left[0];
+    right[kLength] = right[0];
+    const BufferView view{left.data(), right.data(), kLength};
+    for (int env = 0; env < 4; ++env)
+        for (float pitch : {1.0f, 0.7f, 1.9f, 0.0f})
+            for (float start : {0.0f, 1234.5f, 1499.75f, -20.25f, 7000.0f}) {
+                auto a = std::make_unique<GrainVoice>();
+                auto b = std::make_unique<GrainVoice>();
+                ASSERT_TRUE(startMorphGrain(*a, GrainStart{0, kLength, start, 3000, env, 0.3f}));
+                *b = *a;
+                renderAnalysisGrain(*a, view, pitch, env);
+                float pos = b->readPosition;
+                for (int n = 0; n < 3000; ++n) {
+                    const float len = static_cast<float>(kLength);
+                    if (!(pos >= 0.0f && pos < len)) {
+                        const float folded = std::fmod(pos, len);
+                        pos = (folded >= 0.0f && folded < len) ? folded : 0.0f;
+                    }
+                    const float e = envelopeValue(*b, env);
+                    const int idx = static_cast<int>(pos);
+                    const float frac = pos - static_cast<float>(idx);
+                    float l = left[static_cast<std::size_t>(idx)], r = right[static_cast<std::size_t>(idx)];
+                    if (frac != 0.0f) {
+                        l = l + frac * (left[static_cast<std::size_t>(idx) + 1] - l);
+                        r = r + frac * (right[static_cast<std::size_t>(idx) + 1] - r);
+                    }
+                    const float want = (e * l + e * r) / 2.0f;
+                    ASSERT_EQ(std::memcmp(&want, &a->precomputedGrain[static_cast<std::size_t>(n)], sizeof want), 0)
+                        << env << " " << pitch << " " << start << " " << n;
+                    pos += pitch;
+                    while (pos >= len) pos -= len;
+                }
+                EXPECT_EQ(a->readPosition, pos);
+                EXPECT_EQ(a->remaining, 3000);
+                EXPECT_EQ(a->linearLevel, b->linearLevel);
+                EXPECT_EQ(a->oscOutput, b->oscOutput);
+                for (int n = 3000; n < N; ++n) ASSERT_EQ(a->precomputedGrain[static_cast<std::size_t>(n)], 0.0f);
+            }
+}
+
+TEST(BinMagnitudes, EqualTheEngineRootOfEveryBin) {
+    std::vector<float> spectrum(N);
+    std::mt19937 rng(10);
+    std::uniform_real_distribution<float> d(-50.0f, 50.0f);
+    for (float& x : spectrum) x = d(rng);
+    spectrum[5] = std::nanf("");
+    spectrum[M + 9] = INFINITY;
+    spectrum[11] = 1e-19f, spectrum[M + 11] = 0.0f;  // power below 1e-36
+    spectrum[12] = 0.0f, spectrum[M + 12] = -0.0f;
+    spectrum[13] = 1e20f, spectrum[M + 13] = 1e20f;  // power overflows
+    for (int first : {1, 2, 3})
+        for (int last : {M, M - 1, 7}) {
+            std::vector<float> out(M, -1.0f);
+            SpectrumTransform::binMagnitudes(spectrum.data(), out.data(), first, last);
+            for (int k = 0; k < M; ++k) {
+                const float re = spectrum[static_cast<std::size_t>(k)], im = spectrum[static_cast<std::size_t>(M + k)];
+                const float want = (k >= first && k < last) ? engineSqrt(re * re + im * im) : -1.0f;
+                ASSERT_EQ(std::memcmp(&want, &out[static_cast<std::size_t>(k)], sizeof want), 0) << k;
+            }
+        }
 }
 
 }  // namespace

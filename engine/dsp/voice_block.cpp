@@ -1,0 +1,348 @@
+#include "engine/dsp/voice_block.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define GW_OUTPUT_SSE2 1
+#include <emmintrin.h>
+#endif
+
+// Built with floating-point contraction off: every product and sum here is rounded on
+// its own, as in the per-sample code these kernels replace.
+
+namespace grainwheel {
+
+namespace {
+
+constexpr int kChunk = 256;                 // samples of envelope values computed at once
+constexpr float kExactFrames = 16777216.0f;  // 2^24: every whole frame below is exact
+
+const BufferView* viewOf(const GrainVoice& v, const BufferView* buffers, int bufferCount) {
+    return (v.buffer >= 0 && v.buffer < bufferCount) ? &buffers[v.buffer] : nullptr;
+}
+
+// `count` envelope values of a voice into e, advancing its segment counters: the
+// envelope step of the per-sample renderer, in the same order.
+template <int Env>
+void envelopeRun(GrainVoice& v, float* e, int count) {
+    if constexpr (Env == kEnvRectangular) {
+        std::fill(e, e + count, 1.0f);
+    } else {
+        int attack = v.attack, sustain = v.sustain, release = v.release;
+        float level = v.linearLevel;
+        const float step = v.linearStep;
+        double osc = v.oscOutput, y1 = v.oscY1, y2 = v.oscY2;
+        const double coefficient = v.oscCoefficient;
+        int n = 0;
+        while (n < count) {
+            if (attack >= 1 || (sustain <= 0 && release > 0)) {
+                const bool rising = attack >= 1;
+                const int k = std::min(count - n, rising ? attack : release);
+                if constexpr (Env == kEnvTrapezoid) {
+                    if (rising)
+                        for (int i = 0; i < k; ++i) e[n + i] = level += step;
+                    else
+                        for (int i = 0; i < k; ++i) e[n + i] = level -= step;
+                } else {
+                    for (int i = 0; i < k; ++i) {
+                        osc = coefficient * y1 - y2;
+                        y2 = y1;
+                        y1 = osc;
+                        e[n + i] = static_cast<float>((osc + 1.0) / 2.0);
+                    }
+                }
+                (rising ? attack : release) -= k;
+                n += k;
+            } else if (sustain > 0) {
+                const int k = std::min(count - n, sustain);
+                std::fill(e + n, e + n + k, 1.0f);
+                sustain -= k;
+                level = 1.0f;
+                n += k;
+            } else {
+                std::fill(e + n, e + count, 0.0f);
+                n = count;
+            }
+        }
+        v.attack = attack, v.sustain = sustain, v.release = release;
+        v.linearLevel = level;
+        v.oscOutput = osc, v.oscY1 = y1, v.oscY2 = y2;
+    }
+}
+
+// Whether the envelope is 1 on each of the next m samples (rectangular, or a sustain
+// that lasts them); it is then advanced over them. A product by 1 changes no value:
+// flat stretches add the frames themselves (only a NaN's payload could differ, and the
+// filters turn any NaN sum into silence).
+template <int Env>
+bool flatEnvelope(GrainVoice& v, int m) {
+    if constexpr (Env == kEnvRectangular) {
+        (void)v, (void)m;
+        return true;
+    } else {
+        if (v.attack >= 1 || v.sustain < m) return false;
+        v.sustain -= m;
+        v.linearLevel = 1.0f;
+        return true;
+    }
+}
+
+template <int Env>
+int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLeft, float* __restrict sumRight,
+                int frames) {
+    const float* __restrict bufLeft = buffer.left;
+    const float* __restrict bufRight = buffer.right;
+    const int length = buffer.length;
+    alignas(16) float e[kChunk];
+    int n = 0;
+    while (n < frames && v.remaining > 0) {
+        const int first = static_cast<int>(v.readPosition);
+        // Up to the last frame of the buffer: the step after it wraps the head to 0.
+        const int m = std::min({frames - n, v.remaining, length - first, kChunk});
+        float* __restrict l = sumLeft + n;
+        float* __restrict r = sumRight + n;
+        // Sample 0 plays the frame fetched before the stretch, sample k frame first + k - 1.
+        const float* __restrict fromLeft = bufLeft + first - 1;
+        const float* __restrict fromRight = bufRight + first - 1;
+        if (flatEnvelope<Env>(v, m)) {
+            l[0] += v.current[0];
+            r[0] += v.current[1];
+            for (int k = 1; k < m; ++k) {
+                l[k] += fromLeft[k];
+                r[k] += fromRight[k];
+            }
+        } else {
+            envelopeRun<Env>(v, e, m);
+            l[0] += e[0] * v.current[0];
+            r[0] += e[0] * v.current[1];
+            for (int k = 1; k < m; ++k) {
+                l[k] += e[k] * fromLeft[k];
+                r[k] += e[k] * fromRight[k];
+            }
+        }
+        const int end = first + m - 1;  // the frame fetched last
+        if (m >= 2) {
+            v.previous[0] = bufLeft[end - 1];
+            v.previous[1] = bufRight[end - 1];
+        } else {
+            v.previous[0] = v.current[0];
+            v.previous[1] = v.current[1];
+        }
+        v.current[0] = bufLeft[end];
+        v.current[1] = bufRight[end];
+        v.lastIndex = end;
+        v.readPosition = static_cast<float>(end + 1);
+        if (end + 1 >= length) {
+            v.readPosition -= static_cast<float>(length);
+            v.lastIndex -= length;
+        }
+        v.remaining -= m;
+        n += m;
+    }
+    return n;
+}
+
+// Any read step on a position inside the buffer: the step is not negative and finite,
+// so the position stays inside (the fold of an outside position never applies) and
+// the envelope, which does not depend on it, is computed for a chunk at a time.
+// steadyRun's samples over one chunk; Flat: an envelope of 1 throughout (no product).
+template <bool Flat>
+struct SteadyChunk {
+    float pos;
+    int last;
+    float prevL, prevR, curL, curR;
+
+    void run(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen, float pitch,
+             const float* __restrict e, float* __restrict l, float* __restrict r, int m) {
+        for (int k = 0; k < m; ++k) {
+            const int idx = static_cast<int>(pos);
+            const float frac = pos - static_cast<float>(idx);
+            if (idx > last) {
+                prevL = curL;
+                prevR = curR;
+                curL = bufLeft[idx];
+                curR = bufRight[idx];
+            }
+            last = idx;
+            float outL;
+            float outR;
+            if (frac == 0.0f) {
+                outL = prevL;
+                outR = prevR;
+            } else {
+                outL = prevL + (curL - prevL) * frac;
+                outR = prevR + (curR - prevR) * frac;
+            }
+            if constexpr (!Flat) {
+                outL = e[k] * outL;
+                outR = e[k] * outR;
+            }
+            pos += pitch;
+            while (pos >= flen) {
+                pos -= flen;
+                last -= length;
+            }
+            l[k] += outL;
+            r[k] += outR;
+        }
+    }
+};
+
+// Any read step on a position inside the buffer: the step is not negative and finite,
+// so the position stays inside (the fold of an outside position never applies) and
+// the envelope, which does not depend on it, is computed for a chunk at a time.
+template <int Env>
+int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __restrict sumLeft,
+              float* __restrict sumRight, int frames) {
+    const int length = buffer.length;
+    const float flen = static_cast<float>(length);
+    alignas(16) float e[kChunk];
+    int n = 0;
+    while (n < frames && v.remaining > 0) {
+        const int m = std::min({frames - n, v.remaining, kChunk});
+        const bool flat = flatEnvelope<Env>(v, m);
+        if (!flat) envelopeRun<Env>(v, e, m);
+        if (flat) {
+            SteadyChunk<true> c{v.readPosition, v.lastIndex, v.previous[0], v.previous[1], v.current[0], v.current[1]};
+            c.run(buffer.left, buffer.right, length, flen, pitch, e, sumLeft + n, sumRight + n, m);
+            v.readPosition = c.pos, v.lastIndex = c.last;
+            v.previous[0] = c.prevL, v.previous[1] = c.prevR, v.current[0] = c.curL, v.current[1] = c.curR;
+        } else {
+            SteadyChunk<false> c{v.readPosition, v.lastIndex, v.previous[0], v.previous[1], v.current[0], v.current[1]};
+            c.run(buffer.left, buffer.right, length, flen, pitch, e, sumLeft + n, sumRight + n, m);
+            v.readPosition = c.pos, v.lastIndex = c.last;
+            v.previous[0] = c.prevL, v.previous[1] = c.prevR, v.current[0] = c.curL, v.current[1] = c.curR;
+        }
+        v.remaining -= m;
+        n += m;
+    }
+    return n;
+}
+
+}  // namespace
+
+int renderSteadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
+                      float* sumRight, int frames) {
+    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;
+    const float flen = static_cast<float>(buffer.length);
+    if (!(v.readPosition >= 0.0f && v.readPosition < flen) || !(pitch >= 0.0f && pitch < flen)) return 0;
+    switch (envelopeType) {
+    case kEnvTrapezoid: return steadyRun<kEnvTrapezoid>(v, buffer, pitch, sumLeft, sumRight, frames);
+    case kEnvRaisedCosine: return steadyRun<kEnvRaisedCosine>(v, buffer, pitch, sumLeft, sumRight, frames);
+    case kEnvHanning: return steadyRun<kEnvHanning>(v, buffer, pitch, sumLeft, sumRight, frames);
+    default: return steadyRun<kEnvRectangular>(v, buffer, pitch, sumLeft, sumRight, frames);
+    }
+}
+
+void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count) {
+    switch (envelopeType) {
+    case kEnvTrapezoid: envelopeRun<kEnvTrapezoid>(v, out, count); break;
+    case kEnvRaisedCosine: envelopeRun<kEnvRaisedCosine>(v, out, count); break;
+    case kEnvHanning: envelopeRun<kEnvHanning>(v, out, count); break;
+    default: envelopeRun<kEnvRectangular>(v, out, count); break;
+    }
+}
+
+int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
+                   int frames) {
+    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;
+    const float flen = static_cast<float>(buffer.length);
+    const float pos = v.readPosition;
+    // A whole frame inside the buffer (all whole frames of it exact), fetched up to the one before.
+    if (!(pos >= 0.0f && pos < flen) || flen > kExactFrames) return 0;
+    const int idx = static_cast<int>(pos);
+    if (static_cast<float>(idx) != pos || v.lastIndex != idx - 1) return 0;
+    switch (envelopeType) {
+    case kEnvTrapezoid: return unitStepRun<kEnvTrapezoid>(v, buffer, sumLeft, sumRight, frames);
+    case kEnvRaisedCosine: return unitStepRun<kEnvRaisedCosine>(v, buffer, sumLeft, sumRight, frames);
+    case kEnvHanning: return unitStepRun<kEnvHanning>(v, buffer, sumLeft, sumRight, frames);
+    default: return unitStepRun<kEnvRectangular>(v, buffer, sumLeft, sumRight, frames);
+    }
+}
+
+unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buffers, int bufferCount,
+                            float pitch, int envelopeType, float* sumLeft, float* sumRight, int frames) {
+    unsigned ended = 0;
+    for (int s = 0; s < count; ++s) {
+        GrainVoice& voice = voices[s];
+        if (voice.idle()) continue;
+        const BufferView* found = viewOf(voice, buffers, bufferCount);
+        const BufferView view = found ? *found : BufferView{};
+        int done = 0;
+        if (pitch == 1.0f) done = renderUnitStep(voice, view, envelopeType, sumLeft, sumRight, frames);
+        if (done < frames && !voice.idle())
+            done += renderSteadyVoice(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
+        if (done < frames && !voice.idle())
+            renderVoiceBlock(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
+        if (voice.idle()) ended |= 1u << s;
+    }
+    return ended;
+}
+
+void advanceHeadRun(HeadRun& head, int count) {
+    const float length = static_cast<float>(head.length);
+    float position = head.position;
+    for (int k = 0; k < count; ++k) {
+        const float moved = position + head.step;
+        position = moved;
+        if (head.length != 0 && moved >= length) position = head.restarts ? head.restartPosition : moved - length;
+        if (position < 0.0f) position = head.restarts ? head.restartPosition : position + length;
+    }
+    head.position = position;
+}
+
+namespace {
+
+inline float absolute(float x) { return x < 0.0f ? -x : x; }
+inline float softClip(float x) {
+    const float a = absolute(x);
+    return x * (a + 1.0f) / (x * x + 1.2f);
+}
+
+}  // namespace
+
+float outputRun(const float* left, const float* right, int count, float gain, float peak, float* outLeft,
+                float* outRight) {
+    int k = 0;
+#if defined(GW_OUTPUT_SSE2)
+    // The meter as four running maxima, one per lane, merged at the end: a maximum of
+    // the same values in any order (a NaN never replaces one, a value replaces only a
+    // smaller one, as std::max(peak, x) does).
+    const __m128 g = _mm_set1_ps(gain);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 bias = _mm_set1_ps(1.2f);
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    __m128 lanes = _mm_set1_ps(peak);
+    const auto abs = [&](__m128 x) {  // x < 0 ? -x : x, -0 kept as it is
+        const __m128 negative = _mm_cmplt_ps(x, zero);
+        return _mm_xor_ps(x, _mm_and_ps(negative, sign));
+    };
+    const auto clip = [&](__m128 x, __m128 a) {
+        return _mm_div_ps(_mm_mul_ps(x, _mm_add_ps(a, one)), _mm_add_ps(_mm_mul_ps(x, x), bias));
+    };
+    for (; k + 4 <= count; k += 4) {
+        const __m128 xl = _mm_mul_ps(_mm_loadu_ps(left + k), g);
+        const __m128 xr = _mm_mul_ps(_mm_loadu_ps(right + k), g);
+        const __m128 al = abs(xl);
+        const __m128 ar = abs(xr);
+        // std::max(peak, std::max(al, ar)): max_ps(x, m) is (m < x) ? x : m.
+        lanes = _mm_max_ps(_mm_max_ps(ar, al), lanes);
+        if (outLeft) _mm_storeu_ps(outLeft + k, clip(xl, al));
+        if (outRight) _mm_storeu_ps(outRight + k, clip(xr, ar));
+    }
+    alignas(16) float m[4];
+    _mm_store_ps(m, lanes);
+    for (const float x : m) peak = std::max(peak, x);
+#endif
+    for (; k < count; ++k) {
+        const float xl = left[k] * gain;
+        const float xr = right[k] * gain;
+        peak = std::max(peak, std::max(absolute(xl), absolute(xr)));
+        if (outLeft) outLeft[k] = softClip(xl);
+        if (outRight) outRight[k] = softClip(xr);
+    }
+    return peak;
+}
+
+}  // namespace grainwheel
