@@ -26,11 +26,9 @@ constexpr int kQuarter = kM / 4;    // 512
 #if defined(__GNUC__)
 #define GW_RESTRICT __restrict__
 #define GW_INLINE inline __attribute__((always_inline))
-#define GW_NOINLINE __attribute__((noinline))
 #else
 #define GW_RESTRICT
 #define GW_INLINE inline
-#define GW_NOINLINE
 #endif
 // On x86-64 Linux the transform is compiled twice, for the baseline and for AVX2 with
 // FMA, and the loader picks the variant the processor supports.
@@ -205,7 +203,7 @@ GW_INLINE void complexPasses(const Work& w, bool swapped) {
 // The split step of the forward transform: X[k] = E[k] + W^k O[k] with E, O the
 // spectra of even and odd samples. A function of its own with arrays that do not
 // overlap, so that its two sweeps (an index up, its mirror down) vectorise.
-GW_CLONES GW_NOINLINE void splitForward(const float* GW_RESTRICT zr, const float* GW_RESTRICT zi,
+GW_CLONES void splitForward(const float* GW_RESTRICT zr, const float* GW_RESTRICT zi,
                                         const float* GW_RESTRICT splitCos, const float* GW_RESTRICT splitSin,
                                         float* GW_RESTRICT out) {
     out[0] = zr[0] + zi[0];
@@ -230,7 +228,7 @@ GW_CLONES GW_NOINLINE void splitForward(const float* GW_RESTRICT zr, const float
 }
 
 // Undoes the split step of the inverse: Z'[k] = (X[k] + X*[M-k]) + i W^-k (X[k] - X*[M-k]).
-GW_CLONES GW_NOINLINE void splitInverse(const float* GW_RESTRICT in, const float* GW_RESTRICT splitCos,
+GW_CLONES void splitInverse(const float* GW_RESTRICT in, const float* GW_RESTRICT splitCos,
                                         const float* GW_RESTRICT splitSin, float* GW_RESTRICT zr,
                                         float* GW_RESTRICT zi) {
     zr[0] = in[0] + in[kM];
