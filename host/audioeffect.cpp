@@ -125,10 +125,14 @@ void VSTCALLBACK AudioEffect::processClassReplacing(AEffect* e, float** inputs, 
 }
 
 // A host's parameter values are 0..1: one beyond that is taken as the nearer end, and a
-// value that is not a number changes nothing, so no effect sees either.
+// value that is not a number changes nothing, so no effect sees either. Indices past the
+// host's parameters are the effect's own settings and commands, whose values are not
+// normalised; they pass as they are.
 void VSTCALLBACK AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value) {
-    if (value != value) return;
-    value = value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
+    if (index >= 0 && index < e->numParams) {
+        if (value != value) return;
+        value = value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
+    }
     static_cast<AudioEffect*>(e->object)->setParameter(index, value);
 }
 

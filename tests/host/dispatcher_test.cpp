@@ -236,4 +236,8 @@ TEST(Record, SetParameterPassesOnlyValuesInsideZeroToOne) {
     fx.lastIndex = -1;
     e->setParameter(e, 4, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(fx.lastIndex, -1) << "a NaN reached the effect";
+    // Past the host's parameters: the effect's own settings, whose values are not 0..1.
+    e->setParameter(e, 265, 6.0f);
+    EXPECT_EQ(fx.lastIndex, 265);
+    EXPECT_EQ(fx.lastValue, 6.0f);
 }
