@@ -919,6 +919,8 @@ void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
 
 void ADEditor::idle() {
     if (inIdleStuff) return;
+    // The thread that idles the editor is its user-interface thread.
+    uiThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     if (isOpen()) {
         runPendingWork();
         if (!fileMenuCurrent()) rebuildFileMenu();
