@@ -810,6 +810,8 @@ void ADEditor::repaintUnderProgramSwitch(CDrawContext* context) {
 
 void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
     if (!control || !port_) return;
+    // What the user does now supersedes a status text still waiting from another thread.
+    supersedePendingStatus();
     const long t = control->getTag();
     const float v = control->getValue();
     const int tag = static_cast<int>(t);

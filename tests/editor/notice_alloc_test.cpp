@@ -45,3 +45,14 @@ TEST_F(NoticeAllocation, OtherThreadsNoticesAllocateNothing) {
     EXPECT_EQ(editortest::bitmapId(editor().columnFader(0, 0)->getBackground()), 131);
     EXPECT_NE(editortest::statusText(editor()).find(" sec audio] "), std::string::npos);
 }
+
+TEST_F(NoticeAllocation, TheUsersLaterChangeKeepsTheStatusLine) {
+    std::thread([&] { editor().setParameter(10, 0.0f); }).join();  // "Recording stopped" waits
+    control(1)->setValue(0.5f);
+    editor().valueChanged(nullptr, control(1));
+    editor().idle();
+    EXPECT_EQ(editortest::statusText(editor()), "Amplitude : -6 dB");
+    std::thread([&] { editor().setParameter(10, 0.0f); }).join();  // a later notice still shows
+    editor().idle();
+    EXPECT_EQ(editortest::statusText(editor()), "Recording stopped");
+}
