@@ -1,11 +1,13 @@
 // grainwheel-host: a small command-line VST 2.x host.
 //   grainwheel-host info PLUGIN.so            what the plug-in says about itself
 //   grainwheel-host render PLUGIN.so [options] -o OUT.wav   offline render
+//   grainwheel-host editor PLUGIN.so [options]   the editor without a window: snapshot, layout, script
 //   grainwheel-host toolkit-gallery OUT.png   (when built with the toolkit gallery)
 
 #include <cstdio>
 #include <cstring>
 
+#include "tools/editor_command.h"
 #include "tools/info_command.h"
 #include "tools/render_command.h"
 
@@ -19,6 +21,7 @@ void usage() {
     std::fprintf(stderr,
                  "usage: grainwheel-host info PLUGIN.so\n"
                  "       grainwheel-host render PLUGIN.so [options] -o OUT.wav   (render --help)\n"
+                 "       grainwheel-host editor PLUGIN.so [options]   the editor without a window (editor --help)\n"
 #if defined(GW_HAVE_GALLERY)
                  "       grainwheel-host toolkit-gallery OUT.png\n"
 #endif
@@ -40,6 +43,13 @@ int main(int argc, char** argv) {
             return 0;
         }
         return gwhost::runRender(argc - 2, argv + 2, stdout);
+    }
+    if (std::strcmp(command, "editor") == 0) {
+        if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
+            std::fputs(gwhost::editorUsage(), stdout);
+            return 0;
+        }
+        return gwhost::runEditor(argc - 2, argv + 2, stdout);
     }
 #if defined(GW_HAVE_GALLERY)
     if (std::strcmp(command, "toolkit-gallery") == 0 && argc == 3) return runToolkitGallery(argv[2]);
