@@ -156,3 +156,42 @@ TEST(EditorTool, ReportsWhatItCannotDo) {
 }
 
 }  // namespace
+
+namespace {
+
+// grainwheel's own panel through the tool: unit 3's time fader, a buffer scope, the main
+// scope and the file menu.
+TEST(EditorTool, PlaysGrainwheelsPanel) {
+    const std::string snap = std::string(GW_TEST_OUT) + "/grainwheel_menu.png";
+    const std::string layout = std::string(GW_TEST_OUT) + "/grainwheel.json";
+    std::remove(snap.c_str());
+    const std::string script = writeScript("grainwheel.txt",
+                                           "drag 431 40 431 120\n"
+                                           "status\n"
+                                           "click 300 270\n"
+                                           "idle 1\n"
+                                           "click 100 100\n"
+                                           "status\n"
+                                           "process 1\n"
+                                           "idle 3\n"
+                                           "click 117 46\n"
+                                           "snapshot " + snap + "\n");
+    int code = 0;
+    const std::string out = runTool(std::string("editor ") + GW_PLUGIN_PATH + " --demo --beats 8 --script " + script +
+                                        " --layout " + layout,
+                                    code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("automation 45 0."), std::string::npos) << out;
+    EXPECT_NE(out.find("status \"Events in this unit : "), std::string::npos) << out;
+    EXPECT_NE(out.find("automation 0 0.466667"), std::string::npos) << out;  // buffer scope 7: 7 / 15
+    EXPECT_NE(out.find(" MB] "), std::string::npos) << out;                  // the bank line
+    EXPECT_EQ(readFile(snap).substr(1, 3), "PNG");
+    const std::string json = readFile(layout);
+    EXPECT_EQ(json.rfind("{\"size\":[930,414],\"views\":[{\"class\":\"WaveDisplay\",\"tag\":0,\"rect\":[17,64,378,172],", 0), 0u)
+        << json.substr(0, 200);
+    EXPECT_NE(json.find("{\"class\":\"CVerticalSlider\",\"tag\":45,\"rect\":[424,14,438,163],\"bitmap\":"), std::string::npos);
+    EXPECT_NE(json.find("\"class\":\"CLabel\",\"tag\":0,\"rect\":[11,13,379,29],\"background\":137"), std::string::npos);
+    EXPECT_NE(json.find("{\"tag\":276,\"title\":\"record Sync Unit\""), std::string::npos);
+}
+
+}  // namespace
