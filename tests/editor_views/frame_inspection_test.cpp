@@ -152,3 +152,37 @@ TEST_F(Inspection, SnapshotsThePictureWithTheOpenMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pop-ups stay where they can be seen: within the frame when it has no window.
+TEST(PopupPlacement, MenusNearTheEdgesMoveBackOntoTheFrame) {
+    ViewFrame view(300, 200);
+    Recorder listener;
+    auto* menu = new COptionMenu(CRect(200, 170, 290, 186), &listener, 1);
+    auto* sub = new COptionMenu(CRect(0, 0, 0, 0), &listener, 2);
+    for (int i = 0; i < 29; ++i) sub->addEntry("a setting of a menu");
+    menu->addEntry("first");
+    menu->addEntry(sub, "record Sync Unit");
+    sub->forget();
+    view.frame->addView(menu);
+    view.frame->click(240, 178);
+    ASSERT_TRUE(view.frame->isMenuOpen());
+    MenuSession* m = view.frame->getMenuSession();
+    const CRect first = m->levelRect(0);
+    EXPECT_LE(first.bottom, 200);
+    EXPECT_LE(first.right, 300);
+    // Open the submenu: 29 rows are taller than the frame, so it starts at the top; it
+    // opens on the left of its parent, the right side having no room.
+    const CRect row = m->entryRect(0, 1);
+    view.frame->onMouseMove(CPoint((row.left + row.right) / 2, (row.top + row.bottom) / 2), 0);
+    view.frame->click((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    ASSERT_EQ(m->levelCount(), 2);
+    const CRect second = m->levelRect(1);
+    EXPECT_EQ(second.top, 0);
+    EXPECT_GE(second.left, 0);
+    EXPECT_LE(second.right, first.left + 2);
+    m->cancel();
+}
+
+}  // namespace
