@@ -129,6 +129,12 @@ void GrainEngine::setParameter(std::int32_t index, float value) {
         case kPrevProg:
         case kCopyPrg:
         case kPastePrg: fallingEdgeCommand(index, value); break;
+        case kBufferNo:
+            // Host automation selects the buffer whether or not the editor is open, so
+            // getParameter(0) always names the buffer that plays.
+            requestBuffer(value * 15.0f);
+            seq.halted = 0;
+            break;
         case kSelectBuffer: requestBuffer(value); break;
         case kButton261: params.buttons[0] = value; break;
         case kButton263: params.buttons[1] = value; break;

@@ -36,6 +36,9 @@ public:
     virtual std::unique_ptr<PopupWindow> openPopup(const CRect& rect) = 0;
     // Called when the last pop-up closed.
     virtual void popupsClosed() = 0;
+    // The screen's area in frame coordinates, where pop-ups must stay; false when unknown
+    // (pop-ups then stay within the frame).
+    virtual bool screenArea(CRect& area) { return false; }
 };
 
 }  // namespace VSTGUI

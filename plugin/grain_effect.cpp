@@ -66,6 +66,8 @@ GrainEffect::GrainEffect(audioMasterCallback hostCallback)
 }
 
 GrainEffect::~GrainEffect() {
+    // An open editor window goes first, while everything it shows still exists.
+    if (editor != nullptr) editor->close();
     // The base destructor deletes the editor; it must hear no more notices.
     engine_.setListener(nullptr);
 }

@@ -54,7 +54,8 @@ run "tests (build)" ctest_in "$root/build"
 # The benchmarks print ratios against references measured in the same run; a short run
 # here shows they work (figures worth quoting come from a longer run on a quiet machine).
 run "benchmarks (short run)" sh -c "'$root/build/bench/gw_bench' --benchmark_min_time=0.05 && \
-  '$root/build/bench/gw_bench_process' --benchmark_min_time=0.05"
+  '$root/build/bench/gw_bench_process' --benchmark_min_time=0.05 && \
+  '$root/build/bench/gw_bench_editor' --benchmark_min_time=0.05"
 # The validator's full run (strictness 10) on grainwheel, the editor under a virtual
 # display; CTest runs it at strictness 5 in every build.
 validator_data=$(mktemp -d)
