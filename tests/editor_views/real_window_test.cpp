@@ -258,3 +258,39 @@ TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
 }
 
 }  // namespace
+
+namespace {
+
+// Opened without a parent window (as the editor tool opens it) the editor stays headless
+// even with a display at hand: no window of its own appears on the screen.
+TEST(HeadlessOpen, PutsNoWindowOnTheScreen) {
+    if (!server) server = new gwtest::Xvfb();
+    if (!server->ok()) GTEST_SKIP() << "Xvfb is not available";
+    setenv("DISPLAY", server->display().c_str(), 1);
+    xcb_connection_t* conn = xcb_connect(server->display().c_str(), nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+    auto windows = [&] {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(conn, xcb_query_tree(conn, screen->root), nullptr);
+        const int n = tree ? xcb_query_tree_children_length(tree) : -1;
+        std::free(tree);
+        return n;
+    };
+    const int before = windows();
+    for (const char* path : {GW_TEST_EDITOR_PLUGIN, GW_PLUGIN_PATH}) {
+        gwhost::HostSession host;
+        ASSERT_TRUE(host.load(path));
+        host.start(44100.0, 512);
+        host.dispatch(effEditOpen, 0, 0, nullptr);
+        host.dispatch(effEditIdle);
+        EXPECT_EQ(windows(), before) << path;
+        EditorMouseEvent hover;
+        hover.kind = EditorMouseEvent::kHover;
+        EXPECT_EQ(host.dispatch(effVendorSpecific, kEditorInspection, kInspectMouse, &hover), 1) << path;
+        host.dispatch(effEditClose);
+        host.stop();
+        host.close();
+    }
+    xcb_disconnect(conn);
+}
+
+}  // namespace
