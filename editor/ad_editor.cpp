@@ -810,6 +810,8 @@ void ADEditor::repaintUnderProgramSwitch(CDrawContext* context) {
 
 void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
     if (!control || !port_) return;
+    // What the user does now supersedes a status text still waiting from another thread.
+    supersedePendingStatus();
     const long t = control->getTag();
     const float v = control->getValue();
     const int tag = static_cast<int>(t);
@@ -919,6 +921,8 @@ void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
 
 void ADEditor::idle() {
     if (inIdleStuff) return;
+    // The thread that idles the editor is its user-interface thread.
+    uiThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     if (isOpen()) {
         runPendingWork();
         if (!fileMenuCurrent()) rebuildFileMenu();

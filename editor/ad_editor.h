@@ -99,6 +99,7 @@ private:
     void react(VstInt32 index, float value, bool ui);
     void defer(std::uint32_t work) { pending_.fetch_or(work, std::memory_order_acq_rel); }
     void deferStatus(int status);
+    void supersedePendingStatus() { pending_.fetch_and(~static_cast<std::uint32_t>(kPendingStatus)); }
     void runPendingWork();
     void showStatus(int status);
 

@@ -377,3 +377,30 @@ TEST_F(Handling, LinkedDensityMovesTheDensityFader) {
     fx->setParameter(43, 0.35f);  // sets density to 1 - 0.3
     EXPECT_FLOAT_EQ(control(2)->getValue(), 0.7f);
 }
+
+TEST_F(Handling, ClicksOnScopesAndTheSplash) {
+    fx->setParameter(274, 0.0f);
+    // Buffer scope 7 (row 1, column 3).
+    press(29 + 88 * 3 + 10, 211 + 48 + 10);
+    release(29 + 88 * 3 + 10, 211 + 48 + 10);
+    EXPECT_EQ(fx->getCurrentBuffer(), 7);
+    EXPECT_TRUE(automated(0));
+    // The main scope shows the bank line.
+    press(100, 100);
+    release(100, 100);
+    EXPECT_NE(status().find(" MB] "), std::string::npos);
+    // The small scope's area opens the splash; while it shows, other controls take no clicks.
+    press(450, 370);
+    release(450, 370);
+    EXPECT_TRUE(editor().splash()->isShown());
+    const float before = fx->getParameter(6);
+    press(250, 45);  // the trigger-mode button
+    release(250, 45);
+    EXPECT_FLOAT_EQ(fx->getParameter(6), before);
+    press(100, 300);  // inside the splash image: hides it
+    release(100, 300);
+    EXPECT_FALSE(editor().splash()->isShown());
+    press(250, 45);
+    release(250, 45);
+    EXPECT_NE(fx->getParameter(6), before);
+}

@@ -98,6 +98,7 @@ TEST(LoadedModule, EditorThroughTheDispatcher) {
     }
     EXPECT_EQ(fx->dispatcher(fx, effEditOpen, 0, 0, nullptr, 0.0f), 1);
     fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.0f);  // with the window still open
-    dlclose(lib);
+    // The module stays loaded: the leak checker then still sees its caches (fonts) as reachable.
+    (void)lib;
 }
 #endif
