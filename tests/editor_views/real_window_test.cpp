@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <sys/wait.h>
@@ -218,7 +219,7 @@ TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
     if (!server->ok()) GTEST_SKIP() << "Xvfb is not available";
     const std::string out = ::testing::TempDir() + "gw_gui_out.txt";
     const std::string command = std::string(GW_HOST_TOOL) + " gui " + GW_TEST_EDITOR_PLUGIN +
-                                " --demo --quit-after 4 --print-window > " + out + " 2>&1";
+                                " --demo --quit-after 6 --print-window > " + out + " 2>&1";
     pid_t child = fork();
     if (child == 0) {
         setenv("DISPLAY", server->display().c_str(), 1);
@@ -233,8 +234,18 @@ TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
                             static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
         std::free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
     };
-    // The tool's window sits at the root's origin (no window manager): drag the fader.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Once the window is open (the tool prints its id): it sits at the root's origin (no
+    // window manager), so the fader is at the same place on the screen.
+    auto printed = [&] {
+        FILE* f = std::fopen(out.c_str(), "r");
+        if (!f) return false;
+        char line[256] = {};
+        const bool found = std::fgets(line, sizeof line, f) && std::strncmp(line, "window 0x", 9) == 0;
+        std::fclose(f);
+        return found;
+    };
+    for (int i = 0; i < 200 && !printed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     fake(XCB_MOTION_NOTIFY, 0, 17, 40);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     fake(XCB_BUTTON_PRESS, 1, 0, 0);
@@ -255,6 +266,65 @@ TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
     std::fclose(f);
     EXPECT_NE(text.find("window 0x"), std::string::npos) << text;
     EXPECT_NE(text.find("automation 0 level 0."), std::string::npos) << text;
+}
+
+}  // namespace
+
+namespace {
+
+// Opened without a parent window (as the editor tool opens it) the editor stays headless
+// even with a display at hand: no window of its own appears on the screen.
+TEST(HeadlessOpen, PutsNoWindowOnTheScreen) {
+    if (!server) server = new gwtest::Xvfb();
+    if (!server->ok()) GTEST_SKIP() << "Xvfb is not available";
+    setenv("DISPLAY", server->display().c_str(), 1);
+    xcb_connection_t* conn = xcb_connect(server->display().c_str(), nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+    auto windows = [&] {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(conn, xcb_query_tree(conn, screen->root), nullptr);
+        const int n = tree ? xcb_query_tree_children_length(tree) : -1;
+        std::free(tree);
+        return n;
+    };
+    const int before = windows();
+    for (const char* path : {GW_TEST_EDITOR_PLUGIN, GW_PLUGIN_PATH}) {
+        gwhost::HostSession host;
+        ASSERT_TRUE(host.load(path));
+        host.start(44100.0, 512);
+        host.dispatch(effEditOpen, 0, 0, nullptr);
+        host.dispatch(effEditIdle);
+        EXPECT_EQ(windows(), before) << path;
+        EditorMouseEvent hover;
+        hover.kind = EditorMouseEvent::kHover;
+        EXPECT_EQ(host.dispatch(effVendorSpecific, kEditorInspection, kInspectMouse, &hover), 1) << path;
+        host.dispatch(effEditClose);
+        host.stop();
+        host.close();
+    }
+    xcb_disconnect(conn);
+}
+
+}  // namespace
+
+namespace {
+
+// A third-party plug-in with an X11 editor of its own opens in the tool's window too.
+TEST(GuiTool, OpensAThirdPartyEditor) {
+    const char* plugin = "/usr/lib/vst/3BandEQ-vst.so";
+    if (access(plugin, R_OK) != 0) GTEST_SKIP() << plugin << " is not installed (dpf-plugins-vst)";
+    if (!server) server = new gwtest::Xvfb();
+    if (!server->ok()) GTEST_SKIP() << "Xvfb is not available";
+    // Leaks of the third-party module are not ours to find (sanitizer builds).
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 DISPLAY=" + server->display() + " " + GW_HOST_TOOL + " gui " + plugin +
+                                " --demo --quit-after 1 --print-window 2>&1";
+    FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string text;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    const int status = pclose(p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    EXPECT_NE(text.find("window 0x"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -330,3 +330,53 @@ TEST_F(Scopes, ClicksSelectABufferOrAskForTheBankLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every "Scope View Mode", empty and filled: both large scopes always paint their whole
+// rectangle; the waveform is shaded in the single-grain modes and in "off", drawn in the
+// foreground colour in the sum modes; the small scope hands the capture back once drawn.
+TEST_F(Scopes, EveryScopeModeEmptyAndFilled) {
+    auto* mainScope = addMainScope();
+    auto* small = addSmallScope();
+    for (int m = 0; m <= 4; ++m) {
+        SCOPED_TRACE(m);
+        mode = static_cast<float>(m);
+        buffers.empty(0);
+        length = 0.0f;
+        captureState = 1;
+        mainScope->setStale();
+        mainScope->setDirty();
+        small->setDirty();
+        view.idle();
+        EXPECT_EQ(view.at(17 + 100, 64 + 54), rgb(0, 0, 0));
+        EXPECT_EQ(view.at(393 + 100, 342 + 30), rgb(0, 0, 0));
+        EXPECT_EQ(captureState.load(), 1);
+
+        buffers.fill(0, 3610, [](int) { return 0.0f; });
+        length = 3610.0f;
+        for (int i = 0; i < 4097; ++i) capture[i] = 0.25f;
+        captureState = 1;
+        mainScope->setStale();
+        mainScope->setDirty();
+        small->setDirty();
+        view.idle();
+        const std::uint32_t wave = view.at(17 + 60, 64 + 54);
+        if (m == 2 || m == 4) {
+            EXPECT_EQ(wave, rgb(193, 81, 49));
+        } else {
+            EXPECT_EQ(green(wave), 80u);
+        }
+        EXPECT_EQ(captureState.load(), 0);
+        if (m == 0) {
+            EXPECT_EQ(view.at(393 + 100, 342 + 30 - 7), rgb(0, 0, 0));
+        } else {
+            // Time: 30 x 0.25; frequency: 20 log10(0.25) + 20 = 7.96.
+            EXPECT_EQ(small->getColumnHeights()[100], 7);
+        }
+        EXPECT_TRUE(untouchedAround(CRect(17, 64, 378, 172)));
+        EXPECT_TRUE(untouchedAround(CRect(393, 342, 599, 402)));
+    }
+}
+
+}  // namespace

@@ -22,7 +22,8 @@ std::string readFile(const std::string& path) {
 
 // Runs the built tool; its standard output and error together, and the exit code.
 std::string runTool(const std::string& args, int& code) {
-    const std::string command = std::string(GW_HOST_TOOL) + " " + args + " 2>&1";
+    // No display: grainwheel's questions (an exit save) take their unattended answers.
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(GW_HOST_TOOL) + " " + args + " 2>&1";
     FILE* p = popen(command.c_str(), "r");
     std::string out;
     if (!p) return code = -1, out;
