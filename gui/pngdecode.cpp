@@ -1,5 +1,6 @@
 #include "gui/pngdecode.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -315,6 +316,77 @@ DecodedPng decodePngImage(const unsigned char* data, std::size_t size) {
     img.width = static_cast<long>(w);
     img.height = static_cast<long>(h);
     return img;
+}
+
+namespace {
+
+std::uint32_t crc32Of(const unsigned char* p, std::size_t n, std::uint32_t crc = 0) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    crc = ~crc;
+    for (std::size_t i = 0; i < n; ++i) crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+void putBig32(std::vector<unsigned char>& out, std::uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
+}
+
+void chunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& body) {
+    putBig32(out, static_cast<std::uint32_t>(body.size()));
+    std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    putBig32(out, crc32Of(out.data() + start, out.size() - start));
+}
+
+}  // namespace
+
+std::vector<unsigned char> encodePngImage(const std::uint32_t* pixels, long width, long height, long strideWords) {
+    std::vector<unsigned char> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (!pixels || width <= 0 || height <= 0) return {};
+    std::vector<unsigned char> header;
+    putBig32(header, static_cast<std::uint32_t>(width));
+    putBig32(header, static_cast<std::uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    chunk(out, "IHDR", header);
+    std::vector<unsigned char> raw;
+    raw.reserve(static_cast<std::size_t>((width * 3 + 1) * height));
+    for (long y = 0; y < height; ++y) {
+        raw.push_back(0);
+        for (long x = 0; x < width; ++x) {
+            std::uint32_t p = pixels[y * strideWords + x];
+            raw.insert(raw.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                                   static_cast<unsigned char>(p)});
+        }
+    }
+    std::vector<unsigned char> z = {0x78, 0x01};
+    std::uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (std::size_t pos = 0; pos < raw.size() || pos == 0;) {
+        std::size_t n = std::min<std::size_t>(65535, raw.size() - pos);
+        bool last = pos + n >= raw.size();
+        z.push_back(last ? 1 : 0);
+        z.insert(z.end(), {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
+                           static_cast<unsigned char>(~n), static_cast<unsigned char>(~n >> 8)});
+        z.insert(z.end(), raw.begin() + static_cast<long>(pos), raw.begin() + static_cast<long>(pos + n));
+        pos += n;
+        if (last) break;
+    }
+    putBig32(z, (b << 16) | a);
+    chunk(out, "IDAT", z);
+    chunk(out, "IEND", {});
+    return out;
 }
 
 }  // namespace VSTGUI

@@ -196,3 +196,20 @@ TEST_F(PixelDrawing, CopiesMatchCairoAndKeepToTheTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngWriter, WritesFilesThatReadBackAsTheirPixels) {
+    const long w = 300, h = 260;  // more than one stored block
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w * h));
+    for (std::size_t i = 0; i < px.size(); ++i) px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    std::vector<unsigned char> file = encodePngImage(px.data(), w, h, w);
+    DecodedPng back = decodePngImage(file.data(), file.size());
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(back.argb, px);
+    auto viaCairo = cairoBackend().decodePng(file.data(), file.size());
+    ASSERT_TRUE(viaCairo) << "a valid file for other readers too";
+    EXPECT_EQ(viaCairo->width(), w);
+}
+
+}  // namespace
