@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -37,6 +39,8 @@ namespace {
 
 // Pixel sizes of the standard fonts, as on Linux.
 constexpr int kFontSizes[kNumStandardFonts] = {12, 18, 14, 12, 11, 10, 9, 13};
+
+std::atomic<long> liveSurfaces{0};
 
 COLORREF colorRef(CColor c) { return RGB(c.red, c.green, c.blue); }
 
@@ -109,6 +113,7 @@ std::wstring wide(const char* s) {
 class GdiSurface : public PixelSurface {
 public:
     GdiSurface(long w, long h, CColor background) {
+        ++liveSurfaces;
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         bi.bmiHeader.biWidth = w;
@@ -132,6 +137,7 @@ public:
         fillRect(CRect(0, 0, w, h), background);
     }
     ~GdiSurface() override {
+        --liveSurfaces;
         if (dc && old) SelectObject(dc, old);
         if (dib) DeleteObject(dib);
         if (dc) DeleteDC(dc);
@@ -267,5 +273,7 @@ DrawBackend& gdiBackend() {
 }
 
 void installGdiBackend() { setDrawBackend(&gdiBackend()); }
+
+long liveGdiSurfaces() { return liveSurfaces.load(); }
 
 }  // namespace VSTGUI

@@ -10,5 +10,7 @@ class DrawBackend;
 
 DrawBackend& gdiBackend();
 void installGdiBackend();
+// Surfaces of this back end alive now (each holds a memory DC and a DIB section).
+long liveGdiSurfaces();
 
 }  // namespace VSTGUI

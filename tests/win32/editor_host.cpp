@@ -25,6 +25,7 @@
 #include "gui/menusession.h"
 #include "gui/pngdecode.h"
 #include "gui/vstgui.h"
+#include "gui/win32/gdibackend.h"
 #include "gui/win32/win32frame.h"
 #include "gui/win32/win32window.h"
 #include "host/vst2abi.h"
@@ -353,6 +354,55 @@ void galleryTests(const char* referencePath, const char* capturePath) {
     pump(50);
 }
 
+DWORD gdiObjects() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
+DWORD userObjects() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS); }
+
+// Checks that nothing is left after count editors' worth of frames, windows and menus.
+void checkNothingLeft(HWND host, int childrenBefore, long surfacesBefore, DWORD gdiBefore, DWORD userBefore,
+                      const char* what) {
+    CHECK_EQ(countChildren(host), childrenBefore);
+    CHECK(FindWindowW(toolkitPopupClass(), nullptr) == nullptr);
+    CHECK_EQ(liveGdiSurfaces(), surfacesBefore);
+    DWORD gdiAfter = gdiObjects(), userAfter = userObjects();
+    if (gdiBefore == 0 && gdiAfter == 0) {
+        std::printf("%s: this system does not count GDI objects per process (GetGuiResources is 0); surfaces of "
+                    "end's own count of surfaces is back to %ld\n", what, liveGdiSurfaces());
+    } else {
+        std::printf("%s: GDI objects %lu -> %lu, USER objects %lu -> %lu\n", what,
+                    static_cast<unsigned long>(gdiBefore), static_cast<unsigned long>(gdiAfter),
+                    static_cast<unsigned long>(userBefore), static_cast<unsigned long>(userAfter));
+        CHECK(gdiAfter <= gdiBefore + 4);
+        CHECK(userAfter <= userBefore + 4);
+    }
+}
+
+void frameLifetimeTests() {
+    std::printf("-- 200 frames with the gallery and a menu, made and deleted\n");
+    HWND host = makeHostWindow();
+    Recorder listener;
+    int children = countChildren(host);
+    long surfaces = liveGdiSurfaces();
+    DWORD gdi = gdiObjects(), user = userObjects();
+    for (int i = 0; i < 200; ++i) {
+        CFrame* frame = createWin32Frame(CRect(0, 0, kW, kH), host, nullptr);
+        COptionMenu* options = nullptr;
+        COptionMenu* sub = nullptr;
+        buildToolkitGallery(*frame, listener, options, sub);
+        frame->idle();
+        if (i % 20 == 0) {
+            frame->openMenu(options, CPoint(14, 56));
+            pump(20, frame);
+        }
+        sub->forget();
+        delete frame;
+    }
+    setGlobalKnobMode(-1);
+    pump(50);
+    checkNothingLeft(host, children, surfaces, gdi, user, "200 frames");
+    DestroyWindow(host);
+    pump(20);
+}
+
 using Entry = AEffect*(VSTCALLBACK*)(audioMasterCallback);
 std::vector<VstInt32> automated;
 
@@ -365,9 +415,6 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
         default: return 0;
     }
 }
-
-DWORD gdiObjects() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
-DWORD userObjects() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS); }
 
 void pluginEditorTests(const char* dllPath) {
     std::printf("-- the plug-in's editor through the dispatcher\n");
@@ -418,17 +465,8 @@ void pluginEditorTests(const char* dllPath) {
         e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
     }
     pump(50, nullptr, e);
-    CHECK_EQ(countChildren(host), childrenBefore);
-    DWORD gdiAfter = gdiObjects(), userAfter = userObjects();
-    if (gdiBefore == 0 && gdiAfter == 0) {
-        std::printf("SKIP this system does not count GDI objects per process (GetGuiResources is 0)\n");
-    } else {
-        std::printf("GDI objects %lu -> %lu, USER objects %lu -> %lu after 200 openings\n",
-                    static_cast<unsigned long>(gdiBefore), static_cast<unsigned long>(gdiAfter),
-                    static_cast<unsigned long>(userBefore), static_cast<unsigned long>(userAfter));
-        CHECK(gdiAfter <= gdiBefore + 4);
-        CHECK(userAfter <= userBefore + 4);
-    }
+    // The plug-in's back end is its own copy: its surfaces are not counted here.
+    checkNothingLeft(host, childrenBefore, liveGdiSurfaces(), gdiBefore, userBefore, "200 editor openings");
 
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
     DestroyWindow(host);
@@ -451,6 +489,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     galleryTests(argv[2], argc > 3 ? argv[3] : nullptr);
+    frameLifetimeTests();
     pluginEditorTests(argv[1]);
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
