@@ -366,7 +366,7 @@ void checkNothingLeft(HWND host, int childrenBefore, long surfacesBefore, DWORD 
     DWORD gdiAfter = gdiObjects(), userAfter = userObjects();
     if (gdiBefore == 0 && gdiAfter == 0) {
         std::printf("%s: this system does not count GDI objects per process (GetGuiResources is 0); surfaces of "
-                    "end's own count of surfaces is back to %ld\n", what, liveGdiSurfaces());
+                    "the test host's own back end alive: %ld\n", what, liveGdiSurfaces());
     } else {
         std::printf("%s: GDI objects %lu -> %lu, USER objects %lu -> %lu\n", what,
                     static_cast<unsigned long>(gdiBefore), static_cast<unsigned long>(gdiAfter),
