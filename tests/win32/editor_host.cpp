@@ -85,10 +85,14 @@ HWND makeHostWindow() {
 
 HWND childOfClass(HWND parent, const wchar_t* cls) { return FindWindowExW(parent, nullptr, cls, nullptr); }
 
+BOOL CALLBACK countOne(HWND, LPARAM p) {
+    ++*reinterpret_cast<int*>(p);
+    return TRUE;
+}
+
 int countChildren(HWND parent) {
     int n = 0;
-    EnumChildWindows(parent, [](HWND, LPARAM p) -> BOOL { ++*reinterpret_cast<int*>(p); return TRUE; },
-                     reinterpret_cast<LPARAM>(&n));
+    EnumChildWindows(parent, &countOne, reinterpret_cast<LPARAM>(&n));
     return n;
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a cross-built console test under Wine with a private prefix.
-# Usage: run-wine.sh [--xvfb] [--gtest] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# Usage: run-wine.sh [--xvfb] [--gtest|--bench] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
 # --xvfb runs it on a private X server (Xvfb) so it can open windows; without it Wine has
 # no display.
 # A run passes only with exit code 0 and the program's summary line: "N passed, 0 failed"
@@ -12,7 +12,10 @@ set -u
 summary='^[0-9]+ passed, 0 failed$'; summary_lines=1
 xvfb=0
 if [ "${1:-}" = --xvfb ]; then xvfb=1; shift; fi
-if [ "${1:-}" = --gtest ]; then
+if [ "${1:-}" = --bench ]; then
+  # bench/entry_bench.cpp's figure.
+  summary='^x_realtime [0-9.]+$'; shift
+elif [ "${1:-}" = --gtest ]; then
   # Lists of skipped or disabled tests may follow GoogleTest's summary line.
   summary='^\[  PASSED  \] [0-9]+ tests?\.$'; summary_lines=+1; shift
 fi

@@ -15,6 +15,11 @@
 #if !defined(_WIN64)
 static_assert(sizeof(AEffect) == 144, "the 32-bit record");
 #endif
+// The tree's toolchain does floating point in SSE2 registers, where the flush-to-zero mode
+// that the audio callbacks set takes effect (x87 arithmetic ignores it).
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+#error "the 32-bit Windows build must use -msse2 -mfpmath=sse"
+#endif
 
 namespace {
 
