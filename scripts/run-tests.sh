@@ -4,7 +4,8 @@
 #   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer, all but the integration tests
 #   build-tsan/   ThreadSanitizer, the suites labelled "threads"
 #   build-rtsan/  RealtimeSanitizer (clang 22), the suites labelled "rtsan"
-#   build-win32/  the 32-bit Windows DLL (mingw-w64) and its suite under Wine
+#   build-win32/  the 32-bit Windows DLL (mingw-w64), its suite and its editor host under Wine
+#                 (on Xvfb), the import and package check, and the Windows/Linux speed ratio
 #   build-win64/  the same suite on a 64-bit DLL, where the kernel cannot run 32-bit code
 # Installs the Debian packages it needs first. Exits non-zero if anything failed.
 set -u
@@ -97,6 +98,10 @@ if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; 
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
   run "tests (64-bit Windows under Wine)" ctest_in "$root/build-win64"
 fi
+# The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
+win64_tree=
+[ -d "$root/build-win64/plugin" ] && win64_tree=$root/build-win64
+run "benchmark (Windows/Linux speed ratio)" bench/windows_ratio.sh "$root/build" "$root/build-win32" "$win64_tree" 5
 
 elapsed=$(( $(date +%s) - started ))
 echo
