@@ -7,7 +7,7 @@
 //  - opens the plug-in's editor through the dispatcher, plays its time fader with the
 //    mouse, and opens and closes it 200 times, counting windows, GDI objects and the
 //    window class after the module is unloaded.
-// Usage: editor_host.exe grainwheel.dll gallery_reference.png [capture.png]
+// Usage: editor_host.exe grainwheel.dll gallery_reference.png capture.png frame_module.dll
 // The last line is "N passed, M failed".
 
 #include <windows.h>
@@ -485,15 +485,54 @@ void pluginEditorTests(const char* dllPath) {
     CHECK(!GetClassInfoExW(module, toolkitPopupClass(), &wc));
 }
 
+// The back end in a module of its own: its classes are registered while it has made a
+// window and gone once it is unloaded; loaded again, it works again.
+void moduleClassTests(const char* modulePath) {
+    std::printf("-- window classes of a module with the back end in it\n");
+    using Open = void* (*)(HWND);
+    using Close = void (*)(void*);
+    HWND host = makeHostWindow();
+    for (int round = 0; round < 2; ++round) {
+        HMODULE m = LoadLibraryA(modulePath);
+        CHECK(m != nullptr);
+        if (!m) break;
+        auto open = reinterpret_cast<Open>(reinterpret_cast<void*>(GetProcAddress(m, "gwOpenFrame")));
+        auto close = reinterpret_cast<Close>(reinterpret_cast<void*>(GetProcAddress(m, "gwCloseFrame")));
+        CHECK(open && close);
+        if (!open || !close) break;
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        for (int i = 0; i < 20; ++i) {
+            void* frame = open(host);
+            HWND child = childOfClass(host, toolkitWindowClass());
+            if (i == 0) {
+                CHECK(child != nullptr);
+                CHECK(GetClassInfoExW(m, toolkitWindowClass(), &wc) != 0);
+                CHECK(GetClassInfoExW(m, toolkitPopupClass(), &wc) != 0);
+            }
+            pump(i == 0 ? 50 : 0);
+            close(frame);
+        }
+        CHECK(childOfClass(host, toolkitWindowClass()) == nullptr);
+        CHECK(GetClassInfoExW(m, toolkitWindowClass(), &wc) != 0);  // once per module, kept while loaded
+        FreeLibrary(m);
+        CHECK(!GetClassInfoExW(m, toolkitWindowClass(), &wc));
+        CHECK(!GetClassInfoExW(m, toolkitPopupClass(), &wc));
+    }
+    DestroyWindow(host);
+    pump(20);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::printf("usage: editor_host grainwheel.dll gallery_reference.png [capture.png]\n");
+    if (argc < 5) {
+        std::printf("usage: editor_host grainwheel.dll gallery_reference.png capture.png frame_module.dll\n");
         return 2;
     }
-    galleryTests(argv[2], argc > 3 ? argv[3] : nullptr);
+    galleryTests(argv[2], argv[3]);
     frameLifetimeTests();
+    moduleClassTests(argv[4]);
     pluginEditorTests(argv[1]);
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
