@@ -50,7 +50,10 @@ void MenuSession::push(COptionMenu* menu, CPoint at) {
     long h = 2 * kPadding + kRowHeight * menu->getNbEntries();
     level.rect = CRect(at.h, at.v, at.h + w, at.v + h);
     level.surface = drawBackend().createSurface(w, h, kMenuBack);
-    if (PlatformWindow* pw = frame.getPlatformWindow()) level.window = pw->openPopup(level.rect);
+    if (PlatformWindow* pw = frame.getPlatformWindow()) {
+        level.rect = pw->placePopup(level.rect);
+        level.window = pw->openPopup(level.rect);
+    }
     levels.push_back(std::move(level));
     draw(levels.back());
 }

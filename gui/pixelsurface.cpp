@@ -33,7 +33,7 @@ CRect normalised(const CRect& r) {
 
 }  // namespace
 
-PixelImage::PixelImage(long w, long h, std::vector<std::uint32_t> premultiplied)
+PixelImage::PixelImage(long w, long h, std::shared_ptr<const std::vector<std::uint32_t>> premultiplied)
     : w_(w), h_(h), px_(std::move(premultiplied)) {}
 
 std::unique_ptr<PixelImage> PixelImage::fromStraight(long w, long h, const std::uint32_t* argb, bool pngRounding) {
@@ -51,14 +51,14 @@ std::unique_ptr<PixelImage> PixelImage::fromStraight(long w, long h, const std::
             px[i] = (a << 24) | (mul((p >> 16) & 255) << 16) | (mul((p >> 8) & 255) << 8) | mul(p & 255);
         }
     }
-    return std::make_unique<PixelImage>(w, h, std::move(px));
+    return std::make_unique<PixelImage>(w, h, std::make_shared<const std::vector<std::uint32_t>>(std::move(px)));
 }
 
 const std::uint32_t* PixelImage::keyedBy(CColor key) const {
     std::uint32_t k = opaqueWord(key) & 0xFFFFFFu;
     auto it = keyed_.find(k);
     if (it != keyed_.end()) return it->second.data();
-    std::vector<std::uint32_t> out(px_);
+    std::vector<std::uint32_t> out(*px_);
     for (std::uint32_t& p : out) {
         if ((p >> 24) == 0xFF && (p & 0xFFFFFFu) == k) p = 0;
     }

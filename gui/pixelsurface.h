@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "gui/drawdevice.h"
@@ -16,10 +17,12 @@ namespace VSTGUI {
 
 class PixelImage : public BitmapImage {
 public:
-    PixelImage(long w, long h, std::vector<std::uint32_t> premultiplied);
+    // The pixels may be shared by several images (a back end that keeps decoded artwork).
+    PixelImage(long w, long h, std::shared_ptr<const std::vector<std::uint32_t>> premultiplied);
     long width() const override { return w_; }
     long height() const override { return h_; }
-    const std::uint32_t* data() const { return px_.data(); }
+    const std::uint32_t* data() const { return px_->data(); }
+    const std::shared_ptr<const std::vector<std::uint32_t>>& shared() const { return px_; }
     // The image with opaque pixels of the key colour made transparent (made once per colour).
     const std::uint32_t* keyedBy(CColor key) const;
 
@@ -29,7 +32,7 @@ public:
 
 private:
     long w_, h_;
-    std::vector<std::uint32_t> px_;
+    std::shared_ptr<const std::vector<std::uint32_t>> px_;
     mutable std::map<std::uint32_t, std::vector<std::uint32_t>> keyed_;
 };
 

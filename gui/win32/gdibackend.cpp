@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -253,24 +254,55 @@ public:
     std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background) override {
         return std::make_unique<GdiSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background);
     }
+    // The artwork is decoded once for the life of the module: every editor opened later
+    // shares the pixels (keyed by the file's bytes, so any PNG handed in is safe).
     std::unique_ptr<BitmapImage> decodePng(const unsigned char* data, std::size_t size) override {
-        DecodedPng png = decodePngImage(data, size);
-        if (!png.ok()) return nullptr;
-        return PixelImage::fromStraight(png.width, png.height, png.argb.data(), true);
+        if (!data || size == 0) return nullptr;
+        std::uint64_t key = 1469598103934665603ull;
+        for (std::size_t i = 0; i < size; ++i) key = (key ^ data[i]) * 1099511628211ull;
+        key ^= static_cast<std::uint64_t>(size) << 40;
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = decoded.find(key);
+        if (it == decoded.end()) {
+            DecodedPng png = decodePngImage(data, size);
+            if (!png.ok()) return nullptr;
+            auto image = PixelImage::fromStraight(png.width, png.height, png.argb.data(), true);
+            ++decodeCount;
+            it = decoded.emplace(key, Decoded{image->width(), image->height(), image->shared()}).first;
+        }
+        return std::make_unique<PixelImage>(it->second.w, it->second.h, it->second.pixels);
     }
     std::unique_ptr<BitmapImage> fromPixels(long w, long h, const std::uint32_t* argb) override {
         return PixelImage::fromStraight(w, h, argb, false);
     }
+
+    long decodes() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return decodeCount;
+    }
+
+private:
+    struct Decoded {
+        long w, h;
+        std::shared_ptr<const std::vector<std::uint32_t>> pixels;
+    };
+    std::mutex mutex;
+    std::map<std::uint64_t, Decoded> decoded;
+    long decodeCount = 0;
 };
+
+GdiBackend& theBackend() {
+    static GdiBackend backEnd;
+    return backEnd;
+}
 
 }  // namespace
 
 HDC gdiSurfaceDC(DrawSurface& surface) { return static_cast<GdiSurface&>(surface).deviceContext(); }
 
-DrawBackend& gdiBackend() {
-    static GdiBackend backEnd;
-    return backEnd;
-}
+DrawBackend& gdiBackend() { return theBackend(); }
+
+long gdiPngDecodes() { return theBackend().decodes(); }
 
 void installGdiBackend() { setDrawBackend(&gdiBackend()); }
 

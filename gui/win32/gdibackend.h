@@ -12,5 +12,7 @@ DrawBackend& gdiBackend();
 void installGdiBackend();
 // Surfaces of this back end alive now (each holds a memory DC and a DIB section).
 long liveGdiSurfaces();
+// PNG files decoded so far (each distinct file once).
+long gdiPngDecodes();
 
 }  // namespace VSTGUI
