@@ -65,6 +65,8 @@ GrainEffect::GrainEffect(audioMasterCallback hostCallback)
 }
 
 GrainEffect::~GrainEffect() {
+    // An open editor window goes first, while everything it shows still exists.
+    if (editor != nullptr) editor->close();
     for (AudioBuffer& b : audioBuffers) {
         delete[] b.left.exchange(nullptr);
         delete[] b.right.exchange(nullptr);

@@ -127,6 +127,12 @@ void GrainEffect::setParameter(VstInt32 index, float value) {
         case kPrevProg:
         case kCopyPrg:
         case kPastePrg: fallingEdgeCommand(index, value); break;
+        case kBufferNo:
+            // Host automation selects the buffer whether or not the editor is open, so
+            // getParameter(0) always names the buffer that plays.
+            requestBuffer(value * 15.0f);
+            seq.halted = 0;
+            break;
         case kSelectBuffer: requestBuffer(value); break;
         case 261: params.buttons[0] = value; break;
         case 263: params.buttons[1] = value; break;

@@ -14,6 +14,8 @@ public:
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where) override;
     void mouseUp(CDrawContext* context, CPoint& where) override;
+    // The wheel does not press, toggle or switch.
+    bool onWheel(CDrawContext*, const CPoint&, float) override { return false; }
 
 private:
     long heightOfOneImage;
@@ -28,6 +30,8 @@ public:
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where) override;
     long getStyle() const { return style; }
+    // The wheel does not press, toggle or switch.
+    bool onWheel(CDrawContext*, const CPoint&, float) override { return false; }
 
 private:
     long style;
@@ -43,6 +47,8 @@ public:
     void mouse(CDrawContext* context, CPoint& where) override;
     void mouseMoved(CDrawContext* context, CPoint& where) override;
     long positionAt(const CPoint& where) const;
+    // The wheel does not press, toggle or switch.
+    bool onWheel(CDrawContext*, const CPoint&, float) override { return false; }
 
 private:
     void moveTo(CDrawContext* context, const CPoint& where);

@@ -276,6 +276,7 @@ bool CFrame::isMenuOpen() const { return menus && menus->active(); }
 void CFrame::viewRemoved(CView* view) {
     if (view == mouseCapture) mouseCapture = nullptr;
     if (view == modalView) modalView = nullptr;
+    if (view == statusView) setStatusView(nullptr, nullptr);
     if (menus) menus->viewRemoved(view);
 }
 

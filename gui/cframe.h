@@ -77,6 +77,19 @@ public:
     // Called by containers when a view leaves the tree.
     void viewRemoved(CView* view);
 
+    // Inspection (gui/frameinspection.cpp). The composed picture: screen buffer and open
+    // pop-ups; the views walked in stacking order and the menus, as JSON.
+    std::unique_ptr<DrawSurface> composePicture();
+    bool writeSnapshot(const char* path) override;
+    bool writeLayout(const char* path) override;
+    std::string layoutJson();
+    bool injectMouse(const EditorMouseEvent& event) override;
+    bool describeStatus(char* text, std::size_t capacity, std::uint8_t* rgb) override;
+    // The view whose text is the frame's status line (a label registers itself).
+    using StatusDescriber = bool (*)(const CView* view, char* text, std::size_t size, CColor& color);
+    void setStatusView(CView* view, StatusDescriber describe) { statusView = view; statusDescriber = describe; }
+    CView* getStatusView() const { return statusView; }
+
     // Counters for tests and measurements.
     struct Stats {
         long redraws = 0;        // regions redrawn
@@ -102,6 +115,8 @@ protected:
     bool inEvent = false;
     long eventButtons = 0;
     Stats stats;
+    CView* statusView = nullptr;
+    StatusDescriber statusDescriber = nullptr;
 };
 
 }  // namespace VSTGUI

@@ -24,6 +24,7 @@ public:
     void setInsetValue(long val) { inset = val; setDirty(); }
     long getInsetValue() const { return inset; }
     void setHandleBitmap(CBitmap* handle);
+    CBitmap* getHandleBitmap() const { return pHandle; }
     void setColorHandle(CColor c) { colorHandle = c; }
     // Mouse travel in pixels for the whole range in linear mode.
     void setLinearRange(long pixels) { linearRange = pixels > 0 ? pixels : 1; }

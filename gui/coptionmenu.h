@@ -34,6 +34,8 @@ public:
 
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where) override;
+    // The wheel chooses nothing.
+    bool onWheel(CDrawContext*, const CPoint&, float) override { return false; }
 
     // Called by the pop-up when it closes; chosen is the entry index or -1.
     void popupClosed();

@@ -15,6 +15,7 @@ public:
 
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where) override;
+    bool onWheel(CDrawContext*, const CPoint&, float) override { return false; }
     bool isShown() const { return getValue() > 0.5f; }
 
 private:

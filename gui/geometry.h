@@ -67,7 +67,8 @@ inline CColor MakeCColor(unsigned char r, unsigned char g, unsigned char b) { re
 enum CFont { kSystemFont = 0, kNormalFontVeryBig, kNormalFontBig, kNormalFont, kNormalFontSmall,
              kNormalFontSmaller, kNormalFontVerySmall, kSymbolFont, kNumStandardFonts };
 // Text faces (bits).
-enum { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2, kUnderlineFace = 4 };
+// kCondensedFace: narrower glyphs of the same family (where the back end has them).
+enum { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2, kUnderlineFace = 4, kCondensedFace = 8 };
 enum CHoriTxtAlign { kLeftText = 0, kCenterText, kRightText };
 
 // Mouse buttons and modifier keys (bits).

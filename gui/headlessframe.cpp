@@ -4,22 +4,6 @@
 
 namespace VSTGUI {
 
-namespace {
-std::unique_ptr<DrawSurface> compose(CFrame& frame) {
-    DrawSurface* screen = frame.getScreenSurface();
-    auto out = drawBackend().createSurface(screen->width(), screen->height(), kBlackCColor);
-    screen->copyTo(*out, CRect(0, 0, screen->width(), screen->height()), CPoint(0, 0));
-    if (MenuSession* m = frame.getMenuSession()) {
-        for (long i = 0; i < m->levelCount(); ++i) {
-            DrawSurface* s = m->levelSurface(i);
-            CRect r = m->levelRect(i);
-            if (s) s->copyTo(*out, CRect(0, 0, r.width(), r.height()), CPoint(r.left, r.top));
-        }
-    }
-    return out;
-}
-}  // namespace
-
 HeadlessFrame::HeadlessFrame(const CRect& r, void* ed) : CFrame(r, nullptr, ed) {}
 
 void HeadlessFrame::press(long x, long y, long modifiers) { onMouseDown(CPoint(x, y), kLButton | modifiers); }
@@ -55,9 +39,9 @@ bool HeadlessFrame::drop(const std::vector<std::string>& paths, long x, long y) 
     return onDropItems(paths, kDropFiles, CPoint(x, y));
 }
 
-std::uint32_t HeadlessFrame::snapshotPixel(long x, long y) { return compose(*this)->pixel(x, y); }
+std::uint32_t HeadlessFrame::snapshotPixel(long x, long y) { return composePicture()->pixel(x, y); }
 
-bool HeadlessFrame::writeSnapshot(const char* path) { return compose(*this)->writePng(path); }
+bool HeadlessFrame::writeSnapshot(const char* path) { return composePicture()->writePng(path); }
 
 std::uint32_t HeadlessFrame::screenPixel(long x, long y) { return getScreenSurface()->pixel(x, y); }
 

@@ -49,11 +49,23 @@ void MenuSession::push(COptionMenu* menu, CPoint at) {
     long w = kTickWidth + textWidth + 6 + kArrowWidth;  // 6: the text margins
     long h = 2 * kPadding + kRowHeight * menu->getNbEntries();
     level.rect = CRect(at.h, at.v, at.h + w, at.v + h);
-    level.surface = drawBackend().createSurface(w, h, kMenuBack);
+    // On the screen (or, without a window, in the frame): a pop-up that would reach past the
+    // bottom or right edge moves up or left, and never beyond the top or left edge.
+    CRect area(0, 0, frame.getWidth(), frame.getHeight());
     if (PlatformWindow* pw = frame.getPlatformWindow()) {
-        level.rect = pw->placePopup(level.rect);
-        level.window = pw->openPopup(level.rect);
+        CRect screenRect;
+        if (pw->screenArea(screenRect) && !screenRect.isEmpty()) area = screenRect;
     }
+    if (level.rect.bottom > area.bottom) level.rect.offset(0, area.bottom - level.rect.bottom);
+    if (level.rect.top < area.top) level.rect.offset(0, area.top - level.rect.top);
+    if (level.rect.right > area.right) {
+        // A submenu opens on the other side of its parent; a first level moves left.
+        const long left = levels.empty() ? area.right - w : levels.back().rect.left - w + 2;
+        level.rect.offset(left - level.rect.left, 0);
+    }
+    if (level.rect.left < area.left) level.rect.offset(area.left - level.rect.left, 0);
+    level.surface = drawBackend().createSurface(w, h, kMenuBack);
+    if (PlatformWindow* pw = frame.getPlatformWindow()) level.window = pw->openPopup(level.rect);
     levels.push_back(std::move(level));
     draw(levels.back());
 }

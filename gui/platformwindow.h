@@ -32,13 +32,13 @@ public:
     // The mouse now: position relative to the frame window, buttons and modifier keys
     // (kLButton, kShift, ...). False when the window system cannot tell.
     virtual bool queryPointer(CPoint& where, long& buttons) = 0;
-    // Where a pop-up asked for at rect (frame coordinates) goes so that it lies on the
-    // screen: rect itself where the window system does not tell.
-    virtual CRect placePopup(const CRect& rect) { return rect; }
     // Opens a pop-up over rect (frame coordinates) that receives the mouse while it is open.
     virtual std::unique_ptr<PopupWindow> openPopup(const CRect& rect) = 0;
     // Called when the last pop-up closed.
     virtual void popupsClosed() = 0;
+    // The screen's area in frame coordinates, where pop-ups must stay; false when unknown
+    // (pop-ups then stay within the frame).
+    virtual bool screenArea(CRect& area) { return false; }
 };
 
 }  // namespace VSTGUI

@@ -37,6 +37,8 @@ public:
     virtual VstInt32 onKeyUp(VstKeyCode& keyCode) { return -1; }
     virtual VstInt32 setKnobMode(VstInt32 val) { return 0; }
     virtual bool onWheel(float distance) { return false; }
+    // The editor inspection call (host/editor_inspection.h); 0 = not done.
+    virtual VstIntPtr inspect(VstIntPtr request, void* ptr, float opt) { return 0; }
 
     AudioEffect* getEffect() const { return effect; }
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "host/audioeffect.h"
+#include "host/editor_inspection.h"
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {
     if (effect) effect->setEditor(this);
@@ -60,4 +61,18 @@ void AEffGUIEditor::doIdleStuff() {
     inIdleStuff = true;
     if (effect) effect->masterIdle();
     inIdleStuff = false;
+}
+
+VstIntPtr AEffGUIEditor::inspect(VstIntPtr request, void* ptr, float) {
+    if (!frame || !ptr) return 0;
+    switch (request) {
+        case kInspectSnapshot: return frame->writeSnapshot(static_cast<const char*>(ptr)) ? 1 : 0;
+        case kInspectLayout: return frame->writeLayout(static_cast<const char*>(ptr)) ? 1 : 0;
+        case kInspectMouse: return frame->injectMouse(*static_cast<const EditorMouseEvent*>(ptr)) ? 1 : 0;
+        case kInspectStatus: {
+            auto* status = static_cast<EditorStatusText*>(ptr);
+            return frame->describeStatus(status->text, sizeof status->text, &status->red) ? 1 : 0;
+        }
+        default: return 0;
+    }
 }

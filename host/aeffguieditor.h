@@ -24,6 +24,8 @@ public:
     VstInt32 onKeyUp(VstKeyCode& keyCode) override;
     VstInt32 setKnobMode(VstInt32 val) override;
     bool onWheel(float distance) override;
+    // Answers the editor inspection call for whatever frame is open.
+    VstIntPtr inspect(VstIntPtr request, void* ptr, float opt) override;
 
     // A parameter or notice from the effect; the base only requests an update.
     virtual void setParameter(VstInt32 index, float value) { postUpdate(); }

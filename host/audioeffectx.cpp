@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/aeffeditor.h"
+#include "host/editor_inspection.h"
 
 AudioEffectX::AudioEffectX(audioMasterCallback audioMasterIn, VstInt32 programs, VstInt32 params)
     : AudioEffect(audioMasterIn, programs, params) {}
@@ -50,7 +51,9 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opCode, VstInt32 index, VstIntPtr va
         case effGetVendorString: return (text && getVendorString(text)) ? 1 : 0;
         case effGetProductString: return (text && getProductString(text)) ? 1 : 0;
         case effGetVendorVersion: return getVendorVersion();
-        case effVendorSpecific: return vendorSpecific(index, value, ptr, opt);
+        case effVendorSpecific:
+            if (index == kEditorInspection) return editor ? editor->inspect(value, ptr, opt) : 0;
+            return vendorSpecific(index, value, ptr, opt);
         case effCanDo: return text ? canDo(text) : 0;
         case effGetTailSize: return getGetTailSize();
         case effIdle: return fxIdle();

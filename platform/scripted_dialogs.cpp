@@ -22,6 +22,8 @@ void ScriptedDialogs::showMessage(const char* title, const char* text) {
 
 bool ScriptedDialogs::selectFile(const FileSelectRequest& request, char* result) {
     fileRequests.push_back(orEmpty(request.title));
+    fileRequestDetails.push_back(
+        {request.mode, orEmpty(request.title), orEmpty(request.typeName), orEmpty(request.extension)});
     if (files.empty() || !result) return false;
     std::string path = files.front();
     files.pop_front();

@@ -29,6 +29,14 @@ public:
     std::vector<Entry> questions;
     std::vector<Entry> messages;
     std::vector<std::string> fileRequests;  // the request titles
+    // Every file request whole: mode, title, type name and extension.
+    struct FileRequest {
+        FileSelectRequest::Mode mode = FileSelectRequest::Mode::Load;
+        std::string title;
+        std::string typeName;
+        std::string extension;
+    };
+    std::vector<FileRequest> fileRequestDetails;
 
 private:
     std::deque<bool> answers;

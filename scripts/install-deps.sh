@@ -11,7 +11,7 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 
 base_pkgs=(build-essential cmake ninja-build pkg-config
-           libcairo2-dev libxcb1-dev libxcb-xtest0-dev libfreetype-dev fonts-dejavu-core libsndfile1-dev
+           libcairo2-dev libxcb1-dev libxcb-xtest0-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra libsndfile1-dev
            libgtest-dev libgmock-dev libbenchmark-dev)
 test_pkgs=(sox ardour dpf-plugins-vst g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine64 xvfb x11-utils xdotool imagemagick
            clang-22 libclang-rt-22-dev libfftw3-dev zenity)

@@ -53,7 +53,8 @@ run "tests (build)" ctest_in "$root/build"
 # The benchmarks print ratios against references measured in the same run; a short run
 # here shows they work (figures worth quoting come from a longer run on a quiet machine).
 run "benchmarks (short run)" sh -c "'$root/build/bench/gw_bench' --benchmark_min_time=0.05 && \
-  '$root/build/bench/gw_bench_process' --benchmark_min_time=0.05"
+  '$root/build/bench/gw_bench_process' --benchmark_min_time=0.05 && \
+  '$root/build/bench/gw_bench_editor' --benchmark_min_time=0.05"
 
 # AddressSanitizer + UndefinedBehaviorSanitizer. A real host cannot load a sanitized
 # plug-in, so the integration tests are left to the normal build.

@@ -133,12 +133,22 @@ VstIntPtr VSTCALLBACK HostSession::callback(AEffect* effect, VstInt32 opcode, Vs
     return session->answer(opcode, index, value, ptr, opt);
 }
 
+std::vector<AutomationEvent> HostSession::automationSince(std::size_t count) {
+    std::lock_guard<std::mutex> hold(callbackLock);
+    if (count >= automation.size()) return {};
+    return std::vector<AutomationEvent>(automation.begin() + static_cast<std::ptrdiff_t>(count), automation.end());
+}
+
 VstIntPtr HostSession::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
-    bool seen = false;
-    for (std::int32_t o : hostOpcodesSeen) seen = seen || o == opcode;
-    if (!seen) hostOpcodesSeen.push_back(opcode);
+    {
+        std::lock_guard<std::mutex> hold(callbackLock);
+        bool seen = false;
+        for (std::int32_t o : hostOpcodesSeen) seen = seen || o == opcode;
+        if (!seen) hostOpcodesSeen.push_back(opcode);
+        if (opcode == audioMasterAutomate) automation.push_back({index, opt});
+    }
     switch (opcode) {
-        case audioMasterAutomate: automation.push_back({index, opt}); return 0;
+        case audioMasterAutomate: return 0;
         case audioMasterCurrentId: return 0;
         case audioMasterIdle: return 0;
         case audioMasterGetTime:

@@ -5,6 +5,7 @@
 // loaded plug-in; the subcommands of grainwheel-host build on it.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,12 @@ public:
 
     Transport transport;
     std::int32_t blockSize = 512;
-    std::vector<AutomationEvent> automation;
+    std::vector<AutomationEvent> automation;  // guarded by callbackLock when threads share the session
     std::vector<std::int32_t> hostOpcodesSeen;  // each host opcode once, in order of first use
+    // Held while a host call records what it saw (plug-ins call from several threads).
+    std::mutex callbackLock;
+    // The automation received since the given count (under callbackLock).
+    std::vector<AutomationEvent> automationSince(std::size_t count);
 
     static VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                           void* ptr, float opt);

@@ -28,10 +28,7 @@ constexpr std::size_t kPathBytes = 1024;
 constexpr std::size_t kCurrentProgramOffset = 1164;
 constexpr std::size_t kBufferNumberOffset = 1452;
 
-struct Input {
-    std::vector<float> samples;  // stereo interleaved
-    std::int64_t frames = 0;
-};
+}  // namespace
 
 bool readInputFile(const std::string& path, RenderOptions& o, Input& in, std::string& error) {
     SF_INFO info{};
@@ -64,6 +61,8 @@ bool readInputFile(const std::string& path, RenderOptions& o, Input& in, std::st
     sf_close(f);
     return ok;
 }
+
+namespace {
 
 bool readFile(const std::string& path, std::vector<char>& bytes) {
     std::ifstream f(path, std::ios::binary);
@@ -119,6 +118,8 @@ bool bankCall(HostSession& s, std::intptr_t call, const std::string& path, const
     return false;
 }
 
+}  // namespace
+
 bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
     AEffect* e = s.effect();
     const bool chunks = (e->flags & effFlagsProgramChunks) != 0;
@@ -163,13 +164,6 @@ bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
     return true;
 }
 
-struct Resolved {
-    std::int64_t frame;
-    const TimedChange* change;
-    VstInt32 index;
-    std::size_t order;  // command-line position, keeps same-frame changes in order
-};
-
 bool resolveChanges(HostSession& s, const RenderOptions& o, std::vector<Resolved>& out, std::string& error) {
     AEffect* e = s.effect();
     std::vector<std::string> names;
@@ -206,6 +200,8 @@ void apply(HostSession& s, const Resolved& r) {
     if (r.change->isProgram) s.dispatch(effSetProgram, 0, r.change->program);
     else s.effect()->setParameter(s.effect(), r.index, r.change->value);
 }
+
+namespace {
 
 bool writeOutput(const RenderOptions& o, const std::vector<float>& samples, std::int64_t frames,
                  std::string& error) {

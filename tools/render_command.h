@@ -6,10 +6,34 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "host/vst2abi.h"
 #include "tools/render_options.h"
 
 namespace gwhost {
+
+class HostSession;
+
+// The steps of a render that other subcommands share.
+struct Input {
+    std::vector<float> samples;  // stereo interleaved
+    std::int64_t frames = 0;
+};
+// Reads a WAV/FLAC file as stereo (mono duplicated); takes the file's rate into `o`.
+bool readInputFile(const std::string& path, RenderOptions& o, Input& in, std::string& error);
+// --chunk, --bank and --load-wav, in this order, on an opened plug-in.
+bool applySession(HostSession& s, const RenderOptions& o, std::string& error);
+// A change with its frame (-1: before the start) and parameter index.
+struct Resolved {
+    std::int64_t frame;
+    const TimedChange* change;
+    VstInt32 index;
+    std::size_t order;  // command-line position, keeps same-frame changes in order
+};
+// The options' changes by frame, with parameter names looked up.
+bool resolveChanges(HostSession& s, const RenderOptions& o, std::vector<Resolved>& out, std::string& error);
+void apply(HostSession& s, const Resolved& r);
 
 struct RenderSummary {
     std::int64_t frames = 0;

@@ -147,7 +147,7 @@ public:
 
     void selectFont(const TextStyle& style) {
         long f = (style.font >= 0 && style.font < kNumStandardFonts) ? style.font : static_cast<long>(kNormalFont);
-        cairo_set_font_face(cr, toolkitFontFace((style.face & kBoldFace) != 0));
+        cairo_set_font_face(cr, toolkitFontFace((style.face & kBoldFace) != 0, (style.face & kCondensedFace) != 0));
         cairo_set_font_size(cr, kFontSizes[f]);
         cairo_font_options_t* opt = cairo_font_options_create();
         cairo_font_options_set_antialias(opt, CAIRO_ANTIALIAS_GRAY);

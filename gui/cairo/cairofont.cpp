@@ -7,7 +7,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-// The DejaVu Sans faces (free licence, see the font's LICENSE), included at build time.
+// The DejaVu Sans and DejaVu Sans Condensed faces (free licence, see the font's LICENSE), included at build time.
 #define GW_STR2(x) #x
 #define GW_STR(x) GW_STR2(x)
 asm(".section .rodata\n"
@@ -19,11 +19,23 @@ asm(".section .rodata\n"
     ".hidden gw_font_bold\n.global gw_font_bold\ngw_font_bold:\n"
     ".incbin \"" GW_STR(GW_FONT_BOLD) "\"\n"
     ".hidden gw_font_bold_end\n.global gw_font_bold_end\ngw_font_bold_end:\n"
+    ".balign 16\n"
+    ".hidden gw_font_condensed\n.global gw_font_condensed\ngw_font_condensed:\n"
+    ".incbin \"" GW_STR(GW_FONT_CONDENSED) "\"\n"
+    ".hidden gw_font_condensed_end\n.global gw_font_condensed_end\ngw_font_condensed_end:\n"
+    ".balign 16\n"
+    ".hidden gw_font_condensed_bold\n.global gw_font_condensed_bold\ngw_font_condensed_bold:\n"
+    ".incbin \"" GW_STR(GW_FONT_CONDENSED_BOLD) "\"\n"
+    ".hidden gw_font_condensed_bold_end\n.global gw_font_condensed_bold_end\ngw_font_condensed_bold_end:\n"
     ".previous\n");
 extern "C" const unsigned char gw_font_regular[];
 extern "C" const unsigned char gw_font_regular_end[];
 extern "C" const unsigned char gw_font_bold[];
 extern "C" const unsigned char gw_font_bold_end[];
+extern "C" const unsigned char gw_font_condensed[];
+extern "C" const unsigned char gw_font_condensed_end[];
+extern "C" const unsigned char gw_font_condensed_bold[];
+extern "C" const unsigned char gw_font_condensed_bold_end[];
 #endif
 
 namespace VSTGUI {
@@ -32,6 +44,8 @@ namespace {
 struct Faces {
     cairo_font_face_t* regular = nullptr;
     cairo_font_face_t* bold = nullptr;
+    cairo_font_face_t* condensed = nullptr;
+    cairo_font_face_t* condensedBold = nullptr;
 };
 
 #if GW_EMBEDDED_FONT
@@ -53,6 +67,8 @@ Faces makeFaces() {
     if (FT_Init_FreeType(&lib) == 0) {
         faces.regular = fromMemory(lib, gw_font_regular, gw_font_regular_end);
         faces.bold = fromMemory(lib, gw_font_bold, gw_font_bold_end);
+        faces.condensed = fromMemory(lib, gw_font_condensed, gw_font_condensed_end);
+        faces.condensedBold = fromMemory(lib, gw_font_condensed_bold, gw_font_condensed_bold_end);
     }
 #endif
     if (!faces.regular) {
@@ -61,12 +77,19 @@ Faces makeFaces() {
     if (!faces.bold) {
         faces.bold = cairo_toy_font_face_create("DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     }
+    if (!faces.condensed) {
+        faces.condensed = cairo_toy_font_face_create("DejaVu Sans Condensed", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    }
+    if (!faces.condensedBold) {
+        faces.condensedBold = cairo_toy_font_face_create("DejaVu Sans Condensed", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    }
     return faces;
 }
 }  // namespace
 
-cairo_font_face_t* toolkitFontFace(bool bold) {
+cairo_font_face_t* toolkitFontFace(bool bold, bool condensed) {
     static Faces faces = makeFaces();
+    if (condensed) return bold ? faces.condensedBold : faces.condensed;
     return bold ? faces.bold : faces.regular;
 }
 

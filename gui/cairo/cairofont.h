@@ -7,6 +7,6 @@
 namespace VSTGUI {
 
 // Never null; owned by the toolkit for the life of the process.
-cairo_font_face_t* toolkitFontFace(bool bold);
+cairo_font_face_t* toolkitFontFace(bool bold, bool condensed = false);
 
 }  // namespace VSTGUI

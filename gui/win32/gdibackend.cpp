@@ -14,7 +14,7 @@
 #include "gui/pngdecode.h"
 
 #if GW_EMBEDDED_FONT
-// The DejaVu Sans faces (free licence, see the font's LICENSE), included at build time.
+// The DejaVu Sans and DejaVu Sans Condensed faces (free licence, see the font's LICENSE), included at build time.
 #define GW_STR2(x) #x
 #define GW_STR(x) GW_STR2(x)
 #define GW_SYM(name) GW_STR(__USER_LABEL_PREFIX__) #name
@@ -27,11 +27,26 @@ asm(".section .rdata,\"dr\"\n"
     ".global " GW_SYM(gw_font_bold) "\n" GW_SYM(gw_font_bold) ":\n"
     ".incbin \"" GW_STR(GW_FONT_BOLD) "\"\n"
     ".global " GW_SYM(gw_font_bold_end) "\n" GW_SYM(gw_font_bold_end) ":\n"
+    ".balign 16\n"
+    ".global " GW_SYM(gw_font_condensed) "\n" GW_SYM(gw_font_condensed) ":\n"
+    ".incbin \"" GW_STR(GW_FONT_CONDENSED) "\"\n"
+    ".global " GW_SYM(gw_font_condensed_end) "\n" GW_SYM(gw_font_condensed_end) ":\n"
+    ".balign 16\n"
+    ".global " GW_SYM(gw_font_condensed_bold) "\n" GW_SYM(gw_font_condensed_bold) ":\n"
+    ".incbin \"" GW_STR(GW_FONT_CONDENSED_BOLD) "\"\n"
+    ".global " GW_SYM(gw_font_condensed_bold_end) "\n" GW_SYM(gw_font_condensed_bold_end) ":\n"
     ".text\n");
 extern "C" const unsigned char gw_font_regular[];
 extern "C" const unsigned char gw_font_regular_end[];
 extern "C" const unsigned char gw_font_bold[];
 extern "C" const unsigned char gw_font_bold_end[];
+extern "C" const unsigned char gw_font_condensed[];
+extern "C" const unsigned char gw_font_condensed_end[];
+extern "C" const unsigned char gw_font_condensed_bold[];
+extern "C" const unsigned char gw_font_condensed_bold_end[];
+#endif
+#if !defined(GW_HAVE_CONDENSED)
+#define GW_HAVE_CONDENSED 0
 #endif
 
 namespace VSTGUI {
@@ -67,11 +82,19 @@ public:
                                              static_cast<DWORD>(gw_font_regular_end - gw_font_regular), nullptr, &n);
             memory[1] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_bold),
                                              static_cast<DWORD>(gw_font_bold_end - gw_font_bold), nullptr, &n);
+#if GW_HAVE_CONDENSED
+            memory[2] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_condensed),
+                                             static_cast<DWORD>(gw_font_condensed_end - gw_font_condensed), nullptr, &n);
+            memory[3] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_condensed_bold),
+                                             static_cast<DWORD>(gw_font_condensed_bold_end - gw_font_condensed_bold),
+                                             nullptr, &n);
+#endif
 #endif
         }
         long f = (style.font >= 0 && style.font < kNumStandardFonts) ? style.font : static_cast<long>(kNormalFont);
-        int variant = ((style.face & kBoldFace) ? 1 : 0) | ((style.face & kItalicFace) ? 2 : 0);
-        HFONT& slot = fonts[static_cast<std::size_t>(f * 4 + variant)];
+        int variant = ((style.face & kBoldFace) ? 1 : 0) | ((style.face & kItalicFace) ? 2 : 0) |
+                      ((style.face & kCondensedFace) ? 4 : 0);
+        HFONT& slot = fonts[static_cast<std::size_t>(f * 8 + variant)];
         if (!slot) {
             LOGFONTW lf{};
             lf.lfHeight = -kFontSizes[f];  // em height in pixels, as cairo's font size
@@ -80,7 +103,7 @@ public:
             lf.lfCharSet = DEFAULT_CHARSET;
             lf.lfOutPrecision = OUT_TT_ONLY_PRECIS;
             lf.lfQuality = ANTIALIASED_QUALITY;
-            std::wcscpy(lf.lfFaceName, L"DejaVu Sans");
+            std::wcscpy(lf.lfFaceName, (variant & 4) && GW_HAVE_CONDENSED ? L"DejaVu Sans Condensed" : L"DejaVu Sans");
             slot = CreateFontIndirectW(&lf);
         }
         return slot;
@@ -89,8 +112,8 @@ public:
 private:
     std::mutex mutex;
     bool registered = false;
-    HANDLE memory[2] = {nullptr, nullptr};
-    HFONT fonts[kNumStandardFonts * 4] = {};
+    HANDLE memory[4] = {nullptr, nullptr, nullptr, nullptr};
+    HFONT fonts[kNumStandardFonts * 8] = {};
 };
 
 Fonts& fonts() {

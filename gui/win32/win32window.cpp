@@ -293,22 +293,16 @@ bool Win32Window::queryPointer(CPoint& where, long& buttons) {
     return true;
 }
 
-CRect Win32Window::placePopup(const CRect& rect) {
+bool Win32Window::screenArea(CRect& area) {
+    // The work area (the screen less the task bar) of the monitor the frame is on.
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
-    RECT want{static_cast<LONG>(origin.x + rect.left), static_cast<LONG>(origin.y + rect.top),
-              static_cast<LONG>(origin.x + rect.right), static_cast<LONG>(origin.y + rect.bottom)};
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
-    if (!GetMonitorInfoW(MonitorFromRect(&want, MONITOR_DEFAULTTONEAREST), &mi)) return rect;
+    if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) return false;
     const RECT& work = mi.rcWork;
-    long dx = 0, dy = 0;
-    if (want.right > work.right) dx = work.right - want.right;
-    if (want.left + dx < work.left) dx = work.left - want.left;
-    if (want.bottom > work.bottom) dy = work.bottom - want.bottom;
-    if (want.top + dy < work.top) dy = work.top - want.top;
-    CRect placed = rect;
-    return placed.offset(dx, dy);
+    area = CRect(work.left - origin.x, work.top - origin.y, work.right - origin.x, work.bottom - origin.y);
+    return true;
 }
 
 std::unique_ptr<PopupWindow> Win32Window::openPopup(const CRect& rect) {

@@ -24,7 +24,7 @@ public:
     void present(DrawSurface& buffer, const CRect& part) override;
     void flush() override;
     bool queryPointer(CPoint& where, long& buttons) override;
-    CRect placePopup(const CRect& rect) override;
+    bool screenArea(CRect& area) override;
     std::unique_ptr<PopupWindow> openPopup(const CRect& rect) override;
     void popupsClosed() override;
 

@@ -197,6 +197,13 @@ CPoint XcbWindow::frameOriginOnRoot() {
     return p;
 }
 
+bool XcbWindow::screenArea(CRect& area) {
+    if (!screen) return false;
+    const CPoint origin = frameOriginOnRoot();
+    area = CRect(-origin.h, -origin.v, screen->width_in_pixels - origin.h, screen->height_in_pixels - origin.v);
+    return true;
+}
+
 std::unique_ptr<PopupWindow> XcbWindow::openPopup(const CRect& rect) {
     CPoint origin = frameOriginOnRoot();
     auto popup = std::make_unique<XcbPopup>(*this, conn, screen, rect, CPoint(origin.h + rect.left, origin.v + rect.top));

@@ -27,6 +27,7 @@ public:
     void flush() override;
     bool queryPointer(CPoint& where, long& buttons) override;
     std::unique_ptr<PopupWindow> openPopup(const CRect& rect) override;
+    bool screenArea(CRect& area) override;
     void popupsClosed() override;
 
     xcb_window_t windowId() const { return window; }

@@ -3,69 +3,61 @@
 // for every rectangle here, and the debug output outlines them to check that it does.
 
 #include "canvas.h"
+#include "editor/panel_layout.h"
 
 #include <string>
 #include <vector>
 
 namespace artwork::layout {
 
-constexpr int kPanelWidth = 930;
-constexpr int kPanelHeight = 414;
+// The rectangles themselves live in the editor's table.
+constexpr Box box(grainwheel::panel::Rect r) { return {r.left, r.top, r.right, r.bottom}; }
+namespace gp = grainwheel::panel;
 
-constexpr Box kStatusLabel{11, 13, 379, 29};
-constexpr Box kMainScope{17, 64, 378, 172};
-constexpr Box kSmallScope{393, 342, 599, 402};
-constexpr Box kSplashArea{15, 202, 378, 406};
-constexpr int kSplashSourceX = 15, kSplashSourceY = 205;
-constexpr Box kVuMeter{608, 340, 620, 402};
-constexpr Box kDensity{880, 14, 900, 144};
-constexpr Box kSustain{907, 14, 927, 144};
-constexpr Box kResonance{880, 181, 900, 311};
-constexpr Box kUnitLength{907, 181, 927, 311};
-constexpr Box kLevelKnob{875, 345, 921, 390};
-constexpr Box kProgramSwitch{640, 350, 865, 370};
-constexpr Box kNext{746, 383, 780, 393};
-constexpr Box kPrev{705, 385, 739, 397};
-constexpr Box kCopy{785, 385, 822, 397};
-constexpr Box kPaste{825, 383, 866, 396};
-constexpr Box kOptionsMenu{14, 40, 73, 56};
-constexpr Box kGrid{343, 38, 374, 54};
-constexpr Box kFileMenu{80, 40, 154, 52};
-constexpr Box kSaveBank{159, 39, 233, 51};
-constexpr Box kTrigMode{238, 38, 334, 55};
-constexpr Box kMonitor{9, 180, 42, 189};
-constexpr Box kRecSync{48, 179, 104, 193};
-constexpr Box kRecFree{109, 177, 162, 189};
-constexpr Box kLoadWave{168, 177, 233, 189};
-constexpr Box kSaveWave{237, 180, 303, 189};
-constexpr Box kKillBuffer{309, 178, 376, 190};
+constexpr int kPanelWidth = gp::kWidth;
+constexpr int kPanelHeight = gp::kHeight;
+
+constexpr Box kStatusLabel = box(gp::kStatusLabel);
+constexpr Box kMainScope = box(gp::kMainScope);
+constexpr Box kSmallScope = box(gp::kSmallScope);
+constexpr Box kSplashArea = box(gp::kSplashArea);
+constexpr int kSplashSourceX = gp::kSplashSourceX, kSplashSourceY = gp::kSplashSourceY;
+constexpr Box kVuMeter = box(gp::kVuMeter);
+constexpr Box kDensity = box(gp::kDensityFader);
+constexpr Box kSustain = box(gp::kSustainFader);
+constexpr Box kResonance = box(gp::kResonanceFader);
+constexpr Box kUnitLength = box(gp::kUnitLengthFader);
+constexpr Box kLevelKnob = box(gp::kLevelKnob);
+constexpr Box kProgramSwitch = box(gp::kProgramSwitch);
+constexpr Box kNext = box(gp::kNextButton);
+constexpr Box kPrev = box(gp::kPrevButton);
+constexpr Box kCopy = box(gp::kCopyButton);
+constexpr Box kPaste = box(gp::kPasteButton);
+constexpr Box kOptionsMenu = box(gp::kOptionsMenu);
+constexpr Box kGrid = box(gp::kGridButton);
+constexpr Box kFileMenu = box(gp::kFileMenu);
+constexpr Box kSaveBank = box(gp::kSaveBankButton);
+constexpr Box kTrigMode = box(gp::kTrigModeButton);
+constexpr Box kMonitor = box(gp::kMonitorButton);
+constexpr Box kRecSync = box(gp::kRecSyncButton);
+constexpr Box kRecFree = box(gp::kRecFreeButton);
+constexpr Box kLoadWave = box(gp::kLoadWaveButton);
+constexpr Box kSaveWave = box(gp::kSaveWaveButton);
+constexpr Box kKillBuffer = box(gp::kKillBufferButton);
 
 // Buffer i: scope and start-position slider in a grid of four rows of four.
-constexpr Box bufferScope(int i) {
-    int l = 29 + 88 * (i % 4), t = 211 + 48 * (i / 4);
-    return {l, t, l + 74, t + 38};
-}
-constexpr Box bufferSlider(int i) {
-    Box s = bufferScope(i);
-    return {s.l - 7, s.t + 39, s.l + 77, s.t + 49};
-}
+constexpr Box bufferScope(int i) { return box(gp::bufferScope(i)); }
+constexpr Box bufferSlider(int i) { return box(gp::bufferSlider(i)); }
 
 // The four fader columns: 0 time, 1 speed, 2 pitch, 3 freq; fader i of 16.
-constexpr int kFaderWidth = 14;
-constexpr int kFaderHandleHeight = 7;
-constexpr Box columnFader(int column, int i) {
-    int x0 = (column % 2 == 0) ? 396 : 640;
-    int top = column < 2 ? 14 : 180;
-    return {x0 + kFaderWidth * i, top, x0 + kFaderWidth * (i + 1), top + 149};
-}
-constexpr Box column(int c) {
-    Box first = columnFader(c, 0), last = columnFader(c, 15);
-    return {first.l, first.t, last.r, last.b};
-}
+constexpr int kFaderWidth = gp::kColumnFaderWidth;
+constexpr int kFaderHandleHeight = gp::kHandleHeight;
+constexpr Box columnFader(int column, int i) { return box(gp::columnFader(column, i)); }
+constexpr Box column(int c) { return box(gp::columnArea(c)); }
 
 // Preset buttons k = 0..4: pitch presets beside the pitch column, speed presets beside speed.
-constexpr Box pitchPreset(int k) { return {623, 175 + 37 * k, 631, 184 + 37 * k}; }
-constexpr Box speedPreset(int k) { return {865, 10 + 37 * k, 873, 19 + 37 * k}; }
+constexpr Box pitchPreset(int k) { return box(gp::pitchPreset(k)); }
+constexpr Box speedPreset(int k) { return box(gp::speedPreset(k)); }
 
 struct Placed {
     std::string name;

@@ -24,7 +24,7 @@ TEST(ADEditorTest, RegistersWithItsRectangle) {
     EXPECT_EQ(rect->left, 0);
     EXPECT_EQ(rect->bottom, 414);
     EXPECT_EQ(rect->right, 930);
-    EXPECT_EQ(editor->open(nullptr), 0);
+    EXPECT_EQ(editor->open(nullptr), 1);  // a panel even without a port onto the effect
     EXPECT_TRUE(editor->isOpen());
     editor->close();
     EXPECT_FALSE(editor->isOpen());

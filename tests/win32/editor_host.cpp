@@ -461,7 +461,7 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
     }
 }
 
-void pluginEditorTests(const char* dllPath) {
+void pluginEditorTests(const char* dllPath, const std::string& capturePath) {
     std::printf("-- the plug-in's editor through the dispatcher\n");
     HMODULE module = LoadLibraryA(dllPath);
     CHECK(module != nullptr);
@@ -495,6 +495,12 @@ void pluginEditorTests(const char* dllPath) {
         CHECK(sent);
         std::vector<std::uint32_t> after = capture(child, kW, kH);
         CHECK(compare(before, after, CRect(11, 13, 379, 29)).any > 0);
+        std::vector<unsigned char> png = encodePngImage(after.data(), kW, kH, kW);
+        if (FILE* f = std::fopen(capturePath.c_str(), "wb")) {
+            std::fwrite(png.data(), 1, png.size(), f);
+            std::fclose(f);
+        }
+        std::printf("the editor's panel after the drag: %s\n", capturePath.c_str());
     }
     e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
     pump(50, nullptr, e);
@@ -574,7 +580,9 @@ int main(int argc, char** argv) {
     galleryTests(argv[2], argv[3]);
     frameLifetimeTests();
     moduleClassTests(argv[4]);
-    pluginEditorTests(argv[1]);
+    std::string editorCapture = argv[3];
+    editorCapture.insert(editorCapture.size() - 4 * (editorCapture.size() > 4), "-plugin");
+    pluginEditorTests(argv[1], editorCapture);
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
