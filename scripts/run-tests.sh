@@ -4,7 +4,8 @@
 #   build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer, all but the integration tests
 #   build-tsan/   ThreadSanitizer, the suites labelled "threads"
 #   build-rtsan/  RealtimeSanitizer (clang 22), the suites labelled "rtsan"
-#   build-win32/  the 32-bit Windows DLL (mingw-w64) and its suite under Wine
+#   build-win32/  the 32-bit Windows DLL (mingw-w64), its suite and its editor host under Wine
+#                 (on Xvfb), the import and package check, and the Windows/Linux speed ratio
 #   build-win64/  the same suite on a 64-bit DLL, where the kernel cannot run 32-bit code
 #   build-release/ a packager's Release build (GCC, -O3), built only
 # Warnings are errors in every build here (GW_WERROR=ON; off by default for packagers).
@@ -103,14 +104,25 @@ unset RTSAN_OPTIONS
 # The 32-bit Windows DLL and its suite under Wine.
 run "build (Windows, mingw-w64 i686)" configure_and_build "$root/build-win32" \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# The editor host compares the Windows panel with the headless rendering of the Linux build.
+panel_snapshot() {  # panel_snapshot WINDOWS_BUILD
+  "$root/build/tools/grainwheel-host" editor "$root/build/plugin/grainwheel.so" --silence \
+    --snapshot "$1/panel_reference.png" >/dev/null
+}
+run "panel snapshot for the Windows comparison" panel_snapshot "$root/build-win32"
 run "tests (Windows under Wine)" ctest_in "$root/build-win32"
 # Some kernels cannot run 32-bit programs (the 32-bit Wine suite then reports itself
 # skipped): the same suite runs against a 64-bit build of the DLL there.
 if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   run "build (Windows, mingw-w64 x86_64)" configure_and_build "$root/build-win64" \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+  panel_snapshot "$root/build-win64"
   run "tests (64-bit Windows under Wine)" ctest_in "$root/build-win64"
 fi
+# The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
+win64_tree=
+[ -d "$root/build-win64/plugin" ] && win64_tree=$root/build-win64
+run "benchmark (Windows/Linux speed ratio)" bench/windows_ratio.sh "$root/build" "$root/build-win32" "$win64_tree" 5
 
 elapsed=$(( $(date +%s) - started ))
 echo

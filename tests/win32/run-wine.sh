@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs a cross-built console test under Wine with a private prefix.
-# Usage: run-wine.sh [--gtest] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# Usage: run-wine.sh [--xvfb] [--gtest|--bench] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# --xvfb runs it on a private X server (Xvfb) so it can open windows; without it Wine has
+# no display.
 # A run passes only with exit code 0 and the program's summary line: "N passed, 0 failed"
 # as its last line, or with --gtest a GoogleTest program's "[  PASSED  ] N tests.", so a
 # program that stopped early, or never started, does not count as passed.
@@ -8,7 +10,12 @@
 # 32-bit programs at all, which 32-bit Wine needs.
 set -u
 summary='^[0-9]+ passed, 0 failed$'; summary_lines=1
-if [ "${1:-}" = --gtest ]; then
+xvfb=0
+if [ "${1:-}" = --xvfb ]; then xvfb=1; shift; fi
+if [ "${1:-}" = --bench ]; then
+  # bench/entry_bench.cpp's figure.
+  summary='^x_realtime [0-9.]+$'; shift
+elif [ "${1:-}" = --gtest ]; then
   # Lists of skipped or disabled tests may follow GoogleTest's summary line.
   summary='^\[  PASSED  \] [0-9]+ tests?\.$'; summary_lines=+1; shift
 fi
@@ -32,6 +39,21 @@ export WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko installer dialogs
 unset DISPLAY
 mkdir -p "$WINEPREFIX"
+xvfb_pid=
+if [ $xvfb = 1 ]; then
+  command -v Xvfb >/dev/null || { echo "Xvfb is not installed (Debian: xvfb)"; exit 1; }
+  # A display number no other server holds.
+  for n in $(seq 140 199); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+    xvfb_pid=
+  done
+  [ -n "$xvfb_pid" ] || { echo "could not start Xvfb"; exit 1; }
+  trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # First start on this machine: create the prefix (this takes a while).
   echo "creating the Wine prefix in $WINEPREFIX"
