@@ -32,10 +32,8 @@ std::string tail(const char* text, std::size_t limit, std::size_t keep) {
 std::string figure(float value, std::size_t drop) {
     char text[gw::text::kNumberTextSize] = {};
     gw::text::floatToText(value, text);
-    std::string s = text;
-    if (s.size() > drop) s.resize(s.size() - drop);
-    else s.clear();
-    return s;
+    const std::size_t length = std::strlen(text);
+    return std::string(text, length > drop ? length - drop : 0);
 }
 
 }  // namespace
