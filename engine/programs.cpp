@@ -1,5 +1,6 @@
 // Program records: program changes, names, the clipboard and the host chunk.
 
+#include <atomic>
 #include <cstring>
 
 #include "engine/conversions.h"
@@ -10,10 +11,11 @@ namespace grainwheel {
 
 namespace {
 
-// The buffer a program plays; a record from a file may hold anything.
-int bufferNumberOf(const ProgramRecord& r, int fallback) {
+// The buffer a program plays; a record from a file may hold anything. The audio thread
+// writes the field whole (a selection at a block boundary, the morph): read it whole.
+int bufferNumberOf(ProgramRecord& r, int fallback) {
     int n = fallback;
-    truncInRange(r.bufferNumber, 0, kNumBuffers - 1, n);
+    truncInRange(std::atomic_ref<float>(r.bufferNumber).load(std::memory_order_relaxed), 0, kNumBuffers - 1, n);
     return n;
 }
 
