@@ -6,11 +6,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
 #include <cmath>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "persistence/wave_file.h"
 #include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
 
@@ -113,6 +117,87 @@ TEST(HandOverThreads, ChangesFromAnotherThreadSilenceNoBlock) {
     EXPECT_GT(changes, 20);
     EXPECT_EQ(silentOnlyWithChanges, 0) << "of " << kBlocks << " blocks, with " << changes << " changes";
     EXPECT_EQ(fx->engine().bufferGate().pendingHandOver(), 0u);
+}
+
+// WAV loads, array replacements, allocations and erases from another thread while
+// 64-frame blocks render back to back. With monitor on, a block that plays passes the
+// input through unchanged, while a block rendered halted (or with the buffer gate raised)
+// gives the input times the main gain: so every block's output tells whether it was
+// skipped, whatever the buffers hold. The voices keep reading the buffers meanwhile
+// (AddressSanitizer: no array is read after it was freed).
+TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    auto fx = denseEffect();
+    fx->setParameter(grainwheel::kMonitor, 1.0f);
+
+    const std::string wave = ::testing::TempDir() + "handover_threads_" + std::to_string(::getpid()) + ".wav";
+    {
+        std::vector<float> l(3000), r(3000);
+        for (int i = 0; i < 3000; ++i) l[i] = r[i] = 0.5f * std::sin(0.02f * static_cast<float>(i));
+        ASSERT_EQ(grainwheel::writeWaveFile(wave.c_str(), grainwheel::BufferView{l.data(), r.data(), 3000}),
+                  grainwheel::kFileOk);
+    }
+
+    AEffect* e = fx->getAeffect();
+    constexpr int kReplacementBlocks = 150000;
+    constexpr float kInput = 0.3f;
+    std::vector<float> in(kBlock, kInput), outL(kBlock), outR(kBlock);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    auto skipped = [&] {
+        e->processReplacing(e, ins, outs, kBlock);
+        for (int i = 0; i < kBlock; ++i)
+            if (outL[i] != kInput || outR[i] != kInput) return true;
+        return false;
+    };
+    fx->engine().setHalted(true);
+    ASSERT_TRUE(skipped()) << "a halted block is told apart from a played one";
+    fx->engine().setHalted(false);
+    for (int k = 0; k < 16; ++k) ASSERT_FALSE(skipped());
+
+    std::atomic<bool> started{false};
+    std::atomic<bool> done{false};
+    int skippedBlocks = 0;
+    int voicesSeen = 0;
+    std::thread audio([&] {
+        for (int k = 0; k < kReplacementBlocks; ++k) {
+            if (k == 1) started = true;
+            skippedBlocks += skipped() ? 1 : 0;
+            voicesSeen += fx->engine().activeVoiceCount() > 0 ? 1 : 0;
+        }
+        done = true;
+    });
+    while (!started.load()) std::this_thread::yield();
+    int changes = 0;
+    int loaded = 0;
+    while (!done.load()) {
+        const int n = changes % grainwheel::kNumBuffers;
+        switch (changes % 6) {
+        case 0: loaded += fx->files().readWaveFile(wave.c_str()) == grainwheel::kFileOk ? 1 : 0; break;
+        case 1: {
+            const int frames = 1000 + 37 * changes % 9000;
+            float* l = grainwheel::GrainEngine::newSampleArray(frames);
+            float* r = grainwheel::GrainEngine::newSampleArray(frames);
+            for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.25f;
+            fx->engine().replaceBufferArrays(n, l, r, frames);
+            break;
+        }
+        case 2: fx->engine().allocateBuffer(500 + 11 * changes % 5000); break;
+        case 3: fx->engine().allocateBuffer(-1); break;  // what an answered erase does
+        case 4: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>((changes * 5) % 16)); break;
+        default: fx->engine().selectBuffer(n); break;
+        }
+        ++changes;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    audio.join();
+    std::remove(wave.c_str());
+
+    EXPECT_GT(changes, 60) << changes;
+    EXPECT_GT(loaded, 5) << loaded;
+    EXPECT_GT(voicesSeen, kReplacementBlocks / 4) << "the voices played meanwhile";
+    EXPECT_EQ(skippedBlocks, 0) << "of " << kReplacementBlocks << " blocks, with " << changes << " changes";
 }
 
 }  // namespace

@@ -8,10 +8,14 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
 #include "host/vst2abi.h"
+#include "persistence/host_file_calls.h"
 
 namespace {
 
@@ -111,6 +115,39 @@ TEST(PluginHandOver, ChangesFromAnotherThreadSilenceNoBlock) {
     audio.join();
     EXPECT_GT(changes, 20);
     EXPECT_EQ(silentWithChanges, 0) << "of 30000 blocks, with " << changes << " changes";
+
+    // Bank loads from the other thread replace all 16 buffers' arrays (with the same audio,
+    // saved a moment before: no question) while the blocks keep coming.
+    const std::string bank = ::testing::TempDir() + "plugin_handover_" + std::to_string(::getpid()) + ".bank";
+    auto fileCall = [&](std::intptr_t what) {
+        return grainwheel::hostFileResult(e->dispatcher(e, effVendorSpecific, grainwheel::kHostFileCall, what,
+                                                        const_cast<char*>(bank.c_str()), 0.0f));
+    };
+    ASSERT_EQ(fileCall(grainwheel::kHostSaveBank), 0);
+    done = false;
+    started = false;
+    silentWithChanges = 0;
+    std::thread audio2([&] {
+        for (int k = 0; k < 60000; ++k) {
+            if (k == 1) started = true;
+            silentWithChanges += m.block() ? 1 : 0;
+        }
+        done = true;
+    });
+    while (!started.load()) std::this_thread::yield();
+    int loads = 0;
+    int loaded = 0;
+    while (!done.load()) {
+        loaded += fileCall(grainwheel::kHostLoadBank) == 0 ? 1 : 0;
+        ++loads;
+        if (loads % 2 == 0) m.set(257, static_cast<float>(loads % 4));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    audio2.join();
+    std::remove(bank.c_str());
+    EXPECT_GE(loads, 3);
+    EXPECT_EQ(loaded, loads);
+    EXPECT_EQ(silentWithChanges, 0) << "of 60000 blocks, with " << loads << " bank loads";
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
 }
 
