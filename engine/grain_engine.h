@@ -138,6 +138,9 @@ public:
     ProgramRecord* programRecords() { return programs; }
     const ProgramRecord* programRecords() const { return programs; }
     ProgramRecord* clipboardRecord() { return programClipboard; }
+    // Record k becomes a copy of `from`, while the audio thread may run: the fields it
+    // writes (buffer number, rec free, rec sync) are stored whole. Other threads.
+    void storeRecord(int k, const ProgramRecord& from);
     // False when the records could not be allocated (the engine is then unusable).
     bool usable() const { return programs != nullptr && programClipboard != nullptr; }
 

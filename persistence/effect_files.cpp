@@ -143,7 +143,7 @@ FileResult EffectFiles::readBankFile(const char* path) {
     if (replace && files_.restoringState == 0 && engine_.anyBufferUnsaved())
         replace = dialogs_().askYesNo(kOverwriteBufferTitle, kOverwriteBufferText);
     for (int k = 0; k < kNumPrograms; ++k) {
-        engine_.programRecords()[k] = bank->programs[k];
+        engine_.storeRecord(k, bank->programs[k]);
         // Declined: the old audio stays, and with it its saved state.
         if (!replace) engine_.programRecords()[k].bufferSaved = engine_.audioBuffer(k).saved;
     }
