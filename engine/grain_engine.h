@@ -93,7 +93,8 @@ public:
     // Everything shown may have changed (a program change): redraw when convenient.
     virtual void engineRefresh() = 0;
     // True while a user-interface thread calls GrainEngine::runDeferred() regularly (an
-    // open editor's idle): work that would block the audio thread then waits for it.
+    // open editor's idle): an embedder's own worker may then leave the work to it. The
+    // engine itself hands the work off the audio thread either way.
     virtual bool runsDeferredWork() const { return false; }
 };
 
@@ -146,8 +147,8 @@ public:
 
     // Audio (audio_loop.cpp): one block of sampleFrames frames. A block reads or writes
     // buffer samples (and touches the voices) only when bufferGate().enterBlock() answered
-    // true at its start, through framesOf(audioBuffer(getCurrentBuffer())); it ends with
-    // bufferGate().leaveBlock(). Both replace the output; the right output pointer may be
+    // true at its start, and then only the arrays of the records it took right after
+    // (takeArrays); it ends with bufferGate().leaveBlock(). Both replace the output; the right output pointer may be
     // null, a null right input takes the left. Neither allocates, locks or makes a system
     // call apart from the host time query.
     void process(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;

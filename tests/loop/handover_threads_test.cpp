@@ -207,4 +207,41 @@ TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
     EXPECT_EQ(skippedBlocks, 0) << "of " << kReplacementBlocks << " blocks, with " << changes << " changes";
 }
 
+// Rec sync and kill buffer automated on the processing thread with no editor open: the
+// effect's own worker, running while the effect is switched on, makes the new spare and
+// asks kill buffer's question; the processing thread only left a flag.
+TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    dialogs.queueAnswer(false);
+    auto fx = denseEffect();
+    AEffect* e = fx->getAeffect();
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    std::vector<float> in(kBlock, 0.2f), outL(kBlock), outR(kBlock);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    e->processReplacing(e, ins, outs, kBlock);
+
+    const float* before = fx->engine().currentLeftSamples();
+    e->setParameter(e, grainwheel::kRecSync, 1.0f);
+    e->setParameter(e, grainwheel::kKillBufr, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare at once";
+    for (int k = 0; k < 200 && fx->engine().hasDeferred(); ++k) {
+        e->processReplacing(e, ins, outs, kBlock);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(fx->engine().hasDeferred()) << "the worker came round";
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);  // joins the worker
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm erase buffer");
+
+    // A second rec sync after it finds a spare again.
+    e->setParameter(e, grainwheel::kRecSync, 0.0f);
+    const float* first = fx->engine().currentLeftSamples();
+    e->processReplacing(e, ins, outs, kBlock);
+    e->setParameter(e, grainwheel::kRecSync, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), first);
+    EXPECT_TRUE(fx->engine().hasDeferred());
+}
+
 }  // namespace
