@@ -1,19 +1,24 @@
 #pragma once
 // The 16 stereo audio buffers and the hand-shake that lets other threads replace their
-// sample arrays while the audio thread may be running.
+// sample arrays while the audio thread runs, without ever silencing a block.
 //
-// A buffer's arrays and length change only inside a BufferGate::Replacement. The audio
-// thread calls BufferGate::enterBlock() at the start of every block: when it answers
-// true, no replacement is under way and every buffer's arrays and length stay valid and
-// unchanged until leaveBlock(); when it answers false, the block must not touch any
-// buffer. A replacement waits, after raising the gate, until the block under way (if
-// any) has left, so an old array is freed only once the audio thread provably no longer
-// reads it. The audio thread never waits and never locks.
+// Replacing arrays. A buffer publishes its arrays and length as one record: two record
+// slots and a generation word, slots[generation & 1] being the published one. A thread
+// that replaces the arrays (publishArrays in buffers.cpp) claims the buffer's `writing`
+// flag, fills the other slot, raises the generation (seq_cst) and then waits, through
+// BufferGate::waitForBlockEnd(), until the block under way at that moment (if any) has
+// left; only then does it free the old arrays. The audio thread never waits: at every
+// block start, right after enterBlock(), it takes each buffer's published record whole
+// (takeArrays) and reads only those arrays until leaveBlock(). Every block therefore
+// plays with the old arrays or the new ones, never with a mix and never silent. When
+// the audio thread sees a buffer's generation change, it resets the voices itself at
+// that boundary, so no voice reads past the new length. When no block is under way
+// (never processed, suspended, between blocks) the old arrays are freed at once.
 //
-// Changes of the voices and the play head that need no new array (a buffer selection,
-// stopping every voice for a new voice count) do not raise the gate while the audio
-// thread runs: they are handed over in one word that the audio thread takes at the start
-// of its next block, so no block is rendered silent for them (see handOver()).
+// The gate. Changes of the voices and the play head are handed over in one word that the
+// audio thread takes at the start of its next block (see handOver()). A Replacement
+// (raising the gate) is used only where no audio thread is known, to make such a change
+// at once; a block that starts then reads no buffer.
 
 #include <atomic>
 #include <cstdint>
@@ -27,7 +32,18 @@ namespace grainwheel {
 constexpr int kNumBuffers = 16;
 
 struct AudioBuffer {
-    // length + 1 frames each; the last frame is a guard copy of frame 0. Null when empty.
+    // One record of arrays and length. The arrays hold at least length + 1 frames each;
+    // frame `length` is a guard copy of frame 0. Null when empty.
+    struct Arrays {
+        std::atomic<float*> left{nullptr};
+        std::atomic<float*> right{nullptr};
+        std::atomic<std::int32_t> length{0};
+    };
+    Arrays slots[2];
+    std::atomic<std::uint32_t> generation{0};  // slots[generation & 1] is published
+    std::atomic<bool> writing{false};          // a replacement is filling the other slot
+    // A copy of the published record for the editor and the read accessors (written
+    // after each publication; the audio thread reads the slots, never these).
     std::atomic<float*> left{nullptr};
     std::atomic<float*> right{nullptr};
     std::atomic<std::int32_t> length{0};  // frames; 0 = empty
@@ -44,12 +60,19 @@ struct BufferFrames {
     BufferView view() const noexcept { return BufferView{left, right, length}; }
 };
 
-inline BufferFrames framesOf(const AudioBuffer& b) noexcept {
+// The published record of a buffer, taken whole. The seq_cst read of the generation
+// pairs with the replacing thread's seq_cst publication and its read of the block
+// sequence: either that thread sees the block under way and waits for it, or the block
+// reads the new record.
+inline BufferFrames framesOf(const AudioBuffer& b, std::uint32_t* generation = nullptr) noexcept {
+    const std::uint32_t g = b.generation.load(std::memory_order_seq_cst);
+    const AudioBuffer::Arrays& a = b.slots[g & 1u];
     BufferFrames v;
-    v.left = b.left.load(std::memory_order_acquire);
-    v.right = b.right.load(std::memory_order_acquire);
-    v.length = b.length.load(std::memory_order_acquire);
+    v.left = a.left.load(std::memory_order_relaxed);
+    v.right = a.right.load(std::memory_order_relaxed);
+    v.length = a.length.load(std::memory_order_relaxed);
     if (v.left == nullptr || v.right == nullptr) v.length = 0;
+    if (generation != nullptr) *generation = g;
     return v;
 }
 
@@ -58,6 +81,7 @@ inline BufferFrames framesOf(const AudioBuffer& b) noexcept {
 struct HandOver {
     static constexpr std::uint32_t kSelectMask = 0x1f;
     static constexpr std::uint32_t kStopVoices = 0x100;
+    static constexpr std::uint32_t kRewind = 0x200;  // play head and record position to 0
     static constexpr int kCountShift = 12;
     static constexpr std::uint32_t kCountMask = 0xfu << kCountShift;
 
@@ -67,9 +91,10 @@ struct HandOver {
     }
     static constexpr int selectedBuffer(std::uint32_t w) { return static_cast<int>(w & kSelectMask) - 1; }
     static constexpr int newVoiceCount(std::uint32_t w) { return static_cast<int>((w & kCountMask) >> kCountShift); }
-    // A later request replaces an earlier one's buffer and count; stopping accumulates.
+    // A later request replaces an earlier one's buffer and count; stopping and rewinding
+    // accumulate.
     static constexpr std::uint32_t merge(std::uint32_t older, std::uint32_t newer) {
-        std::uint32_t w = (older | newer) & kStopVoices;
+        std::uint32_t w = (older | newer) & (kStopVoices | kRewind);
         w |= (newer & kSelectMask) ? (newer & kSelectMask) : (older & kSelectMask);
         w |= (newer & kCountMask) ? (newer & kCountMask) : (older & kCountMask);
         return w;
@@ -128,8 +153,12 @@ public:
         return blockSequence_.load(std::memory_order_relaxed);
     }
 
-private:
+    // Other threads, after publishing new arrays (seq_cst): returns once the block under
+    // way at the call (if any) has left; at once when none is. The audio thread is never
+    // waited for longer than that one block, and never waits itself.
     void waitForBlockEnd() noexcept;
+
+private:
 
     std::atomic<std::uint32_t> blockSequence_{0};
     std::atomic<std::int32_t> replacements_{0};

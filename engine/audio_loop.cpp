@@ -78,7 +78,7 @@ struct GrainEngine::BlockContext {
 
     void refreshCurrent(GrainEngine& fx) noexcept GW_NONBLOCKING {
         currentIndex = std::clamp(fx.currentBuffer.load(), 0, kNumBuffers - 1);
-        current = open ? framesOf(fx.audioBuffers[currentIndex]) : BufferFrames{};
+        current = open ? fx.held_[currentIndex] : BufferFrames{};
     }
 };
 
@@ -97,8 +97,8 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
 
     BlockContext b;
     b.open = gate.enterBlock();
-    if (b.open)
-        if (const std::uint32_t handed = gate.takeHandOver(); handed != 0) applyHandOver(handed);
+    // The buffers' published records and what other threads handed over, taken whole.
+    if (b.open) applyHandOver(gate.takeHandOver());
     if (!blockStart(sampleFrames, b)) {
         for (std::int32_t i = 0; i < sampleFrames; ++i) {
             if (outLeft) outLeft[i] = 0.0f;
@@ -320,7 +320,7 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     b.morphStepsize = settingIn(params.settings[kMorphStepsize], 0, 19);
     b.window = windowStart();
     if (b.open)
-        for (int n = 0; n < kNumBuffers; ++n) b.views[n] = framesOf(audioBuffers[n]).view();
+        for (int n = 0; n < kNumBuffers; ++n) b.views[n] = held_[n].view();
     if (b.open && b.morphAlgorithm == kMorphOff) abandonMorph();
     b.refreshCurrent(*this);
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <thread>
+#include <utility>
 
 #include "engine/conversions.h"
 #include "engine/grain_engine.h"
@@ -35,6 +37,7 @@ void GrainEngine::handToAudioThread(std::uint32_t request) {
 }
 
 void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
+    takeArrays();
     if (request & HandOver::kStopVoices) {
         voices.stopAll();
         seq.activeVoices = 0;
@@ -49,13 +52,112 @@ void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
             }
         }
     }
+    if (request & HandOver::kRewind) {
+        rec.recordWritePosition = 0;
+        seq.playPosition = 0.0f;
+    }
     if (const int n = HandOver::selectedBuffer(request); n >= 0 && n < kNumBuffers) selectBufferInBlock(n);
+}
+
+void GrainEngine::takeArrays() noexcept {
+    bool replaced = false;
+    for (int n = 0; n < kNumBuffers; ++n) {
+        if (audioBuffers[n].generation.load(std::memory_order_seq_cst) == heldGeneration_[n]) continue;
+        const BufferFrames frames = framesOf(audioBuffers[n], &heldGeneration_[n]);
+        held_[n] = frames;
+        replaced = true;
+        if (n != currentBuffer) continue;
+        currentLeft = frames.left;
+        currentRight = frames.right;
+        currentLength = frames.length;
+        currentLengthFloat = static_cast<float>(frames.length);
+        rec.recordWritePosition = 0;
+        if (seq.playPosition >= static_cast<float>(frames.length)) seq.playPosition = 0.0f;
+    }
+    // Full voice reset: no voice may read an array that went, or past a new length.
+    if (replaced) {
+        voices.resetAll();
+        seq.activeVoices = 0;
+    }
+}
+
+namespace {
+void claim(AudioBuffer& b) noexcept {
+    bool idle = false;
+    while (!b.writing.compare_exchange_weak(idle, true, std::memory_order_acquire, std::memory_order_relaxed)) {
+        idle = false;
+        std::this_thread::yield();
+    }
+}
+
+// Fills the unpublished slot and publishes it; answers the old record's arrays.
+std::pair<float*, float*> publish(AudioBuffer& b, float* left, float* right, int frames) noexcept {
+    const std::uint32_t g = b.generation.load(std::memory_order_relaxed);
+    AudioBuffer::Arrays& old = b.slots[g & 1u];
+    AudioBuffer::Arrays& next = b.slots[(g + 1u) & 1u];
+    const std::pair<float*, float*> gone{old.left.load(std::memory_order_relaxed),
+                                         old.right.load(std::memory_order_relaxed)};
+    next.left.store(left, std::memory_order_relaxed);
+    next.right.store(right, std::memory_order_relaxed);
+    next.length.store(frames, std::memory_order_relaxed);
+    b.generation.store(g + 1u, std::memory_order_seq_cst);
+    b.left.store(left, std::memory_order_release);
+    b.right.store(right, std::memory_order_release);
+    b.length.store(frames, std::memory_order_release);
+    return gone;
+}
+}  // namespace
+
+void GrainEngine::publishArrays(int n, float* left, float* right, int frames, std::uint32_t request) {
+    AudioBuffer& buffer = audioBuffers[n];
+    claim(buffer);  // one replacement of a buffer at a time
+    const auto [oldLeft, oldRight] = publish(buffer, left, right, frames);
+    // No audio thread running: the voices take the new record here and now.
+    handToAudioThread(request);
+    // A block that started before the publication may still read the old arrays.
+    gate.waitForBlockEnd();
+    buffer.writing.store(false, std::memory_order_release);
+    delete[] oldLeft;
+    delete[] oldRight;
+}
+
+bool GrainEngine::takeSpare(int n, int frames) noexcept {
+    if (!spareReady_.load(std::memory_order_acquire)) return false;
+    AudioBuffer& buffer = audioBuffers[n];
+    bool idle = false;
+    if (!buffer.writing.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
+    // Between two blocks of this thread: no block reads the old arrays any more, but
+    // freeing is no work for the audio thread; runDeferred() does it.
+    const auto [oldLeft, oldRight] = publish(buffer, spareLeft_, spareRight_, frames);
+    buffer.writing.store(false, std::memory_order_release);
+    retiredLeft_ = oldLeft;
+    retiredRight_ = oldRight;
+    spareLeft_ = nullptr;
+    spareRight_ = nullptr;
+    spareReady_.store(false, std::memory_order_release);
+    deferred_.fetch_or(kDeferSpare, std::memory_order_release);
+    applyHandOver(gate.takeHandOver() | HandOver::kRewind);
+    return true;
+}
+
+void GrainEngine::makeSpare() {
+    if (spareReady_.load(std::memory_order_acquire)) return;
+    delete[] retiredLeft_;
+    delete[] retiredRight_;
+    retiredLeft_ = nullptr;
+    retiredRight_ = nullptr;
+    if (spareLeft_ == nullptr) spareLeft_ = newSampleArray(kMaxBufferFrames);
+    if (spareRight_ == nullptr) spareRight_ = newSampleArray(kMaxBufferFrames);
+    if (spareLeft_ != nullptr && spareRight_ != nullptr)
+        spareReady_.store(true, std::memory_order_release);
+    else
+        deferred_.fetch_or(kDeferSpare, std::memory_order_release);  // memory short: later
 }
 
 void GrainEngine::selectBufferInBlock(int n) noexcept {
     if (n < 0 || n >= kNumBuffers) return;
     morphing.pendingBuffer = -1;
-    const BufferFrames frames = framesOf(audioBuffers[n]);
+    const BufferFrames frames = held_[n];
     if (frames.empty()) {
         seq.playPosition = 0.0f;
         currentLeft = nullptr;
@@ -106,48 +208,31 @@ void GrainEngine::allocateBuffer(int frames) {
     if (frames == 0 || frames < -1) frames = kDefaultBufferFrames;
     const int n = currentBuffer;
     AudioBuffer& buffer = audioBuffers[n];
-    seq.halted = 1;
     bool empty = true;
-    {
-        BufferGate::Replacement replacing(gate);
-        // Full voice reset: no voice may read an array that is about to go.
-        voices.resetAll();
-        seq.activeVoices = 0;
-        rec.recordWritePosition = 0;
-        seq.playPosition = 0.0f;
-
-        float* oldLeft = buffer.left.exchange(nullptr, std::memory_order_acq_rel);
-        float* oldRight = buffer.right.exchange(nullptr, std::memory_order_acq_rel);
-        buffer.length.store(0, std::memory_order_release);
-        currentLeft = nullptr;
-        currentRight = nullptr;
-        currentLength = 0;
-        currentLengthFloat = 0.0f;
-        delete[] oldLeft;
-        delete[] oldRight;
-
-        if (frames == -1) {
-            buffer.saved = 1;
-            programs[n].bufferPath[0] = 0;
-        } else {
+    if (frames != -1 && onAudioThread()) {
+        // Rec free / rec sync automated from the audio thread: the spare, zeroed already.
+        empty = !takeSpare(n, frames) && framesOf(buffer).empty();
+    } else {
+        float* left = nullptr;
+        float* right = nullptr;
+        if (frames != -1) {
             const auto size = static_cast<std::size_t>(frames) + 1;
-            float* left = new (std::nothrow) float[size]();  // zeroed, guard frame included
-            float* right = new (std::nothrow) float[size]();
+            left = new (std::nothrow) float[size]();  // zeroed, guard frame included
+            right = new (std::nothrow) float[size]();
             if (left == nullptr || right == nullptr) {
                 delete[] left;
                 delete[] right;
-            } else {
-                buffer.left.store(left, std::memory_order_release);
-                buffer.right.store(right, std::memory_order_release);
-                buffer.length.store(frames, std::memory_order_release);
-                buffer.saved = 0;
-                currentLeft = left;
-                currentRight = right;
-                currentLength = frames;
-                currentLengthFloat = static_cast<float>(frames);
-                empty = false;
+                left = right = nullptr;
             }
         }
+        empty = left == nullptr;
+        publishArrays(n, left, right, empty ? 0 : frames, HandOver::kRewind);
+    }
+    if (frames == -1) {
+        buffer.saved = 1;
+        programs[n].bufferPath[0] = 0;
+    } else if (!empty) {
+        buffer.saved = 0;
     }
     if (empty) stopRecordingModes();
     rec.recordWritePosition = 0;
@@ -170,23 +255,7 @@ void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int fram
         left[frames] = left[0];  // the guard frame
         right[frames] = right[0];
     }
-    AudioBuffer& buffer = audioBuffers[n];
-    BufferGate::Replacement replacing(gate);
-    voices.resetAll();
-    seq.activeVoices = 0;
-    float* oldLeft = buffer.left.exchange(left, std::memory_order_acq_rel);
-    float* oldRight = buffer.right.exchange(right, std::memory_order_acq_rel);
-    buffer.length.store(frames, std::memory_order_release);
-    if (n == currentBuffer) {
-        currentLeft = left;
-        currentRight = right;
-        currentLength = frames;
-        currentLengthFloat = static_cast<float>(frames);
-        rec.recordWritePosition = 0;
-        if (seq.playPosition >= static_cast<float>(frames)) seq.playPosition = 0.0f;
-    }
-    delete[] oldLeft;
-    delete[] oldRight;
+    publishArrays(n, left, right, frames, 0);
 }
 
 float* GrainEngine::newSampleArray(int frames) {

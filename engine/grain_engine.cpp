@@ -24,6 +24,7 @@ GrainEngine::GrainEngine(EngineHost* host, float sampleRate) : host_(host) {
         for (int i = 0; i < kNumPrograms; ++i) programs[i].initialise();
     if (programClipboard) programClipboard->initialise();
     if (programs && programClipboard) setProgram(0);
+    makeSpare();
 }
 
 GrainEngine::~GrainEngine() {
@@ -34,6 +35,10 @@ GrainEngine::~GrainEngine() {
     }
     currentLeft = nullptr;
     currentRight = nullptr;
+    delete[] spareLeft_;
+    delete[] spareRight_;
+    delete[] retiredLeft_;
+    delete[] retiredRight_;
     delete[] programs;
     programs = nullptr;
     delete programClipboard;

@@ -19,18 +19,25 @@
 //    or makes a system call (EngineHost::transport aside), and never skips a block.
 //  - setParameter: any thread, between blocks on the audio thread. Buffer selection
 //    (kSelectBuffer, kProgram) and the voice count take effect at the audio thread's next
-//    block start while it runs (HandOver); rec free / rec sync that must allocate and
-//    kill buffer's question are handed to the user-interface thread when called on the
-//    audio thread (see runDeferred()).
+//    block start while it runs (HandOver). On the audio thread, rec free / rec sync that
+//    need a new buffer take the spare arrays (see below) and neither allocate nor free;
+//    kill buffer's question, and a rec mode met while no spare is ready, are left to
+//    runDeferred() (the adapter's worker, or an open editor's idle).
 //  - setProgram, switchProgram, the clipboard, names: any thread but the audio thread.
-//  - allocateBuffer, eraseBuffer, replaceBufferArrays: other threads only. They raise the
-//    buffer gate and wait for the block under way, then free the old arrays.
+//  - allocateBuffer, eraseBuffer, replaceBufferArrays: other threads (the audio thread
+//    only through rec free / rec sync). They publish the new arrays as one record, wait
+//    until the block under way at that moment (if any) has left, then free the old
+//    arrays; blocks meanwhile play on with the old or the new arrays, never silent. The
+//    audio thread resets the voices itself at the block boundary where it takes a new
+//    record (audio_buffer.h).
+//  - runDeferred: any thread but the audio thread; two callers at once are fine.
 //  - The read accessors: any thread; every published word is a whole atomic word.
 //  - EngineListener calls come from whichever thread made the change, the audio thread
 //    included.
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "engine/audio_buffer.h"
 #include "engine/dsp/morph.h"
@@ -86,7 +93,8 @@ public:
     // Everything shown may have changed (a program change): redraw when convenient.
     virtual void engineRefresh() = 0;
     // True while a user-interface thread calls GrainEngine::runDeferred() regularly (an
-    // open editor's idle): work that would block the audio thread then waits for it.
+    // open editor's idle): an embedder's own worker may then leave the work to it. The
+    // engine itself hands the work off the audio thread either way.
     virtual bool runsDeferredWork() const { return false; }
 };
 
@@ -131,13 +139,16 @@ public:
     ProgramRecord* programRecords() { return programs; }
     const ProgramRecord* programRecords() const { return programs; }
     ProgramRecord* clipboardRecord() { return programClipboard; }
+    // Record k becomes a copy of `from`, while the audio thread may run: the fields it
+    // writes (buffer number, rec free, rec sync) are stored whole. Other threads.
+    void storeRecord(int k, const ProgramRecord& from);
     // False when the records could not be allocated (the engine is then unusable).
     bool usable() const { return programs != nullptr && programClipboard != nullptr; }
 
     // Audio (audio_loop.cpp): one block of sampleFrames frames. A block reads or writes
     // buffer samples (and touches the voices) only when bufferGate().enterBlock() answered
-    // true at its start, through framesOf(audioBuffer(getCurrentBuffer())); it ends with
-    // bufferGate().leaveBlock(). Both replace the output; the right output pointer may be
+    // true at its start, and then only the arrays of the records it took right after
+    // (takeArrays); it ends with bufferGate().leaveBlock(). Both replace the output; the right output pointer may be
     // null, a null right input takes the left. Neither allocates, locks or makes a system
     // call apart from the host time query.
     void process(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
@@ -145,22 +156,23 @@ public:
     // The host stops and restarts processing. resume() takes the sample rate.
     void suspend();
     void resume(float sampleRate);
-    // Halts the engine (no grains, no recording) while set; the file operations hold it
-    // while they replace buffers and records.
+    // Halts the engine (no grains, no recording) while set.
     void setHalted(bool halted) { seq.halted = halted ? 1 : 0; }
 
     // Buffers and recording. selectBuffer may be called from any thread but never from
     // inside a block (the audio loop uses selectBufferInBlock): while an audio thread
     // runs, the selection takes effect at its next block start; otherwise at once.
     void selectBuffer(int n);
-    // Gives the current buffer `frames` zeroed frames (-1 empties it). Other threads only.
+    // Gives the current buffer `frames` zeroed frames (-1 empties it). Other threads; on the
+    // audio thread (rec free / rec sync there) it takes the spare instead of allocating.
     void allocateBuffer(int frames);
     // Asks whether to erase the current buffer and empties it on yes. Other threads only.
     void eraseBuffer();
     // Replaces buffer n's arrays by left/right (frames + 1 floats each, from
     // newSampleArray; ownership passes to the engine, null/0 empties the buffer; the
-    // guard frame is set here). Resets the voices, waits until the audio thread no longer
-    // reads the old arrays, then frees them. The saved flags and halted stay the caller's.
+    // guard frame is set here). Publishes them, waits until the audio thread no longer
+    // reads the old arrays, then frees them; the voices are reset at the block boundary.
+    // Other threads only. The saved flags stay the caller's.
     void replaceBufferArrays(int n, float* left, float* right, int frames);
     // A zeroed array of frames + 1 floats for replaceBufferArrays; null when frames is
     // outside 1..882000 or memory is short.
@@ -179,10 +191,14 @@ public:
     void notify(std::int32_t index, float value);
     void notify(EngineNotice n) { notify(noticeIndex(n), 1.0f); }
 
-    // Work handed off the audio thread (the allocation of rec free / rec sync, kill
-    // buffer's question) waits here; the user-interface thread runs it (the editor's
-    // idle, or the adapter's own idle call). Returns whether anything ran. Never call it
-    // on the audio thread.
+    // Work handed off the audio thread waits here: a new spare after the audio thread
+    // took it (and freeing the arrays it replaced), kill buffer's question, a rec mode
+    // met while no spare was ready. A thread that may block runs it (the adapter's
+    // worker, an open editor's idle). Returns whether anything ran. Never call it on the
+    // audio thread.
+    //
+    // The spare: one zeroed pair of the largest recordable size (882001 floats each,
+    // 7,056,008 bytes for the pair), made at construction and again after each take.
     bool runDeferred();
     bool hasDeferred() const { return deferred_.load(std::memory_order_acquire) != 0; }
 
@@ -286,6 +302,17 @@ private:
     // A change of the voices or the play head (HandOver words), made at a block boundary.
     void handToAudioThread(std::uint32_t request);
     void applyHandOver(std::uint32_t request) noexcept;
+    // Audio thread (or the thread acting for it while none runs), at a block boundary:
+    // takes each buffer's published record; a new one resets the voices.
+    void takeArrays() noexcept;
+    // Other threads: publishes buffer n's new record, hands `request` over, and frees the
+    // old arrays once no block reads them.
+    void publishArrays(int n, float* left, float* right, int frames, std::uint32_t request);
+    // Audio thread, between blocks: buffer n takes the spare as `frames` frames. False
+    // (nothing changed) with no spare ready or another thread replacing buffer n.
+    bool takeSpare(int n, int frames) noexcept;
+    // Other threads: frees what the audio thread replaced and makes a new spare.
+    void makeSpare();
     void setRecFree(float value);
     void setRecSync(float value);
     void setRecordFades(float value);
@@ -307,6 +334,18 @@ private:
     // Buffers (index 0..15) and recording.
     AudioBuffer audioBuffers[kNumBuffers];
     BufferGate gate;
+    // The audio thread's copies of the published records, and their generations.
+    BufferFrames held_[kNumBuffers];
+    std::uint32_t heldGeneration_[kNumBuffers] = {};
+    // The spare pair and the pair it last replaced: the audio thread owns them while
+    // spareReady_ is true (it takes the spare, leaves the old pair), runDeferred() while
+    // it is false.
+    float* spareLeft_ = nullptr;
+    float* spareRight_ = nullptr;
+    float* retiredLeft_ = nullptr;
+    float* retiredRight_ = nullptr;
+    std::atomic<bool> spareReady_{false};
+    std::mutex deferredLock_;  // one runDeferred() at a time
     Shared<std::int32_t> currentBuffer{1};
     Shared<std::int32_t> previousBuffer{0};
     Shared<std::int32_t> currentLength{0};
@@ -324,7 +363,7 @@ private:
     EngineHost* host_ = nullptr;
     EngineListener* listener_ = nullptr;
     // Deferred work (bits of Deferred), set on the audio thread, run by runDeferred().
-    enum Deferred : std::uint32_t { kDeferRecFree = 1, kDeferRecSync = 2, kDeferKillBuffer = 4 };
+    enum Deferred : std::uint32_t { kDeferRecFree = 1, kDeferRecSync = 2, kDeferKillBuffer = 4, kDeferSpare = 8 };
     std::atomic<std::uint32_t> deferred_{0};
     Shared<float> deferredValues_[2];  // rec free, rec sync
 };

@@ -146,21 +146,22 @@ void GrainEngine::setParameter(std::int32_t index, float value) {
     notifyEditor(index, shown);
 }
 
-// A host automating rec free, rec sync or kill buffer from its audio thread would make
-// that thread allocate or ask. Where a user-interface thread runs the deferred work (the
-// listener says so), the value is taken now and the blocking part waits for it.
+// A host automating rec free, rec sync or kill buffer from its audio thread: the rec
+// modes take the spare there (see allocateBuffer); what would allocate or ask there (a rec
+// mode while no spare is ready, kill buffer's question) is taken now in value and left to
+// runDeferred().
 bool GrainEngine::deferFromAudioThread(int index, float value) {
-    if (!onAudioThread() || listener_ == nullptr || !listener_->runsDeferredWork()) return false;
+    if (!onAudioThread()) return false;
     std::uint32_t bit = 0;
     switch (index) {
     case kRecFree:
-        if (value == 0.0f || !framesOf(audioBuffers[currentBuffer]).empty()) return false;
+        if (value == 0.0f || !framesOf(audioBuffers[currentBuffer]).empty() || spareReady_.load()) return false;
         params.live[kRecFree] = value;
         bit = kDeferRecFree;
         deferredValues_[0] = value;
         break;
     case kRecSync:
-        if (value == 0.0f) return false;
+        if (value == 0.0f || spareReady_.load()) return false;
         params.live[kRecSync] = value;
         bit = kDeferRecSync;
         deferredValues_[1] = value;
@@ -175,7 +176,10 @@ bool GrainEngine::deferFromAudioThread(int index, float value) {
 }
 
 bool GrainEngine::runDeferred() {
+    const std::unique_lock<std::mutex> running(deferredLock_, std::try_to_lock);
+    if (!running.owns_lock()) return false;  // the other caller is at it
     const std::uint32_t work = deferred_.exchange(0, std::memory_order_acquire);
+    if (work & kDeferSpare) makeSpare();
     // The host may have switched the mode off again meanwhile: only a value still in
     // force runs.
     if ((work & kDeferRecFree) && params.live[kRecFree] != 0.0f) setParameter(kRecFree, deferredValues_[0]);

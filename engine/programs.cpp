@@ -1,5 +1,9 @@
 // Program records: program changes, names, the clipboard and the host chunk.
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
 #include <cstring>
 
 #include "engine/conversions.h"
@@ -10,10 +14,11 @@ namespace grainwheel {
 
 namespace {
 
-// The buffer a program plays; a record from a file may hold anything.
-int bufferNumberOf(const ProgramRecord& r, int fallback) {
+// The buffer a program plays; a record from a file may hold anything. The audio thread
+// writes the field whole (a selection at a block boundary, the morph): read it whole.
+int bufferNumberOf(ProgramRecord& r, int fallback) {
     int n = fallback;
-    truncInRange(r.bufferNumber, 0, kNumBuffers - 1, n);
+    truncInRange(std::atomic_ref<float>(r.bufferNumber).load(std::memory_order_relaxed), 0, kNumBuffers - 1, n);
     return n;
 }
 
@@ -143,6 +148,24 @@ std::int32_t GrainEngine::getChunk(void** data, bool isPreset) {
     }
     *data = programs;
     return static_cast<std::int32_t>(kBankChunkSize);
+}
+
+void GrainEngine::storeRecord(int k, const ProgramRecord& from) {
+    if (k < 0 || k >= kNumPrograms || programs == nullptr) return;
+    std::array<std::size_t, 3> whole{offsetof(ProgramRecord, bufferNumber), offsetof(ProgramRecord, recFree),
+                                     offsetof(ProgramRecord, recSync)};
+    std::sort(whole.begin(), whole.end());
+    auto* to = reinterpret_cast<unsigned char*>(&programs[k]);
+    const auto* source = reinterpret_cast<const unsigned char*>(&from);
+    std::size_t at = 0;
+    for (const std::size_t field : whole) {
+        std::memcpy(to + at, source + at, field - at);
+        float value;
+        std::memcpy(&value, source + field, sizeof value);
+        std::atomic_ref<float>(*reinterpret_cast<float*>(to + field)).store(value, std::memory_order_relaxed);
+        at = field + sizeof(float);
+    }
+    std::memcpy(to + at, source + at, sizeof(ProgramRecord) - at);
 }
 
 }  // namespace grainwheel

@@ -68,7 +68,7 @@ FileResult EffectFiles::loadWave(int n, const char* path) {
     SampleArrays arrays;
     const FileResult r = grainwheel::readWaveFile(path, arrays);
     if (r != kFileOk) return r;
-    engine_.setHalted(true);
+    // The engine plays on: blocks meanwhile use the old audio or the new.
     const int frames = arrays.length;
     engine_.replaceBufferArrays(n, arrays.left.release(), arrays.right.release(), frames);
     engine_.markBufferSaved(n);
@@ -136,12 +136,11 @@ FileResult EffectFiles::readBankFile(const char* path) {
     const FileResult r = grainwheel::readBankFile(path, *bank);
     if (r != kFileOk) return r;
 
-    engine_.setHalted(true);
     bool replace = bank->replacesBuffers;
     if (replace && files_.restoringState == 0 && engine_.anyBufferUnsaved())
         replace = dialogs_().askYesNo(kOverwriteBufferTitle, kOverwriteBufferText);
     for (int k = 0; k < kNumPrograms; ++k) {
-        engine_.programRecords()[k] = bank->programs[k];
+        engine_.storeRecord(k, bank->programs[k]);
         // Declined: the old audio stays, and with it its saved state.
         if (!replace) engine_.programRecords()[k].bufferSaved = engine_.audioBuffer(k).saved;
     }

@@ -3,6 +3,7 @@
 
 #include "plugin/grain_effect.h"
 
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -66,6 +67,7 @@ GrainEffect::GrainEffect(audioMasterCallback hostCallback)
 }
 
 GrainEffect::~GrainEffect() {
+    stopWorker();
     // An open editor window goes first, while everything it shows still exists.
     if (editor != nullptr) editor->close();
     // The base destructor deletes the editor; it must hear no more notices.
@@ -75,10 +77,30 @@ GrainEffect::~GrainEffect() {
 VstIntPtr GrainEffect::dispatcher(VstInt32 opCode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     // The editor's idle also runs what the audio thread handed off.
     if (opCode == effEditIdle) engine_.runDeferred();
+    // The worker runs while the host has the effect switched on (loading and opening
+    // start no thread).
+    if (opCode == effMainsChanged && value != 0) startWorker();
     const VstIntPtr answer = AudioEffectX::dispatcher(opCode, index, value, ptr, opt);
     if (opCode == effEditOpen && editor != nullptr) editorOpen_ = true;
     if (opCode == effEditClose) editorOpen_ = false;
+    if (opCode == effMainsChanged && value == 0) stopWorker();
     return answer;
+}
+
+void GrainEffect::startWorker() {
+    if (worker_.joinable()) return;
+    stopping_.store(false, std::memory_order_relaxed);
+    worker_ = std::thread([this] {
+        while (!stopping_.load(std::memory_order_acquire)) {
+            if (!runsDeferredWork() && engine_.hasDeferred()) engine_.runDeferred();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+}
+
+void GrainEffect::stopWorker() {
+    stopping_.store(true, std::memory_order_release);
+    if (worker_.joinable()) worker_.join();
 }
 
 void GrainEffect::resume() {

@@ -12,8 +12,14 @@
 //    the host's main or user-interface thread; they may block (files, questions).
 //  - the editor's idle (effEditIdle): the user-interface thread; it also runs the work
 //    the audio thread handed off (GrainEngine::runDeferred).
+//  - the adapter's own worker thread, running while the host has switched the effect on
+//    (effMainsChanged 1 starts it, 0 and the destructor join it): it
+//    looks every 20 ms whether the audio thread handed work off and runs it while no
+//    editor is open (with one open, its idle does). The audio thread only sets a flag;
+//    it never signals or wakes the worker.
 
 #include <atomic>
+#include <thread>
 
 #include "engine/grain_engine.h"
 #include "host/audioeffectx.h"
@@ -100,6 +106,10 @@ private:
     GrainEngine engine_;
     EffectFiles files_;
     std::atomic<bool> editorOpen_{false};  // between effEditOpen and effEditClose
+    void startWorker();
+    void stopWorker();
+    std::atomic<bool> stopping_{false};
+    std::thread worker_;  // runs the engine's deferred work (see above); last member
 };
 
 }  // namespace grainwheel

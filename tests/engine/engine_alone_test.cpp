@@ -170,43 +170,56 @@ TEST_F(EngineAlone, TypedAccessorsAnswerWhatTheStateIdsPointAt) {
     EXPECT_EQ(engine.morphStage(), MorphStage::Idle);
 }
 
-// A host automating rec sync or kill buffer from its audio thread, while an open editor
-// runs deferred work: the audio thread neither allocates nor asks; the user-interface
-// thread does, and the mode takes effect then.
-TEST_F(EngineAlone, BlockingWorkFromTheAudioThreadWaitsForTheUserInterface) {
-    log.deferring = true;
+// A host automating rec sync, rec free or kill buffer from its audio thread: the rec
+// modes take the spare at once (the buffer has its length before the next block); kill
+// buffer's question, the new spare, and a rec mode met while the spare is gone wait for a
+// thread that may block (runDeferred), editor open or not.
+TEST_F(EngineAlone, BlockingWorkFromTheAudioThreadWaitsForAThreadThatMayBlock) {
     block();  // this thread is now the audio thread
     const int n = engine.getCurrentBuffer();
     ASSERT_EQ(engine.bufferLength(n), 0);
 
     engine.setParameter(kRecSync, 1.0f);
-    EXPECT_EQ(engine.bufferLength(n), 0) << "no allocation on the audio thread";
-    EXPECT_FLOAT_EQ(engine.getParameter(kRecSync), 1.0f) << "the value is taken at once";
-    EXPECT_TRUE(engine.hasDeferred());
-    host.answerYes = false;  // keep what rec sync allocates
+    EXPECT_EQ(engine.bufferLength(n), 88200) << "the spare, one rec sync unit at 120 bpm";
+    EXPECT_FLOAT_EQ(engine.getParameter(kRecSync), 1.0f);
+    const float* spare = engine.bufferLeftSamples(n);
+    for (int i = 0; i <= 88200; i += 997) ASSERT_EQ(spare[i], 0.0f) << i;
+    EXPECT_TRUE(engine.hasDeferred()) << "a new spare is wanted";
+    host.answerYes = false;  // keep what rec sync took
     engine.setParameter(kKillBufr, 1.0f);
     EXPECT_TRUE(host.questions.empty()) << "no question on the audio thread";
 
-    std::thread ui([&] { EXPECT_TRUE(engine.runDeferred()); });
-    ui.join();
-    EXPECT_GT(engine.bufferLength(n), 0) << "rec sync allocated by the user-interface thread";
-    EXPECT_EQ(host.questions.size(), 1u);
-    EXPECT_FALSE(engine.hasDeferred());
-    EXPECT_FALSE(engine.runDeferred());
-
-    // Switched off again before the user interface came round: nothing is allocated.
-    engine.allocateBuffer(-1);
+    // The spare is gone: a second rec sync before a worker came round is taken in value
+    // and gets its buffer there.
     engine.setParameter(kRecSync, 0.0f);
+    engine.setParameter(kRecSync, 1.0f);
+    EXPECT_EQ(engine.bufferLeftSamples(n), spare) << "nothing allocated or freed here";
+
+    std::thread worker([&] { EXPECT_TRUE(engine.runDeferred()); });
+    worker.join();
+    EXPECT_EQ(host.questions.size(), 1u);
+    EXPECT_GT(engine.bufferLength(n), 0);
+    EXPECT_NE(engine.bufferLeftSamples(n), spare) << "rec sync allocated by the worker";
+    EXPECT_FALSE(engine.runDeferred());
+    block();
+    EXPECT_FALSE(engine.hasDeferred());
+
+    // With a spare ready again, rec free on an empty buffer takes it too.
+    engine.setParameter(kRecSync, 0.0f);
+    engine.allocateBuffer(-1);
+    ASSERT_EQ(engine.bufferLength(n), 0);
+    engine.setParameter(kRecFree, 1.0f);
+    EXPECT_EQ(engine.bufferLength(n), 352800) << "the spare again, 16 beats at 120 bpm";
+    EXPECT_TRUE(engine.hasDeferred());
+    engine.setParameter(kRecFree, 0.0f);
+
+    // Switched on and off again while the spare is gone: the worker allocates nothing.
+    engine.allocateBuffer(-1);
     engine.setParameter(kRecFree, 1.0f);
     engine.setParameter(kRecFree, 0.0f);
-    std::thread ui2([&] { engine.runDeferred(); });
-    ui2.join();
+    std::thread worker2([&] { engine.runDeferred(); });
+    worker2.join();
     EXPECT_EQ(engine.bufferLength(n), 0);
-
-    // Nobody runs deferred work (no editor open): the old immediate path.
-    log.deferring = false;
-    engine.setParameter(kRecFree, 1.0f);
-    EXPECT_GT(engine.bufferLength(n), 0);
     EXPECT_FALSE(engine.hasDeferred());
 }
 

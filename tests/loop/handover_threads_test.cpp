@@ -6,11 +6,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
 #include <cmath>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "persistence/wave_file.h"
 #include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
 
@@ -112,7 +116,132 @@ TEST(HandOverThreads, ChangesFromAnotherThreadSilenceNoBlock) {
     for (int k = 16; k < kBlocks; ++k) silentOnlyWithChanges += (changed[k] && !alone[k]) ? 1 : 0;
     EXPECT_GT(changes, 20);
     EXPECT_EQ(silentOnlyWithChanges, 0) << "of " << kBlocks << " blocks, with " << changes << " changes";
+    // The last change may have come after the last block: the next block takes it.
+    {
+        std::vector<float> in(kBlock, 0.0f), outL(kBlock), outR(kBlock);
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {outL.data(), outR.data()};
+        fx->processReplacing(ins, outs, kBlock);
+    }
     EXPECT_EQ(fx->engine().bufferGate().pendingHandOver(), 0u);
+}
+
+// WAV loads, array replacements, allocations and erases from another thread while
+// 64-frame blocks render back to back. With monitor on, a block that plays passes the
+// input through unchanged, while a block rendered halted (or with the buffer gate raised)
+// gives the input times the main gain: so every block's output tells whether it was
+// skipped, whatever the buffers hold. The voices keep reading the buffers meanwhile
+// (AddressSanitizer: no array is read after it was freed).
+TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    auto fx = denseEffect();
+    fx->setParameter(grainwheel::kMonitor, 1.0f);
+
+    const std::string wave = ::testing::TempDir() + "handover_threads_" + std::to_string(::getpid()) + ".wav";
+    {
+        std::vector<float> l(3000), r(3000);
+        for (int i = 0; i < 3000; ++i) l[i] = r[i] = 0.5f * std::sin(0.02f * static_cast<float>(i));
+        ASSERT_EQ(grainwheel::writeWaveFile(wave.c_str(), grainwheel::BufferView{l.data(), r.data(), 3000}),
+                  grainwheel::kFileOk);
+    }
+
+    AEffect* e = fx->getAeffect();
+    constexpr int kReplacementBlocks = 150000;
+    constexpr float kInput = 0.3f;
+    std::vector<float> in(kBlock, kInput), outL(kBlock), outR(kBlock);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    auto skipped = [&] {
+        e->processReplacing(e, ins, outs, kBlock);
+        for (int i = 0; i < kBlock; ++i)
+            if (outL[i] != kInput || outR[i] != kInput) return true;
+        return false;
+    };
+    fx->engine().setHalted(true);
+    ASSERT_TRUE(skipped()) << "a halted block is told apart from a played one";
+    fx->engine().setHalted(false);
+    for (int k = 0; k < 16; ++k) ASSERT_FALSE(skipped());
+
+    std::atomic<bool> started{false};
+    std::atomic<bool> done{false};
+    int skippedBlocks = 0;
+    int voicesSeen = 0;
+    std::thread audio([&] {
+        for (int k = 0; k < kReplacementBlocks; ++k) {
+            if (k == 1) started = true;
+            skippedBlocks += skipped() ? 1 : 0;
+            voicesSeen += fx->engine().activeVoiceCount() > 0 ? 1 : 0;
+        }
+        done = true;
+    });
+    while (!started.load()) std::this_thread::yield();
+    int changes = 0;
+    int loaded = 0;
+    while (!done.load()) {
+        const int n = changes % grainwheel::kNumBuffers;
+        switch (changes % 6) {
+        case 0: loaded += fx->files().readWaveFile(wave.c_str()) == grainwheel::kFileOk ? 1 : 0; break;
+        case 1: {
+            const int frames = 1000 + 37 * changes % 9000;
+            float* l = grainwheel::GrainEngine::newSampleArray(frames);
+            float* r = grainwheel::GrainEngine::newSampleArray(frames);
+            for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.25f;
+            fx->engine().replaceBufferArrays(n, l, r, frames);
+            break;
+        }
+        case 2: fx->engine().allocateBuffer(500 + 11 * changes % 5000); break;
+        case 3: fx->engine().allocateBuffer(-1); break;  // what an answered erase does
+        case 4: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>((changes * 5) % 16)); break;
+        default: fx->engine().selectBuffer(n); break;
+        }
+        ++changes;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    audio.join();
+    std::remove(wave.c_str());
+
+    EXPECT_GT(changes, 60) << changes;
+    EXPECT_GT(loaded, 5) << loaded;
+    EXPECT_GT(voicesSeen, kReplacementBlocks / 4) << "the voices played meanwhile";
+    EXPECT_EQ(skippedBlocks, 0) << "of " << kReplacementBlocks << " blocks, with " << changes << " changes";
+}
+
+// Rec sync and kill buffer automated on the processing thread with no editor open: the
+// effect's own worker, running while the effect is switched on, makes the new spare and
+// asks kill buffer's question; the processing thread only left a flag.
+TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    dialogs.queueAnswer(false);
+    auto fx = denseEffect();
+    AEffect* e = fx->getAeffect();
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    std::vector<float> in(kBlock, 0.2f), outL(kBlock), outR(kBlock);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    e->processReplacing(e, ins, outs, kBlock);
+
+    const float* before = fx->engine().currentLeftSamples();
+    e->setParameter(e, grainwheel::kRecSync, 1.0f);
+    e->setParameter(e, grainwheel::kKillBufr, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare at once";
+    for (int k = 0; k < 200 && fx->engine().hasDeferred(); ++k) {
+        e->processReplacing(e, ins, outs, kBlock);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(fx->engine().hasDeferred()) << "the worker came round";
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);  // joins the worker
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm erase buffer");
+
+    // A second rec sync after it finds a spare again.
+    e->setParameter(e, grainwheel::kRecSync, 0.0f);
+    const float* first = fx->engine().currentLeftSamples();
+    e->processReplacing(e, ins, outs, kBlock);
+    e->setParameter(e, grainwheel::kRecSync, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), first);
+    EXPECT_TRUE(fx->engine().hasDeferred());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // query aside) aborts this test with a RealtimeSanitizer report.
 #include <cmath>
 #include <thread>
+#include <vector>
 
 #include "render_scenario.h"
 
@@ -39,6 +40,33 @@ TEST_F(EffectTest, LongRendersWithTheEditorOpenStayRealtimeSafe) {
     EXPECT_EQ(blocks, 900);
     fx->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
     fx->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+}
+
+// Rec sync and rec free switched on from the processing thread inside a real-time
+// context: the spare replaces an allocation there.
+GW_BLOCKING_ALLOWED_BEGIN
+void switchInRealtime(grainwheel::GrainEffect& fx, int index, float value) GW_NONBLOCKING {
+    fx.setParameter(index, value);
+}
+GW_BLOCKING_ALLOWED_END
+
+TEST_F(EffectTest, RecModesSwitchedOnInTheProcessingThreadStayRealtimeSafe) {
+    std::vector<float> in(128, 0.5f), outL(128), outR(128);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    fx->processReplacing(ins, outs, 128);
+    switchInRealtime(*fx, grainwheel::kRecSync, 1.0f);
+    for (int k = 0; k < 20; ++k) fx->processReplacing(ins, outs, 128);
+    switchInRealtime(*fx, grainwheel::kRecSync, 0.0f);
+    switchInRealtime(*fx, grainwheel::kKillBufr, 1.0f);  // the question waits for a worker
+    EXPECT_GT(fx->engine().bufferLength(fx->engine().getCurrentBuffer()), 0);
+    EXPECT_TRUE(fx->engine().runDeferred());
+    fx->engine().allocateBuffer(-1);
+    fx->processReplacing(ins, outs, 128);
+    switchInRealtime(*fx, grainwheel::kRecFree, 1.0f);
+    for (int k = 0; k < 20; ++k) fx->processReplacing(ins, outs, 128);
+    switchInRealtime(*fx, grainwheel::kRecFree, 0.0f);
+    EXPECT_GT(fx->engine().bufferLength(fx->engine().getCurrentBuffer()), 0);
 }
 
 #if defined(GW_RTSAN) && defined(__clang__)
