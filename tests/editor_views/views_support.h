@@ -41,15 +41,17 @@ struct Buffers {
     template <class F> void fill(int n, int frames, F f) {
         auto left = std::make_unique<std::vector<float>>(static_cast<std::size_t>(frames) + 1);
         for (int i = 0; i <= frames; ++i) (*left)[static_cast<std::size_t>(i)] = f(i);
-        records[n].left.store(left->data());
-        records[n].right.store(left->data());
-        records[n].length.store(frames);
+        set(n, left->data(), frames);
         arrays.push_back(std::move(left));
     }
-    void empty(int n) {
-        records[n].left.store(nullptr);
-        records[n].right.store(nullptr);
-        records[n].length.store(0);
+    void empty(int n) { set(n, nullptr, 0); }
+    // Publishes buffer n's record as the engine does: the live slot and the copy beside it.
+    void set(int n, float* samples, int frames) {
+        AudioBuffer& b = records[n];
+        AudioBuffer::Arrays& live = b.slots[b.generation.load() & 1u];
+        for (auto* record : {&live.left, &live.right, &b.left, &b.right}) record->store(samples);
+        live.length.store(frames);
+        b.length.store(frames);
     }
 };
 
