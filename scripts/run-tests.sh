@@ -8,6 +8,7 @@
 #                 (on Xvfb), the import and package check, and the Windows/Linux speed ratio
 #   build-win64/  the same suite on a 64-bit DLL, where the kernel cannot run 32-bit code
 #   build-release/ a packager's Release build (GCC, -O3), built only
+#   build-fuzz/   the libFuzzer harnesses (clang 22), built only
 # Warnings are errors in every build here (GW_WERROR=ON; off by default for packagers).
 # Installs the Debian packages it needs first. Exits non-zero if anything failed.
 set -u
@@ -100,6 +101,12 @@ run "build (RTSan)" env CC=clang-22 CXX=clang++-22 \
            ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test"
 run "tests (RTSan)" ctest_in "$root/build-rtsan" -L rtsan
 unset RTSAN_OPTIONS
+
+# The libFuzzer harnesses of the file readers (clang): built, so that they keep up with the
+# readers; their seed corpora are replayed by the normal and sanitizer builds' suites.
+run "build (fuzz harnesses, clang)" env CC=clang-22 CXX=clang++-22 \
+  bash -c "cmake -S . -B '$root/build-fuzz' -G Ninja -DGW_FUZZ=ON -DGW_DESKTOP=OFF -DGW_TESTS=OFF -DGW_WERROR=ON >/dev/null && \
+           ninja -C '$root/build-fuzz' -j$jobs bank_reader_fuzzer bank_options_fuzzer wave_reader_fuzzer host_chunk_fuzzer recent_list_fuzzer png_decode_fuzzer"
 
 # The 32-bit Windows DLL and its suite under Wine.
 run "build (Windows, mingw-w64 i686)" configure_and_build "$root/build-win32" \
