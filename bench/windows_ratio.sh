@@ -2,8 +2,9 @@
 # The Windows DLL's speed against the Linux plug-in of the same commit, both measured
 # through their entry points by bench/entry_bench.cpp in one run on this machine.
 # Usage: bench/windows_ratio.sh LINUX_BUILD WIN32_BUILD [WIN64_BUILD] [SECONDS]
-# Where this kernel cannot run 32-bit programs, the 32-bit run is reported as skipped and
-# the 64-bit DLL is measured in its place.
+# Where 32-bit Wine cannot run (not installed, or a kernel without 32-bit support), the
+# 32-bit run is reported as skipped with its reason and the 64-bit DLL is measured in its
+# place.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 abs() { [ -n "$1" ] && (cd "$1" && pwd); }
@@ -29,7 +30,7 @@ w32=$("$wine_run" --bench win32 "$win32/wineprefix" "$win32/tests/win32/win32_en
       "$win32/plugin/grainwheel.dll" "$seconds" 3 2>&1)
 rc=$?
 if [ $rc = 77 ]; then
-  echo "32-bit DLL:         skipped (this kernel cannot run 32-bit programs)"
+  echo "32-bit DLL:         skipped ($(echo "$w32" | tail -n 1))"
 else
   report "32-bit DLL (Wine): " "$(echo "$w32" | figure)"
   [ $rc = 0 ] || { echo "$w32"; exit 1; }

@@ -6,8 +6,8 @@
 # A run passes only with exit code 0 and the program's summary line: "N passed, 0 failed"
 # as its last line, or with --gtest a GoogleTest program's "[  PASSED  ] N tests.", so a
 # program that stopped early, or never started, does not count as passed.
-# For win32: exit 77 (reported as skipped) when this machine's kernel cannot execute
-# 32-bit programs at all, which 32-bit Wine needs.
+# Exit 77 (reported as skipped, the reason on the last line) when Wine is not installed,
+# and for win32 when 32-bit Wine is not installed or the kernel cannot run 32-bit programs.
 set -u
 summary='^[0-9]+ passed, 0 failed$'; summary_lines=1
 xvfb=0
@@ -28,10 +28,15 @@ if [ "$arch" = win64 ]; then
   done
 fi
 if ! command -v "$wine" >/dev/null; then
-  echo "wine is not installed (Debian: wine, wine32:i386; wine64 for 64-bit)"; exit 1
+  echo "wine is not installed (Debian: wine, wine64; wine32:i386 for 32-bit)"; exit 77
 fi
-if [ "$arch" = win32 ] && [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  echo "this kernel cannot run 32-bit programs: 32-bit Wine suite skipped"; exit 77
+if [ "$arch" = win32 ]; then
+  if [ ! -x /usr/lib/wine/wine ]; then
+    echo "32-bit Wine is not installed (Debian: wine32:i386): 32-bit Wine suite skipped"; exit 77
+  fi
+  if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "this kernel cannot run 32-bit programs: 32-bit Wine suite skipped"; exit 77
+  fi
 fi
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
