@@ -792,10 +792,12 @@ void ADEditor::pitchText(int index, bool allUnits) {
 
 void ADEditor::speedText(int index, bool allUnits) {
     if (!port_) return;
+    // Below 4 the speed texts, exactly 4 (" pure position") the position texts, above 4
+    // (and a value that is no number) none.
     const float range = port_->getParameter(268);
     if (range < 4.0f) {
         statusComposite(allUnits ? "speed (all units) : " : "speed (this unit) : ", index, "");
-    } else if (range < 5.0f && truncToInt(range) == 4) {
+    } else if (range == 4.0f) {
         statusComposite(allUnits ? "buffer position (all units) : " : "buffer position (this unit) : ", index,
                         "");
     }
