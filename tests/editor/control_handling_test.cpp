@@ -380,6 +380,33 @@ TEST_F(Handling, WheelMovesSlidersAndTheKnobOnly) {
 
 // --- idle -------------------------------------------------------------------------------
 
+// The thumbnail of the buffer being recorded follows the frames from idle to idle, and the
+// first idle without new frames draws it once more: frames that landed after the idle took
+// the engine's recording mark (its last drawing came too early for them) show too.
+TEST_F(Handling, RecordedThumbnailShowsTheLastFramesToo) {
+    fx->setParameter(9, 1.0f);  // rec free into the empty buffer 0
+    editor().idle();
+    const grainwheel::WaveDisplay* thumb = editor().bufferScope(0);
+    const int length = currentFrames().length;
+    ASSERT_GT(length, 74 * 100);
+    const int column = length / 74;
+    auto risen = [&](int from, int to) {
+        for (int x = from; x < to; ++x)
+            if (thumb->getColumnHeights()[x] != 9) return false;  // 0.5 of half 19
+        return true;
+    };
+    recordFrames(column * 30, 0.5f, 0.5f);  // columns 2 .. 30 (1 reads frame 0, in the fade-in)
+    editor().idle();
+    EXPECT_TRUE(risen(2, 31));
+    EXPECT_EQ(thumb->getColumnHeights()[40], 0);
+    // The rest of the buffer, its mark taken by an idle that drew before these frames.
+    recordFrames(length - column * 30, 0.5f, 0.5f);
+    fx->setParameter(9, 0.0f);
+    ASSERT_TRUE(editor().port()->takeRecordingMark());
+    editor().idle();
+    EXPECT_TRUE(risen(2, 74));
+}
+
 TEST_F(Handling, PlayingUnitHandles) {
     // Unit 0 plays after construction; the first idle (run by open) marked it.
     EXPECT_EQ(editor().playingUnitShown(), 0);
