@@ -399,6 +399,7 @@ void ADEditor::close() {
     hoveredControl = nullptr;
     savedBackground = nullptr;
     shownUnit = -1;
+    recordedBuffer = -1;
     if (CFrame* f = panelFrame()) f->forget();
     frame = nullptr;
     for (COptionMenu*& m : settingMenus) {
@@ -792,10 +793,12 @@ void ADEditor::pitchText(int index, bool allUnits) {
 
 void ADEditor::speedText(int index, bool allUnits) {
     if (!port_) return;
+    // Below 4 the speed texts, exactly 4 (" pure position") the position texts, above 4
+    // (and a value that is no number) none.
     const float range = port_->getParameter(268);
     if (range < 4.0f) {
         statusComposite(allUnits ? "speed (all units) : " : "speed (this unit) : ", index, "");
-    } else if (range < 5.0f && truncToInt(range) == 4) {
+    } else if (range == 4.0f) {
         statusComposite(allUnits ? "buffer position (all units) : " : "buffer position (this unit) : ", index,
                         "");
     }
@@ -956,11 +959,13 @@ void ADEditor::idle() {
                     bufferSliders[i]->setDirty();
                 }
         }
-        // 6. The main scope.
+        // 6. The main scope, and the thumbnail of the buffer being recorded.
+        const bool recorded = port_->takeRecordingMark();
         if (mainScope) {
-            if (port_->takeRecordingMark()) mainScope->setStale();
+            if (recorded) mainScope->setStale();
             mainScope->setDirty();
         }
+        idleRecording(recorded, b);
         // 7. The small scope, when a capture is finished or it must be drawn anyway.
         if (smallScope) {
             const ScopeSources s = port_->scopeSources();
@@ -973,6 +978,27 @@ void ADEditor::idle() {
     }
     // The same idle shows its own changes: the frame redraws last.
     if (frame) frame->idle();
+}
+
+// The engine writes recorded frames straight into the buffer's arrays and tells nobody,
+// and the frame shows its retained picture when the window is exposed again: without this,
+// a thumbnail would keep showing the buffer as it was when last connected. While frames
+// arrive, the thumbnail of the buffer they go to is drawn anew at every idle; at the first
+// idle without new frames it is drawn once more (with the main scope's waveform), so the
+// frames written after the previous drawing are shown too.
+void ADEditor::idleRecording(bool recorded, int current) {
+    auto redraw = [this](int n) {
+        if (n >= 0 && n < panel::kNumBuffers && bufferScopes[n]) bufferScopes[n]->setDirty();
+    };
+    if (recorded) {
+        if (recordedBuffer != current) redraw(recordedBuffer);  // switched while recording
+        redraw(current);
+        recordedBuffer = current >= 0 && current < panel::kNumBuffers ? current : -1;
+    } else if (recordedBuffer >= 0) {
+        redraw(recordedBuffer);
+        if (mainScope) mainScope->setStale();
+        recordedBuffer = -1;
+    }
 }
 
 CBitmap* ADEditor::restingHandle(int i, int unit) const { return i == unit ? handlePlaying : handleNormal; }

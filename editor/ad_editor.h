@@ -122,6 +122,7 @@ private:
     void idleHoverColumns(int unit);
     void idlePlayingUnit(int unit);
     void idleButtonHover();
+    void idleRecording(bool recorded, int current);
     VSTGUI::CBitmap* restingHandle(int i, int unit) const;
     VSTGUI::CBitmap* hoverHandle(int i, int unit) const;
     VSTGUI::CSlider* faderOf(int column, int i) const;
@@ -148,6 +149,7 @@ private:
     char displayText[24] = {};
     int shownBuffer = -1;
     int shownUnit = -1;
+    int recordedBuffer = -1;  // buffer whose thumbnail follows a recording; -1 = none
     VSTGUI::CControl* hoveredControl = nullptr;
     VSTGUI::CBitmap* savedBackground = nullptr;
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <memory>
 #include <vector>
 
 #include "editor_support.h"
@@ -121,6 +124,106 @@ TEST_F(Handling, PresetsFollowTheRangeSettings) {
     fx->setParameter(268, 5.0f);
     userSets(22, 1.0f);
     EXPECT_EQ(status(), "buffer position (all units) :  50 %");
+}
+
+namespace {
+
+// The fixture effect's port, except that the speed Fader Range reads as the test sets it,
+// whatever the effect itself would make of such a value.
+class SpeedRangePort : public grainwheel::EffectPort {
+public:
+    explicit SpeedRangePort(std::unique_ptr<grainwheel::EffectPort> p) : fx(std::move(p)) {}
+    float range = 0.0f;
+
+    float getParameter(int index) override { return index == 268 ? range : fx->getParameter(index); }
+    void setParameter(int index, float value) override { fx->setParameter(index, value); }
+    void setParameterAutomated(int index, float value) override { fx->setParameterAutomated(index, value); }
+    void getParameterDisplay(int index, char* text) override { fx->getParameterDisplay(index, text); }
+    int currentUnit() override { return fx->currentUnit(); }
+    int currentBuffer() override { return fx->currentBuffer(); }
+    float linkedDensity() override { return fx->linkedDensity(); }
+    bool takeRecordingMark() override { return fx->takeRecordingMark(); }
+    void setHalted(bool halted) override { fx->setHalted(halted); }
+    void silenceVoices() override { fx->silenceVoices(); }
+    grainwheel::ScopeSources scopeSources() override { return fx->scopeSources(); }
+    int bufferLength(int b) override { return fx->bufferLength(b); }
+    bool bufferHasArrays(int b) override { return fx->bufferHasArrays(b); }
+    bool bufferSaved(int b) override { return fx->bufferSaved(b); }
+    const char* bufferPath(int b) override { return fx->bufferPath(b); }
+    float sampleRate() override { return fx->sampleRate(); }
+    grainwheel::FileResult readWaveFile(const char* path) override { return fx->readWaveFile(path); }
+    grainwheel::FileResult writeWaveFile(const char* path) override { return fx->writeWaveFile(path); }
+    grainwheel::FileResult readBankFile(const char* path) override { return fx->readBankFile(path); }
+    grainwheel::FileResult writeBankFile(const char* path) override { return fx->writeBankFile(path); }
+    grainwheel::FileResult importBankOptions(const char* path) override { return fx->importBankOptions(path); }
+    const char* bankName() override { return fx->bankName(); }
+    void setBankName(const char* name) override { fx->setBankName(name); }
+    const char* recentBank(int i) override { return fx->recentBank(i); }
+    void recordRecentBank(const char* path) override { fx->recordRecentBank(path); }
+    void exitSave() override { fx->exitSave(); }
+
+private:
+    std::unique_ptr<grainwheel::EffectPort> fx;
+};
+
+}  // namespace
+
+// The speed texts by the range setting: below 4 the speed texts, exactly 4 the buffer
+// position texts, above 4 (and no number at all) no text, for the presets and the faders.
+TEST_F(Handling, SpeedTextsFollowTheExactRange) {
+    auto owned = std::make_unique<SpeedRangePort>(grainwheel::makeEffectPort(fx.get()));
+    SpeedRangePort* port = owned.get();
+    grainwheel::ADEditor own(nullptr, std::move(owned));
+    ASSERT_EQ(own.open(nullptr), 1);
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        float range;
+        const char* preset;  // null: no text
+        const char* fader;
+    } cases[] = {
+        {-1.0f, "speed (all units) : ", "speed (this unit) : "},
+        {0.0f, "speed (all units) : ", "speed (this unit) : "},
+        {2.0f, "speed (all units) : ", "speed (this unit) : "},
+        {3.5f, "speed (all units) : ", "speed (this unit) : "},
+        {std::nextafter(4.0f, 0.0f), "speed (all units) : ", "speed (this unit) : "},
+        {-inf, "speed (all units) : ", "speed (this unit) : "},
+        {4.0f, "buffer position (all units) : ", "buffer position (this unit) : "},
+        {std::nextafter(4.0f, 5.0f), nullptr, nullptr},
+        {4.5f, nullptr, nullptr},
+        {4.99f, nullptr, nullptr},
+        {5.0f, nullptr, nullptr},
+        {1.0e9f, nullptr, nullptr},
+        {inf, nullptr, nullptr},
+        {std::numeric_limits<float>::quiet_NaN(), nullptr, nullptr},
+    };
+    auto userSetsOwn = [&](long tag, float v) {
+        CControl* c = own.controlWithTag(tag);
+        ASSERT_NE(c, nullptr);
+        c->setValue(v);
+        own.valueChanged(nullptr, c);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.range);
+        port->range = c.range;
+        const struct {
+            long tag;
+            const char* prefix;
+        } controls[] = {{22, c.preset}, {24, c.preset}, {59, c.fader}, {59 + 15, c.fader}};
+        for (const auto& k : controls) {
+            SCOPED_TRACE(k.tag);
+            own.status()->setText("before");
+            userSetsOwn(k.tag, 1.0f);
+            const std::string shown = statusText(own);
+            if (k.prefix) {
+                EXPECT_EQ(shown.rfind(k.prefix, 0), 0u) << shown;
+                EXPECT_GT(shown.size(), std::string(k.prefix).size()) << shown;  // the value follows
+            } else {
+                EXPECT_EQ(shown, "before");
+            }
+            if (k.tag >= 22 && k.tag < 27) userSetsOwn(k.tag, 0.0f);  // the kick button's release
+        }
+    }
+    own.close();
 }
 
 TEST_F(Handling, ColumnAndBufferTexts) {
@@ -276,6 +379,33 @@ TEST_F(Handling, WheelMovesSlidersAndTheKnobOnly) {
 }
 
 // --- idle -------------------------------------------------------------------------------
+
+// The thumbnail of the buffer being recorded follows the frames from idle to idle, and the
+// first idle without new frames draws it once more: frames that landed after the idle took
+// the engine's recording mark (its last drawing came too early for them) show too.
+TEST_F(Handling, RecordedThumbnailShowsTheLastFramesToo) {
+    fx->setParameter(9, 1.0f);  // rec free into the empty buffer 0
+    editor().idle();
+    const grainwheel::WaveDisplay* thumb = editor().bufferScope(0);
+    const int length = currentFrames().length;
+    ASSERT_GT(length, 74 * 100);
+    const int column = length / 74;
+    auto risen = [&](int from, int to) {
+        for (int x = from; x < to; ++x)
+            if (thumb->getColumnHeights()[x] != 9) return false;  // 0.5 of half 19
+        return true;
+    };
+    recordFrames(column * 30, 0.5f, 0.5f);  // columns 2 .. 30 (1 reads frame 0, in the fade-in)
+    editor().idle();
+    EXPECT_TRUE(risen(2, 31));
+    EXPECT_EQ(thumb->getColumnHeights()[40], 0);
+    // The rest of the buffer, its mark taken by an idle that drew before these frames.
+    recordFrames(length - column * 30, 0.5f, 0.5f);
+    fx->setParameter(9, 0.0f);
+    ASSERT_TRUE(editor().port()->takeRecordingMark());
+    editor().idle();
+    EXPECT_TRUE(risen(2, 74));
+}
 
 TEST_F(Handling, PlayingUnitHandles) {
     // Unit 0 plays after construction; the first idle (run by open) marked it.

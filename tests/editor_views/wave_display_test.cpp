@@ -379,4 +379,51 @@ TEST_F(Scopes, EveryScopeModeEmptyAndFilled) {
     }
 }
 
+// The grain markers in every "Scope View Mode": the main scope outlines the earlier and
+// later grains only in the two sum-output modes (2 and 4); in "off" and the single-grain
+// modes it outlines the one grain region, and nothing in a marker colour is drawn.
+TEST_F(Scopes, GrainMarkersOnlyInTheSumOutputModes) {
+    buffers.fill(0, 3610, [](int) { return 0.0f; });
+    position = 1805.0f;  // region start 180
+    grain = 361.0f;      // 36 columns wide
+    interval = 361;      // markers 36 columns apart
+    auto* v = addMainScope();
+    // Markers 1 to 9 (5 lies under the region) at 324 - 36 (i - 1), each in its colour.
+    auto markerColour = [](int i) { return rgb(98, i < 5 ? 70 + 20 * i : 250 - 20 * i, 0); };
+    for (int m = 0; m <= 4; ++m) {
+        SCOPED_TRACE(m);
+        mode = static_cast<float>(m);
+        v->setStale();
+        v->setDirty();
+        view.idle();
+        const bool sum = m == 2 || m == 4;
+        long markerPixels = 0;
+        for (long x = 17; x < 378; ++x)
+            for (long y = 64; y < 172; ++y) {
+                const std::uint32_t p = view.at(x, y);
+                if (red(p) == 98 && blue(p) == 0 && green(p) >= 70 && green(p) <= 150) ++markerPixels;
+            }
+        for (int i = 1; i < 10; ++i) {
+            if (i == 5) continue;
+            const long column = 324 - 36 * (i - 1);
+            const std::uint32_t top = view.at(17 + column + 18, 64 + 3);
+            if (sum) {
+                EXPECT_EQ(v->getMarkers()[i], column) << i;
+                EXPECT_EQ(top, markerColour(i)) << i;
+            } else {
+                EXPECT_EQ(v->getMarkers()[i], 0) << i;
+                EXPECT_EQ(top, rgb(0, 0, 0)) << i;  // the background
+            }
+        }
+        if (sum) {
+            EXPECT_GT(markerPixels, 8 * 36);
+            EXPECT_EQ(view.at(17 + 198, 64 + 3), rgb(198, 166, 0));  // the region, gold over marker 5
+        } else {
+            EXPECT_EQ(markerPixels, 0);
+            EXPECT_EQ(view.at(17 + 198, 64 + 3), rgb(136, 136, 136));  // the single region's grey edge
+            EXPECT_EQ(view.at(17 + 198, 64 + 2), rgb(198, 166, 0));
+        }
+    }
+}
+
 }  // namespace
