@@ -244,4 +244,61 @@ TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
     EXPECT_TRUE(fx->engine().hasDeferred());
 }
 
+// While the editor is open its idle runs the handed-off work, and the worker leaves it
+// alone; once the editor has closed, the worker runs it again.
+TEST(HandOverThreads, TheWorkerTakesTheHandedOffWorkBackWhenTheEditorCloses) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    dialogs.queueAnswer(false);
+    dialogs.queueAnswer(false);
+    auto fx = denseEffect();
+    AEffect* e = fx->getAeffect();
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    // The processing thread renders a block and then automates; this thread is the
+    // editor's, and never processes.
+    auto processing = [&](int index, float value) {
+        std::thread([&] {
+            std::vector<float> in(kBlock, 0.2f), outL(kBlock), outR(kBlock);
+            float* ins[2] = {in.data(), in.data()};
+            float* outs[2] = {outL.data(), outR.data()};
+            e->processReplacing(e, ins, outs, kBlock);
+            e->setParameter(e, index, value);
+        }).join();
+    };
+    // Until the handed-off work is done (the worker looks every 20 ms), within a deadline
+    // that only a hang reaches.
+    auto workerDone = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (fx->engine().hasDeferred() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return !fx->engine().hasDeferred();
+    };
+
+    ASSERT_EQ(e->dispatcher(e, effEditOpen, 0, 0, nullptr, 0.0f), 1);
+    processing(grainwheel::kKillBufr, 1.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(fx->engine().hasDeferred()) << "the worker left it to the open editor";
+    EXPECT_TRUE(dialogs.questions.empty());
+    e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_FALSE(fx->engine().hasDeferred());
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+
+    // Closed: rec sync takes the spare (the new one is handed off) and kill buffer asks.
+    const float* before = fx->engine().currentLeftSamples();
+    processing(grainwheel::kRecSync, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare";
+    processing(grainwheel::kKillBufr, 1.0f);
+    ASSERT_TRUE(fx->engine().hasDeferred());
+    EXPECT_TRUE(workerDone()) << "the worker came round with the editor closed";
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);  // joins the worker
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[1].title, "grainwheel - confirm erase buffer");
+    // The worker made the new spare: rec sync on the processing thread takes it again.
+    processing(grainwheel::kRecSync, 0.0f);
+    const float* first = fx->engine().currentLeftSamples();
+    processing(grainwheel::kRecSync, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), first);
+}
+
 }  // namespace
