@@ -141,8 +141,8 @@ public:
     ProgramRecord* clipboardRecord() { return programClipboard; }
     // Record k becomes a copy of `from`, while the audio thread may run: the fields it
     // writes (buffer number, rec free, rec sync, the saved flag and the path's first
-    // character, which recording clears) are stored whole. Other threads; every copy into
-    // a live record goes through here.
+    // character, which recording clears) are stored whole. Other threads; every whole
+    // record copied into a live one goes through here.
     void storeRecord(int k, const ProgramRecord& from);
     // False when the records could not be allocated (the engine is then unusable).
     bool usable() const { return programs != nullptr && programClipboard != nullptr; }
