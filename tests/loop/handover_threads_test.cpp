@@ -314,7 +314,6 @@ TEST(HandOverThreads, TheWorkerTakesTheHandedOffWorkBackWhenTheEditorCloses) {
     processing(grainwheel::kRecSync, 1.0f);
     EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare";
     processing(grainwheel::kKillBufr, 1.0f);
-    ASSERT_TRUE(fx->engine().hasDeferred());
     EXPECT_TRUE(workerDone()) << "the worker came round with the editor closed";
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);  // joins the worker
     ASSERT_EQ(dialogs.questions.size(), 2u);
