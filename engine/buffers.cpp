@@ -21,6 +21,13 @@ namespace {
 void storeWhole(float& field, float value) noexcept {
     std::atomic_ref<float>(field).store(value, std::memory_order_relaxed);
 }
+// The saved flag and the path's first character (emptied when recording starts).
+void storeWhole(std::uint8_t& field, std::uint8_t value) noexcept {
+    std::atomic_ref<std::uint8_t>(field).store(value, std::memory_order_relaxed);
+}
+void clearPath(char (&path)[kPathSize]) noexcept {
+    std::atomic_ref<unsigned char>(reinterpret_cast<unsigned char&>(path[0])).store(0, std::memory_order_relaxed);
+}
 }  // namespace
 
 void GrainEngine::selectBuffer(int n) {
@@ -230,7 +237,7 @@ void GrainEngine::allocateBuffer(int frames) {
     }
     if (frames == -1) {
         buffer.saved = 1;
-        programs[n].bufferPath[0] = 0;
+        clearPath(programs[n].bufferPath);
     } else if (!empty) {
         buffer.saved = 0;
     }
@@ -277,7 +284,7 @@ int GrainEngine::framesForBeats(double beats) const {
 void GrainEngine::markRecorded(int n) {
     if (framesOf(audioBuffers[n]).empty()) return;
     audioBuffers[n].saved = 0;
-    programs[n].bufferSaved = 0;
+    storeWhole(programs[n].bufferSaved, 0);
 }
 
 void GrainEngine::setRecordFades(float value) {
@@ -305,7 +312,7 @@ void GrainEngine::setRecFree(float value) {
     storeWhole(current().recFree, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
-        programs[n].bufferPath[0] = 0;
+        clearPath(programs[n].bufferPath);
         if (framesOf(audioBuffers[n]).empty()) {
             allocateBuffer(framesForBeats(16.0));
             rec.recordSyncWait = 0;
@@ -320,7 +327,7 @@ void GrainEngine::setRecSync(float value) {
     storeWhole(current().recSync, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
-        programs[n].bufferPath[0] = 0;
+        clearPath(programs[n].bufferPath);
         constexpr std::int32_t kAllValid = EngineTransport::kPpqValid | EngineTransport::kBarsValid |
                                            EngineTransport::kTempoValid | EngineTransport::kTimeSigValid;
         EngineTransport info;

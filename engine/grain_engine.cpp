@@ -3,6 +3,7 @@
 
 #include "engine/grain_engine.h"
 
+#include <atomic>
 #include <new>
 
 namespace grainwheel {
@@ -88,10 +89,17 @@ bool GrainEngine::anyBufferUnsaved() const {
     return false;
 }
 
+// The record's copy of the saved flag is written whole: recording clears it on the audio
+// thread.
 void GrainEngine::markBufferSaved(int n) {
     if (n < 0 || n >= kNumBuffers) return;
     audioBuffers[n].saved = 1;
-    programs[n].bufferSaved = 1;
+    std::atomic_ref<std::uint8_t>(programs[n].bufferSaved).store(1, std::memory_order_relaxed);
+}
+
+void GrainEngine::keepRecordSaved(int n) {
+    if (n < 0 || n >= kNumBuffers) return;
+    std::atomic_ref<std::uint8_t>(programs[n].bufferSaved).store(audioBuffers[n].saved, std::memory_order_relaxed);
 }
 
 void GrainEngine::occupyVoicesForBenchmark() {

@@ -140,7 +140,9 @@ public:
     const ProgramRecord* programRecords() const { return programs; }
     ProgramRecord* clipboardRecord() { return programClipboard; }
     // Record k becomes a copy of `from`, while the audio thread may run: the fields it
-    // writes (buffer number, rec free, rec sync) are stored whole. Other threads.
+    // writes (buffer number, rec free, rec sync, the saved flag and the path's first
+    // character, which recording clears) are stored whole. Other threads; every whole
+    // record copied into a live one goes through here.
     void storeRecord(int k, const ProgramRecord& from);
     // False when the records could not be allocated (the engine is then unusable).
     bool usable() const { return programs != nullptr && programClipboard != nullptr; }
@@ -182,6 +184,9 @@ public:
     int getCurrentBuffer() const { return currentBuffer; }
     // Buffer n's saved flag (and its record's copy): set after a file holds its audio.
     void markBufferSaved(int n);
+    // Record n's copy of the saved flag follows buffer n's again (after a record from a
+    // file was stored without its audio).
+    void keepRecordSaved(int n);
     bool anyBufferUnsaved() const;
     // Record one input frame into the current buffer (the audio loop calls it).
     void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;

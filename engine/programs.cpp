@@ -1,7 +1,5 @@
 // Program records: program changes, names, the clipboard and the host chunk.
 
-#include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
@@ -13,6 +11,30 @@
 namespace grainwheel {
 
 namespace {
+
+// Record fields that the audio thread writes while other threads copy the records: each
+// read and written as one whole word.
+float loadWhole(const float& field) noexcept {
+    return std::atomic_ref<float>(const_cast<float&>(field)).load(std::memory_order_relaxed);
+}
+void storeWhole(float& field, float value) noexcept {
+    std::atomic_ref<float>(field).store(value, std::memory_order_relaxed);
+}
+
+// The fields of a record that the audio thread writes (see storeRecord), in layout order.
+struct WholeField {
+    std::size_t offset;
+    std::size_t size;  // 1 (a byte) or 4 (a float)
+};
+constexpr WholeField kWholeFields[] = {
+    {offsetof(ProgramRecord, bufferPath), 1},    // emptied when recording starts
+    {offsetof(ProgramRecord, recFree), 4},
+    {offsetof(ProgramRecord, recSync), 4},
+    {offsetof(ProgramRecord, bufferNumber), 4},
+    {offsetof(ProgramRecord, bufferSaved), 1},   // cleared when recording starts
+};
+static_assert(kWholeFields[0].offset < kWholeFields[1].offset && kWholeFields[1].offset < kWholeFields[2].offset &&
+              kWholeFields[2].offset < kWholeFields[3].offset && kWholeFields[3].offset < kWholeFields[4].offset);
 
 // The buffer a program plays; a record from a file may hold anything. The audio thread
 // writes the field whole (a selection at a block boundary, the morph): read it whole.
@@ -30,7 +52,7 @@ void copyProgramFields(const ProgramRecord& from, ProgramRecord& to) {
     std::memcpy(to.pitch, from.pitch, sizeof to.pitch);
     std::memcpy(to.freq, from.freq, sizeof to.freq);
     to.trigmode = from.trigmode;
-    to.recSync = from.recSync;
+    storeWhole(to.recSync, loadWhole(from.recSync));
     to.voiceCount = from.voiceCount;
     to.mainLevl = from.mainLevl;
     to.density = from.density;
@@ -152,18 +174,19 @@ std::int32_t GrainEngine::getChunk(void** data, bool isPreset) {
 
 void GrainEngine::storeRecord(int k, const ProgramRecord& from) {
     if (k < 0 || k >= kNumPrograms || programs == nullptr) return;
-    std::array<std::size_t, 3> whole{offsetof(ProgramRecord, bufferNumber), offsetof(ProgramRecord, recFree),
-                                     offsetof(ProgramRecord, recSync)};
-    std::sort(whole.begin(), whole.end());
     auto* to = reinterpret_cast<unsigned char*>(&programs[k]);
     const auto* source = reinterpret_cast<const unsigned char*>(&from);
     std::size_t at = 0;
-    for (const std::size_t field : whole) {
-        std::memcpy(to + at, source + at, field - at);
-        float value;
-        std::memcpy(&value, source + field, sizeof value);
-        std::atomic_ref<float>(*reinterpret_cast<float*>(to + field)).store(value, std::memory_order_relaxed);
-        at = field + sizeof(float);
+    for (const WholeField& field : kWholeFields) {
+        std::memcpy(to + at, source + at, field.offset - at);
+        if (field.size == 1) {
+            std::atomic_ref<unsigned char>(to[field.offset]).store(source[field.offset], std::memory_order_relaxed);
+        } else {
+            float value;
+            std::memcpy(&value, source + field.offset, sizeof value);
+            storeWhole(*reinterpret_cast<float*>(to + field.offset), value);
+        }
+        at = field.offset + field.size;
     }
     std::memcpy(to + at, source + at, sizeof(ProgramRecord) - at);
 }

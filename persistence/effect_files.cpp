@@ -142,7 +142,7 @@ FileResult EffectFiles::readBankFile(const char* path) {
     for (int k = 0; k < kNumPrograms; ++k) {
         engine_.storeRecord(k, bank->programs[k]);
         // Declined: the old audio stays, and with it its saved state.
-        if (!replace) engine_.programRecords()[k].bufferSaved = engine_.audioBuffer(k).saved;
+        if (!replace) engine_.keepRecordSaved(k);
     }
     if (replace) {
         engine_.notify(EngineNotice::BuffersChanged);
@@ -201,7 +201,7 @@ std::int32_t EffectFiles::setChunk(const void* data, std::int32_t byteSize, bool
         ProgramRecord record;
         if (!readProgramChunk(data, size, record)) return 0;
         const std::int32_t current = engine_.getProgram();
-        programs[current] = record;
+        engine_.storeRecord(current, record);
         programs[0].currentProgram = current;  // a program's chunk never switches programs
     } else {
         files_.restoringState = 1;
@@ -226,7 +226,7 @@ std::int32_t EffectFiles::setChunk(const void* data, std::int32_t byteSize, bool
                 }
             }
         }
-        for (int k = 0; k < kNumPrograms; ++k) programs[k] = (*records)[k];
+        for (int k = 0; k < kNumPrograms; ++k) engine_.storeRecord(k, (*records)[k]);
     }
     reselect();
     if (errors.any()) dialogs_().showMessage(kRecoveryErrorTitle, errors.text().c_str());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -61,8 +62,13 @@ TEST_F(EditorThreads, AudioAutomationAndInterfaceTogether) {
             ASSERT_EQ(editor().open(nullptr), 1);
         }
         if (i == 300) {
-            // Give the recording time to end before the last stretch.
-            while (blocks.load() < 600) std::this_thread::yield();
+            // The recording ends itself before the last stretch: it waits for the bar (345
+            // blocks) and then records a few blocks, which a buffer selection restarts.
+            // Waited for, not assumed done after so many blocks; the deadline is reached
+            // only by a hang.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+            while ((blocks.load() < 600 || fx->getParameter(10) != 0.0f) && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
         }
     }
     while (blocks.load() < 800) std::this_thread::yield();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <cmath>
@@ -62,19 +63,25 @@ std::unique_ptr<GrainEffect> denseEffect() {
     return fx;
 }
 
-// Renders kBlocks blocks through the effect's entry record; true for each silent block.
-std::vector<bool> render(GrainEffect& fx, const std::atomic<bool>* started) {
+// Renders kBlocks blocks through the effect's entry record, and more while `more()` says
+// so (the thread that renders waits for the other thread's changes that way, rather than
+// counting what happened in a fixed time; the deadline is reached only by a hang); true
+// for each silent block.
+std::vector<bool> render(GrainEffect& fx, std::atomic<bool>* started, const std::function<bool()>& more = {}) {
     AEffect* e = fx.getAeffect();
     std::vector<float> in(kBlock, 0.0f), outL(kBlock), outR(kBlock);
     float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {outL.data(), outR.data()};
-    std::vector<bool> silent(kBlocks);
-    for (int k = 0; k < kBlocks; ++k) {
-        if (started != nullptr && k == 1) const_cast<std::atomic<bool>*>(started)->store(true);
+    std::vector<bool> silent;
+    silent.reserve(kBlocks);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+    for (int k = 0; k < kBlocks || (more && more()); ++k) {
+        if (started != nullptr && k == 1) started->store(true);
         e->processReplacing(e, ins, outs, kBlock);
         bool quiet = true;
         for (int i = 0; i < kBlock; ++i) quiet = quiet && outL[i] == 0.0f && outR[i] == 0.0f;
-        silent[k] = quiet;
+        silent.push_back(quiet);
+        if (k % 256 == 0 && std::chrono::steady_clock::now() > deadline) break;
     }
     return silent;
 }
@@ -93,29 +100,33 @@ TEST(HandOverThreads, ChangesFromAnotherThreadSilenceNoBlock) {
     std::atomic<bool> started{false};
     std::atomic<bool> done{false};
     std::vector<bool> changed;
+    constexpr int kChanges = 200;
+    std::atomic<int> changes{0};
     std::thread audio([&] {
-        changed = render(*fx, &started);
+        changed = render(*fx, &started, [&] { return changes.load() < kChanges; });
         done = true;
     });
     while (!started.load()) std::this_thread::yield();
-    int changes = 0;
     while (!done.load()) {
-        switch (changes % 5) {
-        case 0: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>(changes % 16)); break;
-        case 1: fx->engine().selectBuffer((changes * 7) % 16); break;
-        case 2: fx->setProgram(changes % 4); break;
-        case 3: fx->setParameter(grainwheel::kProgram, static_cast<float>(changes % 4) / 15.0f); break;
-        default: fx->setParameter(grainwheel::kVoiceCount, static_cast<float>(1 + changes % 6)); break;
+        const int c = changes.load();
+        switch (c % 5) {
+        case 0: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>(c % 16)); break;
+        case 1: fx->engine().selectBuffer((c * 7) % 16); break;
+        case 2: fx->setProgram(c % 4); break;
+        case 3: fx->setParameter(grainwheel::kProgram, static_cast<float>(c % 4) / 15.0f); break;
+        default: fx->setParameter(grainwheel::kVoiceCount, static_cast<float>(1 + c % 6)); break;
         }
-        ++changes;
+        changes.store(c + 1);
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     audio.join();
 
-    int silentOnlyWithChanges = 0;
-    for (int k = 16; k < kBlocks; ++k) silentOnlyWithChanges += (changed[k] && !alone[k]) ? 1 : 0;
-    EXPECT_GT(changes, 20);
-    EXPECT_EQ(silentOnlyWithChanges, 0) << "of " << kBlocks << " blocks, with " << changes << " changes";
+    // The reference has no silent block after the first few: every later one is the
+    // changes' doing (the render may run past the reference's length).
+    int silentWithChanges = 0;
+    for (std::size_t k = 16; k < changed.size(); ++k) silentWithChanges += changed[k] ? 1 : 0;
+    ASSERT_GE(changes.load(), kChanges) << "the render stopped at its deadline";
+    EXPECT_EQ(silentWithChanges, 0) << "of " << changed.size() << " blocks, with " << changes.load() << " changes";
     // The last change may have come after the last block: the next block takes it.
     {
         std::vector<float> in(kBlock, 0.0f), outL(kBlock), outR(kBlock);
@@ -163,48 +174,60 @@ TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
     fx->engine().setHalted(false);
     for (int k = 0; k < 16; ++k) ASSERT_FALSE(skipped());
 
+    // The thread that renders goes on until the other thread has made its changes and
+    // the voices have played in enough blocks (counts it waits for, not counts of what
+    // happened in a fixed time); the deadline is reached only by a hang.
+    constexpr int kChanges = 60;
+    constexpr int kLoads = 6;
+    constexpr int kVoicedBlocks = kReplacementBlocks / 4;
     std::atomic<bool> started{false};
     std::atomic<bool> done{false};
+    std::atomic<int> changes{0};
+    std::atomic<int> loaded{0};
+    int blocks = 0;
     int skippedBlocks = 0;
     int voicesSeen = 0;
     std::thread audio([&] {
-        for (int k = 0; k < kReplacementBlocks; ++k) {
-            if (k == 1) started = true;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+        for (; blocks < kReplacementBlocks || changes.load() < kChanges || loaded.load() < kLoads ||
+               voicesSeen < kVoicedBlocks;
+             ++blocks) {
+            if (blocks == 1) started = true;
             skippedBlocks += skipped() ? 1 : 0;
             voicesSeen += fx->engine().activeVoiceCount() > 0 ? 1 : 0;
+            if (blocks % 256 == 0 && std::chrono::steady_clock::now() > deadline) break;
         }
         done = true;
     });
     while (!started.load()) std::this_thread::yield();
-    int changes = 0;
-    int loaded = 0;
     while (!done.load()) {
-        const int n = changes % grainwheel::kNumBuffers;
-        switch (changes % 6) {
+        const int c = changes.load();
+        const int n = c % grainwheel::kNumBuffers;
+        switch (c % 6) {
         case 0: loaded += fx->files().readWaveFile(wave.c_str()) == grainwheel::kFileOk ? 1 : 0; break;
         case 1: {
-            const int frames = 1000 + 37 * changes % 9000;
+            const int frames = 1000 + 37 * c % 9000;
             float* l = grainwheel::GrainEngine::newSampleArray(frames);
             float* r = grainwheel::GrainEngine::newSampleArray(frames);
             for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.25f;
             fx->engine().replaceBufferArrays(n, l, r, frames);
             break;
         }
-        case 2: fx->engine().allocateBuffer(500 + 11 * changes % 5000); break;
+        case 2: fx->engine().allocateBuffer(500 + 11 * c % 5000); break;
         case 3: fx->engine().allocateBuffer(-1); break;  // what an answered erase does
-        case 4: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>((changes * 5) % 16)); break;
+        case 4: fx->setParameter(grainwheel::kSelectBuffer, static_cast<float>((c * 5) % 16)); break;
         default: fx->engine().selectBuffer(n); break;
         }
-        ++changes;
+        changes.store(c + 1);
         std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
     audio.join();
     std::remove(wave.c_str());
 
-    EXPECT_GT(changes, 60) << changes;
-    EXPECT_GT(loaded, 5) << loaded;
-    EXPECT_GT(voicesSeen, kReplacementBlocks / 4) << "the voices played meanwhile";
-    EXPECT_EQ(skippedBlocks, 0) << "of " << kReplacementBlocks << " blocks, with " << changes << " changes";
+    ASSERT_GE(changes.load(), kChanges) << "the render stopped at its deadline";
+    EXPECT_GE(loaded.load(), kLoads);
+    EXPECT_GE(voicesSeen, kVoicedBlocks) << "the voices played meanwhile (in " << blocks << " blocks)";
+    EXPECT_EQ(skippedBlocks, 0) << "of " << blocks << " blocks, with " << changes.load() << " changes";
 }
 
 // Rec sync and kill buffer automated on the processing thread with no editor open: the
@@ -226,7 +249,9 @@ TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
     e->setParameter(e, grainwheel::kRecSync, 1.0f);
     e->setParameter(e, grainwheel::kKillBufr, 1.0f);
     EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare at once";
-    for (int k = 0; k < 200 && fx->engine().hasDeferred(); ++k) {
+    // The worker looks every 20 ms; the deadline is reached only by a hang.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fx->engine().hasDeferred() && std::chrono::steady_clock::now() < deadline) {
         e->processReplacing(e, ins, outs, kBlock);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -242,6 +267,62 @@ TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
     e->setParameter(e, grainwheel::kRecSync, 1.0f);
     EXPECT_NE(fx->engine().currentLeftSamples(), first);
     EXPECT_TRUE(fx->engine().hasDeferred());
+}
+
+// While the editor is open its idle runs the handed-off work, and the worker leaves it
+// alone; once the editor has closed, the worker runs it again.
+TEST(HandOverThreads, TheWorkerTakesTheHandedOffWorkBackWhenTheEditorCloses) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    dialogs.queueAnswer(false);
+    dialogs.queueAnswer(false);
+    auto fx = denseEffect();
+    AEffect* e = fx->getAeffect();
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    // The processing thread renders a block and then automates; this thread is the
+    // editor's, and never processes.
+    auto processing = [&](int index, float value) {
+        std::thread([&] {
+            std::vector<float> in(kBlock, 0.2f), outL(kBlock), outR(kBlock);
+            float* ins[2] = {in.data(), in.data()};
+            float* outs[2] = {outL.data(), outR.data()};
+            e->processReplacing(e, ins, outs, kBlock);
+            e->setParameter(e, index, value);
+        }).join();
+    };
+    // Until the handed-off work is done (the worker looks every 20 ms), within a deadline
+    // that only a hang reaches.
+    auto workerDone = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (fx->engine().hasDeferred() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return !fx->engine().hasDeferred();
+    };
+
+    ASSERT_EQ(e->dispatcher(e, effEditOpen, 0, 0, nullptr, 0.0f), 1);
+    processing(grainwheel::kKillBufr, 1.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(fx->engine().hasDeferred()) << "the worker left it to the open editor";
+    EXPECT_TRUE(dialogs.questions.empty());
+    e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_FALSE(fx->engine().hasDeferred());
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+
+    // Closed: rec sync takes the spare (the new one is handed off) and kill buffer asks.
+    const float* before = fx->engine().currentLeftSamples();
+    processing(grainwheel::kRecSync, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare";
+    processing(grainwheel::kKillBufr, 1.0f);
+    EXPECT_TRUE(workerDone()) << "the worker came round with the editor closed";
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);  // joins the worker
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[1].title, "grainwheel - confirm erase buffer");
+    // The worker made the new spare: rec sync on the processing thread takes it again.
+    processing(grainwheel::kRecSync, 0.0f);
+    const float* first = fx->engine().currentLeftSamples();
+    processing(grainwheel::kRecSync, 1.0f);
+    EXPECT_NE(fx->engine().currentLeftSamples(), first);
 }
 
 }  // namespace

@@ -130,6 +130,21 @@ TEST_F(SequencerTest, BufsizedUnitsAreOneSixteenthOfTheBuffer) {
     EXPECT_EQ(seq().samplesPerUnit, 5512);
 }
 
+// A loader replaces the current buffer's arrays without selecting anything: the unit
+// follows the new length from the next block on.
+TEST_F(SequencerTest, BufsizedUnitsFollowTheCurrentBufferReplaced) {
+    buffer(88200);
+    fx->setParameter(kUnitDura, 0.0f);
+    hostAt(0.0, 0.0, 120.0);
+    Block(16).run(*fx);
+    ASSERT_FLOAT_EQ(seq().unitLengthBeats, 0.25f);
+    fillBuffer(*fx, 1, 44100, sine);  // buffer 1 stays current
+    Block(16).run(*fx);
+    EXPECT_FLOAT_EQ(seq().unitLengthBeats, 0.125f);  // 2 beats / 16
+    EXPECT_EQ(seq().samplesPerUnit, 2756);           // 44100 / 16, truncated
+    EXPECT_FLOAT_EQ(fx->engine().currentBufferLength(), 44100.0f);
+}
+
 // Time Fader Values "linked": each unit's own time fader sets the density while that unit
 // is in force (factor 2 x (1 - time)), and the grain length follows.
 TEST_F(SequencerTest, LinkedDensityIsAppliedPerUnit) {
