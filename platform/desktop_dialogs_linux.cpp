@@ -178,7 +178,7 @@ bool DesktopDialogs::selectFile(const FileSelectRequest& request, char* result) 
     std::string path;
     const Program p = desktop::findProgram(path);
     if (p == Program::kNone || result == nullptr) return false;
-    // One byte more than the area takes tells an answer that had to be cut.
+    // Read one byte beyond the characters the area holds, to see an answer that must be cut.
     std::string chosen;
     if (desktop::run(path, attached(p, desktop::selectorArguments(p, request)), &chosen, kFileSelectionSize) != 0)
         return false;
