@@ -28,6 +28,16 @@ namespace {
 
 gwtest::Xvfb* server = nullptr;
 
+// Stops the server that the suites without a fixture of their own start last.
+class StopServer : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete server;
+        server = nullptr;
+    }
+};
+[[maybe_unused]] ::testing::Environment* const stopServer = ::testing::AddGlobalTestEnvironment(new StopServer);
+
 struct Target {
     const char* name;
     const char* path;

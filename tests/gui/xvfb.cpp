@@ -1,6 +1,7 @@
 #include "tests/gui/xvfb.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 
 #include <chrono>
 #include <csignal>
@@ -56,6 +57,9 @@ Xvfb::Xvfb() {
     const std::string fd = std::to_string(fds[1]);
     pid_t child = fork();
     if (child == 0) {
+        // The server ends with the suite, also when the suite never gets to stop it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == 1) _exit(127);
         int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) {
             dup2(devnull, 1);
