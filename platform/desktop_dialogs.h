@@ -5,6 +5,7 @@
 // it behaves like the non-interactive back end: questions answer No, messages go to
 // standard error, the selector chooses nothing, and canAsk() says so.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ Program findProgram(std::string& path);
 std::vector<std::string> questionArguments(Program p, const char* title, const char* text);
 std::vector<std::string> messageArguments(Program p, const char* title, const char* text);
 std::vector<std::string> selectorArguments(Program p, const FileSelectRequest& request);
+// What ties a dialog to the window `owner` (transient and modal for it); none for 0.
+std::vector<std::string> ownerArguments(Program p, std::uintptr_t owner);
 
 // The environment of this process without LD_LIBRARY_PATH (the host's bundled libraries
 // must not leak into the dialog program).

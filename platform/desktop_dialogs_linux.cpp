@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 #include "platform/desktop_dialogs.h"
+#include "platform/dialog_owner.h"
 
 extern char** environ;
 
@@ -80,6 +82,13 @@ std::vector<std::string> selectorArguments(Program p, const FileSelectRequest& r
     return a;
 }
 
+std::vector<std::string> ownerArguments(Program p, std::uintptr_t owner) {
+    if (owner == 0 || p == Program::kNone) return {};
+    const std::string id = std::to_string(owner);
+    if (p == Program::kKdialog) return {"--attach", id};
+    return {"--attach=" + id, "--modal"};
+}
+
 std::vector<std::string> childEnvironment() {
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e)
@@ -104,6 +113,9 @@ int run(const std::string& program, const std::vector<std::string>& arguments, s
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    // The program's own warnings (GTK and dconf write dozens per dialog) stay out of the
+    // host's log; the answer comes from the exit status and standard output alone.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -131,6 +143,14 @@ int run(const std::string& program, const std::vector<std::string>& arguments, s
 
 using desktop::Program;
 
+namespace {
+// The dialog's arguments, attached to the panel's window when one is known.
+std::vector<std::string> attached(Program p, std::vector<std::string> arguments) {
+    for (std::string& a : desktop::ownerArguments(p, dialogOwner())) arguments.push_back(std::move(a));
+    return arguments;
+}
+}  // namespace
+
 bool DesktopDialogs::canAsk() const {
     std::string path;
     return desktop::findProgram(path) != Program::kNone;
@@ -140,7 +160,7 @@ bool DesktopDialogs::askYesNo(const char* title, const char* text) {
     std::string path;
     const Program p = desktop::findProgram(path);
     if (p == Program::kNone) return false;
-    return desktop::run(path, desktop::questionArguments(p, title ? title : "", text ? text : ""),
+    return desktop::run(path, attached(p, desktop::questionArguments(p, title ? title : "", text ? text : "")),
                         nullptr, 0) == 0;
 }
 
@@ -148,7 +168,7 @@ void DesktopDialogs::showMessage(const char* title, const char* text) {
     std::string path;
     const Program p = desktop::findProgram(path);
     if (p != Program::kNone &&
-        desktop::run(path, desktop::messageArguments(p, title ? title : "", text ? text : ""),
+        desktop::run(path, attached(p, desktop::messageArguments(p, title ? title : "", text ? text : "")),
                      nullptr, 0) >= 0)
         return;
     std::fprintf(stderr, "%s: %s\n", title ? title : "", text ? text : "");
@@ -158,13 +178,16 @@ bool DesktopDialogs::selectFile(const FileSelectRequest& request, char* result) 
     std::string path;
     const Program p = desktop::findProgram(path);
     if (p == Program::kNone || result == nullptr) return false;
+    // Read one byte beyond the characters the area holds, to see an answer that must be cut.
     std::string chosen;
-    if (desktop::run(path, desktop::selectorArguments(p, request), &chosen, kFileSelectionSize + 1) != 0)
+    if (desktop::run(path, attached(p, desktop::selectorArguments(p, request)), &chosen, kFileSelectionSize) != 0)
         return false;
-    while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
-    if (chosen.empty() || chosen.size() + 1 > kFileSelectionSize ||
-        chosen.find('\n') != std::string::npos)
-        return false;
+    if (chosen.size() < kFileSelectionSize)
+        while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+    // Longer than the area: cut, far beyond any path area, so the caller's length rule
+    // reports it ("Filename too long") and never opens the cut name.
+    if (chosen.size() > kFileSelectionSize - 1) chosen.resize(kFileSelectionSize - 1);
+    if (chosen.empty() || chosen.find('\n') != std::string::npos) return false;
     std::memcpy(result, chosen.c_str(), chosen.size() + 1);
     return true;
 }

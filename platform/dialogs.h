@@ -7,7 +7,11 @@
 
 namespace platform {
 
-constexpr std::size_t kFileSelectionSize = 1024;
+// The selector's answer area. It is larger than a path area (1024 bytes, 1023 characters)
+// so that an over-long choice reaches the caller whole and its length rule can report it;
+// an answer longer even than this area is cut to kFileSelectionSize - 1 characters, still
+// far too long for a path area, so callers reject it rather than open the cut name.
+constexpr std::size_t kFileSelectionSize = 4096;
 
 struct FileSelectRequest {
     enum class Mode { Load, Save };
@@ -26,7 +30,8 @@ public:
     // Blocking message with an OK button.
     virtual void showMessage(const char* title, const char* text) = 0;
     // Blocking file selection; on success writes the zero-terminated path into
-    // result[kFileSelectionSize] and returns true. Nothing chosen: false, result untouched.
+    // result[kFileSelectionSize] (cut as said above) and returns true. Nothing chosen:
+    // false, result untouched. Callers check the length against their own path area.
     virtual bool selectFile(const FileSelectRequest& request, char* result) = 0;
 };
 

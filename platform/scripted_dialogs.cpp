@@ -27,7 +27,7 @@ bool ScriptedDialogs::selectFile(const FileSelectRequest& request, char* result)
     if (files.empty() || !result) return false;
     std::string path = files.front();
     files.pop_front();
-    if (path.size() + 1 > kFileSelectionSize) return false;
+    if (path.size() > kFileSelectionSize - 1) path.resize(kFileSelectionSize - 1);  // as the desktop cuts
     std::memcpy(result, path.c_str(), path.size() + 1);
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include "gui/cframe.h"
 #include "gui/menusession.h"
+#include "gui/win32/dropped_paths.h"
 
 namespace VSTGUI {
 
@@ -100,15 +101,6 @@ long buttonsOf(WPARAM wp) {
     if (wp & MK_CONTROL) m |= kControl;
     if (GetKeyState(VK_MENU) < 0) m |= kAlt;
     return m;
-}
-
-std::string utf8(const wchar_t* w) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string s(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
-    s.resize(static_cast<std::size_t>(n - 1));
-    return s;
 }
 
 }  // namespace
@@ -245,7 +237,7 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 UINT len = DragQueryFileW(drop, i, nullptr, 0);
                 std::wstring name(len + 1, L'\0');
                 DragQueryFileW(drop, i, name.data(), len + 1);
-                std::string path = utf8(name.c_str());
+                std::string path = droppedPath(name.c_str());
                 if (!path.empty()) paths.push_back(path);
             }
             DragFinish(drop);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "gui/cframe.h"
+#include "platform/dialog_owner.h"
 
 namespace VSTGUI {
 
@@ -122,15 +123,18 @@ std::unique_ptr<XcbWindow> XcbWindow::create(std::uint32_t parent, const CRect& 
     w->aActionCopy = w->atom("XdndActionCopy");
     w->aUriList = w->atom("text/uri-list");
     w->aProperty = w->atom("GW_XDND_DATA");
+    w->aWmState = w->atom("WM_STATE");
     std::uint32_t version = 5;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w->window, w->aXdndAware, XCB_ATOM_ATOM, 32, 1, &version);
 
     xcb_map_window(c, w->window);
     xcb_flush(c);
+    w->claimDialogs();
     return w;
 }
 
 XcbWindow::~XcbWindow() {
+    if (dialogOwner) platform::releaseDialogOwner(dialogOwner);
     if (!conn) return;
     if (grabbed) popupsClosed();
     if (gc) xcb_free_gc(conn, gc);
@@ -146,6 +150,36 @@ xcb_atom_t XcbWindow::atom(const char* name) {
     xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     std::free(r);
     return a;
+}
+
+xcb_window_t XcbWindow::topLevelWindow() {
+    xcb_window_t managed = 0;
+    xcb_window_t w = window;
+    // Deep enough for any host's nesting; a broken tree ends the walk.
+    for (int level = 0; level < 64 && w != XCB_NONE; ++level) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(conn, xcb_query_tree(conn, w), nullptr);
+        if (!tree) break;
+        const xcb_window_t parent = tree->parent;
+        const xcb_window_t root = tree->root;
+        std::free(tree);
+        if (w != window && aWmState != XCB_ATOM_NONE) {
+            xcb_get_property_reply_t* state = xcb_get_property_reply(
+                conn, xcb_get_property(conn, 0, w, aWmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr);
+            if (state && state->type != XCB_ATOM_NONE) managed = w;
+            std::free(state);
+        }
+        if (parent == root || parent == XCB_NONE) return managed ? managed : w;
+        w = parent;
+    }
+    return managed;
+}
+
+void XcbWindow::claimDialogs() {
+    const xcb_window_t top = topLevelWindow();
+    if (top == 0) return;
+    if (dialogOwner && dialogOwner != top) platform::releaseDialogOwner(dialogOwner);
+    dialogOwner = top;
+    platform::setDialogOwner(top);
 }
 
 void XcbWindow::upload(xcb_drawable_t drawable, std::uint8_t d, DrawSurface& buffer, const CRect& part, long x,
@@ -275,6 +309,8 @@ void XcbWindow::pollEvents(CFrame& frame) {
             case XCB_BUTTON_PRESS:
             case XCB_BUTTON_RELEASE: {
                 auto* e = reinterpret_cast<xcb_button_press_event_t*>(ev);
+                // A click may start a command that asks: its dialogs belong to this panel.
+                if (type == XCB_BUTTON_PRESS && e->event == window) claimDialogs();
                 CPoint where(e->event_x, e->event_y);
                 if (e->event != window) {
                     CPoint o = frameOriginOnRoot();

@@ -31,6 +31,9 @@ public:
     void popupsClosed() override;
 
     xcb_window_t windowId() const { return window; }
+    // The top-level window that holds the frame: the highest ancestor a window manager
+    // manages (it carries WM_STATE), else the ancestor just below the root.
+    xcb_window_t topLevelWindow();
     // X errors seen on this connection.
     long errorCount() const { return errors; }
 
@@ -47,6 +50,8 @@ private:
     void handleSelection(CFrame& frame, const xcb_selection_notify_event_t& ev);
     void sendDndFinished(bool accepted);
     long keyVirt(xcb_keycode_t code);
+    // Makes the frame's top-level window the owner of the desktop dialogs.
+    void claimDialogs();
 
     xcb_connection_t* conn = nullptr;
     xcb_screen_t* screen = nullptr;
@@ -59,6 +64,8 @@ private:
     std::vector<std::uint32_t> scratch;
     std::vector<XcbPopup*> popups;
     bool grabbed = false;
+    xcb_window_t dialogOwner = 0;
+    xcb_atom_t aWmState = 0;
     // XDND
     xcb_atom_t aXdndAware = 0, aEnter = 0, aPosition = 0, aStatus = 0, aDrop = 0, aFinished = 0, aLeave = 0;
     xcb_atom_t aSelection = 0, aActionCopy = 0, aUriList = 0, aProperty = 0;

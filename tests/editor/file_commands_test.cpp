@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -215,6 +216,78 @@ TEST_F(FileCommands, TooLongSavePath) {
     dialogs.queueFile(longPath);
     press(263);
     EXPECT_EQ(status(), "Filename too long");
+}
+
+// A chosen path of 1024 characters or more is named too long by the commands that load,
+// also when it is far longer than any path area; nothing is loaded and nothing recorded.
+TEST_F(FileCommands, TooLongLoadPaths) {
+    const std::string nameBefore = fx->files().state().bankName;
+    for (const std::size_t length : {std::size_t{1024}, std::size_t{1100}, std::size_t{9000}}) {
+        const std::string longPath = "/" + std::string(length - 1, 'l');
+        dialogs.queueFile(longPath);
+        press(261);
+        EXPECT_EQ(status(), "Filename too long") << length;
+        EXPECT_TRUE(red());
+        dialogs.queueFile(longPath);
+        chooseFileMenu(0);
+        EXPECT_EQ(status(), "Filename too long") << length;
+        dialogs.queueFile(longPath);
+        COptionMenu* options = editor().optionsMenuView();
+        options->setValue(0.0f);
+        editor().valueChanged(nullptr, options);
+        EXPECT_EQ(status(), "Filename too long") << length;
+    }
+    EXPECT_STREQ(fx->files().state().recentBanks.entry(0), "");
+    EXPECT_EQ(fx->files().state().bankName, nameBefore);
+    EXPECT_TRUE(dialogs.questions.empty());
+    // 1023 characters still count as a path: the file is looked for.
+    dialogs.queueFile("/" + std::string(1022, 'l'));
+    press(261);
+    EXPECT_EQ(status(), "Could not open file.");
+}
+
+// The same through the desktop back end, with a dialog program on PATH that answers an
+// over-long path (and grumbles on its standard error, which must not reach ours).
+TEST_F(FileCommands, TooLongPathFromTheDialogProgram) {
+    struct SavedVariable {
+        const char* name;
+        std::string value;
+        bool set;
+        explicit SavedVariable(const char* n) : name(n), set(std::getenv(n) != nullptr) {
+            if (set) value = std::getenv(n);
+        }
+        ~SavedVariable() {
+            if (set) setenv(name, value.c_str(), 1);
+            else unsetenv(name);
+        }
+    } savedPath("PATH"), savedDisplay("DISPLAY"), savedWayland("WAYLAND_DISPLAY"), savedAnswer("GW_FAKE_ANSWER");
+    const std::string answer = path("answer");
+    std::ofstream(answer) << "/" << std::string(1200, 'z') << "\n";
+    {
+        std::ofstream program(path("zenity"));
+        program << "#!/bin/sh\n/bin/cat \"$GW_FAKE_ANSWER\"\necho '(zenity): Gtk-WARNING **: noise' >&2\n";
+    }
+    fs::permissions(path("zenity"), fs::perms::owner_all);
+    setenv("PATH", dir.c_str(), 1);
+    setenv("DISPLAY", ":77", 1);
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("GW_FAKE_ANSWER", answer.c_str(), 1);
+    platform::setDialogs(nullptr);  // the desktop back end, which can ask now
+    testing::internal::CaptureStderr();
+    press(261);
+    const std::string loadWave = status();
+    chooseFileMenu(0);
+    const std::string loadBank = status();
+    COptionMenu* options = editor().optionsMenuView();
+    options->setValue(0.0f);
+    editor().valueChanged(nullptr, options);
+    const std::string import = status();
+    const std::string err = testing::internal::GetCapturedStderr();
+    platform::setDialogs(&dialogs);
+    EXPECT_EQ(loadWave, "Filename too long");
+    EXPECT_EQ(loadBank, "Filename too long");
+    EXPECT_EQ(import, "Filename too long");
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(FileCommands, SaveAndLoadBanksWithTheRecentList) {

@@ -28,6 +28,16 @@ namespace {
 
 gwtest::Xvfb* server = nullptr;
 
+// Stops the server that the suites without a fixture of their own start last.
+class StopServer : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete server;
+        server = nullptr;
+    }
+};
+[[maybe_unused]] ::testing::Environment* const stopServer = ::testing::AddGlobalTestEnvironment(new StopServer);
+
 struct Target {
     const char* name;
     const char* path;
@@ -217,7 +227,10 @@ INSTANTIATE_TEST_SUITE_P(Editors, RealWindow, ::testing::Values(kSmall, kGrainwh
 TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
     if (!server) server = new gwtest::Xvfb();
     if (!server->ok()) GTEST_SKIP() << "Xvfb is not available";
-    const std::string out = ::testing::TempDir() + "gw_gui_out.txt";
+    // A file of this run alone: one left by an earlier run (or by a run in another tree
+    // at the same time) would announce the window before this tool has opened it.
+    const std::string out = ::testing::TempDir() + "gw_gui_out_" + std::to_string(getpid()) + ".txt";
+    std::remove(out.c_str());
     const std::string command = std::string(GW_HOST_TOOL) + " gui " + GW_TEST_EDITOR_PLUGIN +
                                 " --demo --quit-after 6 --print-window > " + out + " 2>&1";
     pid_t child = fork();
@@ -264,6 +277,7 @@ TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
     char buf[4096];
     for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
     std::fclose(f);
+    std::remove(out.c_str());
     EXPECT_NE(text.find("window 0x"), std::string::npos) << text;
     EXPECT_NE(text.find("automation 0 level 0."), std::string::npos) << text;
 }

@@ -13,11 +13,16 @@
 #include <cstring>
 #include <string>
 #include <dirent.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 #include <thread>
 
 #include "gui/x11/x11frame.h"
 #include "gui/x11/xcbwindow.h"
+#include "platform/desktop_dialogs.h"
+#include "platform/dialog_owner.h"
 #include "tests/gui/testsupport.h"
 #include "tests/gui/xvfb.h"
 
@@ -233,6 +238,80 @@ TEST_F(X11, ScreenshotMatchesTheHeadlessRendering) {
         }
     std::free(img);
     EXPECT_EQ(differ, 0);
+}
+
+// The desktop dialogs belong to the top-level window that holds the panel: the host's
+// window below the root, or under a window manager the managed window (WM_STATE) inside its
+// decoration. The dialog program is attached to it.
+TEST_F(X11, DialogsBelongToThePanelsTopLevelWindow) {
+    platform::setDialogOwner(0);
+    {
+        std::unique_ptr<CFrame> frame(openFrame());
+        ASSERT_NE(frame->getPlatformWindow(), nullptr);
+        EXPECT_EQ(platform::dialogOwner(), parent);
+
+        // A question now goes to a dialog program attached to that window.
+        const std::string bin = ::testing::TempDir() + "gw_x11_dialogs_" + std::to_string(getpid());
+        mkdir(bin.c_str(), 0700);
+        {
+            std::ofstream program(bin + "/zenity");
+            program << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n"
+                       "echo '(zenity): Gtk-WARNING **: noise' >&2\n";
+        }
+        chmod((bin + "/zenity").c_str(), 0700);
+        const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", bin.c_str(), 1);
+        EXPECT_TRUE(platform::DesktopDialogs().askYesNo("grainwheel - confirm exitus", "q"));
+        setenv("PATH", savedPath.c_str(), 1);
+        std::ifstream recorded(bin + "/zenity.args");
+        std::string line, args;
+        while (std::getline(recorded, line)) args += line + " ";
+        EXPECT_NE(args.find("--attach=" + std::to_string(parent) + " --modal "), std::string::npos) << args;
+        std::remove((bin + "/zenity.args").c_str());
+        std::remove((bin + "/zenity").c_str());
+        rmdir(bin.c_str());
+    }
+    EXPECT_EQ(platform::dialogOwner(), 0u);  // given up with the panel
+
+    // root > decoration > client (WM_STATE) > container > panel, as a reparenting window
+    // manager and a host with nested windows make it.
+    auto window = [&](xcb_window_t in, std::int16_t x, std::int16_t y) {
+        xcb_window_t w = xcb_generate_id(host);
+        xcb_create_window(host, XCB_COPY_FROM_PARENT, w, in, x, y, 400, 300, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        xcb_map_window(host, w);
+        return w;
+    };
+    const xcb_window_t decoration = window(screen->root, 500, 100);
+    const xcb_window_t client = window(decoration, 4, 20);
+    const xcb_window_t container = window(client, 0, 0);
+    xcb_intern_atom_reply_t* wmState = xcb_intern_atom_reply(host, xcb_intern_atom(host, 0, 8, "WM_STATE"), nullptr);
+    ASSERT_NE(wmState, nullptr);
+    const std::uint32_t normal[2] = {1, 0};
+    xcb_change_property(host, XCB_PROP_MODE_REPLACE, client, wmState->atom, wmState->atom, 32, 2, normal);
+    std::free(wmState);
+    sync();
+    std::unique_ptr<CFrame> nested(
+        createX11Frame(CRect(0, 0, 300, 200), reinterpret_cast<void*>(static_cast<std::uintptr_t>(container)), nullptr));
+    ASSERT_NE(nested->getPlatformWindow(), nullptr);
+    EXPECT_EQ(platform::dialogOwner(), client);
+    {
+        // A second panel takes the dialogs while it is open ...
+        std::unique_ptr<CFrame> second(openFrame());
+        EXPECT_EQ(platform::dialogOwner(), parent);
+    }
+#if GW_HAVE_XTEST
+    // ... and a click on the first one brings them back to it.
+    const CPoint at = rootOf(dynamic_cast<XcbWindow*>(nested->getPlatformWindow())->windowId(), 30, 30);
+    fake(XCB_MOTION_NOTIFY, 0, at.h, at.v);
+    fake(XCB_BUTTON_PRESS, 1);
+    fake(XCB_BUTTON_RELEASE, 1);
+    EXPECT_TRUE(idleUntil(*nested, [&] { return platform::dialogOwner() == client; }));
+#endif
+    nested.reset();
+    EXPECT_EQ(platform::dialogOwner(), 0u);
+    xcb_destroy_window(host, decoration);
+    sync();
 }
 
 TEST_F(X11, ThousandOpenCloseCyclesLeakNothingAndRaiseNoError) {

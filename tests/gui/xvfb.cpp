@@ -1,15 +1,14 @@
 #include "tests/gui/xvfb.h"
 
-#include <xcb/xcb.h>
+#include <poll.h>
+#include <sys/prctl.h>
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace gwtest {
@@ -22,53 +21,70 @@ const char* findXvfb() {
     }
     return nullptr;
 }
+
+// The display number the server writes to its -displayfd once it accepts connections;
+// empty when it ends (or says nothing within the time) first.
+std::string readDisplayNumber(int fd, pid_t child) {
+    std::string text;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, 100);
+        if (ready > 0) {
+            char buffer[16];
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n <= 0) return {};  // the server ended without a display
+            text.append(buffer, static_cast<std::size_t>(n));
+            const std::size_t end = text.find('\n');
+            if (end != std::string::npos) return text.substr(0, end);
+            if (text.size() > 8) return {};
+        } else if (waitpid(child, nullptr, WNOHANG) == child) {
+            return {};
+        }
+    }
+    return {};
+}
 }  // namespace
 
+// The server chooses a free display number itself (-displayfd) and claims it atomically,
+// so suites that start servers at the same moment never share one; a fixed number chosen
+// by looking for lock files here could be taken by another suite in between.
 Xvfb::Xvfb() {
     const char* exe = findXvfb();
     if (!exe) return;
-    for (int n = 91; n < 140; ++n) {
-        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
-        struct stat st {};
-        if (stat(lock.c_str(), &st) == 0 || stat(sock.c_str(), &st) == 0) continue;
-        std::string disp = ":" + std::to_string(n);
-        pid_t child = fork();
-        if (child == 0) {
-            int devnull = open("/dev/null", O_WRONLY);
-            if (devnull >= 0) {
-                dup2(devnull, 1);
-                dup2(devnull, 2);
-            }
-            execl(exe, exe, disp.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
-                  static_cast<char*>(nullptr));
-            _exit(127);
+    int fds[2] = {-1, -1};
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    const std::string fd = std::to_string(fds[1]);
+    pid_t child = fork();
+    if (child == 0) {
+        // The server ends with the suite, also when the suite never gets to stop it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == 1) _exit(127);
+        int devnull = open("/dev/null", O_WRONLY);
+        if (devnull >= 0) {
+            dup2(devnull, 1);
+            dup2(devnull, 2);
         }
-        if (child < 0) return;
-        // Wait until the server answers (or the process ends).
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < until) {
-            int status = 0;
-            if (waitpid(child, &status, WNOHANG) == child) {
-                child = -1;
-                break;
-            }
-            xcb_connection_t* c = xcb_connect(disp.c_str(), nullptr);
-            bool up = c && !xcb_connection_has_error(c);
-            if (c) xcb_disconnect(c);
-            if (up) {
-                pid = child;
-                name = disp;
-                setenv("DISPLAY", disp.c_str(), 1);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        if (child > 0) {
-            kill(child, SIGTERM);
-            waitpid(child, nullptr, 0);
-        }
+        fcntl(fds[1], F_SETFD, 0);  // the server's end stays open across exec
+        execl(exe, exe, "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+              static_cast<char*>(nullptr));
+        _exit(127);
     }
+    close(fds[1]);
+    if (child < 0) {
+        close(fds[0]);
+        return;
+    }
+    const std::string number = readDisplayNumber(fds[0], child);
+    close(fds[0]);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+        kill(child, SIGTERM);
+        waitpid(child, nullptr, 0);
+        return;
+    }
+    pid = child;
+    name = ":" + number;
+    setenv("DISPLAY", name.c_str(), 1);
 }
 
 Xvfb::~Xvfb() {

@@ -1,5 +1,6 @@
 #pragma once
-// Starts a private Xvfb server on a free display number for the X tests and stops it again.
+// Starts a private Xvfb server on a display number of its own for the X tests and stops it
+// again; any number of suites may start one at the same time.
 
 #include <string>
 #include <sys/types.h>

@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "platform/desktop_dialogs.h"
+#include "platform/dialog_owner.h"
 #include "test_util.h"
 
 namespace {
@@ -44,6 +46,7 @@ protected:
             else unsetenv(s.name);
         }
         unsetenv("GW_FAKE_DIR");
+        platform::setDialogOwner(0);
     }
     void install(const std::string& name) {
         const std::string path = dir.file(name);
@@ -52,6 +55,8 @@ protected:
                ": > \"$GW_FAKE_DIR/args\"\n"
                "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$GW_FAKE_DIR/args\"; done\n"
                "/usr/bin/env > \"$GW_FAKE_DIR/env\"\n"
+               // What GTK and dconf say on a machine without a session bus, 40 lines.
+               "i=0; while [ $i -lt 40 ]; do echo \"(zenity:1): dconf-WARNING **: noise $i\" >&2; i=$((i+1)); done\n"
                "[ -f \"$GW_FAKE_DIR/out\" ] && /bin/cat \"$GW_FAKE_DIR/out\"\n"
                "exit $(/bin/cat \"$GW_FAKE_DIR/status\" 2>/dev/null || echo 0)\n";
         out.close();
@@ -105,9 +110,86 @@ TEST_F(DesktopDialogsTest, FileSelectorSaveModeWithTypeFilter) {
     std::strcpy(result, "untouched");
     EXPECT_FALSE(d.selectFile(r, result));
     EXPECT_STREQ(result, "untouched");
-    answer(0, "/" + std::string(1100, 'p') + "\n");  // longer than the answer area
+}
+
+// A path longer than a path area comes through whole, so the file commands can say
+// "Filename too long"; one longer than the answer area is cut, never beyond it.
+TEST_F(DesktopDialogsTest, OverLongChoicesReachTheCaller) {
+    platform::FileSelectRequest r;
+    r.title = "Load Bank";
+    static char result[platform::kFileSelectionSize + 64];
+    std::memset(result, '#', sizeof result);
+    const std::string tooLong = "/" + std::string(1100, 'p');
+    answer(0, tooLong + "\n");
+    ASSERT_TRUE(d.selectFile(r, result));
+    EXPECT_EQ(std::string(result), tooLong);
+
+    std::memset(result, '#', sizeof result);
+    answer(0, "/" + std::string(9000, 'q') + "\n");
+    ASSERT_TRUE(d.selectFile(r, result));
+    EXPECT_EQ(std::strlen(result), platform::kFileSelectionSize - 1);
+    EXPECT_EQ(result[platform::kFileSelectionSize], '#');
+
+    // Exactly the area's characters and the newline: nothing cut.
+    const std::string fits = "/" + std::string(platform::kFileSelectionSize - 2, 'f');
+    answer(0, fits + "\n");
+    ASSERT_TRUE(d.selectFile(r, result));
+    EXPECT_EQ(std::string(result), fits);
+
+    answer(0, "/a\n/b\n");  // two answers: nothing chosen
+    std::strcpy(result, "untouched");
     EXPECT_FALSE(d.selectFile(r, result));
     EXPECT_STREQ(result, "untouched");
+}
+
+// The dialog program's own warnings never reach the host's log; its answer and exit status
+// still count.
+TEST_F(DesktopDialogsTest, DialogProgramWarningsStayOutOfOurStandardError) {
+    testing::internal::CaptureStderr();
+    answer(0, "/home/u/take.wav\n");
+    EXPECT_TRUE(d.askYesNo("grainwheel - confirm overwrite file", "Overwrite existing file ?"));
+    answer(1);
+    EXPECT_FALSE(d.askYesNo("grainwheel - confirm overwrite file", "Overwrite existing file ?"));
+    d.showMessage("grainwheel - file operation message", "text");
+    answer(0, "/home/u/take.wav\n");
+    char result[platform::kFileSelectionSize] = {};
+    EXPECT_TRUE(d.selectFile(platform::FileSelectRequest{}, result));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_STREQ(result, "/home/u/take.wav");
+}
+
+// Questions and the selector are attached to the panel's top-level window when one is
+// known, so they cannot fall behind the host's window while it waits.
+TEST_F(DesktopDialogsTest, DialogsAttachToThePanelsWindow) {
+    answer(0, "/x.grb\n");
+    platform::setDialogOwner(0x1c00007);
+    EXPECT_TRUE(d.askYesNo("grainwheel - confirm exitus", "q"));
+    EXPECT_EQ(args(),
+              "--question\n--no-markup\n--no-wrap\n--title=grainwheel - confirm exitus\n--text=q\n"
+              "--ok-label=Yes\n--cancel-label=No\n--attach=29360135\n--modal\n");
+    d.showMessage("t", "m");
+    EXPECT_NE(args().find("--info\n"), std::string::npos);
+    EXPECT_NE(args().find("\n--attach=29360135\n--modal\n"), std::string::npos);
+    char result[platform::kFileSelectionSize] = {};
+    platform::FileSelectRequest r;
+    r.title = "Load Bank";
+    ASSERT_TRUE(d.selectFile(r, result));
+    EXPECT_NE(args().find("--file-selection\n"), std::string::npos);
+    EXPECT_NE(args().find("\n--attach=29360135\n--modal\n"), std::string::npos);
+
+    // Another panel's release leaves this one's owner; its own release clears it.
+    platform::releaseDialogOwner(0x2200001);
+    EXPECT_EQ(platform::dialogOwner(), 0x1c00007u);
+    platform::releaseDialogOwner(0x1c00007);
+    EXPECT_EQ(platform::dialogOwner(), 0u);
+    EXPECT_TRUE(d.askYesNo("t", "q"));
+    EXPECT_EQ(args().find("--attach"), std::string::npos);
+
+    std::remove(dir.file("zenity").c_str());
+    install("kdialog");
+    platform::setDialogOwner(4242);
+    EXPECT_TRUE(d.askYesNo("t", "q"));
+    EXPECT_EQ(args(), "--title\nt\n--yesno\nq\n--attach\n4242\n");
 }
 
 TEST_F(DesktopDialogsTest, KdialogWhenZenityIsMissing) {

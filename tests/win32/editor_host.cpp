@@ -25,6 +25,7 @@
 #include "gui/menusession.h"
 #include "gui/pngdecode.h"
 #include "gui/vstgui.h"
+#include "gui/win32/dropped_paths.h"
 #include "gui/win32/gdibackend.h"
 #include "gui/win32/win32frame.h"
 #include "gui/win32/win32window.h"
@@ -184,6 +185,103 @@ public:
     std::vector<std::string> paths;
     CPoint at;
 };
+
+// Sends WM_DROPFILES with the names (wide characters) at (x, y), as the shell does.
+void dropFiles(HWND window, const std::vector<std::wstring>& names, long x, long y) {
+    std::size_t chars = 1;
+    for (const std::wstring& n : names) chars += n.size() + 1;
+    HGLOBAL mem = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* df = static_cast<DROPFILES*>(GlobalLock(mem));
+    df->pFiles = sizeof(DROPFILES);
+    df->pt.x = x;
+    df->pt.y = y;
+    df->fNC = FALSE;
+    df->fWide = TRUE;
+    auto* at = reinterpret_cast<wchar_t*>(df + 1);
+    for (const std::wstring& n : names) {
+        std::wcscpy(at, n.c_str());
+        at += n.size() + 1;
+    }
+    GlobalUnlock(mem);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+}
+
+std::string utf8(const std::wstring& w) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
+    s.resize(std::strlen(s.c_str()));
+    return s;
+}
+
+// Writes a shortcut to target at link through the shell's link object.
+bool makeShortcut(const std::wstring& target, const std::wstring& link) {
+    IShellLinkW* shell = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shell))))
+        return false;
+    bool saved = false;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shell->SetPath(target.c_str())) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        saved = SUCCEEDED(file->Save(link.c_str(), TRUE));
+        file->Release();
+    }
+    shell->Release();
+    return saved;
+}
+
+// Dropped shortcuts offer the files they point to; what cannot be resolved is offered as
+// it is; every path is cut to 1023 bytes of UTF-8, never inside a character.
+void shortcutDropTests(HWND child, DropSpot& drops) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"gw_shortcuts_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring target = folder + L"\\t\u00e9ke one.wav";
+    CloseHandle(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring link = folder + L"\\take.lnk";
+    const std::wstring upper = folder + L"\\TAKE COPY.LNK";
+    const std::wstring fake = folder + L"\\fake.lnk";
+    CHECK(makeShortcut(target, link));
+    CHECK(CopyFileW(link.c_str(), upper.c_str(), FALSE));
+    {
+        HANDLE f = CreateFileW(fake.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(f, "not a shortcut", 14, &written, nullptr);
+        CloseHandle(f);
+    }
+    CHECK(shortcutTarget(link.c_str()) == target);
+    CHECK(shortcutTarget(target.c_str()).empty());  // no shortcut: nothing to resolve
+    CHECK(shortcutTarget(fake.c_str()).empty());
+
+    const std::wstring plain = L"C:\\samples\\loop.wav";
+    drops.paths.clear();
+    dropFiles(child, {link, upper, fake, plain}, 60, 130);
+    CHECK_EQ(drops.paths.size(), 4u);
+    if (drops.paths.size() == 4) {
+        CHECK(drops.paths[0] == utf8(target));
+        CHECK(drops.paths[1] == utf8(target));
+        CHECK(drops.paths[2] == utf8(fake));
+        CHECK(drops.paths[3] == "C:\\samples\\loop.wav");
+    }
+
+    // Over-long names: 1023 bytes at most, a two-byte character at the cut left out whole.
+    const std::wstring longName = L"C:\\" + std::wstring(1100, L'a');
+    const std::wstring atTheCut = L"C:\\" + std::wstring(1019, L'b') + L"\u00e9.wav";  // the cut inside the é
+    drops.paths.clear();
+    dropFiles(child, {longName, atTheCut}, 60, 130);
+    CHECK_EQ(drops.paths.size(), 2u);
+    if (drops.paths.size() == 2) {
+        CHECK_EQ(drops.paths[0].size(), 1023u);
+        CHECK(drops.paths[0] == utf8(longName).substr(0, 1023));
+        CHECK_EQ(drops.paths[1].size(), 1022u);
+        CHECK(drops.paths[1] == "C:\\" + std::string(1019, 'b'));
+    }
+
+    for (const std::wstring& f : {link, upper, fake, target}) DeleteFileW(f.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
 
 std::vector<unsigned char> readFile(const char* path) {
     std::ifstream f(path, std::ios::binary);
@@ -369,21 +467,11 @@ void galleryTests(const char* referencePath, const char* capturePath) {
     }
 
     // A file dropped on the window reaches the view under it, as UTF-8.
-    const wchar_t* name = L"C:\\samples\\d\u00e9j\u00e0.wav";
-    std::size_t bytes = sizeof(DROPFILES) + (std::wcslen(name) + 2) * sizeof(wchar_t);
-    HGLOBAL mem = GlobalAlloc(GHND, bytes);
-    auto* df = static_cast<DROPFILES*>(GlobalLock(mem));
-    df->pFiles = sizeof(DROPFILES);
-    df->pt.x = 50;
-    df->pt.y = 120;
-    df->fNC = FALSE;
-    df->fWide = TRUE;
-    std::wcscpy(reinterpret_cast<wchar_t*>(df + 1), name);
-    GlobalUnlock(mem);
-    SendMessageW(child, WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+    dropFiles(child, {L"C:\\samples\\d\u00e9j\u00e0.wav"}, 50, 120);
     CHECK_EQ(drops->paths.size(), 1u);
     if (!drops->paths.empty()) CHECK(drops->paths[0] == "C:\\samples\\d\xc3\xa9j\xc3\xa0.wav");
     CHECK(drops->at.h == 50 && drops->at.v == 120);
+    shortcutDropTests(child, *drops);
 
     sub->forget();
     delete frame;
@@ -601,6 +689,7 @@ int main(int argc, char** argv) {
         std::printf("usage: editor_host grainwheel.dll gallery_reference.png capture.png frame_module.dll\n");
         return 2;
     }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     galleryTests(argv[2], argv[3]);
     frameLifetimeTests();
     moduleClassTests(argv[4]);

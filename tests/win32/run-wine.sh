@@ -10,8 +10,13 @@
 # and for win32 when 32-bit Wine is not installed or the kernel cannot run 32-bit programs.
 set -u
 summary='^[0-9]+ passed, 0 failed$'; summary_lines=1
-xvfb=0
-if [ "${1:-}" = --xvfb ]; then xvfb=1; shift; fi
+if [ "${1:-}" = --xvfb ]; then
+  # Again, on a private X server with a display number of its own (see with-xvfb.sh).
+  shift
+  exec "$(dirname "$0")/../support/with-xvfb.sh" "$0" --on-display "$@"
+fi
+on_display=0
+if [ "${1:-}" = --on-display ]; then on_display=1; shift; fi
 if [ "${1:-}" = --bench ]; then
   # bench/entry_bench.cpp's figure.
   summary='^x_realtime [0-9.]+$'; shift
@@ -42,23 +47,8 @@ export WINEPREFIX=$prefix
 export WINEDEBUG=-all
 export WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko installer dialogs
-unset DISPLAY
+[ $on_display = 1 ] || unset DISPLAY
 mkdir -p "$WINEPREFIX"
-xvfb_pid=
-if [ $xvfb = 1 ]; then
-  command -v Xvfb >/dev/null || { echo "Xvfb is not installed (Debian: xvfb)"; exit 1; }
-  # A display number no other server holds.
-  for n in $(seq 140 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=
-  done
-  [ -n "$xvfb_pid" ] || { echo "could not start Xvfb"; exit 1; }
-  trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
-fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # First start on this machine: create the prefix (this takes a while).
   echo "creating the Wine prefix in $WINEPREFIX"
