@@ -109,9 +109,7 @@ run "benchmarks (short run)" in_scratch_home sh -c "'$root/build/bench/gw_bench'
   '$root/build/bench/gw_bench_editor' --benchmark_min_time=0.05"
 # The validator's full run (strictness 10) on grainwheel, the editor under a virtual
 # display; CTest runs it at strictness 5 in every build.
-display_wrapper=()
-command -v xvfb-run >/dev/null && display_wrapper=(xvfb-run -a)
-run "validator (strictness 10)" in_scratch_home "${display_wrapper[@]}" \
+run "validator (strictness 10)" in_scratch_home tests/support/with-xvfb.sh \
   "$root/build/tools/grainwheel-host" validate "$root/build/plugin/grainwheel.so" --strictness 10
 
 # What a packager runs: a plain Release build (GCC at -O3 warns where -O2 does not).
