@@ -63,7 +63,6 @@ protected:
     }
     void SetUp() override {
         if (!server->ok()) GTEST_SKIP() << "Xvfb is not available";
-        setenv("XDG_DATA_HOME", (::testing::TempDir() + "gw_xdg").c_str(), 1);
         conn = xcb_connect(server->display().c_str(), nullptr);
         ASSERT_FALSE(xcb_connection_has_error(conn));
         screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
