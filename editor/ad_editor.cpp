@@ -920,6 +920,26 @@ void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
     }
 }
 
+// The host parameter a gesture on a control changes, or -1 for the internal settings and
+// commands, which are none of the host's. A buffer scope's click selects its buffer
+// (parameter 0); next and previous step the program, which the effect automates on their
+// release.
+static int gestureParameter(const CControl* control) {
+    const long tag = control ? control->getTag() : -1;
+    if (tag == kTagNext || tag == kTagPrev) return kTagProgram;
+    return tag >= 0 && tag <= kLastParameter ? static_cast<int>(tag) : -1;
+}
+
+void ADEditor::controlBeginEdit(CControl* control) {
+    const int index = gestureParameter(control);
+    if (index >= 0 && port_) port_->beginEdit(index);
+}
+
+void ADEditor::controlEndEdit(CControl* control) {
+    const int index = gestureParameter(control);
+    if (index >= 0 && port_) port_->endEdit(index);
+}
+
 // --- idle -------------------------------------------------------------------------------
 
 void ADEditor::idle() {

@@ -43,6 +43,9 @@ public:
     // A parameter change or notice from the effect (any thread; never blocks).
     void setParameter(VstInt32 index, float value) override;
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
+    // The host hears of the gestures on the controls of the parameters it automates.
+    void controlBeginEdit(VSTGUI::CControl* control) override;
+    void controlEndEdit(VSTGUI::CControl* control) override;
 
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
 

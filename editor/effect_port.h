@@ -43,6 +43,10 @@ public:
     virtual void setParameter(int index, float value) = 0;
     virtual void setParameterAutomated(int index, float value) = 0;
     virtual void getParameterDisplay(int index, char* text) = 0;
+    // The user's gesture on a host parameter begins and ends (the host's touch and latch
+    // automation follows them).
+    virtual void beginEdit(int index) = 0;
+    virtual void endEdit(int index) = 0;
 
     // Published engine values.
     virtual int currentUnit() = 0;

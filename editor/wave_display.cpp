@@ -142,10 +142,21 @@ void WaveDisplay::mouse(CDrawContext*, CPoint&) {
     auto* editor = dynamic_cast<AEffGUIEditor*>(listener);
     if (!editor) return;
     if (identifier >= 0 && identifier < kNumBuffers) {
+        // The click selects the buffer through the buffer parameter: a gesture of its own.
+        const bool opened = beginEdit();
         editor->setParameter(254, static_cast<float>(identifier));
+        if (opened) endEdit();
     } else if (identifier == kMainScope) {
         editor->setParameter(256, 1.0f);
     }
+}
+
+bool WaveDisplay::onWheel(CDrawContext* context, const CPoint&, float distance) {
+    if (!getMouseEnabled()) return false;
+    setValue(getValue() + distance * wheelInc);
+    bounceValue();
+    reportValue(context);
+    return true;
 }
 
 void WaveDisplay::drawBufferScope(CDrawContext* context) {

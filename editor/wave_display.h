@@ -39,6 +39,8 @@ public:
 
     void draw(VSTGUI::CDrawContext* context) override;
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where) override;
+    // The wheel steps the view's own value, which is no parameter: no gesture.
+    bool onWheel(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& where, float distance) override;
 
     // Connections (editor thread). The 16 buffer records: buffer scope i draws record i,
     // the main scope the record whose number *currentBuffer holds.

@@ -30,14 +30,17 @@ void CKickButton::draw(CDrawContext* context) {
 
 void CKickButton::mouse(CDrawContext* context, CPoint&) {
     if (!bMouseEnabled) return;
+    beginEdit();
     setValue(1.f);
     reportValue(context);
 }
 
 void CKickButton::mouseUp(CDrawContext* context, CPoint&) {
-    if (!bMouseEnabled) return;
-    setValue(0.f);
-    reportValue(context);
+    if (bMouseEnabled) {
+        setValue(0.f);
+        reportValue(context);
+    }
+    endEdit();
 }
 
 COnOffButton::COnOffButton(const CRect& r, CControlListener* l, long t, CBitmap* background, long st)
@@ -54,8 +57,10 @@ void COnOffButton::draw(CDrawContext* context) {
 
 void COnOffButton::mouse(CDrawContext* context, CPoint&) {
     if (!bMouseEnabled) return;
+    const bool opened = beginEdit();
     setValue(getValue() > 0.5f ? 0.f : 1.f);
     reportValue(context);
+    if (opened) endEdit();
 }
 
 CHorizontalSwitch::CHorizontalSwitch(const CRect& r, CControlListener* l, long t, long sub, long height,
@@ -97,6 +102,7 @@ void CHorizontalSwitch::moveTo(CDrawContext* context, const CPoint& where) {
 
 void CHorizontalSwitch::mouse(CDrawContext* context, CPoint& where) {
     if (!bMouseEnabled) return;
+    beginEdit();
     long buttons = context ? context->getMouseButtons() : static_cast<long>(kLButton);
     if (checkDefaultValue(context, buttons)) return;
     moveTo(context, where);

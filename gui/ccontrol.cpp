@@ -32,11 +32,39 @@ void CControl::reportValue(CDrawContext* context) {
     if (listener) listener->valueChanged(context, this);
 }
 
+void CControl::reportEdit(CDrawContext* context) {
+    const bool opened = beginEdit();
+    reportValue(context);
+    if (opened) endEdit();
+}
+
+bool CControl::beginEdit() {
+    if (editing) return false;
+    editing = true;
+    if (listener) listener->controlBeginEdit(this);
+    return true;
+}
+
+void CControl::endEdit() {
+    if (!editing) return;
+    editing = false;
+    if (listener) listener->controlEndEdit(this);
+}
+
+void CControl::mouseUp(CDrawContext*, CPoint&) { endEdit(); }
+
+void CControl::removed() {
+    endEdit();
+    CView::removed();
+}
+
 bool CControl::onWheel(CDrawContext* context, const CPoint&, float distance) {
     if (!getMouseEnabled()) return false;
+    const bool opened = beginEdit();
     setValue(getValue() + distance * wheelInc);
     bounceValue();
     reportValue(context);
+    if (opened) endEdit();
     return true;
 }
 

@@ -182,6 +182,7 @@ void CFrame::onMouseDown(CPoint where, long buttons) {
         target = viewAt(where);
     }
     if (target) {
+        if (mouseCapture && mouseCapture != target) mouseCapture->mouseCaptureLost();
         mouseCapture = target;
         CPoint o = target->getParentOrigin();
         CPoint local(where.h - o.h, where.v - o.v);

@@ -78,6 +78,7 @@ float CKnob::valueFromAngle(const CPoint& where) const {
 
 void CKnob::mouse(CDrawContext* context, CPoint& where) {
     if (!bMouseEnabled) return;
+    beginEdit();
     long buttons = context ? context->getMouseButtons() : static_cast<long>(kLButton);
     if (checkDefaultValue(context, buttons)) return;
     mode = getGlobalKnobMode();

@@ -116,8 +116,12 @@ void COptionMenu::popupClosed() {
 void COptionMenu::choose(CDrawContext* context, long index, CControlListener* fallback) {
     setValue(static_cast<float>(index));
     setDirty();
+    // A choice is a gesture of its own, told to the listener that hears of the change.
     CControlListener* l = listener ? listener : fallback;
-    if (l) l->valueChanged(context, this);
+    if (!l) return;
+    l->controlBeginEdit(this);
+    l->valueChanged(context, this);
+    l->controlEndEdit(this);
 }
 
 }  // namespace VSTGUI

@@ -76,6 +76,7 @@ void CSlider::draw(CDrawContext* context) {
 
 void CSlider::mouse(CDrawContext* context, CPoint& where) {
     if (!bMouseEnabled) return;
+    beginEdit();
     long buttons = context ? context->getMouseButtons() : static_cast<long>(kLButton);
     if (checkDefaultValue(context, buttons)) return;
     long handleLen = pHandle ? (horizontal ? pHandle->getWidth() : pHandle->getHeight()) : 0;

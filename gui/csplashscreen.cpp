@@ -29,15 +29,16 @@ void CSplashScreen::draw(CDrawContext* context) {
 
 void CSplashScreen::mouse(CDrawContext* context, CPoint& where) {
     if (!bMouseEnabled) return;
-    if (!isShown()) {
-        if (!clickArea.pointInside(where)) return;
+    const bool shown = isShown();
+    if (!(shown ? toDisplay : clickArea).pointInside(where)) return;
+    const bool opened = beginEdit();
+    if (!shown) {
         setValue(1.f);
         size = toDisplay;
         mouseableArea = toDisplay;
         if (pParent) pParent->setModalView(this);
         setDirty();
     } else {
-        if (!toDisplay.pointInside(where)) return;
         setValue(0.f);
         size = clickArea;
         mouseableArea = clickArea;
@@ -47,6 +48,7 @@ void CSplashScreen::mouse(CDrawContext* context, CPoint& where) {
         }
     }
     reportValue(context);
+    if (opened) endEdit();
 }
 
 }  // namespace VSTGUI

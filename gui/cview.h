@@ -36,6 +36,9 @@ public:
     virtual void mouse(CDrawContext* context, CPoint& where);
     virtual void mouseMoved(CDrawContext* context, CPoint& where);
     virtual void mouseUp(CDrawContext* context, CPoint& where);
+    // The view held the mouse from a press whose release it will not receive: the frame
+    // gave the mouse to another view's press.
+    virtual void mouseCaptureLost() {}
     virtual bool onWheel(CDrawContext* context, const CPoint& where, float distance);
     virtual long onKeyDown(KeyCode& key);
     virtual long onKeyUp(KeyCode& key);

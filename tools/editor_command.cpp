@@ -55,7 +55,8 @@ const char* editorUsage() {
            "      status                 prints the status line's text and colour\n"
            "      snapshot FILE | layout FILE\n"
            "      close | reopen         effEditClose | effEditOpen again\n"
-           "  The automation the plug-in sends is printed as it arrives: automation INDEX VALUE\n";
+           "  The automation the plug-in sends is printed as it arrives: automation INDEX VALUE, and its\n"
+           "  edit gestures around it: begin-edit INDEX, end-edit INDEX\n";
 }
 
 bool PlayingSession::start(const RenderOptions& options, std::string& error) {
@@ -225,7 +226,7 @@ bool EditorDriver::status(std::string& text, unsigned& red, unsigned& green, uns
 void EditorDriver::printAutomation() {
     const std::vector<AutomationEvent> fresh = s.host().automationSince(automationShown);
     automationShown += fresh.size();
-    for (const AutomationEvent& a : fresh) std::fprintf(out, "automation %d %.6f\n", a.index, static_cast<double>(a.value));
+    for (const AutomationEvent& a : fresh) std::fprintf(out, "%s\n", describeAutomation(a, nullptr).c_str());
 }
 
 bool EditorDriver::runLine(const std::string& raw, std::string& error) {

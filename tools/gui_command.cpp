@@ -35,7 +35,8 @@ const char* guiUsage() {
     return "usage: grainwheel-host gui PLUGIN.so [session options] [--quit-after SECONDS] [--print-window]\n"
            "  The plug-in's editor in a window of its own (DISPLAY), idled every 40 ms, while the\n"
            "  plug-in processes the input in real time on a second thread; close the window or press\n"
-           "  Ctrl+C to stop. The automation the plug-in sends is printed: automation INDEX NAME VALUE\n"
+           "  Ctrl+C to stop. The automation the plug-in sends is printed: automation INDEX NAME VALUE,\n"
+           "  and its edit gestures around it: begin-edit INDEX NAME, end-edit INDEX NAME\n"
            "  session:  the render command's --input FILE | --silence | --demo (looped), --rate, --block,\n"
            "            --tempo, --timesig, --start, --stopped, --set, --set-at, --program, --program-at,\n"
            "            --chunk, --bank, --load-wav; --beats N processed at once before the window opens\n"
@@ -171,7 +172,7 @@ int runGui(int argc, const char* const* argv, std::FILE* out) {
             const char* name = a.index >= 0 && static_cast<std::size_t>(a.index) < names.size()
                                    ? names[static_cast<std::size_t>(a.index)].c_str()
                                    : "?";
-            std::fprintf(out, "automation %d %s %.6f\n", a.index, name, static_cast<double>(a.value));
+            std::fprintf(out, "%s\n", describeAutomation(a, name).c_str());
             ++shown;
         }
         std::fflush(out);

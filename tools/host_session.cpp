@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -151,7 +152,9 @@ VstIntPtr HostSession::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
         bool seen = false;
         for (std::int32_t o : hostOpcodesSeen) seen = seen || o == opcode;
         if (!seen) hostOpcodesSeen.push_back(opcode);
-        if (opcode == audioMasterAutomate) automation.push_back({index, opt});
+        if (opcode == audioMasterAutomate) automation.push_back({index, opt, AutomationEvent::kValue});
+        if (opcode == audioMasterBeginEdit) automation.push_back({index, 0.0f, AutomationEvent::kBeginEdit});
+        if (opcode == audioMasterEndEdit) automation.push_back({index, 0.0f, AutomationEvent::kEndEdit});
     }
     switch (opcode) {
         case audioMasterAutomate: return 0;
@@ -190,6 +193,21 @@ VstIntPtr HostSession::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
         case audioMasterSizeWindow:
         default: return 0;
     }
+}
+
+std::string describeAutomation(const AutomationEvent& event, const char* name) {
+    char line[160];
+    const char* space = name ? " " : "";
+    if (!name) name = "";
+    switch (event.kind) {
+        case AutomationEvent::kBeginEdit: std::snprintf(line, sizeof line, "begin-edit %d%s%s", event.index, space, name); break;
+        case AutomationEvent::kEndEdit: std::snprintf(line, sizeof line, "end-edit %d%s%s", event.index, space, name); break;
+        default:
+            std::snprintf(line, sizeof line, "automation %d%s%s %.6f", event.index, space, name,
+                          static_cast<double>(event.value));
+            break;
+    }
+    return line;
 }
 
 const char* categoryName(VstIntPtr category) {

@@ -1,7 +1,8 @@
 #pragma once
 // A minimal VST 2.x host: loads a plug-in library through its entry point, answers the
 // plug-in's host calls (version, a simulated transport, the plug-in's folder, sample
-// rate, block size) and records the automation the plug-in sends. One HostSession per
+// rate, block size) and records the automation the plug-in sends, with the begin and end of
+// each edit gesture in their places. One HostSession per
 // loaded plug-in; the subcommands of grainwheel-host build on it.
 
 #include <cstdint>
@@ -28,9 +29,17 @@ struct Transport {
 };
 
 struct AutomationEvent {
+    // A parameter value (audioMasterAutomate), or a gesture's begin or end
+    // (audioMasterBeginEdit, audioMasterEndEdit; no value).
+    enum Kind : std::uint8_t { kValue, kBeginEdit, kEndEdit };
     std::int32_t index;
     float value;
+    Kind kind = kValue;
 };
+
+// One line for an event: "automation INDEX [NAME ]VALUE", "begin-edit INDEX [NAME]" or
+// "end-edit INDEX [NAME]" (name null: without).
+std::string describeAutomation(const AutomationEvent& event, const char* name);
 
 class HostSession {
 public:

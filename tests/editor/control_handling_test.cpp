@@ -139,6 +139,8 @@ public:
     void setParameter(int index, float value) override { fx->setParameter(index, value); }
     void setParameterAutomated(int index, float value) override { fx->setParameterAutomated(index, value); }
     void getParameterDisplay(int index, char* text) override { fx->getParameterDisplay(index, text); }
+    void beginEdit(int index) override { fx->beginEdit(index); }
+    void endEdit(int index) override { fx->endEdit(index); }
     int currentUnit() override { return fx->currentUnit(); }
     int currentBuffer() override { return fx->currentBuffer(); }
     float linkedDensity() override { return fx->linkedDensity(); }

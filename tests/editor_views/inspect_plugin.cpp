@@ -63,6 +63,12 @@ public:
             label->setText("row chosen");
         }
     }
+    void controlBeginEdit(CControl* c) override {
+        if (c->getTag() == 0) static_cast<AudioEffectX*>(effect)->beginEdit(0);
+    }
+    void controlEndEdit(CControl* c) override {
+        if (c->getTag() == 0) static_cast<AudioEffectX*>(effect)->endEdit(0);
+    }
     void setParameter(VstInt32 index, float value) override {
         if (index == 0 && fader) fader->setValue(value);
         postUpdate();

@@ -146,6 +146,14 @@ protected:
     bool skipped = false;
 };
 
+// The host's calls for one parameter as letters: b begin-edit, v automation, e end-edit.
+std::string editCalls(const std::vector<gwhost::AutomationEvent>& seen, VstInt32 parameter) {
+    std::string s;
+    for (const auto& a : seen)
+        if (a.index == parameter) s += a.kind == gwhost::AutomationEvent::kBeginEdit ? 'b' : a.kind == gwhost::AutomationEvent::kEndEdit ? 'e' : 'v';
+    return s;
+}
+
 TEST_P(RealWindow, AFaderDragAutomatesItsParameterAndNamesIt) {
     const Target& t = GetParam();
     moveTo(t.fromX, t.fromY);
@@ -155,13 +163,21 @@ TEST_P(RealWindow, AFaderDragAutomatesItsParameterAndNamesIt) {
         moveTo(t.fromX + (t.toX - t.fromX) * i / 8, t.fromY + (t.toY - t.fromY) * i / 8);
         idleFor(40);
     }
+    // Held: begun and automated, not yet ended (touch automation writes while held).
+    const std::string held = editCalls(host.automationSince(0), t.parameter);
+    EXPECT_EQ(held.rfind("bv", 0), 0u) << held;
+    EXPECT_EQ(held.find('e'), std::string::npos) << held;
     fake(XCB_BUTTON_RELEASE, 1);
     const bool named = idleFor(2000, [&] { return status().rfind(t.statusPrefix, 0) == 0; });
     EXPECT_TRUE(named) << status();
-    std::vector<gwhost::AutomationEvent> seen = host.automationSince(0);
-    bool automated = false;
-    for (const auto& a : seen) automated = automated || a.index == t.parameter;
-    EXPECT_TRUE(automated);
+    idleFor(2000, [&] { return editCalls(host.automationSince(0), t.parameter).find('e') != std::string::npos; });
+    // One gesture: begin, the automation, end, and nothing else for the parameter.
+    const std::string calls = editCalls(host.automationSince(0), t.parameter);
+    EXPECT_EQ(calls.size(), calls.find_last_not_of('v') + 1) << calls;
+    EXPECT_EQ(calls.front(), 'b') << calls;
+    EXPECT_EQ(calls.back(), 'e') << calls;
+    EXPECT_EQ(calls.find_first_not_of('v', 1), calls.size() - 1) << calls;
+    EXPECT_GE(calls.size(), 3u) << calls;
 }
 
 TEST_P(RealWindow, AMenuClickOpensItsPopupOnTheScreen) {
@@ -278,7 +294,16 @@ TEST(GuiTool, ShowsAnEditorAndPrintsItsAutomation) {
     std::fclose(f);
     std::remove(out.c_str());
     EXPECT_NE(text.find("window 0x"), std::string::npos) << text;
-    EXPECT_NE(text.find("automation 0 level 0."), std::string::npos) << text;
+    // The drag as a gesture: begin-edit before the automation, end-edit after it.
+    const std::size_t begin = text.find("begin-edit 0 level\n");
+    const std::size_t first = text.find("automation 0 level 0.");
+    const std::size_t end = text.find("end-edit 0 level\n");
+    EXPECT_NE(first, std::string::npos) << text;
+    ASSERT_NE(begin, std::string::npos) << text;
+    ASSERT_NE(end, std::string::npos) << text;
+    EXPECT_LT(begin, first) << text;
+    EXPECT_GT(end, text.rfind("automation 0 level 0.")) << text;
+    EXPECT_EQ(text.find("begin-edit", begin + 1), std::string::npos) << text;
 }
 
 }  // namespace

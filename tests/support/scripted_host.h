@@ -2,7 +2,8 @@
 // The scripted host of the suites that create effects in-process or load the module: one
 // audioMaster callback that answers the version query (2300), the time query with a
 // record the test fills (or null), the directory query with a folder the test names (or
-// null), and records the automation the plug-in sends.
+// null), and records the automation the plug-in sends, and separately the same automation
+// in order with the begin and end of each edit gesture.
 
 #include <atomic>
 #include <string>
@@ -17,6 +18,12 @@ struct Automation {
     float value;
 };
 
+// One host call of the edit log: 'b' begin-edit, 'v' automation, 'e' end-edit.
+struct EditCall {
+    char kind;
+    VstInt32 index;
+};
+
 struct ScriptedHost {
     // Back to a host that answers no time and no directory and has recorded nothing.
     void reset() {
@@ -25,6 +32,7 @@ struct ScriptedHost {
         directory.clear();
         recordAutomation = true;
         automations.clear();
+        edits.clear();
         timeQueries = 0;
     }
     // Answers the time query from now on: a playing transport at ppq with the given bar
@@ -45,6 +53,7 @@ struct ScriptedHost {
     std::string directory;          // the plug-in's folder as the host tells it; empty: null
     bool recordAutomation = true;   // off where several threads may automate at once
     std::vector<Automation> automations;
+    std::vector<EditCall> edits;    // recorded with the automation
     std::atomic<long> timeQueries{0};
 };
 
@@ -58,7 +67,14 @@ inline VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 in
     switch (opcode) {
     case audioMasterVersion: return 2300;
     case audioMasterAutomate:
-        if (host.recordAutomation) host.automations.push_back({index, opt});
+        if (host.recordAutomation) {
+            host.automations.push_back({index, opt});
+            host.edits.push_back({'v', index});
+        }
+        return 0;
+    case audioMasterBeginEdit:
+    case audioMasterEndEdit:
+        if (host.recordAutomation) host.edits.push_back({opcode == audioMasterBeginEdit ? 'b' : 'e', index});
         return 0;
     case audioMasterGetTime:
         host.timeQueries.fetch_add(1, std::memory_order_relaxed);

@@ -88,6 +88,24 @@ TEST(EditorScript, RejectsMalformedLinesWithAReason) {
     EXPECT_NE(error.find("closed"), std::string::npos);
 }
 
+// The plug-in's host calls in the tool's output as letters: b begin-edit, v automation (a
+// run of them is one letter), e end-edit.
+std::string hostCalls(const std::string& out) {
+    std::string calls;
+    for (std::size_t at = 0; at < out.size();) {
+        std::size_t end = out.find('\n', at);
+        if (end == std::string::npos) end = out.size();
+        const std::string line = out.substr(at, end - at);
+        char c = 0;
+        if (line.rfind("begin-edit ", 0) == 0) c = 'b';
+        if (line.rfind("end-edit ", 0) == 0) c = 'e';
+        if (line.rfind("automation ", 0) == 0) c = 'v';
+        if (c && !(c == 'v' && !calls.empty() && calls.back() == 'v')) calls += c;
+        at = end + 1;
+    }
+    return calls;
+}
+
 TEST(EditorTool, DrivesAPluginEditorThroughAScript) {
     const std::string snap1 = std::string(GW_TEST_OUT) + "/small_menu.png";
     const std::string snap2 = std::string(GW_TEST_OUT) + "/small_end.png";
@@ -113,6 +131,9 @@ TEST(EditorTool, DrivesAPluginEditorThroughAScript) {
     EXPECT_NE(out.find("status \"small editor\" (255, 255, 255)"), std::string::npos) << out;
     EXPECT_NE(out.find("status \"Level : 0."), std::string::npos) << out;
     EXPECT_NE(out.find("automation 0 0."), std::string::npos) << out;
+    // The drag and the wheel step, each a gesture around its automation.
+    EXPECT_EQ(hostCalls(out), "bvebve") << out;
+    EXPECT_NE(out.find("begin-edit 0\nautomation 0 0."), std::string::npos) << out;
     EXPECT_EQ(readFile(snap1).substr(1, 3), "PNG");
     EXPECT_EQ(readFile(snap2).substr(1, 3), "PNG");
     // Reopened: a new frame with the first text again.
@@ -183,6 +204,9 @@ TEST(EditorTool, PlaysGrainwheelsPanel) {
                                     code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_NE(out.find("automation 45 0."), std::string::npos) << out;
+    EXPECT_NE(out.find("begin-edit 45\nautomation 45 0."), std::string::npos) << out;
+    EXPECT_NE(out.find("end-edit 45\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("begin-edit 0\nautomation 0 0.466667\nend-edit 0\n"), std::string::npos) << out;
     EXPECT_NE(out.find("status \"Events in this unit : "), std::string::npos) << out;
     EXPECT_NE(out.find("automation 0 0.466667"), std::string::npos) << out;  // buffer scope 7: 7 / 15
     EXPECT_NE(out.find(" MB] "), std::string::npos) << out;                  // the bank line
