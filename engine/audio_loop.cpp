@@ -224,7 +224,6 @@ void GrainEngine::advanceHead(BlockContext& b) noexcept {
         else
             seq.playPosition = seq.playPosition + length;
     }
-    if (std::isnan(seq.playPosition.load())) seq.playPosition = 0.0f;  // a start position or step that was NaN
 }
 
 // A block let a sample that is not finite through (a value no entry path can store, or
@@ -398,6 +397,8 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     unitSetup(b);
 
     if (hostTime.playing == 0 && !b.trigmode) return false;
+    // A start position that was NaN (a grain start takes a NaN head as frame 0 meanwhile).
+    if (std::isnan(seq.playPosition.load())) seq.playPosition = 0.0f;
     if (seq.headSpeed == 1.0f) seq.playPosition = std::trunc(seq.playPosition.load());
     return true;
 }

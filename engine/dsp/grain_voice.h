@@ -107,7 +107,7 @@ struct WrappedRead {
     float position;
     int lastIndex;
 };
-WrappedRead wrapLongStep(float position, int lastIndex, int length) noexcept;
+[[gnu::cold]] WrappedRead wrapLongStep(float position, int lastIndex, int length) noexcept;
 // The position within [0, length) that a remainder by `length` (> 0) gives; NaN and
 // infinities give 0.
 float remainderInBuffer(float position, float length) noexcept;

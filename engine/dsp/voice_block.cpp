@@ -1,7 +1,6 @@
 #include "engine/dsp/voice_block.h"
 
 #include <algorithm>
-#include <cmath>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define GW_OUTPUT_SSE2 1
@@ -293,7 +292,6 @@ void advanceHeadRun(HeadRun& head, int count) {
         position = moved;
         if (head.length != 0 && moved >= length) position = head.restarts ? head.restartPosition : moved - length;
         if (position < 0.0f) position = head.restarts ? head.restartPosition : position + length;
-        if (std::isnan(position)) position = 0.0f;
     }
     head.position = position;
 }

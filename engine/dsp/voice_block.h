@@ -42,8 +42,7 @@ struct HeadRun {
     bool restarts = false;         // Playback Modes 1 and 3: leaving the buffer restarts
     float restartPosition = 0.0f;  // where a restart puts the head
 };
-// Moves the head `count` times: by the step, then wrapped (by one length) or restarted at
-// either end; a head that is NaN (a NaN start position or step) goes to frame 0.
+// Moves the head `count` times: by the step, then wrapped or restarted at either end.
 void advanceHeadRun(HeadRun& head, int count);
 
 // A head step or read step bounded to 2^20 frames either way (longer than any buffer, and
