@@ -1,6 +1,7 @@
 #include "engine/dsp/grain_voice.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace grainwheel {
@@ -27,23 +28,32 @@ double stepOscillator(GrainVoice& v) {
     return v.oscOutput;
 }
 
+// The attack (and release) of the shaped envelopes: half of what the sustain share leaves,
+// truncated. A share outside 0..1 (only a value set on the engine itself) keeps it within
+// 0..len; NaN gives 0.
+int envelopeEdge(int len, float envSust) {
+    const float b = (static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f;
+    if (b >= 0.0f && static_cast<double>(b) <= static_cast<double>(len)) return static_cast<int>(b);
+    return b > 0.0f ? len : 0;
+}
+
 }  // namespace
 
 void setupEnvelope(GrainVoice& v, int envelopeType, float envSust) {
     const int len = v.remaining;
     switch (envelopeType) {
     case kEnvTrapezoid: {
-        const int b = static_cast<int>((static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f);
+        const int b = envelopeEdge(len, envSust);
         v.attack = b;
         v.release = b - 1;
-        v.sustain = len + 1 - 2 * b;
+        v.sustain = static_cast<int>(std::min<long long>(static_cast<long long>(len) + 1 - 2LL * b, INT_MAX));
         if (v.sustain == 0) v.sustain = 1;
         v.linearStep = b > 0 ? 1.0f / static_cast<float>(b) : 0.0f;
         v.linearLevel = 0.0f;
         break;
     }
     case kEnvRaisedCosine: {
-        const int b = static_cast<int>((static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f);
+        const int b = envelopeEdge(len, envSust);
         v.attack = b;
         v.release = b;
         v.sustain = len - 2 * b;
