@@ -74,6 +74,7 @@ struct GrainEngine::BlockContext {
     bool monitor = false;
     float gain = 0.0f;
     float peak = 0.0f;
+    float written = 0.0f;  // the sum of the output samples: not finite once one of them is not
     WindowStart window{};
 
     void refreshCurrent(GrainEngine& fx) noexcept GW_NONBLOCKING {
@@ -191,7 +192,11 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
         }
         if (outLeft) outLeft[i] = outL;
         if (outRight) outRight[i] = outR;
+        b.written += outL + outR;
     }
+    // One test per block: only a block that let a non-finite sample through is searched.
+    if (!std::isfinite(b.written)) [[unlikely]]
+        silenceFromNonFinite(b, outLeft, outRight, sampleFrames);
 
     // The editor reads and resets the meter: raise it, never lower it.
     std::atomic<float>& meter = *seq.peakLevel.address();
@@ -218,6 +223,30 @@ void GrainEngine::advanceHead(BlockContext& b) noexcept {
             restartHead(b);
         else
             seq.playPosition = seq.playPosition + length;
+    }
+}
+
+// A block let a sample that is not finite through (a value no entry path can store, or
+// a state that went wrong): from the first such sample on the block is silent, and the
+// filters and voices start afresh, so the next block plays cleanly.
+void GrainEngine::silenceFromNonFinite(BlockContext& b, float* outLeft, float* outRight, int count) noexcept {
+    int from = 0;
+    while (from < count && (!outLeft || std::isfinite(outLeft[from])) && (!outRight || std::isfinite(outRight[from])))
+        ++from;
+    if (from == count) return;  // finite samples whose sum overflowed
+    for (int i = from; i < count; ++i) {
+        if (outLeft) outLeft[i] = 0.0f;
+        if (outRight) outRight[i] = 0.0f;
+    }
+    voices.pitchFilter.reset();
+    voices.resonantFilter.reset();
+    if (!b.open) return;  // the voices are not this block's to touch
+    for (GrainVoice& v : voices.slots) resetVoice(v);
+    seq.activeVoices = 0;
+    if (capture.captureState == 2 && capture.capturedVoice >= 0) {
+        capture.captureState = 0;
+        capture.capturePosition = 0.0f;
+        capture.capturedVoice = -1;
     }
 }
 
@@ -280,7 +309,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
         advanceHeadRun(head, run);
         seq.playPosition = head.position;
         b.peak = outputRun(sumL, sumR, run, b.gain, b.peak, outLeft ? outLeft + at : nullptr,
-                           outRight ? outRight + at : nullptr);
+                           outRight ? outRight + at : nullptr, &b.written);
         return run;
     }
     for (int k = 0; k < run; ++k) {
@@ -296,6 +325,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
         outputStage(b, l, r, inLeft ? inLeft[i] : 0.0f, inRight ? inRight[i] : 0.0f, outL, outR);
         if (outLeft) outLeft[i] = outL;
         if (outRight) outRight[i] = outR;
+        b.written += outL + outR;
     }
     return run;
 }
@@ -367,6 +397,8 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     unitSetup(b);
 
     if (hostTime.playing == 0 && !b.trigmode) return false;
+    // A start position that was NaN (a grain start takes a NaN head as frame 0 meanwhile).
+    if (std::isnan(seq.playPosition.load())) seq.playPosition = 0.0f;
     if (seq.headSpeed == 1.0f) seq.playPosition = std::trunc(seq.playPosition.load());
     return true;
 }
@@ -387,9 +419,10 @@ void GrainEngine::unitSetup(const BlockContext& b) noexcept {
         seq.headSpeed = 0.0f;
         seq.playPosition = static_cast<float>(b.current.length - 1) * params.live[kSpeed + u];
     } else {
-        seq.headSpeed = params.unitSpeed[u];
+        seq.headSpeed = boundedStep(params.unitSpeed[u]);
     }
-    seq.grainPitch = params.unitPitch[u];
+    // A host may set any unit value: a step far beyond every buffer is bounded.
+    seq.grainPitch = boundedStep(params.unitPitch[u]);
     if (seq.grainPitch != seq.previousGrainPitch && seq.grainPitch < 1.0f)
         voices.pitchFilter.design(seq.grainPitch);
     seq.previousGrainPitch = seq.grainPitch;

@@ -247,6 +247,9 @@ public:
     const CaptureState& scopeCapture() const { return capture; }
     const SpectralMorph& spectralMorph() const { return morphWork; }
     double recordSyncUnitBeats() const { return recSyncUnitBeats; }
+    // The voices and the output filters themselves, for tests that force a state no input
+    // can reach; other threads only, no block running.
+    VoiceBank& voicesForTests() { return voices; }
     // Every voice slot busy for the benchmarks (a fixed, reproducible voice load); other
     // threads only, no block running.
     void occupyVoicesForBenchmark();
@@ -297,6 +300,7 @@ private:
     void advanceHead(BlockContext& b) noexcept GW_NONBLOCKING;
     void outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL, float& outR) noexcept
         GW_NONBLOCKING;
+    void silenceFromNonFinite(BlockContext& b, float* outLeft, float* outRight, int count) noexcept GW_NONBLOCKING;
     int quietRun(BlockContext& b, const float* inLeft, const float* inRight, float* outLeft, float* outRight, int at,
                  int count) noexcept GW_NONBLOCKING;
 

@@ -263,6 +263,7 @@ void GrainEngine::automate(int index, float value) {
 
 void GrainEngine::setGlobalSetting(int index, float value) {
     const int slot = settingSlot(index);
+    value = sanitisedSetting(slot, value);  // stored in record 0: within the menu's range
     programs[0].globalSettings[slot] = value;
     params.settings[slot] = value;
     // The units' converted values follow the new mode. They are derived again from the
@@ -304,7 +305,7 @@ void GrainEngine::setGlobalSetting(int index, float value) {
 }
 
 void GrainEngine::setVoiceCount(float value) {
-    current().voiceCount = value;
+    current().voiceCount = sanitisedVoiceCount(value);
     // Every voice stops and the new count applies at one block boundary. The engine has
     // six slots: a count outside 1..6 is clamped, NaN keeps the count.
     handToAudioThread(HandOver::voiceCount(std::isnan(value) ? 0 : truncClamped(value, 1, kNumVoices)));

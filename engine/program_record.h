@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace grainwheel {
 
@@ -57,6 +58,30 @@ enum GlobalSetting : int {
     kScopeViewMode = 8,     // setting 273
     kRecordSyncUnit = 9,    // setting 276
 };
+
+// Values from outside (a host chunk, a bank file, the clipboard, imported settings, the
+// editor's setting indices) brought into the ranges the engine works with, so that no
+// stored value can stall or poison the audio loop. Pure functions of the values given; the
+// layout stays as it is and values already in range keep their bytes (valid files load
+// unchanged). NaN gives the field's "Init" value, values outside the range the nearer end:
+//  - the parameter fields (levels, switches, unit values, the buffer start) to 0..1;
+//  - each global setting to 0 .. the highest value the engine tells apart (above it
+//    every value acts the same): 0..4 time Fader Values, 0..5 speed Fader Range, 0..3
+//    pitch Fader Range, 0..3 Envelope Type, 0..3 freq Cutoff Frequency, 0..3 Playback
+//    Mode, 0..3 Morph Algorithm, 0..19 Morph Stepsize, 0..4 Scope View Mode, 0..29 record
+//    Sync Unit;
+//  - the stored voice count to 0..16 (the engine scans at most its six slots);
+//  - `currentProgram` to 0..15; `bufferNumber` to a value whose integer part is 0..15;
+//  - a `bufferPath` without a terminator (too long to be a path) is emptied, a `name`
+//    without one is cut to 23 characters.
+// The reserved fields, the saved flag and the padding are never read and stay as they are.
+void sanitiseRecord(ProgramRecord& record);
+void sanitiseRecords(std::span<ProgramRecord> records);
+// One global setting (slot in GlobalSetting order), all ten, or the voice count, brought
+// into range as in a record.
+float sanitisedSetting(int slot, float value);
+void sanitiseSettings(float (&settings)[kNumGlobalSettings]);
+float sanitisedVoiceCount(float value);
 
 static_assert(sizeof(float) == 4, "IEEE single precision floats expected");
 static_assert(sizeof(ProgramRecord) == 1884, "ProgramRecord is a storage format");

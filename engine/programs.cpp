@@ -158,7 +158,10 @@ bool GrainEngine::getProgramNameIndexed(std::int32_t, std::int32_t index, char* 
 void GrainEngine::copyToClipboard() { copyProgramFields(current(), *programClipboard); }
 
 void GrainEngine::pasteFromClipboard() {
-    copyProgramFields(*programClipboard, current());
+    // The clipboard may hold whatever a host stored in the record it was copied from.
+    ProgramRecord from = *programClipboard;
+    sanitiseRecord(from);
+    copyProgramFields(from, current());
     setProgram(curProgram);
 }
 

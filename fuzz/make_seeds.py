@@ -84,6 +84,12 @@ def main():
     write("host_chunk", "program", record(3, b"/audio/take.wav"))
     write("host_chunk", "bank", records({0: b"/audio/a.wav", 5: b"/audio/b.wav"}))
     write("host_chunk", "bank_long_path", b"p" * 1024 + records()[1024:])
+    hostile = bytearray(record(0))
+    struct.pack_into("<16f", hostile, 1320, *([1e30] * 16))  # pitch
+    struct.pack_into("<16f", hostile, 1384, *([float("nan")] * 16))  # cutoff
+    struct.pack_into("<f", hostile, 1144, float("inf"))  # main level
+    struct.pack_into("<f", hostile, 1452, 1.0)  # a buffer of two frames in the harness
+    write("host_chunk", "program_hostile", bytes(hostile))
 
     write("recent_list", "two", b"/banks/a.grb#/banks/b.grb#")
     write("recent_list", "full", b"".join(b"/b/%02d.grb#" % i for i in range(22)))

@@ -39,7 +39,7 @@ struct BankContents {
 // frame count or fewer samples than it declares; 40 when memory runs out. On failure `out`
 // holds nothing usable and the caller changes nothing. Blocks beyond the sixteenth are
 // ignored, frame counts above kMaxBufferFrames keep their first kMaxBufferFrames frames.
-// Index-like record values are brought into range (see host_chunk.h).
+// Every record is brought into the engine's ranges (sanitiseRecord, program_record.h).
 FileResult readBank(ByteSource& source, BankContents& out);
 FileResult readBank(std::span<const std::uint8_t> bytes, BankContents& out);
 // As above from a file; 23 when it cannot be opened.

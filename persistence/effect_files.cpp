@@ -165,6 +165,7 @@ FileResult EffectFiles::importBankOptions(const char* path) {
     float settings[kNumGlobalSettings];
     const FileResult r = readBankOptionsFile(path, settings);
     if (r != kFileOk) return r;
+    sanitiseSettings(settings);
     std::memcpy(engine_.programRecords()[0].globalSettings, settings, sizeof settings);
     engine_.setProgram(engine_.getProgram());
     engine_.setParameter(kRedrawAll, 1.0f);

@@ -1,27 +1,10 @@
 #include "persistence/host_chunk.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "persistence/messages.h"
 
 namespace grainwheel {
-
-void sanitiseRecord(ProgramRecord& r) {
-    if (r.currentProgram < 0) r.currentProgram = 0;
-    if (r.currentProgram >= kNumPrograms) r.currentProgram = kNumPrograms - 1;
-    // The buffer number is used truncated toward zero.
-    const float b = r.bufferNumber;
-    if (std::isnan(b) || b <= -1.0f) r.bufferNumber = 0.0f;
-    else if (b >= static_cast<float>(kNumPrograms)) r.bufferNumber = static_cast<float>(kNumPrograms - 1);
-    if (!std::memchr(r.bufferPath, 0, sizeof r.bufferPath))
-        std::memset(r.bufferPath, 0, sizeof r.bufferPath);
-    if (!std::memchr(r.name, 0, sizeof r.name)) r.name[sizeof r.name - 1] = 0;
-}
-
-void sanitiseRecords(std::span<ProgramRecord> records) {
-    for (ProgramRecord& r : records) sanitiseRecord(r);
-}
 
 bool readProgramChunk(const void* data, std::size_t size, ProgramRecord& out) {
     if (!data || size != kProgramChunkSize) return false;

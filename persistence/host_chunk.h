@@ -13,14 +13,7 @@ namespace grainwheel {
 
 constexpr std::size_t kProgramChunkSize = sizeof(ProgramRecord);  // 1884
 
-// Brings the values of a record that index arrays into range, and terminates its texts:
-// `currentProgram` to 0..15; `bufferNumber` to a value whose integer part is 0..15 (NaN
-// gives 0; values already in range keep their bytes); a `bufferPath` without a terminator
-// (a path too long to be a path) is emptied; a `name` without one is cut to 23 characters.
-void sanitiseRecord(ProgramRecord& record);
-void sanitiseRecords(std::span<ProgramRecord> records);
-
-// Copies a program chunk into `out` and sanitises it; false (nothing written) when the size
+// Copies a program chunk into `out` and sanitises it (sanitiseRecord, program_record.h); false (nothing written) when the size
 // is not 1884.
 bool readProgramChunk(const void* data, std::size_t size, ProgramRecord& out);
 // Copies a bank chunk into `out` and sanitises it; false (nothing written) when the size is

@@ -128,6 +128,11 @@ void PitchFilter::run(float& left, float& right, float pitch) {
     right = y[1][0];
 }
 
+void PitchFilter::reset() {
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < kHistory; ++k) x[c][k] = y[c][k] = 0.0f;
+}
+
 namespace {
 
 // Which formula of run a pitch selects.

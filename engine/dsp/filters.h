@@ -30,6 +30,8 @@ struct PitchFilter {
     // Runs `count` stereo samples in place with one pitch: the same values as calling
     // run per sample, with the history kept in registers for the block.
     void runBlock(float* left, float* right, int count, float pitch);
+    // Both histories to 0 (the coefficients stay).
+    void reset();
 };
 
 // Two-pole resonant low-pass. The cutoff is set per unit on the audio thread; the

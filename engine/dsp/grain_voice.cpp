@@ -1,6 +1,7 @@
 #include "engine/dsp/grain_voice.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace grainwheel {
@@ -27,23 +28,32 @@ double stepOscillator(GrainVoice& v) {
     return v.oscOutput;
 }
 
+// The attack (and release) of the shaped envelopes: half of what the sustain share leaves,
+// truncated. A share outside 0..1 (only a value set on the engine itself) keeps it within
+// 0..len; NaN gives 0.
+int envelopeEdge(int len, float envSust) {
+    const float b = (static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f;
+    if (b >= 0.0f && static_cast<double>(b) <= static_cast<double>(len)) return static_cast<int>(b);
+    return b > 0.0f ? len : 0;
+}
+
 }  // namespace
 
 void setupEnvelope(GrainVoice& v, int envelopeType, float envSust) {
     const int len = v.remaining;
     switch (envelopeType) {
     case kEnvTrapezoid: {
-        const int b = static_cast<int>((static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f);
+        const int b = envelopeEdge(len, envSust);
         v.attack = b;
         v.release = b - 1;
-        v.sustain = len + 1 - 2 * b;
+        v.sustain = static_cast<int>(std::min<long long>(static_cast<long long>(len) + 1 - 2LL * b, INT_MAX));
         if (v.sustain == 0) v.sustain = 1;
         v.linearStep = b > 0 ? 1.0f / static_cast<float>(b) : 0.0f;
         v.linearLevel = 0.0f;
         break;
     }
     case kEnvRaisedCosine: {
-        const int b = static_cast<int>((static_cast<float>(len) - static_cast<float>(len - 1) * envSust) / 2.0f);
+        const int b = envelopeEdge(len, envSust);
         v.attack = b;
         v.release = b;
         v.sustain = len - 2 * b;
@@ -94,13 +104,28 @@ inline float envelopeStep(GrainVoice& v, int envelopeType) {
 
 float envelopeValue(GrainVoice& v, int envelopeType) { return envelopeStep(v, envelopeType); }
 
+float remainderInBuffer(float position, float length) noexcept {
+    float rest = std::fmod(position, length);  // exact
+    if (rest < 0.0f) rest += length;
+    return (rest >= 0.0f && rest < length) ? rest : 0.0f;
+}
+
+WrappedRead wrapLongStep(float position, int lastIndex, int length) noexcept {
+    const float rest = remainderInBuffer(position, static_cast<float>(length));
+    // position - rest is the whole lengths taken off: exact in double, and the same
+    // integer that repeated subtraction takes off the index.
+    const double last = static_cast<double>(lastIndex) - (static_cast<double>(position) - static_cast<double>(rest));
+    return {rest, last >= -2147483648.0 ? static_cast<int>(last) : -1};
+}
+
 bool startGrain(GrainVoice& v, const GrainStart& s) {
     if (s.bufferLength <= 0 || s.grainLength < 1) return false;
+    const float at = nearPosition(s.playPosition);
     v.remaining = s.grainLength;
     v.precomputedIndex = 0;
     v.buffer = s.bufferNumber;
-    v.lastIndex = static_cast<int>(s.playPosition - 1.0f);
-    v.readPosition = s.playPosition;
+    v.lastIndex = static_cast<int>(at - 1.0f);
+    v.readPosition = at;
     setupEnvelope(v, s.envelopeType, s.envSust);
     clearFrames(v);
     return true;
@@ -118,8 +143,9 @@ bool startMorphGrain(GrainVoice& v, const GrainStart& s) {
         v.sustain = v.remaining;
         v.linearLevel = 1.0f;
     } else {
-        v.lastIndex = static_cast<int>(s.playPosition);
-        v.readPosition = s.playPosition;
+        const float at = nearPosition(s.playPosition);
+        v.lastIndex = static_cast<int>(at);
+        v.readPosition = at;
         setupEnvelope(v, s.envelopeType, s.envSust);
     }
     clearFrames(v);
@@ -158,11 +184,16 @@ inline StereoSample bufferStep(GrainVoice& v, const BufferView& buffer, float pi
         out.right = e * (v.previous[1] + (v.current[1] - v.previous[1]) * frac);
     }
     v.readPosition += pitch;
-    // One subtraction for any pitch up to the buffer length; more only for buffers
+    // One subtraction for any pitch up to the buffer length; a remainder for buffers
     // shorter than a read step, which would otherwise be read out of bounds.
-    while (v.readPosition >= static_cast<float>(length)) {
+    if (v.readPosition >= static_cast<float>(length)) {
         v.readPosition -= static_cast<float>(length);
         v.lastIndex -= length;
+        if (v.readPosition >= static_cast<float>(length)) [[unlikely]] {
+            const WrappedRead w = wrapLongStep(v.readPosition, v.lastIndex, length);
+            v.readPosition = w.position;
+            v.lastIndex = w.lastIndex;
+        }
     }
     return out;
 }
@@ -254,9 +285,14 @@ int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
             outR = e * (prevR + (curR - prevR) * frac);
         }
         pos += pitch;
-        while (pos >= flen) {
+        if (pos >= flen) {
             pos -= flen;
             last -= length;
+            if (pos >= flen) [[unlikely]] {
+                const WrappedRead w = wrapLongStep(pos, last, length);
+                pos = w.position;
+                last = w.lastIndex;
+            }
         }
         sumLeft[n] += outL;
         sumRight[n] += outR;
@@ -312,9 +348,10 @@ void stopVoice(GrainVoice& v) {
 }
 
 void moveVoiceToBuffer(GrainVoice& v, int bufferNumber, float playPosition) {
+    const float at = nearPosition(playPosition);
     v.buffer = bufferNumber;
-    v.readPosition = playPosition;
-    v.lastIndex = static_cast<int>(playPosition);
+    v.readPosition = at;
+    v.lastIndex = static_cast<int>(at);
 }
 
 void resetVoice(GrainVoice& v) {

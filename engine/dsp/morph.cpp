@@ -38,7 +38,10 @@ void analysisSample(GrainVoice& v, const BufferView& buffer, float pitch, int en
         v.precomputedGrain[static_cast<std::size_t>(v.precomputedIndex)] = (e * l + e * r) / 2.0f;
     v.precomputedIndex += 1;
     v.readPosition += pitch;
-    while (v.readPosition >= length) v.readPosition -= length;
+    if (v.readPosition >= length) {
+        v.readPosition -= length;
+        if (v.readPosition >= length) v.readPosition = remainderInBuffer(v.readPosition, length);
+    }
 }
 
 // Value of a packed spectrum at the fractional bin c: the magnitude interpolated
@@ -106,7 +109,10 @@ void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, i
                 }
                 grain[n0 + i] = (e[i] * l + e[i] * r) / 2.0f;
                 pos += pitch;
-                while (pos >= length) pos -= length;
+                if (pos >= length) {
+                    pos -= length;
+                    if (pos >= length) pos = remainderInBuffer(pos, length);
+                }
             }
         }
         v.readPosition = pos;

@@ -178,9 +178,14 @@ struct SteadyChunk {
                 outR = e[k] * outR;
             }
             pos += pitch;
-            while (pos >= flen) {
+            if (pos >= flen) {
                 pos -= flen;
                 last -= length;
+                if (pos >= flen) [[unlikely]] {
+                    const WrappedRead w = wrapLongStep(pos, last, length);
+                    pos = w.position;
+                    last = w.lastIndex;
+                }
             }
             l[k] += outL;
             r[k] += outR;
@@ -302,8 +307,9 @@ inline float softClip(float x) {
 }  // namespace
 
 float outputRun(const float* left, const float* right, int count, float gain, float peak, float* outLeft,
-                float* outRight) {
+                float* outRight, float* total) {
     int k = 0;
+    float written = 0.0f;
 #if defined(GW_OUTPUT_SSE2)
     // The meter as four running maxima, one per lane, merged at the end: a maximum of
     // the same values in any order (a NaN never replaces one, a value replaces only a
@@ -314,6 +320,7 @@ float outputRun(const float* left, const float* right, int count, float gain, fl
     const __m128 bias = _mm_set1_ps(1.2f);
     const __m128 sign = _mm_set1_ps(-0.0f);
     __m128 lanes = _mm_set1_ps(peak);
+    __m128 sums = zero;
     const auto abs = [&](__m128 x) {  // x < 0 ? -x : x, -0 kept as it is
         const __m128 negative = _mm_cmplt_ps(x, zero);
         return _mm_xor_ps(x, _mm_and_ps(negative, sign));
@@ -328,20 +335,31 @@ float outputRun(const float* left, const float* right, int count, float gain, fl
         const __m128 ar = abs(xr);
         // std::max(peak, std::max(al, ar)): max_ps(x, m) is (m < x) ? x : m.
         lanes = _mm_max_ps(_mm_max_ps(ar, al), lanes);
-        if (outLeft) _mm_storeu_ps(outLeft + k, clip(xl, al));
-        if (outRight) _mm_storeu_ps(outRight + k, clip(xr, ar));
+        if (outLeft) {
+            const __m128 cl = clip(xl, al);
+            _mm_storeu_ps(outLeft + k, cl);
+            sums = _mm_add_ps(sums, cl);
+        }
+        if (outRight) {
+            const __m128 cr = clip(xr, ar);
+            _mm_storeu_ps(outRight + k, cr);
+            sums = _mm_add_ps(sums, cr);
+        }
     }
     alignas(16) float m[4];
     _mm_store_ps(m, lanes);
     for (const float x : m) peak = std::max(peak, x);
+    _mm_store_ps(m, sums);
+    written = (m[0] + m[1]) + (m[2] + m[3]);
 #endif
     for (; k < count; ++k) {
         const float xl = left[k] * gain;
         const float xr = right[k] * gain;
         peak = std::max(peak, std::max(absolute(xl), absolute(xr)));
-        if (outLeft) outLeft[k] = softClip(xl);
-        if (outRight) outRight[k] = softClip(xr);
+        if (outLeft) written += outLeft[k] = softClip(xl);
+        if (outRight) written += outRight[k] = softClip(xr);
     }
+    if (total) *total += written;
     return peak;
 }
 

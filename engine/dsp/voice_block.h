@@ -45,10 +45,19 @@ struct HeadRun {
 // Moves the head `count` times: by the step, then wrapped or restarted at either end.
 void advanceHeadRun(HeadRun& head, int count);
 
+// A head step or read step bounded to 2^20 frames either way (longer than any buffer, and
+// short enough for every wrap of a read position to stay exact); NaN gives 0.
+inline float boundedStep(float step) noexcept {
+    constexpr float kMaxStep = 1048576.0f;
+    if (!(step > -kMaxStep)) return step < 0.0f ? -kMaxStep : 0.0f;
+    return step < kMaxStep ? step : kMaxStep;
+}
+
 // Gain, meter and soft clipper over a stretch: out = clip(sum x gain). Returns the
 // meter's peak (+0 or above) raised by the stretch (NaN samples leave it unchanged).
-// Either output may be null.
+// Either output may be null. With `total`, the output samples written are added to it
+// (not finite once any of them is not).
 float outputRun(const float* left, const float* right, int count, float gain, float peak, float* outLeft,
-                float* outRight);
+                float* outRight, float* total = nullptr);
 
 }  // namespace grainwheel

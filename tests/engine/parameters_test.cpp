@@ -229,17 +229,16 @@ TEST_F(EffectTest, BadHostValuesNeverOverflowATextOrCrash) {
     }
 }
 
-// A program chunk is taken as it comes: density, speed and pitch far outside 0..1 reach
-// the number texts, which still end inside the host's 16 bytes.
-TEST_F(EffectTest, ChunkValuesOutsideTheRangeKeepDisplaysInsideTheHostBuffer) {
-    ProgramRecord r = fx->engine().programRecords()[0];
-    r.density = 1e13f;  // factor 2e13: "20000000000000.0 " would be 17 characters
+// Values set on the effect itself are stored as they come (a chunk's are brought into
+// range, the entry point takes a host's into 0..1): density, speed and pitch far outside
+// 0..1 reach the number texts, which still end inside the host's 16 bytes.
+TEST_F(EffectTest, ValuesOutsideTheRangeKeepDisplaysInsideTheHostBuffer) {
+    fx->setParameter(kSettingPitchFaderRange, 1.0f);  // semitones: one decimal
+    fx->setParameter(kDensity, 1e13f);  // factor 2e13: "20000000000000.0 " would be 17 characters
     for (int u = 0; u < kNumUnits; ++u) {
-        r.speed[u] = -4e12f;
-        r.pitch[u] = 3e13f;
+        fx->setParameter(kSpeed + u, -4e12f);
+        fx->setParameter(kPitch + u, 3e13f);
     }
-    r.globalSettings[kPitchFaderRange] = 1.0f;  // semitones: one decimal
-    ASSERT_EQ(fx->setChunk(&r, sizeof r, true), 1);
     for (int index : {int{kDensity}, int{kSpeed}, kSpeed + 15, int{kPitch}, kPitch + 15}) {
         GuardedText t;
         fx->getParameterDisplay(index, t.text);

@@ -47,7 +47,7 @@ inline ProgramRecord patternRecord(int k) {
     ProgramRecord r;
     std::memset(&r, 0, sizeof r);
     std::snprintf(r.bufferPath, sizeof r.bufferPath, "/audio/take%02d.wav", k);
-    for (int i = 0; i < kNumGlobalSettings; ++i) r.globalSettings[i] = float(i + k);
+    for (int i = 0; i < kNumGlobalSettings; ++i) r.globalSettings[i] = 0.1f * float((i + k) % 20);  // within every setting's range
     for (float& f : r.reserved1) f = 4444.0f;
     r.mainLevl = 0.5f + k * 0.01f;
     r.density = 1.0f - k * 0.02f;
