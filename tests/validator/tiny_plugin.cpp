@@ -8,11 +8,19 @@
 //   overrun  processReplacing reads one frame past the end of its input
 //   tail     output that never falls silent after the input stops
 //   crash    a segmentation fault on blocks of one frame
+//   hostile  a chunk's tremolo rate taken as it comes: a huge one never leaves the loop
+//            that wraps the phase
+// The clean build brings every chunk value into range, as a plug-in must. The alloc
+// build allocates through the operator form that GW_TINY_ALLOC_FORM names (see
+// allocateOnce), or a std::vector without it.
 
 #include <csignal>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string_view>
 #include <vector>
 
 #include "host/audioeffectx.h"
@@ -27,8 +35,55 @@ constexpr int kPrograms = 2;
 
 struct Program {
     float values[kParams] = {0.5f, 0.0f};
+    float tremoloRate = 0.25f;  // cycles per block
     char name[25] = "tiny";
 };
+
+// A value from a chunk brought into [low, high]; NaN gives `otherwise`.
+float inRange(float v, float low, float high, float otherwise) {
+    if (std::isnan(v)) return otherwise;
+    return v < low ? low : v > high ? high : v;
+}
+
+// Keeps the compiler from pairing an allocation with its release and leaving both out.
+template <typename T>
+T* kept(T* p) {
+    asm volatile("" : : "r"(p) : "memory");
+    return p;
+}
+
+// One allocation and its release through the operator form `form` names, as a plug-in
+// might make on the audio thread.
+void allocateOnce(const char* form) {
+    struct alignas(64) Wide {
+        float lanes[16];
+    };
+    const std::string_view f = form;
+    void* p = nullptr;
+    if (f == "new") {
+        delete kept(new float(1.0f));
+    } else if (f == "new[]") {
+        delete[] kept(new float[16]);
+    } else if (f == "nothrow") {
+        delete kept(new (std::nothrow) float(1.0f));
+    } else if (f == "nothrow[]") {
+        delete[] kept(new (std::nothrow) float[16]);
+    } else if (f == "aligned") {
+        delete kept(new Wide);
+    } else if (f == "aligned[]") {
+        delete[] kept(new Wide[2]);
+    } else if (f == "aligned-nothrow") {
+        delete kept(new (std::nothrow) Wide);
+    } else if (f == "aligned-nothrow[]") {
+        delete[] kept(new (std::nothrow) Wide[2]);
+    } else if (f == "sized") {
+        p = kept(::operator new(24));
+        ::operator delete(p, 24);
+    } else if (f == "sized[]") {
+        p = kept(::operator new[](24));
+        ::operator delete[](p, 24);
+    }
+}
 
 class TinyPlugin : public AudioEffectX {
 public:
@@ -100,12 +155,21 @@ public:
         const int first = isPreset ? curProgram : 0, count = isPreset ? 1 : kPrograms;
         if (size != static_cast<VstInt32>(count * sizeof(Program))) return 0;
         std::memcpy(&programs_[first], data, static_cast<std::size_t>(size));
-        for (int p = first; p < first + count; ++p) programs_[p].name[24] = 0;
+        for (int p = first; p < first + count; ++p) {
+            Program& program = programs_[p];
+            program.name[24] = 0;
+            for (float& v : program.values) v = inRange(v, 0.0f, 1.0f, 0.0f);
+            if (!GW_FAULT_IS("hostile")) program.tremoloRate = inRange(program.tremoloRate, 0.0f, 1.0f, 0.25f);
+        }
         return 1;
     }
 
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override {
-        const float gain = 2.0f * current().values[0], offset = 0.01f * current().values[1];
+        // A slow tremolo, its phase advanced once a block.
+        tremoloPhase_ += current().tremoloRate;
+        while (tremoloPhase_ >= 1.0f) tremoloPhase_ -= 1.0f;
+        const float gain = 2.0f * current().values[0] * (1.0f - 0.125f * tremoloPhase_);
+        const float offset = 0.01f * current().values[1];
         ++blocks_;
         for (int c = 0; c < 2; ++c) {
             for (VstInt32 i = 0; i < frames; ++i) {
@@ -118,7 +182,12 @@ public:
             }
         }
         if (GW_FAULT_IS("nan") && blocks_ % 37 == 0) outputs[0][frames / 2] = std::nanf("");
-        if (GW_FAULT_IS("alloc")) scratch_ = std::vector<float>(static_cast<std::size_t>(frames) + 16);
+        if (GW_FAULT_IS("alloc")) {
+            if (allocForm_)
+                allocateOnce(allocForm_);
+            else
+                scratch_ = std::vector<float>(static_cast<std::size_t>(frames) + 16);
+        }
         if (GW_FAULT_IS("crash") && frames == 1) std::raise(SIGSEGV);
         if (GW_FAULT_IS("overrun")) outputs[1][0] += 0.0f * inputs[0][frames];
     }
@@ -131,6 +200,8 @@ private:
     long blocks_ = 0;
     int reads_ = 0;
     float held_ = 0.0f;
+    float tremoloPhase_ = 0.0f;
+    const char* allocForm_ = std::getenv("GW_TINY_ALLOC_FORM");
 };
 
 }  // namespace

@@ -27,9 +27,11 @@ struct Outcome {
 
 std::string tiny(const std::string& fault) { return std::string(GW_TINY_DIR) + "/tiny_" + fault + ".so"; }
 
-Outcome validate(const std::string& plugin, const std::string& options) {
+// `environment`: assignments put before the command ("NAME=value ...").
+Outcome validate(const std::string& plugin, const std::string& options, const std::string& environment = "") {
     Outcome run;
-    const std::string command = std::string(GW_VALIDATOR) + " validate " + plugin + " " + options + " 2>&1";
+    const std::string command =
+        environment + " " + std::string(GW_VALIDATOR) + " validate " + plugin + " " + options + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
     char buffer[4096];
@@ -44,10 +46,81 @@ Outcome validate(const std::string& plugin, const std::string& options) {
 TEST(Validator, TheCleanTinyPluginPassesEveryCheck) {
     Outcome run = validate(tiny("clean"), "--strictness 5");
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(run.says("validate: 12 passed, 0 failed, 1 skipped")) << run.output;
+    EXPECT_TRUE(run.says("validate: 13 passed, 0 failed, 1 skipped")) << run.output;
     EXPECT_EQ(run.lineOf("editor"), "skipped  editor       the plug-in has no editor");
     EXPECT_FALSE(run.says("warning:")) << run.output;
     EXPECT_TRUE(run.lineOf("state").find("program and bank chunks identical") != std::string::npos) << run.output;
+    EXPECT_TRUE(run.lineOf("state-fuzz").find("no hang, crash or non-finite output") != std::string::npos)
+        << run.output;
+}
+
+TEST(Validator, StateFuzzNamesTheChunkWordThatHangsThePlugin) {
+    // The hostile build loops on a tremolo rate from its chunk (byte 8 of a program) as
+    // it comes; at strictness 10 every word of the program chunk is tried.
+    Outcome run = validate(tiny("hostile"), "--only state-fuzz --strictness 10");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(run.lineOf("state-fuzz").rfind("FAILED   state-fuzz   the program chunk's word at byte 8 (was 0.25) set "
+                                             "to 1e30 (state as loaded): hung (no answer within 1 s)",
+                                             0),
+              0u)
+        << run.output;
+    // The bank chunk's first program, and both again after a session of use.
+    EXPECT_TRUE(run.says("the bank chunk's word at byte 8 (was 0.25) set to 1e30 (state as loaded): hung")) << run.output;
+    EXPECT_TRUE(run.says("the program chunk's word at byte 8 (was 0.25) set to 1e30 (state after use): hung"))
+        << run.output;
+    EXPECT_TRUE(run.says("the bank chunk's word at byte 8 (was 0.25) set to 1e30 (state after use): hung"))
+        << run.output;
+    // Only that word: the gains, offsets and names are brought into range. (A hang counts
+    // once per word, the other values of a word that hung are not tried.)
+    EXPECT_FALSE(run.says("byte 0 ")) << run.output;
+    EXPECT_FALSE(run.says("byte 4 ")) << run.output;
+    EXPECT_FALSE(run.says("alone it passed")) << run.output;
+
+    // The clean build brings the rate into range too, and passes.
+    Outcome clean = validate(tiny("clean"), "--only state-fuzz --strictness 10");
+    EXPECT_EQ(clean.status, 0) << clean.output;
+    EXPECT_EQ(clean.lineOf("state-fuzz").rfind("passed   state-fuzz   ", 0), 0u) << clean.output;
+}
+
+TEST(Validator, StateFuzzSkipsAPluginWithoutChunks) {
+    const std::string plugin = "/usr/lib/vst/MaFreeverb-vst.so";  // parameters only
+    if (FILE* f = std::fopen(plugin.c_str(), "rb"))
+        std::fclose(f);
+    else
+        GTEST_SKIP() << plugin << " is not installed";
+    Outcome run = validate(plugin, "--only state-fuzz");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.lineOf("state-fuzz"), "skipped  state-fuzz   the plug-in keeps no chunks (effFlagsProgramChunks not set)")
+        << run.output;
+}
+
+TEST(Validator, AnAllocationThroughAnyOperatorFormOnTheAudioThreadFails) {
+    // The alloc build makes one allocation and its release per block through the form
+    // named in its environment.
+    const struct {
+        const char* form;
+        const char* finding;
+    } forms[] = {
+        {"new", "operator new of 4 bytes"},
+        {"new[]", "operator new[] of 64 bytes"},
+        {"nothrow", "operator new of 4 bytes"},
+        {"nothrow[]", "operator new[] of 64 bytes"},
+        {"aligned", "operator new of 64 bytes"},
+        {"aligned[]", "operator new[] of 128 bytes"},
+        {"aligned-nothrow", "operator new of 64 bytes"},
+        {"aligned-nothrow[]", "operator new[] of 128 bytes"},
+        {"sized", "operator new of 24 bytes"},
+        {"sized[]", "operator new[] of 24 bytes"},
+    };
+    for (const auto& f : forms) {
+        SCOPED_TRACE(f.form);
+        Outcome run = validate(tiny("alloc"), "--only allocations --strictness 1",
+                               std::string("GW_TINY_ALLOC_FORM='") + f.form + "'");
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_EQ(run.lineOf("allocations").rfind("FAILED   allocations  ", 0), 0u) << run.output;
+        EXPECT_TRUE(run.says(std::string(f.finding) + ", called from ")) << run.output;
+        EXPECT_TRUE(run.says("operator delete")) << run.output;
+    }
 }
 
 TEST(Validator, EachDeliberateFaultFailsTheCheckThatLooksForIt) {
@@ -128,7 +201,8 @@ TEST(Validator, OptionsAndPluginsThatCannotLoad) {
     EXPECT_EQ(validate(tiny("clean"), "--seed").status, 2);
     Outcome list = validate("", "--list");
     EXPECT_EQ(list.status, 0);
-    for (const char* name : {"load", "lifecycle", "texts", "parameters", "automation", "programs", "state", "process",
+    for (const char* name : {"load", "lifecycle", "texts", "parameters", "automation", "programs", "state",
+                             "state-fuzz", "process",
                              "silence", "allocations", "threads", "editor", "budget"})
         EXPECT_TRUE(list.says(std::string(name) + " ")) << name;
     Outcome missing = validate("/nonexistent/plugin.so", "--only load");

@@ -171,6 +171,14 @@ void* operator new[](std::size_t size, std::align_val_t alignment) {
     if (void* p = rawAllocateAligned(size, static_cast<std::size_t>(alignment))) return p;
     throw std::bad_alloc();
 }
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    noteCall("operator new", size, __builtin_return_address(0));
+    return rawAllocateAligned(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    noteCall("operator new[]", size, __builtin_return_address(0));
+    return rawAllocateAligned(size, static_cast<std::size_t>(alignment));
+}
 void operator delete(void* p) noexcept {
     if (p) noteCall("operator delete", 0, __builtin_return_address(0));
     rawRelease(p);
@@ -200,6 +208,22 @@ void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
     rawRelease(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    if (p) noteCall("operator delete[]", 0, __builtin_return_address(0));
+    rawRelease(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    if (p) noteCall("operator delete", 0, __builtin_return_address(0));
+    rawRelease(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    if (p) noteCall("operator delete[]", 0, __builtin_return_address(0));
+    rawRelease(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    if (p) noteCall("operator delete", 0, __builtin_return_address(0));
+    rawRelease(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
     if (p) noteCall("operator delete[]", 0, __builtin_return_address(0));
     rawRelease(p);
 }

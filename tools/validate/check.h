@@ -50,6 +50,7 @@ void checkParameters(Context&);
 void checkAutomation(Context&);
 void checkPrograms(Context&);
 void checkState(Context&);
+void checkStateFuzz(Context&);
 void checkProcess(Context&);
 void checkSilence(Context&);
 void checkAllocations(Context&);

@@ -1,18 +1,12 @@
 #include "tools/validate/validate_command.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "tools/validate/check.h"
-#include "tools/validate/guards.h"
+#include "tools/validate/child_process.h"
 #include "tools/validate/instance.h"
 
 namespace gwvalidate {
@@ -26,6 +20,7 @@ const std::vector<Check>& allChecks() {
         {"automation", "random parameter changes while processing", checkAutomation},
         {"programs", "names set and read back, random switching while processing", checkPrograms},
         {"state", "chunks identical after get, set, get, here and in a fresh instance", checkState},
+        {"state-fuzz", "hostile values in the program and bank chunks, set and processed", checkStateFuzz},
         {"process", "every rate and block size, with and without time information", checkProcess},
         {"silence", "silence in gives silence out after a tail", checkSilence},
         {"allocations", "no allocation or release on the audio thread", checkAllocations},
@@ -34,19 +29,6 @@ const std::vector<Check>& allChecks() {
         {"budget", "the slowest block and the mean cost per block against real time", checkBudget},
     };
     return checks;
-}
-
-namespace {
-int progressFd = -1;  // the pipe to the parent, in a check's process
-}  // namespace
-
-void progress(const char* format, ...) {
-    if (progressFd < 0) return;
-    va_list args;
-    va_start(args, format);
-    std::string line = "P " + formatText(format, args) + "\n";
-    va_end(args);
-    if (write(progressFd, line.data(), line.size()) < 0) progressFd = -1;
 }
 
 const char* validateUsage() {
@@ -81,82 +63,20 @@ bool parseInt(const char* text, long low, long high, long& out) {
 
 // Runs one check in a child process and collects its findings; a crash, a hang or an
 // unexpected exit of the child fails the check.
-Report runInChild(const Check& check, const Options& options, int timeoutSeconds) {
-    Report crashed;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        crashed.fail("cannot create a pipe");
-        return crashed;
-    }
-    std::fflush(nullptr);
-    pid_t child = fork();
-    if (child < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        crashed.fail("cannot fork");
-        return crashed;
-    }
-    if (child == 0) {
-        close(fds[0]);
-        // Only the editor check has a display: elsewhere a plug-in's question (unsaved
-        // audio at close, say) must not wait for an answer nobody is there to give.
-        if (std::strcmp(check.name, "editor") != 0) {
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-        }
-        GuardedAudio::installFaultHandler(fds[1]);
-        progressFd = fds[1];
-        Report report;
-        Context context{options, report, std::mt19937(static_cast<std::uint32_t>(options.seed) ^ nameHash(check.name))};
-        check.run(context);
-        std::string text = report.serialize();
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            ssize_t n = write(fds[1], p, left);
-            if (n <= 0) break;
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        // No exit handlers: the plug-in's static objects and a sanitizer's leak report
-        // belong to the process that loaded it, which ends here.
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string received;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    bool hung = false;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            hung = true;
-            break;
-        }
-        pollfd pfd{fds[0], POLLIN, 0};
-        int ready = poll(&pfd, 1, static_cast<int>(left.count()));
-        if (ready < 0) continue;
-        if (ready == 0) continue;
-        char buffer[4096];
-        ssize_t n = read(fds[0], buffer, sizeof(buffer));
-        if (n <= 0) break;
-        received.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fds[0]);
-    if (hung) kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-    }
-    Report report = Report::deserialize(received);
-    const std::string during = report.lastProgress().empty() ? "" : " during " + report.lastProgress();
-    if (hung)
-        report.fail("no answer within %d s (hung)%s", timeoutSeconds, during.c_str());
-    else if (WIFSIGNALED(status))
-        report.fail("crashed with signal %d (%s)%s", WTERMSIG(status), strsignal(WTERMSIG(status)), during.c_str());
-    else if (WIFEXITED(status) && WEXITSTATUS(status) == 3 && !report.failed())
-        report.fail("touched a guard page");
-    else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3)
-        report.fail("the plug-in ended the process with status %d%s", WEXITSTATUS(status), during.c_str());
-    return report;
+Report runCheck(const Check& check, const Options& options, int timeoutSeconds) {
+    ChildLimits limits;
+    limits.totalSeconds = timeoutSeconds;
+    // Only the editor check has a display: elsewhere a plug-in's question (unsaved
+    // audio at close, say) must not wait for an answer nobody is there to give.
+    limits.keepDisplay = std::strcmp(check.name, "editor") == 0;
+    return runInChild(
+               [&](Report& report) {
+                   Context context{options, report,
+                                   std::mt19937(static_cast<std::uint32_t>(options.seed) ^ nameHash(check.name))};
+                   check.run(context);
+               },
+               limits)
+        .report;
 }
 
 }  // namespace
@@ -230,7 +150,7 @@ int runValidate(int argc, char** argv, std::FILE* out) {
     for (const Check& check : allChecks()) {
         if (!options.only.empty() && options.only != check.name) continue;
         const auto started = std::chrono::steady_clock::now();
-        Report r = runInChild(check, options, timeout);
+        Report r = runCheck(check, options, timeout);
         const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         switch (r.verdict()) {
             case Verdict::Passed:
