@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/parameter_index.h"
 #include "host/aeffguieditor.h"
 
 namespace grainwheel {
@@ -142,9 +143,9 @@ void WaveDisplay::mouse(CDrawContext*, CPoint&) {
     auto* editor = dynamic_cast<AEffGUIEditor*>(listener);
     if (!editor) return;
     if (identifier >= 0 && identifier < kNumBuffers) {
-        editor->setParameter(254, static_cast<float>(identifier));
+        editor->setParameter(kBufferScopeClick, static_cast<float>(identifier));
     } else if (identifier == kMainScope) {
-        editor->setParameter(256, 1.0f);
+        editor->setParameter(kMainScopeClick, 1.0f);
     }
 }
 

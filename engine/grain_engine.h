@@ -231,6 +231,15 @@ public:
     PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
     MorphStage morphStage() const { return static_cast<MorphStage>(morphing.morphState.load()); }
     int pendingBuffer() const { return morphing.pendingBuffer; }
+    // The words behind some of these values, for views that read them at each draw.
+    const std::atomic<std::int32_t>& currentBufferWord() const { return *currentBuffer.address(); }
+    const std::atomic<std::int32_t>& previousBufferWord() const { return *previousBuffer.address(); }
+    const std::atomic<float>& currentBufferLengthWord() const { return *currentLengthFloat.address(); }
+    // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
+    bool takeRecordingMark() {
+        std::uint8_t one = 1;
+        return rec.recording.address()->compare_exchange_strong(one, 0, std::memory_order_relaxed);
+    }
 
     // Read-only views of the state, for tests and benchmarks.
     const SequencerState& sequencer() const { return seq; }
