@@ -24,13 +24,13 @@
 #include <thread>
 
 #include "editor/effect_port.h"
+#include "editor/wave_display.h"
 #include "engine/parameter_index.h"
 #include "gui/vstgui.h"
 #include "host/aeffguieditor.h"
 
 namespace grainwheel {
 
-class WaveDisplay;
 class CLabel;
 
 struct EditorNotice {
@@ -38,7 +38,7 @@ struct EditorNotice {
     float value = 0.0f;
 };
 
-class ADEditor : public AEffGUIEditor, public VSTGUI::CControlListener {
+class ADEditor : public AEffGUIEditor, public VSTGUI::CControlListener, public ScopeClickListener {
 public:
     explicit ADEditor(AudioEffect* owner);
     // A port of the caller's own (tests); null uses the owner's.
@@ -51,6 +51,8 @@ public:
     // A parameter change or notice from the effect (any thread; never blocks).
     void setParameter(VstInt32 index, float value) override;
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
+    // A click on a scope view: the notice the scope stands for (ad_editor_status.cpp).
+    void scopeClicked(WaveDisplay& scope) override;
 
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
 

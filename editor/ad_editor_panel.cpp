@@ -169,14 +169,12 @@ void ADEditor::buildPanel() {
     f->setBackground(panelBitmap);
 
     // The scopes and the splash image over the small scope.
-    s.mainScope = new WaveDisplay(rectOf(panel::kMainScope), this, panelBitmap, MakeCColor(193, 81, 49),
-                                  MakeCColor(0, 0, 0), 361, 41);
+    s.mainScope = WaveDisplay::mainScope(rectOf(panel::kMainScope), this, panelBitmap);
     s.scopeLayers[0] = new COffscreenContext(f, 363, 110, kWhiteCColor);
     s.scopeLayers[1] = new COffscreenContext(f, 363, 110, kWhiteCColor);
     s.mainScope->setLayers(s.scopeLayers[0], s.scopeLayers[1]);
     f->addView(s.mainScope);
-    s.smallScope = new WaveDisplay(rectOf(panel::kSmallScope), this, panelBitmap, MakeCColor(204, 204, 204),
-                                   MakeCColor(95, 85, 210), 206, 42);
+    s.smallScope = WaveDisplay::smallScope(rectOf(panel::kSmallScope), this, panelBitmap);
     f->addView(s.smallScope);
     {
         CRect display = rectOf(panel::kSplashArea);
@@ -199,8 +197,7 @@ void ADEditor::buildPanel() {
 
     // The buffers: scope and start-position slider each.
     for (int i = 0; i < panel::kNumBuffers; ++i) {
-        s.bufferScopes[i] = new WaveDisplay(rectOf(panel::bufferScope(i)), this, panelBitmap,
-                                            MakeCColor(204, 204, 204), MakeCColor(193, 81, 49), 74, i);
+        s.bufferScopes[i] = WaveDisplay::bufferThumbnail(rectOf(panel::bufferScope(i)), this, panelBitmap, i);
         f->addView(s.bufferScopes[i]);
         const CRect r = rectOf(panel::bufferSlider(i));
         auto* slider = new CHorizontalSlider(r, this, kBufPos + i, r.left, r.left + panel::kBufferSliderTravel,
@@ -348,15 +345,7 @@ void ADEditor::buildPanel() {
 namespace {
 void connect(WaveDisplay* v, const ScopeSources& s) {
     if (!v) return;
-    v->setBufferRecords(s.records);
-    v->setCurrentBuffer(s.currentBuffer);
-    v->setScopeMode(s.scopeMode);
-    if (v->getIdentifier() == WaveDisplay::kMainScope)
-        v->setPlayState(s.playPosition, s.grainLength, s.grainInterval, s.recording);
-    if (v->getIdentifier() == WaveDisplay::kSmallScope) {
-        v->setCapture(s.captureBuffer, s.captureState, s.currentLength);
-        v->setRampBreak(9);  // the integer part of 100 / (44100 / 4096)
-    }
+    v->connect(s);
     v->setStale();
 }
 }  // namespace

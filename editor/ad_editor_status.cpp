@@ -123,6 +123,17 @@ void ADEditor::repaintUnderProgramSwitch(CDrawContext* context) {
     panelBitmap->draw(context, r, CPoint(r.left, r.top));
 }
 
+// A click on a scope: the editor's own notice, as the effect could send it.
+void ADEditor::scopeClicked(WaveDisplay& scope) {
+    switch (scope.kind()) {
+    case WaveDisplay::Kind::BufferThumbnail:
+        setParameter(kBufferScopeClick, static_cast<float>(scope.bufferNumber()));
+        break;
+    case WaveDisplay::Kind::MainScope: setParameter(kMainScopeClick, 1.0f); break;
+    case WaveDisplay::Kind::SmallScope: break;
+    }
+}
+
 void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
     if (!control || !port_) return;
     // What the user does now supersedes a status text still waiting from another thread.
