@@ -2,7 +2,7 @@
 // ADEditor: the plug-in's editor. It exists as long as the effect; between open and close
 // it owns the 930 x 414 panel: four columns of unit faders, the buffer scopes with their
 // start-position sliders, the scopes, the buttons, the option menus and the status line.
-// ("AD" stands for nothing any more; the name is kept because hosts and files never see it.)
+// (The class name is kept as it is because hosts and files never see it.)
 //
 // The sources, by concern: ad_editor.cpp (construction, open, close, idle),
 // ad_editor_panel.cpp (building the panel, with its tables), ad_editor_notices.cpp (the
