@@ -2,6 +2,13 @@
 // ADEditor: the plug-in's editor. It exists as long as the effect; between open and close
 // it owns the 930 x 414 panel: four columns of unit faders, the buffer scopes with their
 // start-position sliders, the scopes, the buttons, the option menus and the status line.
+// (The class name is kept as it is because hosts and files never see it.)
+//
+// The sources, by concern: ad_editor.cpp (construction, open, close, idle),
+// ad_editor_panel.cpp (building the panel, with its tables), ad_editor_notices.cpp (the
+// notices from the effect and their hand-over to the user-interface thread),
+// ad_editor_status.cpp (control changes and the status line), ad_editor_hover.cpp (the
+// handles and images that follow the mouse and the playing unit), file_commands.cpp.
 //
 // Threads. open, close, idle, valueChanged and the file commands run on the user-interface
 // thread (the one that opened the editor). setParameter may arrive on any thread, the audio
@@ -17,12 +24,13 @@
 #include <thread>
 
 #include "editor/effect_port.h"
+#include "editor/wave_display.h"
+#include "engine/parameter_index.h"
 #include "gui/vstgui.h"
 #include "host/aeffguieditor.h"
 
 namespace grainwheel {
 
-class WaveDisplay;
 class CLabel;
 
 struct EditorNotice {
@@ -30,7 +38,7 @@ struct EditorNotice {
     float value = 0.0f;
 };
 
-class ADEditor : public AEffGUIEditor, public VSTGUI::CControlListener {
+class ADEditor : public AEffGUIEditor, public VSTGUI::CControlListener, public ScopeClickListener {
 public:
     explicit ADEditor(AudioEffect* owner);
     // A port of the caller's own (tests); null uses the owner's.
@@ -46,6 +54,8 @@ public:
     // The host hears of the gestures on the controls of the parameters it automates.
     void controlBeginEdit(VSTGUI::CControl* control) override;
     void controlEndEdit(VSTGUI::CControl* control) override;
+    // A click on a scope view: the notice the scope stands for (ad_editor_status.cpp).
+    void scopeClicked(WaveDisplay& scope) override;
 
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
 
@@ -58,24 +68,28 @@ public:
     // Writes the message of a file result code into the status line.
     void showFileMessage(int code);
 
+    // The tags of the two menus that are no parameters.
+    static constexpr int kFileMenuTag = 262;
+    static constexpr int kOptionsMenuTag = 266;
+
     // The panel while open (null while closed); for tests and tools.
     VSTGUI::CFrame* panelFrame() const;
-    CLabel* status() const { return statusLabel; }
-    VSTGUI::COptionMenu* optionsMenuView() const { return optionsMenu; }
-    VSTGUI::COptionMenu* fileMenuView() const { return fileMenu; }
+    CLabel* status() const { return ui_.statusLabel; }
+    VSTGUI::COptionMenu* optionsMenuView() const { return control<VSTGUI::COptionMenu>(kOptionsMenuTag); }
+    VSTGUI::COptionMenu* fileMenuView() const { return control<VSTGUI::COptionMenu>(kFileMenuTag); }
     VSTGUI::COptionMenu* settingMenu(int tag) const;
     VSTGUI::CControl* controlWithTag(long tag) const;
     VSTGUI::CVerticalSlider* columnFader(int column, int i) const;
-    VSTGUI::CHorizontalSlider* bufferSlider(int i) const { return bufferSliders[i]; }
-    WaveDisplay* bufferScope(int i) const { return bufferScopes[i]; }
-    WaveDisplay* mainScopeView() const { return mainScope; }
-    WaveDisplay* smallScopeView() const { return smallScope; }
-    VSTGUI::CVuMeter* meter() const { return vuMeter; }
-    VSTGUI::CSplashScreen* splash() const { return panelSplash; }
-    int hoveredColumnFader(int column) const { return hoverColumn[column]; }
-    int playingUnitShown() const { return shownUnit; }
-    int bufferShown() const { return shownBuffer; }
-    VSTGUI::CControl* hovered() const { return hoveredControl; }
+    VSTGUI::CHorizontalSlider* bufferSlider(int i) const { return control<VSTGUI::CHorizontalSlider>(kBufPos + i); }
+    WaveDisplay* bufferScope(int i) const { return ui_.bufferScopes[i]; }
+    WaveDisplay* mainScopeView() const { return ui_.mainScope; }
+    WaveDisplay* smallScopeView() const { return ui_.smallScope; }
+    VSTGUI::CVuMeter* meter() const { return ui_.vuMeter; }
+    VSTGUI::CSplashScreen* splash() const { return ui_.splash; }
+    int hoveredColumnFader(int column) const { return ui_.hoverColumn[column]; }
+    int playingUnitShown() const { return ui_.shownUnit; }
+    int bufferShown() const { return ui_.shownBuffer; }
+    VSTGUI::CControl* hovered() const { return ui_.hoveredControl; }
     EffectPort* port() const { return port_.get(); }
 
     // The notices received so far, newest last: the total count and the k-th newest
@@ -87,15 +101,74 @@ public:
 private:
     // Pending work recorded by notices from other threads, done at the next idle.
     enum Pending : std::uint32_t {
-        kPendingReconnect = 1u << 0,  // 251
-        kPendingRedrawAll = 1u << 1,  // 252
-        kPendingMenus = 1u << 2,      // 253
-        kPendingGrid = 1u << 3,       // 7: the column faders' backgrounds
+        kPendingReconnect = 1u << 0,  // kBuffersChanged
+        kPendingRedrawAll = 1u << 1,  // kRedrawAll
+        kPendingMenus = 1u << 2,      // kReloadMenus
+        kPendingGrid = 1u << 3,       // kGrid: the column faders' backgrounds
         kPendingStatus = 1u << 4,     // pendingStatus_ holds a message
     };
     // pendingStatus_ values below kFileResultLimit are file result codes.
     static constexpr int kStatusRecordingStopped = -2;
+    static constexpr int kNumTags = kLastSetting + 1;
+    static constexpr int kNumKept = 32;
 
+    // Everything that lives from open to close. close releases what it holds and then
+    // starts again from a fresh one.
+    struct OpenState {
+        // Bitmaps kept while open.
+        VSTGUI::CBitmap* handleNormal = nullptr;         // 130
+        VSTGUI::CBitmap* handlePlaying = nullptr;        // 153
+        VSTGUI::CBitmap* handleHover = nullptr;          // 154
+        VSTGUI::CBitmap* handleHoverPlaying = nullptr;   // 155
+        VSTGUI::CBitmap* bufferHandle = nullptr;         // 151
+        VSTGUI::CBitmap* bufferHandleCurrent = nullptr;  // 156
+        VSTGUI::CBitmap* gridPanel = nullptr;            // 131, one of kept
+        VSTGUI::CBitmap* kept[kNumKept] = {};            // the ids of kKeptIds
+
+        // The controls by tag (parameters 1..106, the file buttons and menus, the
+        // options menu and the setting menus); null where no control has the tag.
+        VSTGUI::CControl* controls[kNumTags] = {};
+        // The views without a tag of their own.
+        WaveDisplay* mainScope = nullptr;
+        WaveDisplay* smallScope = nullptr;
+        WaveDisplay* bufferScopes[16] = {};
+        VSTGUI::COffscreenContext* scopeLayers[2] = {};
+        VSTGUI::CVuMeter* vuMeter = nullptr;
+        VSTGUI::CSplashScreen* splash = nullptr;
+        CLabel* statusLabel = nullptr;
+
+        // What idle tracks.
+        int hoverColumn[4] = {-1, -1, -1, -1};
+        int shownBuffer = -1;
+        int shownUnit = -1;
+        int recordedBuffer = -1;  // buffer whose thumbnail follows a recording; -1 = none
+        VSTGUI::CControl* hoveredControl = nullptr;
+        VSTGUI::CBitmap* savedBackground = nullptr;
+    };
+
+    template <class T>
+    T* control(int tag) const {
+        return static_cast<T*>(controlWithTag(tag));
+    }
+    VSTGUI::CSlider* faderOf(int column, int i) const;
+    VSTGUI::CBitmap* keptBitmap(long id) const;
+
+    // ad_editor_panel.cpp
+    void buildPanel();
+    void add(VSTGUI::CControl* c, bool onPanel = true);
+    void connectScopes();
+    void reconnectBufferScopes();
+    void refreshAfterLoad();
+    void redrawEverything();
+    void reloadSettingMenus();
+    void applyGrid(float value);
+
+    // file_commands.cpp
+    void rebuildFileMenu();
+    bool fileMenuCurrent() const;
+    bool selectFile(bool save, const char* title, bool bank, char* path);
+
+    // ad_editor_notices.cpp
     bool onUiThread() const;
     void record(VstInt32 index, float value);
     // The editor-side reaction; ui tells whether it runs on the user-interface thread.
@@ -104,94 +177,26 @@ private:
     void deferStatus(int status);
     void supersedePendingStatus() { pending_.fetch_and(~static_cast<std::uint32_t>(kPendingStatus)); }
     void runPendingWork();
-    void showStatus(int status);
 
-    void buildPanel();
-    void connectScopes();
-    void reconnectBufferScopes();
-    void refreshAfterLoad();
-    void redrawEverything();
-    void reloadSettingMenus();
-    void applyGrid(float value);
-    void rebuildFileMenu();
-    bool fileMenuCurrent() const;
+    // ad_editor_status.cpp
+    void showStatus(int status);
+    void showValueText(int tag);
     void repaintUnderProgramSwitch(VSTGUI::CDrawContext* context);
     void statusComposite(const char* prefix, int index, const char* suffix);
     void statusPlain(const char* text);
-    void pitchText(int index, bool allUnits);
-    void speedText(int index, bool allUnits);
-    bool selectFile(bool save, const char* title, bool bank, char* path);
 
+    // ad_editor.cpp and ad_editor_hover.cpp (idle)
+    void idleRecording(bool recorded, int current);
     void idleHoverColumns(int unit);
     void idlePlayingUnit(int unit);
     void idleButtonHover();
-    void idleRecording(bool recorded, int current);
     VSTGUI::CBitmap* restingHandle(int i, int unit) const;
     VSTGUI::CBitmap* hoverHandle(int i, int unit) const;
-    VSTGUI::CSlider* faderOf(int column, int i) const;
-    void releaseBitmap(VSTGUI::CBitmap*& b);
 
     std::unique_ptr<EffectPort> port_;
-
     // Panel image, from construction to destruction.
     VSTGUI::CBitmap* panelBitmap = nullptr;
-
-    // Bitmaps kept while open.
-    VSTGUI::CBitmap* handleNormal = nullptr;      // 130
-    VSTGUI::CBitmap* handlePlaying = nullptr;     // 153
-    VSTGUI::CBitmap* handleHover = nullptr;       // 154
-    VSTGUI::CBitmap* handleHoverPlaying = nullptr;// 155
-    VSTGUI::CBitmap* bufferHandle = nullptr;      // 151
-    VSTGUI::CBitmap* bufferHandleCurrent = nullptr;  // 156
-    VSTGUI::CBitmap* gridPanel = nullptr;         // 131
-    static constexpr int kNumKept = 32;
-    VSTGUI::CBitmap* kept[kNumKept] = {};         // 131, 133, 136, 137, 139..144, 148, 149, 152, 159..177
-    VSTGUI::CBitmap* keptBitmap(long id) const;
-
-    int hoverColumn[4] = {-1, -1, -1, -1};
-    char displayText[24] = {};
-    int shownBuffer = -1;
-    int shownUnit = -1;
-    int recordedBuffer = -1;  // buffer whose thumbnail follows a recording; -1 = none
-    VSTGUI::CControl* hoveredControl = nullptr;
-    VSTGUI::CBitmap* savedBackground = nullptr;
-
-    WaveDisplay* mainScope = nullptr;
-    WaveDisplay* smallScope = nullptr;
-    VSTGUI::COffscreenContext* scopeLayers[2] = {};
-    WaveDisplay* bufferScopes[16] = {};
-    VSTGUI::CHorizontalSlider* bufferSliders[16] = {};
-    VSTGUI::CVerticalSlider* timeFaders[16] = {};
-    VSTGUI::CVerticalSlider* speedFaders[16] = {};
-    VSTGUI::CVerticalSlider* pitchFaders[16] = {};
-    VSTGUI::CVerticalSlider* freqFaders[16] = {};
-    VSTGUI::CVerticalSlider* densityFader = nullptr;
-    VSTGUI::CVerticalSlider* unitLengthFader = nullptr;
-    VSTGUI::CVerticalSlider* sustainFader = nullptr;
-    VSTGUI::CVerticalSlider* resonanceFader = nullptr;
-    VSTGUI::CKnob* levelKnob = nullptr;
-    VSTGUI::CVuMeter* vuMeter = nullptr;
-    VSTGUI::CKickButton* pitchPresetButtons[5] = {};
-    VSTGUI::CKickButton* speedPresetButtons[5] = {};
-    VSTGUI::CHorizontalSwitch* programSwitch = nullptr;
-    VSTGUI::CKickButton* nextButton = nullptr;
-    VSTGUI::CKickButton* prevButton = nullptr;
-    VSTGUI::CKickButton* copyButton = nullptr;
-    VSTGUI::CKickButton* pasteButton = nullptr;
-    VSTGUI::COptionMenu* optionsMenu = nullptr;
-    VSTGUI::COptionMenu* fileMenu = nullptr;
-    VSTGUI::COptionMenu* settingMenus[10] = {};  // tags 267 .. 276
-    VSTGUI::COnOffButton* gridButton = nullptr;
-    VSTGUI::COnOffButton* trigModeButton = nullptr;
-    VSTGUI::COnOffButton* monitorButton = nullptr;
-    VSTGUI::COnOffButton* recSyncButton = nullptr;
-    VSTGUI::COnOffButton* recFreeButton = nullptr;
-    VSTGUI::CKickButton* loadWaveButton = nullptr;
-    VSTGUI::CKickButton* saveWaveButton = nullptr;
-    VSTGUI::CKickButton* saveBankButton = nullptr;
-    VSTGUI::CKickButton* killBufferButton = nullptr;
-    VSTGUI::CSplashScreen* panelSplash = nullptr;
-    CLabel* statusLabel = nullptr;
+    OpenState ui_;
 
     std::atomic<bool> open_{false};
     std::atomic<int> inFlight_{0};           // notices under way on other threads

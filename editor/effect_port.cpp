@@ -1,104 +1,14 @@
-// The editor's port onto the plug-in's effect: the one editor file that knows its class.
+// Finding the port of an effect without knowing its class.
 
 #include "editor/effect_port.h"
 
-#include <new>
-
-#include "plugin/grain_effect.h"
-#include "persistence/effect_state.h"
+#include "host/audioeffect.h"
 
 namespace grainwheel {
 
-namespace {
-
-template <typename T>
-std::atomic<T>* item(GrainEffect& e, int id) {
-    return static_cast<std::atomic<T>*>(e.engine().getStateItem(id));
-}
-
-class GrainEffectPort final : public EffectPort {
-public:
-    explicit GrainEffectPort(GrainEffect& e) : fx(e) {}
-
-    float getParameter(int index) override { return fx.getParameter(index); }
-    void setParameter(int index, float value) override { fx.setParameter(index, value); }
-    void setParameterAutomated(int index, float value) override { fx.setParameterAutomated(index, value); }
-    void getParameterDisplay(int index, char* text) override { fx.getParameterDisplay(index, text); }
-    void beginEdit(int index) override { fx.beginEdit(index); }
-    void endEdit(int index) override { fx.endEdit(index); }
-
-    int currentUnit() override { return fx.engine().currentUnit(); }
-    int currentBuffer() override { return fx.engine().getCurrentBuffer(); }
-    float linkedDensity() override { return fx.engine().linkedDensity(); }
-    bool takeRecordingMark() override {
-        std::atomic<std::uint8_t>* rec = item<std::uint8_t>(fx, 4);
-        if (rec == nullptr) return false;
-        std::uint8_t one = 1;
-        return rec->compare_exchange_strong(one, 0, std::memory_order_relaxed);
-    }
-    void setHalted(bool halted) override {
-        fx.engine().setHalted(halted);
-    }
-    void silenceVoices() override {
-        // Setting the voice count again stops every slot (under the buffer gate, so no
-        // block is rendering them meanwhile) and keeps the count.
-        fx.setParameter(kVoiceCount, fx.getParameter(kVoiceCount));
-    }
-    ScopeSources scopeSources() override {
-        ScopeSources s;
-        s.captureState = item<std::int32_t>(fx, 0);
-        s.captureBuffer = static_cast<float*>(fx.engine().getStateItem(2));
-        s.currentSamples = static_cast<float*>(fx.engine().getStateItem(1));
-        s.currentLength = item<float>(fx, 11);
-        s.playPosition = item<float>(fx, 7);
-        s.grainLength = item<float>(fx, 8);
-        s.grainInterval = item<std::int32_t>(fx, 12);
-        s.recording = item<std::uint8_t>(fx, 4);
-        s.scopeMode = item<float>(fx, 13);
-        s.currentBuffer = item<std::int32_t>(fx, 19);
-        s.records = &fx.engine().audioBuffer(0);
-        return s;
-    }
-
-    int bufferLength(int b) override { return valid(b) ? framesOf(fx.engine().audioBuffer(b)).length : 0; }
-    bool bufferHasArrays(int b) override {
-        if (!valid(b)) return false;
-        const AudioBuffer& a = fx.engine().audioBuffer(b);
-        return a.left.load() != nullptr && a.right.load() != nullptr;
-    }
-    bool bufferSaved(int b) override { return valid(b) && fx.engine().audioBuffer(b).saved.load() != 0; }
-    const char* bufferPath(int b) override {
-        ProgramRecord* p = fx.engine().programRecords();
-        return valid(b) && p != nullptr ? p[b].bufferPath : "";
-    }
-    float sampleRate() override { return fx.getSampleRate(); }
-
-    FileResult readWaveFile(const char* path) override { return fx.files().readWaveFile(path); }
-    FileResult writeWaveFile(const char* path) override { return fx.files().writeWaveFile(path); }
-    FileResult readBankFile(const char* path) override { return fx.files().readBankFile(path); }
-    FileResult writeBankFile(const char* path) override { return fx.files().writeBankFile(path); }
-    FileResult importBankOptions(const char* path) override { return fx.files().importBankOptions(path); }
-    const char* bankName() override { return fx.files().state().bankName; }
-    void setBankName(const char* name) override {
-        if (name != nullptr) copyPath(fx.files().state().bankName, name);
-    }
-    const char* recentBank(int i) override {
-        return i >= 0 && i < kNumRecentBanks ? fx.files().state().recentBanks.entry(i) : "";
-    }
-    void recordRecentBank(const char* path) override { fx.files().recordRecentBank(path); }
-    void exitSave() override { fx.files().exitSave(); }
-
-private:
-    static bool valid(int b) { return b >= 0 && b < kNumBuffers; }
-    GrainEffect& fx;
-};
-
-}  // namespace
-
 std::unique_ptr<EffectPort> makeEffectPort(AudioEffect* effect) {
-    auto* fx = dynamic_cast<GrainEffect*>(effect);
-    if (fx == nullptr) return nullptr;
-    return std::unique_ptr<EffectPort>(new (std::nothrow) GrainEffectPort(*fx));
+    auto* source = dynamic_cast<EffectPortSource*>(effect);
+    return source != nullptr ? source->makeEditorPort() : nullptr;
 }
 
 }  // namespace grainwheel

@@ -1,6 +1,8 @@
 #pragma once
 // EffectPort: everything the editor asks of the effect, in one interface. The editor never
-// sees the effect's class; effect_port.cpp adapts the plug-in's effect, tests use fakes.
+// sees the effect's class: an adapter that wants this editor implements EffectPortSource
+// (the plug-in's lives in plugin/grain_effect_port.cpp), and a caller may also hand the
+// editor a port of its own (the editor suites wrap the effect's port this way).
 //
 // Threads: the parameter calls and the file operations run on the user-interface thread.
 // The published values are single words the audio thread writes; the port reads them
@@ -18,20 +20,26 @@ struct AudioBuffer;
 
 using FileResult = int;
 
-// Where the scope views read the engine's data (pointers stay valid while the effect
-// lives; the sample arrays are taken at the moment of the call).
+// The read-only view of what the editor shows, as the engine's own words (pointers stay
+// valid while the effect lives; the editor's views read them at each draw). Sample arrays
+// are read through the buffer records, whole record at a time.
 struct ScopeSources {
+    // The scope capture: its hand-shake word (1 = a capture is finished; the small scope
+    // sets it back to 0, asking for the next one) and its array.
     std::atomic<std::int32_t>* captureState = nullptr;
-    float* captureBuffer = nullptr;
-    float* currentSamples = nullptr;                 // the current buffer's left array
-    std::atomic<float>* currentLength = nullptr;     // frames
-    std::atomic<float>* playPosition = nullptr;      // frames
-    std::atomic<float>* grainLength = nullptr;       // frames
-    std::atomic<std::int32_t>* grainInterval = nullptr;
-    std::atomic<std::uint8_t>* recording = nullptr;
-    std::atomic<float>* scopeMode = nullptr;
-    std::atomic<std::int32_t>* currentBuffer = nullptr;
-    const AudioBuffer* records = nullptr;            // the 16 buffer records
+    const float* captureBuffer = nullptr;
+    const float* currentSamples = nullptr;                 // the current buffer's left array now
+    const std::atomic<float>* currentLength = nullptr;     // frames
+    const std::atomic<float>* playPosition = nullptr;      // frames
+    const std::atomic<float>* grainLength = nullptr;       // frames
+    const std::atomic<std::int32_t>* grainInterval = nullptr;  // grain spacing, frames
+    const std::atomic<std::uint8_t>* recording = nullptr;  // 1 once a frame was recorded
+    const std::atomic<std::int32_t>* recordWritePosition = nullptr;  // frame written next
+    const std::atomic<float>* scopeMode = nullptr;         // the "Scope View Mode" setting
+    const std::atomic<std::int32_t>* currentBuffer = nullptr;
+    const std::atomic<std::int32_t>* previousBuffer = nullptr;
+    const std::atomic<float>* linkedDensity = nullptr;     // 0 outside the linked time modes
+    const AudioBuffer* records = nullptr;                  // the 16 buffer records
 };
 
 class EffectPort {
@@ -48,7 +56,7 @@ public:
     virtual void beginEdit(int index) = 0;
     virtual void endEdit(int index) = 0;
 
-    // Published engine values.
+    // Published engine values (the peak is read, and reset, as getParameter(kReadPeakLevel)).
     virtual int currentUnit() = 0;
     virtual int currentBuffer() = 0;
     virtual float linkedDensity() = 0;
@@ -57,6 +65,7 @@ public:
     virtual void setHalted(bool halted) = 0;
     // Ends every grain voice at once (their remaining-sample counts to 0).
     virtual void silenceVoices() = 0;
+    // What the editor's views read while they draw.
     virtual ScopeSources scopeSources() = 0;
 
     // Buffers and the working sample rate.
@@ -81,7 +90,16 @@ public:
     virtual void exitSave() = 0;
 };
 
-// The port of the plug-in's own effect; null when effect is not one.
+// An effect that gives the editor its port (the adapter implements it beside its effect).
+class EffectPortSource {
+public:
+    virtual std::unique_ptr<EffectPort> makeEditorPort() = 0;
+
+protected:
+    ~EffectPortSource() = default;
+};
+
+// The port of effect when it is an EffectPortSource; null otherwise.
 std::unique_ptr<EffectPort> makeEffectPort(AudioEffect* effect);
 
 }  // namespace grainwheel

@@ -1,5 +1,6 @@
 // The file commands of the editor: load and save a WAV file for the current buffer, load
-// and save a bank, import the settings of a bank; and the status line's file messages.
+// and save a bank, import the settings of a bank; the status line's file messages and the
+// file menu with its recent banks.
 
 #include "editor/file_commands.h"
 
@@ -12,6 +13,7 @@
 #include "persistence/effect_state.h"
 #include "persistence/file_result.h"
 #include "persistence/messages.h"
+#include "persistence/recent_banks.h"
 #include "platform/dialogs.h"
 
 namespace grainwheel {
@@ -77,9 +79,9 @@ std::string pathWithExtension(const std::string& path, const char* extension) {
 // --- ADEditor's file commands -----------------------------------------------------------
 
 void ADEditor::showFileMessage(int code) {
-    if (!statusLabel) return;
-    statusLabel->setFontColor(isFailure(code) ? kRedCColor : kWhiteCColor);
-    if (usesBlackBackground(code)) statusLabel->setBackColor(kBlackCColor);
+    if (!ui_.statusLabel) return;
+    ui_.statusLabel->setFontColor(isFailure(code) ? kRedCColor : kWhiteCColor);
+    if (usesBlackBackground(code)) ui_.statusLabel->setBackColor(kBlackCColor);
     if (code == kFileBankInfo) {
         if (!port_) return;
         int lengths[16];
@@ -88,15 +90,15 @@ void ADEditor::showFileMessage(int code) {
             lengths[b] = port_->bufferLength(b);
             saved[b] = port_->bufferSaved(b);
         }
-        statusLabel->setText(bankInfoLine(port_->bankName(), lengths, saved).c_str());
+        ui_.statusLabel->setText(bankInfoLine(port_->bankName(), lengths, saved).c_str());
     } else if (code >= kFileBufferInfo && code < kFileBufferInfo + 16) {
         if (!port_) return;
         const int b = code - kFileBufferInfo;
-        statusLabel->setText(
+        ui_.statusLabel->setText(
             bufferInfoLine(port_->bufferPath(b), port_->bufferLength(b), port_->sampleRate(), port_->bufferSaved(b))
                 .c_str());
     } else if (const char* text = fileResultText(code)) {
-        statusLabel->setText(text);
+        ui_.statusLabel->setText(text);
     }
 }
 
@@ -160,9 +162,9 @@ void ADEditor::importOptionsCommand() {
             showFileMessage(kFileOptionsImported);
         }
     }
-    if (mainScope) {
-        mainScope->setStale();
-        mainScope->setDirty();
+    if (ui_.mainScope) {
+        ui_.mainScope->setStale();
+        ui_.mainScope->setDirty();
     }
 }
 
@@ -200,9 +202,9 @@ void ADEditor::loadBankCommand(int entry) {
     } else {
         showFileMessage(kFileDoneNothing);
     }
-    if (mainScope) {
-        mainScope->setStale();
-        mainScope->setDirty();
+    if (ui_.mainScope) {
+        ui_.mainScope->setStale();
+        ui_.mainScope->setDirty();
     }
 }
 
@@ -223,6 +225,29 @@ void ADEditor::saveBankCommand() {
     showFileMessage(kFileBankInfo);
     port_->recordRecentBank(path.c_str());
     if (!fileMenuCurrent()) rebuildFileMenu();
+}
+
+// --- the file menu ----------------------------------------------------------------------
+
+void ADEditor::rebuildFileMenu() {
+    COptionMenu* menu = fileMenuView();
+    if (!menu) return;
+    menu->removeAllEntry();
+    menu->addEntry("Load .grb program bank");
+    menu->addEntry("-");
+    for (int i = 0; i < kNumRecentBanks; ++i) menu->addEntry(recentMenuText(port_ ? port_->recentBank(i) : "").c_str());
+    menu->setDirty();
+}
+
+bool ADEditor::fileMenuCurrent() const {
+    COptionMenu* menu = fileMenuView();
+    if (!menu || !port_) return true;
+    if (menu->getNbEntries() != kFirstRecentEntry + kNumRecentBanks) return false;
+    for (int i = 0; i < kNumRecentBanks; ++i) {
+        const char* shown = menu->getEntry(kFirstRecentEntry + i);
+        if (!shown || recentMenuText(port_->recentBank(i)) != shown) return false;
+    }
+    return true;
 }
 
 }  // namespace grainwheel

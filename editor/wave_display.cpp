@@ -1,153 +1,48 @@
 #include "editor/wave_display.h"
 
-#include <cmath>
-
-#include "host/aeffguieditor.h"
+#include "editor/scope_views.h"
 
 namespace grainwheel {
 
-using VSTGUI::CColor;
 using VSTGUI::CDrawContext;
-using VSTGUI::COffscreenContext;
 using VSTGUI::CPoint;
 using VSTGUI::CRect;
-using VSTGUI::MakeCColor;
 
-namespace {
+WaveDisplay::WaveDisplay(const CRect& r, VSTGUI::CControlListener* l, VSTGUI::CBitmap* background, Kind kind,
+                         int buffer, std::unique_ptr<ScopeView> view)
+    : CControl(r, l, 0, background), kind_(kind), buffer_(buffer), view_(std::move(view)) {}
 
-constexpr int kLayerWidth = 363;
-constexpr int kLayerHeight = 110;
+WaveDisplay::~WaveDisplay() = default;
 
-// The integer part of scale x value, held within -down..up; NaN counts as 0. Non-finite
-// values never reach the conversion.
-int heldHeight(float value, int scale, int up, int down) {
-    if (std::isnan(value)) return 0;
-    const float h = static_cast<float>(scale) * value;
-    if (h >= static_cast<float>(up)) return up;
-    if (h <= static_cast<float>(-down)) return -down;
-    return static_cast<int>(h);
+WaveDisplay* WaveDisplay::bufferThumbnail(const CRect& r, VSTGUI::CControlListener* l, VSTGUI::CBitmap* background,
+                                          int buffer) {
+    return new WaveDisplay(r, l, background, Kind::BufferThumbnail, buffer, std::make_unique<BufferThumbnail>(buffer));
 }
 
-// trunc(a * b / c) for lengths in frames, 0 when it is not a finite number.
-int columnOf(float position, int columns, float length) {
-    if (!(length > 0.0f)) return 0;
-    const float c = position * static_cast<float>(columns) / length;
-    if (std::isnan(c)) return 0;
-    if (c >= 1.0e6f) return 1000000;
-    if (c <= -1.0e6f) return -1000000;
-    return static_cast<int>(c);
+WaveDisplay* WaveDisplay::mainScope(const CRect& r, VSTGUI::CControlListener* l, VSTGUI::CBitmap* background) {
+    return new WaveDisplay(r, l, background, Kind::MainScope, -1, std::make_unique<MainScope>());
 }
 
-unsigned char channel(int v) { return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-// Four lines from the top-left corner clockwise back to it.
-void outline(CDrawContext* c, long left, long top, long right, long bottom) {
-    c->moveTo(CPoint(left, top));
-    c->lineTo(CPoint(right, top));
-    c->lineTo(CPoint(right, bottom));
-    c->lineTo(CPoint(left, bottom));
-    c->lineTo(CPoint(left, top));
-}
-
-// Restricts drawing to the view while it lives.
-class ClipToView {
-public:
-    ClipToView(CDrawContext* c, const CRect& view) : context(c), saved(c->getClipRect()) {
-        CRect clip = saved.isEmpty() ? view : saved.intersection(view);
-        // An empty clip would mean no clip at all: keep drawing off the surface instead.
-        if (clip.isEmpty()) clip = CRect(-4, -4, -2, -2);
-        context->setClipRect(clip);
-    }
-    ~ClipToView() { context->setClipRect(saved); }
-    ClipToView(const ClipToView&) = delete;
-    ClipToView& operator=(const ClipToView&) = delete;
-
-private:
-    CDrawContext* context;
-    CRect saved;
-};
-
-}  // namespace
-
-WaveDisplay::WaveDisplay(const CRect& r, VSTGUI::CControlListener* l, VSTGUI::CBitmap* background, CColor fg,
-                         CColor bg, int cols, int id)
-    : CControl(r, l, 0, background), identifier(id), columns(cols), foreground(fg), backgroundColour(bg) {}
-
-WaveDisplay::~WaveDisplay() {
-    if (ownWaveform) ownWaveform->forget();
-    if (ownComposite) ownComposite->forget();
-}
-
-void WaveDisplay::setBufferRecords(const AudioBuffer* r) {
-    records = r;
-    setDirty();
-}
-
-void WaveDisplay::setCurrentBuffer(const std::atomic<std::int32_t>* index) {
-    currentBuffer = index;
-    setDirty();
-}
-
-void WaveDisplay::setPlayState(const std::atomic<float>* position, const std::atomic<float>* length,
-                               const std::atomic<std::int32_t>* interval, const std::atomic<std::uint8_t>* rec) {
-    playPosition = position;
-    grainLength = length;
-    grainInterval = interval;
-    recording = rec;
-    setDirty();
-}
-
-void WaveDisplay::setScopeMode(const std::atomic<float>* m) {
-    mode = m;
-    setDirty();
-}
-
-void WaveDisplay::setCapture(const float* buffer, std::atomic<std::int32_t>* state, const std::atomic<float>* length) {
-    captureBuffer = buffer;
-    captureState = state;
-    currentLength = length;
-    captureHeld = false;
-    setDirty();
-}
-
-void WaveDisplay::setLayers(COffscreenContext* waveform, COffscreenContext* composite) {
-    waveformLayer = waveform;
-    compositeLayer = composite;
-    layerDrawn = false;
-    setStale();
-    setDirty();
-}
-
-int WaveDisplay::scopeMode() const {
-    if (!mode) return 0;
-    const float m = mode->load(std::memory_order_relaxed);
-    if (!(m >= 0.0f && m < 5.0f)) return 0;
-    return static_cast<int>(m);
+WaveDisplay* WaveDisplay::smallScope(const CRect& r, VSTGUI::CControlListener* l, VSTGUI::CBitmap* background) {
+    return new WaveDisplay(r, l, background, Kind::SmallScope, -1, std::make_unique<SmallScope>());
 }
 
 void WaveDisplay::draw(CDrawContext* context) {
     setDirty(false);
-    if (!context) return;
-    if (identifier >= 0 && identifier < kNumBuffers) {
-        drawBufferScope(context);
-    } else if (identifier == kMainScope) {
-        drawMainScope(context);
-    } else if (identifier == kSmallScope) {
-        drawSmallScope(context);
-    }
+    if (context) view_->draw(context, *this);
 }
 
 void WaveDisplay::mouse(CDrawContext*, CPoint&) {
-    if (!getMouseEnabled()) return;
-    auto* editor = dynamic_cast<AEffGUIEditor*>(listener);
-    if (!editor) return;
-    if (identifier >= 0 && identifier < kNumBuffers) {
+    if (!getMouseEnabled() || kind_ == Kind::SmallScope) return;
+    auto* clicks = dynamic_cast<ScopeClickListener*>(listener);
+    if (!clicks) return;
+    if (kind_ == Kind::BufferThumbnail) {
         // The click selects the buffer through the buffer parameter: a gesture of its own.
         const bool opened = beginEdit();
-        editor->setParameter(254, static_cast<float>(identifier));
+        clicks->scopeClicked(*this);
         if (opened) endEdit();
-    } else if (identifier == kMainScope) {
-        editor->setParameter(256, 1.0f);
+    } else {
+        clicks->scopeClicked(*this);
     }
 }
 
@@ -159,207 +54,61 @@ bool WaveDisplay::onWheel(CDrawContext* context, const CPoint&, float distance) 
     return true;
 }
 
-void WaveDisplay::drawBufferScope(CDrawContext* context) {
-    ClipToView clip(context, size);
-    // The panel under the view (the background is drawn at the view's own position), or the
-    // background colour when there is no bitmap, so the whole rectangle is always painted.
-    if (VSTGUI::CBitmap* b = getBackground()) {
-        CRect r = size;
-        const CRect f = getFrameRect();
-        b->draw(context, r, CPoint(f.left, f.top));
-    } else {
-        context->setFillColor(backgroundColour);
-        context->fillRect(size);
-    }
-    if (!records) return;
-    const BufferFrames frames = framesOf(records[identifier]);
-    if (frames.left == nullptr) return;
-    const int half = halfHeight();
-    const int cols = columns > kMainColumns ? kMainColumns : columns;
-    const float step = static_cast<float>(frames.length) / static_cast<float>(cols);
-    const long stride = step >= 1.0f ? static_cast<long>(step) : 0;
-    int shade = 120, shade2 = 135, shade3 = 150, increment = 1;
-    if (currentBuffer && currentBuffer->load(std::memory_order_relaxed) == identifier) {
-        shade = shade2 = shade3 = 180;
-        increment = 2;
-    }
-    context->setLineWidth(2);
-    const long last = frames.length;  // the guard frame is the last readable one
-    for (int x = 0; x < cols; ++x) {
-        const int d = x < cols / 2 ? increment : -increment;
-        shade += d;
-        shade2 += d;
-        shade3 += d;
-        context->setFrameColor(MakeCColor(channel(shade), channel(shade2), channel(shade3)));
-        long index = x == 0 ? 0 : stride * (x - 1);
-        if (index > last) index = last;
-        const int h = heldHeight(frames.left[index], half, half, getHeight() - half);
-        columnHeights[x] = h;
-        context->drawLine(CPoint(size.left + x, size.top + half), CPoint(size.left + x, size.top + half - h));
-    }
+void WaveDisplay::connect(const ScopeSources& s) {
+    view_->sources = s;
+    view_->captureChanged();
+    setDirty();
 }
 
-void WaveDisplay::drawMainScope(CDrawContext* context) {
-    ClipToView clip(context, size);
-    BufferFrames frames;
-    if (records && currentBuffer) {
-        const std::int32_t n = currentBuffer->load(std::memory_order_relaxed);
-        if (n >= 0 && n < kNumBuffers) frames = framesOf(records[n]);
-    }
-    if (frames.left == nullptr || frames.length <= 0) {
-        // Empty: the background colour over the whole view, every time.
-        setStale(false);
-        layerDrawn = false;
-        context->setFillColor(backgroundColour);
-        context->fillRect(size);
-        return;
-    }
-    if (!waveformLayer || !compositeLayer) {
-        if (!ownWaveform) ownWaveform = new COffscreenContext(getFrame(), kLayerWidth, kLayerHeight, VSTGUI::kWhiteCColor);
-        if (!ownComposite) ownComposite = new COffscreenContext(getFrame(), kLayerWidth, kLayerHeight, VSTGUI::kWhiteCColor);
-    }
-    COffscreenContext* wave = waveformLayer ? waveformLayer : ownWaveform;
-    COffscreenContext* composite = compositeLayer ? compositeLayer : ownComposite;
-    const int m = scopeMode();
-    const int height = static_cast<int>(getHeight());
-    const int half = halfHeight();
-    const float length = static_cast<float>(frames.length);
-
-    if (stale.exchange(false, std::memory_order_relaxed) || !layerDrawn) {
-        wave->setFillColor(backgroundColour);
-        wave->fillRect(CRect(0, 0, kLayerWidth, kLayerHeight));
-        wave->setLineWidth(2);
-        wave->setFrameColor(foreground);
-        int red = 100;
-        const bool shaded = m != 2 && m != 4;
-        const long stride = frames.length / kMainColumns;
-        const int cols = columns < kMainColumns ? columns : kMainColumns;
-        for (int x = 0; x < cols; ++x) {
-            if (shaded) {
-                if (x % 2 == 0) red += x < cols / 2 ? 1 : -1;
-                wave->setFrameColor(MakeCColor(channel(red), 80, 80));
-            }
-            long index = stride * (x + 1);
-            if (index > frames.length) index = frames.length;
-            const int h = heldHeight(frames.left[index], half, half, height - half);
-            columnHeights[x] = h;
-            wave->drawLine(CPoint(x, half), CPoint(x + 1, half - h));
-        }
-        layerDrawn = true;
-        layerChanged = true;
-    }
-
-    const float position = playPosition ? playPosition->load(std::memory_order_relaxed) : 0.0f;
-    const float grain = grainLength ? grainLength->load(std::memory_order_relaxed) : 0.0f;
-    const int interval = grainInterval ? grainInterval->load(std::memory_order_relaxed) : 0;
-    const bool recordingNow = recording && recording->load(std::memory_order_relaxed) != 0;
-    const bool changed = layerChanged || recordingNow || interval != lastInterval ||
-                         !(position == lastPlayPosition) || !(grain == lastGrainLength);
-    if (changed) {
-        layerChanged = false;
-        CRect all(0, 0, kLayerWidth, kLayerHeight);
-        wave->copyTo(composite, all, CPoint(0, 0));
-        lastPlayPosition = position;
-        lastGrainLength = grain;
-        lastInterval = interval;
-        regionStart = columnOf(position, kMainColumns, length);
-        if (regionStart < 0) regionStart = 0;
-        if (regionStart > kMainColumns) regionStart = kMainColumns;
-        fullRegionWidth = regionWidth = columnOf(grain, kMainColumns, length);
-        if (fullRegionWidth < 0) fullRegionWidth = regionWidth = 0;
-        if (regionStart + regionWidth > kMainColumns) regionWidth = kMainColumns - regionStart;
-        composite->setLineWidth(2);
-        if (m == 2 || m == 4) {
-            const int spacing = columnOf(static_cast<float>(interval), kMainColumns, length);
-            for (int i = 0; i < 10; ++i) {
-                const long mark = static_cast<long>(regionStart) - static_cast<long>(i - 5) * spacing;
-                markers[i] = (mark < 0 || mark + fullRegionWidth > kMainColumns) ? 0 : static_cast<int>(mark);
-            }
-            for (int i = 1; i < 10; ++i) {
-                const int g = i < 5 ? 70 + 20 * i : 250 - 20 * i;
-                composite->setFrameColor(MakeCColor(98, channel(g), 0));
-                if (markers[i] != 0) outline(composite, markers[i], 3, markers[i] + fullRegionWidth, height - 3);
-            }
-            composite->setFrameColor(MakeCColor(198, 166, 0));
-            outline(composite, regionStart, 3, regionStart + regionWidth, height - 3);
-        } else {
-            for (int& mark : markers) mark = 0;
-            composite->setFrameColor(MakeCColor(136, 136, 136));
-            outline(composite, regionStart, 3, regionStart + regionWidth, height - 2);
-            composite->setFrameColor(MakeCColor(198, 166, 0));
-            outline(composite, regionStart + 1, 2, regionStart + regionWidth + 1, height - 3);
-        }
-    }
-    // Only the view's own width and height reach the screen.
-    composite->copyFrom(context, size, CPoint(0, 0));
+void WaveDisplay::setBufferRecords(const AudioBuffer* records) {
+    view_->sources.records = records;
+    setDirty();
 }
 
-void WaveDisplay::takeCapture(int m) {
-    const int cols = columns < kSmallColumns ? columns : kSmallColumns;
-    const int height = static_cast<int>(getHeight());
-    const int half = halfHeight();
-    if (m == 3 || m == 4) {
-        for (int c = 0; c < cols; ++c) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) {
-                const float v = captureBuffer[c * 4 + k];
-                if (!std::isnan(v)) sum += v;
-            }
-            float level = 0.0f;
-            if (sum != 0.0f) level = 20.0f * std::log10(sum / 4.0f) + 20.0f;
-            // The bar's height above the bottom edge, held within the view.
-            columnHeights[c] = heldHeight(level, 1, height, 0);
-        }
-    } else {
-        for (int i = 0; i < cols; ++i) columnHeights[i] = heldHeight(captureBuffer[i], half, half, height - half);
-    }
-    captureMode = m;
-    captureHeld = true;
+void WaveDisplay::setCurrentBuffer(const std::atomic<std::int32_t>* index) {
+    view_->sources.currentBuffer = index;
+    setDirty();
 }
 
-void WaveDisplay::drawSmallScope(CDrawContext* context) {
-    ClipToView clip(context, size);
-    context->setFillColor(VSTGUI::kBlackCColor);
-    context->fillRect(size);
-    const float length = currentLength ? currentLength->load(std::memory_order_relaxed) : 0.0f;
-    if (!(length > 0.0f) || captureBuffer == nullptr) return;
-    const int m = scopeMode();
-    // The capture is read only once the engine has finished it; until the next one the
-    // columns already taken are drawn again.
-    if (captureState && captureState->load(std::memory_order_acquire) == 1 && m != 0) takeCapture(m);
-    stale.store(false, std::memory_order_relaxed);
-    const int cols = columns < kSmallColumns ? columns : kSmallColumns;
-    const long bottom = size.bottom;
-    const int half = halfHeight();
-    if (captureHeld && m == captureMode && (m == 3 || m == 4)) {
-        context->setLineWidth(1);
-        int r = 160, g = 160, b = 120;
-        const int rising = rampBreak * 15;
-        for (int c = 0; c < cols; ++c) {
-            context->setFrameColor(MakeCColor(channel(r), channel(g), channel(b)));
-            const int h = columnHeights[c];
-            if (h > 0) context->drawLine(CPoint(size.left + c, bottom), CPoint(size.left + c, bottom - h));
-            const int p = c % 3;
-            if (c < rising) {
-                if (p == 0) ++r;
-                if (p == 1) ++g;
-                ++b;
-            } else {
-                if (p != 1) --g;
-                if (p == 1) --r;
-                --b;
-            }
-        }
-    } else if (captureHeld && m == captureMode && (m == 1 || m == 2)) {
-        context->setLineWidth(2);
-        context->moveTo(CPoint(size.left, size.top + half));
-        for (int i = 0; i < cols; ++i) {
-            const int s = i < 103 ? 60 + i : 266 - i;
-            context->setFrameColor(MakeCColor(channel(s), channel(s), 65));
-            context->lineTo(CPoint(size.left + i, size.top + half - columnHeights[i]));
-        }
-    }
-    if (captureState) captureState->store(0, std::memory_order_release);
+void WaveDisplay::setPlayState(const std::atomic<float>* position, const std::atomic<float>* length,
+                               const std::atomic<std::int32_t>* interval, const std::atomic<std::uint8_t>* rec) {
+    ScopeSources& s = view_->sources;
+    s.playPosition = position;
+    s.grainLength = length;
+    s.grainInterval = interval;
+    s.recording = rec;
+    setDirty();
 }
+
+void WaveDisplay::setScopeMode(const std::atomic<float>* mode) {
+    view_->sources.scopeMode = mode;
+    setDirty();
+}
+
+void WaveDisplay::setCapture(const float* buffer, std::atomic<std::int32_t>* state, const std::atomic<float>* length) {
+    ScopeSources& s = view_->sources;
+    s.captureBuffer = buffer;
+    s.captureState = state;
+    s.currentLength = length;
+    view_->captureChanged();
+    setDirty();
+}
+
+void WaveDisplay::setRampBreak(int groups) { view_->rampBreak = groups; }
+
+void WaveDisplay::setLayers(VSTGUI::COffscreenContext* waveform, VSTGUI::COffscreenContext* composite) {
+    view_->setLayers(waveform, composite);
+    setStale();
+    setDirty();
+}
+
+void WaveDisplay::setStale(bool val) { view_->stale.store(val, std::memory_order_relaxed); }
+bool WaveDisplay::isStale() const { return view_->stale.load(std::memory_order_relaxed); }
+int WaveDisplay::getColumns() const { return view_->columns; }
+int WaveDisplay::getRegionStart() const { return view_->regionStart; }
+int WaveDisplay::getRegionWidth() const { return view_->regionWidth; }
+int WaveDisplay::getFullRegionWidth() const { return view_->fullRegionWidth; }
+const int* WaveDisplay::getMarkers() const { return view_->markers; }
+const int* WaveDisplay::getColumnHeights() const { return view_->columnHeights; }
 
 }  // namespace grainwheel

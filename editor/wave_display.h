@@ -1,51 +1,76 @@
 #pragma once
-// WaveDisplay: the editor's views of sample data. One class, three roles chosen by the
-// identifier given at construction:
-//   0..15  buffer scope i (74 x 38): a thumbnail of buffer i, highlighted while it is the
-//          current buffer; a click selects buffer i;
-//   41     main scope (361 x 108): the current buffer's waveform with an overlay marking
-//          where grains are read; a click shows the bank information line;
-//   42     small scope (206 x 60): the engine's scope capture as a time trace or a
-//          spectrum, by the "Scope View Mode" setting.
+// WaveDisplay: the control that carries one of the editor's three views of sample data on
+// the panel (scope_views.h), made by one of its three makers:
+//   bufferThumbnail  (74 x 38): a thumbnail of buffer n, highlighted while it is the
+//                    current buffer; a click on it means "select buffer n";
+//   mainScope        (361 x 108): the current buffer's waveform with an overlay marking
+//                    where grains are read; a click means "show the bank information";
+//   smallScope       (206 x 60): the engine's scope capture as a time trace or a
+//                    spectrum, by the "Scope View Mode" setting; it takes no clicks.
+// A click is reported to the listener when it is a ScopeClickListener; it asks the view
+// what it shows (kind, bufferNumber).
 //
-// The view reads engine data only through the pointers the editor hands it (all of them
-// may stay null: the view then paints its empty picture). Every draw reads a buffer's
-// sample pointer and length once, together, from the buffer's record and clamps every
-// index it reads; non-finite or out-of-range samples are drawn at the edge of the view.
-// The columns drawn are kept in arrays of the view's own, so a redraw without new data
-// never reads the engine's arrays again. Drawing happens on the editor's thread only;
-// setStale may be called from any thread.
+// The view reads engine data only through the pointers it is given (all of them may stay
+// null: the view then paints its empty picture). Every draw reads a buffer's sample
+// pointer and length once, together, from the buffer's record and clamps every index it
+// reads; non-finite or out-of-range samples are drawn at the edge of the view. The
+// columns drawn are kept in arrays of the view's own, so a redraw without new data never
+// reads the engine's arrays again. Drawing happens on the editor's thread only; setStale
+// may be called from any thread.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
-#include "engine/audio_buffer.h"
+#include "editor/effect_port.h"
 #include "gui/ccontrol.h"
 #include "gui/cdrawcontext.h"
 
 namespace grainwheel {
 
-class WaveDisplay : public VSTGUI::CControl {
-public:
-    enum : int { kMainScope = 41, kSmallScope = 42, kBufferScopeColumns = 74, kMainColumns = 361,
-                 kSmallColumns = 206 };
+class ScopeView;
+class WaveDisplay;
 
-    // size, listener (the editor: a click reaches its setParameter when the listener is
-    // also an AEffGUIEditor), background bitmap, foreground and background colours,
-    // number of columns (74, 361 or 206), identifier (0..15, 41 or 42).
-    WaveDisplay(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, VSTGUI::CBitmap* background,
-                VSTGUI::CColor foreground, VSTGUI::CColor backgroundColour, int columns, int identifier);
+// The listener of the clicks on the scope views (the editor).
+class ScopeClickListener {
+public:
+    virtual void scopeClicked(WaveDisplay& view) = 0;
+
+protected:
+    ~ScopeClickListener() = default;
+};
+
+class WaveDisplay final : public VSTGUI::CControl {
+public:
+    enum class Kind { BufferThumbnail, MainScope, SmallScope };
+    enum : int { kBufferScopeColumns = 74, kMainColumns = 361, kSmallColumns = 206 };
+
+    // size, listener (of the clicks when it is a ScopeClickListener), background bitmap
+    // (the panel under the view).
+    static WaveDisplay* bufferThumbnail(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener,
+                                        VSTGUI::CBitmap* background, int buffer);
+    static WaveDisplay* mainScope(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener,
+                                  VSTGUI::CBitmap* background);
+    static WaveDisplay* smallScope(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener,
+                                   VSTGUI::CBitmap* background);
     ~WaveDisplay() override;
+
+    Kind kind() const { return kind_; }
+    // The buffer a thumbnail shows; -1 for the scopes.
+    int bufferNumber() const { return buffer_; }
 
     void draw(VSTGUI::CDrawContext* context) override;
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where) override;
     // The wheel steps the view's own value, which is no parameter: no gesture.
     bool onWheel(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& where, float distance) override;
 
-    // Connections (editor thread). The 16 buffer records: buffer scope i draws record i,
-    // the main scope the record whose number *currentBuffer holds.
+    // Connections (editor thread). All that the view reads, from the effect's port; a view
+    // keeps what it draws from.
+    void connect(const ScopeSources& sources);
+    // One at a time. The 16 buffer records: a thumbnail draws record n, the main scope the
+    // record whose number *currentBuffer holds.
     void setBufferRecords(const AudioBuffer* records);
-    // Buffer and main scopes: the current buffer's number.
+    // Thumbnails and main scope: the current buffer's number.
     void setCurrentBuffer(const std::atomic<std::int32_t>* index);
     // Main scope: play position and grain length (frames), grain interval (frames) and
     // the engine's recording byte (read only; the editor clears it).
@@ -59,73 +84,35 @@ public:
     static constexpr int kCaptureFloats = 4 * kSmallColumns;
     void setCapture(const float* captureBuffer, std::atomic<std::int32_t>* captureState,
                     const std::atomic<float>* currentLength);
-    // Small scope: the column group count of the rising colour ramp (the editor sets 9).
-    void setRampBreak(int groups) { rampBreak = groups; }
+    // Small scope: the column group count of the rising colour ramp (9 unless set).
+    void setRampBreak(int groups);
     // Main scope: the waveform layer and the composite layer (363 x 110, owned by the
     // editor). Without them the view makes its own.
     void setLayers(VSTGUI::COffscreenContext* waveform, VSTGUI::COffscreenContext* composite);
 
-    // Main and buffer scopes: the waveform must be drawn anew. Small scope: draw even
+    // Thumbnails and main scope: the waveform must be drawn anew. Small scope: draw even
     // without a new capture.
-    void setStale(bool val = true) { stale.store(val, std::memory_order_relaxed); }
-    bool isStale() const { return stale.load(std::memory_order_relaxed); }
+    void setStale(bool val = true);
+    bool isStale() const;
 
-    int getIdentifier() const { return identifier; }
-    int getColumns() const { return columns; }
-
-    // What the last draw showed (tests and inspection). Main scope overlay columns:
-    int getRegionStart() const { return regionStart; }
-    int getRegionWidth() const { return regionWidth; }
-    int getFullRegionWidth() const { return fullRegionWidth; }
-    const int* getMarkers() const { return markers; }
-    // Heights of the drawn columns above the centre line (buffer, main and time-view
+    int getColumns() const;
+    // What the last draw showed (tests and inspection). Main scope overlay columns (0 for
+    // the other views):
+    int getRegionStart() const;
+    int getRegionWidth() const;
+    int getFullRegionWidth() const;
+    const int* getMarkers() const;
+    // Heights of the drawn columns above the centre line (thumbnail, main and time-view
     // small scope) or bar heights (frequency views).
-    const int* getColumnHeights() const { return columnHeights; }
+    const int* getColumnHeights() const;
 
 private:
-    void drawBufferScope(VSTGUI::CDrawContext* context);
-    void drawMainScope(VSTGUI::CDrawContext* context);
-    void drawSmallScope(VSTGUI::CDrawContext* context);
-    void takeCapture(int mode);
-    int scopeMode() const;
-    int halfHeight() const { return static_cast<int>(getHeight() * 0.5); }
+    WaveDisplay(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, VSTGUI::CBitmap* background,
+                Kind kind, int buffer, std::unique_ptr<ScopeView> view);
 
-    int identifier;
-    int columns;
-    VSTGUI::CColor foreground;
-    VSTGUI::CColor backgroundColour;
-    std::atomic<bool> stale{false};
-
-    const AudioBuffer* records = nullptr;
-    const std::atomic<std::int32_t>* currentBuffer = nullptr;
-    const std::atomic<float>* playPosition = nullptr;
-    const std::atomic<float>* grainLength = nullptr;
-    const std::atomic<std::int32_t>* grainInterval = nullptr;
-    const std::atomic<std::uint8_t>* recording = nullptr;
-    const std::atomic<float>* mode = nullptr;
-    const float* captureBuffer = nullptr;
-    std::atomic<std::int32_t>* captureState = nullptr;
-    const std::atomic<float>* currentLength = nullptr;
-    int rampBreak = 9;
-
-    VSTGUI::COffscreenContext* waveformLayer = nullptr;
-    VSTGUI::COffscreenContext* compositeLayer = nullptr;
-    VSTGUI::COffscreenContext* ownWaveform = nullptr;
-    VSTGUI::COffscreenContext* ownComposite = nullptr;
-    bool layerDrawn = false;   // the composite holds a picture of the current layer
-    bool layerChanged = false; // the waveform layer changed since the last composite
-
-    float lastPlayPosition = -1.0f;
-    float lastGrainLength = -1.0f;
-    int lastInterval = -1;
-    int regionStart = 0;
-    int regionWidth = 0;
-    int fullRegionWidth = 0;
-    int markers[10] = {};
-
-    int captureMode = -1;  // mode of the columns held (small scope)
-    bool captureHeld = false;
-    int columnHeights[kMainColumns] = {};
+    Kind kind_;
+    int buffer_;
+    std::unique_ptr<ScopeView> view_;
 };
 
 }  // namespace grainwheel

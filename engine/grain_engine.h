@@ -119,8 +119,9 @@ public:
     void getParameterDisplay(std::int32_t index, char* text);
     bool canParameterBeAutomated(std::int32_t index);
     bool string2parameter(std::int32_t index, const char* text);
-    // Direct read access by the old numeric ids (see the typed accessors below, which
-    // cover every id); null for unknown ids. Word items point at a std::atomic of the
+    // Direct read access by the old numeric ids, for the suites that still read the engine
+    // this way (the editor's port uses the typed accessors below, which cover every id);
+    // null for unknown ids. Word items point at a std::atomic of the
     // stated type (int32, float, byte); read them whole. Array items (1, 2, 20 + k) point
     // at the arrays themselves.
     void* getStateItem(int id);
@@ -236,6 +237,15 @@ public:
     PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
     MorphStage morphStage() const { return static_cast<MorphStage>(morphing.morphState.load()); }
     int pendingBuffer() const { return morphing.pendingBuffer; }
+    // The words behind some of these values, for views that read them at each draw.
+    const std::atomic<std::int32_t>& currentBufferWord() const { return *currentBuffer.address(); }
+    const std::atomic<std::int32_t>& previousBufferWord() const { return *previousBuffer.address(); }
+    const std::atomic<float>& currentBufferLengthWord() const { return *currentLengthFloat.address(); }
+    // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
+    bool takeRecordingMark() {
+        std::uint8_t one = 1;
+        return rec.recording.address()->compare_exchange_strong(one, 0, std::memory_order_relaxed);
+    }
 
     // Read-only views of the state, for tests and benchmarks.
     const SequencerState& sequencer() const { return seq; }

@@ -23,7 +23,12 @@ enum ParamIndex : int {
 
     // Commands and notices between the engine and the editor (see EngineNotice).
     kExitSave = 250, kBuffersChanged = 251, kRedrawAll = 252, kSelectBuffer = 257,
-    kButton261 = 261, kButton263 = 263, kButton264 = 264,
+    // Notices only the editor takes: the setting menus follow the program, a buffer scope
+    // was clicked (value: its buffer), stop the grains (in trigger mode), the main scope
+    // was clicked.
+    kReloadMenus = 253, kBufferScopeClick = 254, kStopGrains = 255, kMainScopeClick = 256,
+    // The editor's file buttons (the engine keeps their last values).
+    kLoadWaveButton = 261, kSaveBankButton = 263, kSaveWaveButton = 264,
     kVoiceCount = 265,
 
     // Global settings 267..276, stored in record 0's globalSettings (GlobalSetting order).
@@ -31,8 +36,7 @@ enum ParamIndex : int {
     kSettingTimeFaderValues = 267, kSettingSpeedFaderRange = 268, kSettingPitchFaderRange = 269,
     kSettingEnvelopeType = 270, kSettingFreqCutoff = 271, kSettingPlaybackMode = 272,
     kSettingScopeViewMode = 273, kSettingMorphAlgorithm = 274, kSettingMorphStepsize = 275,
-    kSettingRecordSyncUnit = 276,
-    kRecordSyncUnitIndex = 276, kLastSetting = 276,
+    kSettingRecordSyncUnit = 276, kLastSetting = 276,
 };
 
 // The notices the engine sends its listener besides the parameter echo.

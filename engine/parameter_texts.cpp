@@ -86,7 +86,7 @@ void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
         else if (mode == 2) formatSigned7(text, truncSaturated((live - 0.5f) * 400.0f));
     } else if (index >= kFreq && index <= kLastHostParameter) {
         gw::text::longToText(truncSaturated(params.unitCutoff[index - kFreq] * 22050.0f), text);
-    } else if (index == kRecordSyncUnitIndex) {
+    } else if (index == kSettingRecordSyncUnit) {
         int k = 0;
         if (truncInRange(params.settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
             copyText(text, kSyncUnits[k].text);

@@ -136,9 +136,9 @@ void GrainEngine::setParameter(std::int32_t index, float value) {
             seq.halted = 0;
             break;
         case kSelectBuffer: requestBuffer(value); break;
-        case kButton261: params.buttons[0] = value; break;
-        case kButton263: params.buttons[1] = value; break;
-        case kButton264: params.buttons[2] = value; break;
+        case kLoadWaveButton: params.buttons[0] = value; break;
+        case kSaveBankButton: params.buttons[1] = value; break;
+        case kSaveWaveButton: params.buttons[2] = value; break;
         case kVoiceCount: setVoiceCount(value); break;
         default: break;  // commands of the editor and unknown indices: only the editor call
         }
@@ -345,9 +345,9 @@ float GrainEngine::getParameter(std::int32_t index) {
     case kReadProgramNumber: return params.live[kProgram] * 15.0f;
     case kReadActiveVoices: return static_cast<float>(seq.activeVoices.load());
     case kReadPeakLevel: return seq.peakLevel.address()->exchange(0.0f);  // read and reset
-    case kButton261: return params.buttons[0];
-    case kButton263: return params.buttons[1];
-    case kButton264: return params.buttons[2];
+    case kLoadWaveButton: return params.buttons[0];
+    case kSaveBankButton: return params.buttons[1];
+    case kSaveWaveButton: return params.buttons[2];
     case kVoiceCount: return current().voiceCount;
     default: break;
     }

@@ -22,8 +22,9 @@ public:
         v_.store(v, std::memory_order_relaxed);
         return *this;
     }
-    // The address the editor reads through getStateItem (an atomic of the same size as T).
+    // The word itself, for readers that keep its address (the editor's views).
     std::atomic<T>* address() noexcept { return &v_; }
+    const std::atomic<T>* address() const noexcept { return &v_; }
 
 private:
     std::atomic<T> v_;

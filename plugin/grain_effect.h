@@ -1,8 +1,8 @@
 #pragma once
 // GrainEffect: the VST 2 adapter. It owns one GrainEngine and the EffectFiles of it, and
 // maps the dispatcher's calls, the parameter calls, the chunk and the host calls onto
-// them; it is the engine's EngineHost (time query, automation, questions) and its
-// EngineListener (notices forwarded to the editor).
+// them; it is the engine's EngineHost (time query, automation, questions), its
+// EngineListener (notices forwarded to the editor) and the source of the editor's port.
 //
 // Threads, as the host calls:
 //  - processReplacing/process: the host's audio thread; forwarded to the engine, which
@@ -21,6 +21,7 @@
 #include <atomic>
 #include <thread>
 
+#include "editor/effect_port.h"
 #include "engine/grain_engine.h"
 #include "host/audioeffectx.h"
 #include "persistence/effect_files.h"
@@ -31,7 +32,8 @@ class GrainEffect : public AudioEffectX,
                     public EngineHost,
                     public EngineListener,
                     public FileHost,
-                    public ExitSaveTarget {
+                    public ExitSaveTarget,
+                    public EffectPortSource {
 public:
     explicit GrainEffect(audioMasterCallback hostCallback);
     ~GrainEffect() override;
@@ -101,6 +103,8 @@ public:
     const char* hostFolder() override;
     // ExitSaveTarget: the editor runs the save offered at close on the ExitSave notice.
     FileResult exitSave() override { return files_.exitSave(); }
+    // EffectPortSource: the editor's port onto this effect (grain_effect_port.cpp).
+    std::unique_ptr<EffectPort> makeEditorPort() override;
 
 private:
     GrainEngine engine_;

@@ -7,7 +7,6 @@
 #   resources/     the panel images                              -> resources
 #   gui/           the widget toolkit                            -> gui host platform resources
 #   editor/        the editor window                             -> editor gui host engine persistence platform resources
-#                  (editor/effect_port.* is the editor's one bridge to the adapter: + plugin)
 #   plugin/        the VST 2 adapter and the module              -> plugin editor gui host engine persistence platform resources
 #   tools/         grainwheel-host                               -> tools host engine persistence platform
 # and that operating-system headers (system calls, modules, windowing) appear in
@@ -44,7 +43,6 @@ for folder in engine platform persistence host resources gui editor plugin tools
         for target in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([a-z_]*\)\/.*/\1/p' "$file" | sort -u); do
             pass=no
             for a in $ok; do [ "$a" = "$target" ] && pass=yes; done
-            case $file in editor/effect_port.*) [ "$target" = plugin ] && pass=yes ;; esac
             if [ $pass = no ]; then
                 echo "$file: includes $target/ (allowed from $folder/: $ok)"
                 status=1

@@ -19,16 +19,18 @@ using grainwheel::AudioBuffer;
 using grainwheel::CLabel;
 using grainwheel::WaveDisplay;
 
-// An editor without an effect: a click on a scope reaches its setParameter.
-struct RecordingEditor : AEffGUIEditor, CControlListener {
+// An editor without an effect: it keeps the notices it receives and the scopes clicked.
+struct RecordingEditor : AEffGUIEditor, CControlListener, grainwheel::ScopeClickListener {
     RecordingEditor() : AEffGUIEditor(nullptr) {}
     struct Call {
         VstInt32 index;
         float value;
     };
     std::vector<Call> calls;
+    std::vector<WaveDisplay*> clicked;
     void setParameter(VstInt32 index, float value) override { calls.push_back({index, value}); }
     void valueChanged(CDrawContext*, CControl*) override {}
+    void scopeClicked(WaveDisplay& view) override { clicked.push_back(&view); }
 };
 
 // The 16 buffer records with arrays the test owns (length + 1 floats each).

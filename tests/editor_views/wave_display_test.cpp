@@ -10,8 +10,6 @@ using namespace gwviews;
 
 namespace {
 
-constexpr CColor kScopeGrey = {204, 204, 204, 0};
-constexpr CColor kRust = {193, 81, 49, 0};
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
@@ -36,14 +34,14 @@ protected:
     // Buffer scope i at its place in the panel's grid.
     WaveDisplay* addBufferScope(int i) {
         const long l = 29 + 88 * (i % 4), t = 211 + 48 * (i / 4);
-        auto* v = new WaveDisplay(CRect(l, t, l + 74, t + 38), &editor, panel, kScopeGrey, kRust, 74, i);
+        auto* v = WaveDisplay::bufferThumbnail(CRect(l, t, l + 74, t + 38), &editor, panel, i);
         v->setBufferRecords(buffers.records);
         v->setCurrentBuffer(&buffers.current);
         view.frame->addView(v);
         return v;
     }
     WaveDisplay* addMainScope() {
-        auto* v = new WaveDisplay(CRect(17, 64, 378, 172), &editor, panel, kRust, kBlackCColor, 361, 41);
+        auto* v = WaveDisplay::mainScope(CRect(17, 64, 378, 172), &editor, panel);
         v->setBufferRecords(buffers.records);
         v->setCurrentBuffer(&buffers.current);
         v->setPlayState(&position, &grain, &interval, &recording);
@@ -52,7 +50,7 @@ protected:
         return v;
     }
     WaveDisplay* addSmallScope() {
-        auto* v = new WaveDisplay(CRect(393, 342, 599, 402), &editor, panel, kScopeGrey, MakeCColor(95, 85, 210), 206, 42);
+        auto* v = WaveDisplay::smallScope(CRect(393, 342, 599, 402), &editor, panel);
         v->setCapture(capture, &captureState, &length);
         v->setScopeMode(&mode);
         v->setRampBreak(9);
@@ -314,17 +312,20 @@ TEST_F(Scopes, SmallScopeDrawsTheTimeTraceHeldInsideTheView) {
 }
 
 TEST_F(Scopes, ClicksSelectABufferOrAskForTheBankLine) {
-    addBufferScope(7);  // 293, 259
-    addMainScope();
+    auto* thumbnail = addBufferScope(7);  // 293, 259
+    auto* main = addMainScope();
     auto* small = addSmallScope();
     view.frame->click(300, 270);
     view.frame->click(100, 100);
     view.frame->click(450, 370);
-    ASSERT_EQ(editor.calls.size(), 2u);
-    EXPECT_EQ(editor.calls[0].index, 254);
-    EXPECT_EQ(editor.calls[0].value, 7.0f);
-    EXPECT_EQ(editor.calls[1].index, 256);
-    EXPECT_EQ(editor.calls[1].value, 1.0f);
+    // The thumbnail and the main scope report to their listener, the small scope not.
+    ASSERT_EQ(editor.clicked.size(), 2u);
+    EXPECT_EQ(editor.clicked[0], thumbnail);
+    EXPECT_EQ(thumbnail->kind(), WaveDisplay::Kind::BufferThumbnail);
+    EXPECT_EQ(thumbnail->bufferNumber(), 7);
+    EXPECT_EQ(editor.clicked[1], main);
+    EXPECT_EQ(main->kind(), WaveDisplay::Kind::MainScope);
+    EXPECT_TRUE(editor.calls.empty());
     small->setMouseEnabled(false);
     EXPECT_EQ(small->getTag(), 0);
 }
