@@ -17,15 +17,7 @@ using enginetest::EffectTest;
 using looptest::Block;
 using looptest::fillBuffer;
 
-constexpr float kValues[] = {1e30f,
-                             -1e30f,
-                             std::numeric_limits<float>::quiet_NaN(),
-                             std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity(),
-                             3e38f,
-                             4.9e19f,
-                             -1.0f,
-                             1e9f};
+using gwtest::kHostileValues;
 constexpr double kTempo = 480.0;  // 1/64 units: all 16 pass in 5512 samples
 constexpr int kBlock = 256;
 constexpr int kBlocks = 22;
@@ -81,7 +73,7 @@ TEST_F(LoopHostileValues, NoParameterOrSettingValueHangsOrPoisonsTheLoop) {
     int failed = 0;
     std::string examples;
     for (const int index : indices) {
-        for (const float value : kValues) {
+        for (const float value : kHostileValues) {
             const int status = play(index, value);
             if (gwtest::exitedWith(status, kFine)) continue;
             const std::string what = gwtest::exitedWith(status, kNonFinite) ? "gives a non-finite sample"
@@ -90,7 +82,7 @@ TEST_F(LoopHostileValues, NoParameterOrSettingValueHangsOrPoisonsTheLoop) {
             if (++failed <= 12) examples += "\n  " + std::to_string(index) + " = " + std::to_string(value) + " " + what;
         }
     }
-    EXPECT_EQ(failed, 0) << indices.size() * std::size(kValues) << " cases" << examples;
+    EXPECT_EQ(failed, 0) << indices.size() * std::size(kHostileValues) << " cases" << examples;
 }
 
 }  // namespace

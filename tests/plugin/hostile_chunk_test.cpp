@@ -34,15 +34,7 @@ namespace {
 using Entry = AEffect* (*)(audioMasterCallback);
 using gwtest::hostCallback;
 
-constexpr float kHostileValues[] = {1e30f,
-                                    -1e30f,
-                                    std::numeric_limits<float>::quiet_NaN(),
-                                    std::numeric_limits<float>::infinity(),
-                                    -std::numeric_limits<float>::infinity(),
-                                    3e38f,
-                                    4.9e19f,
-                                    -1.0f,
-                                    1e9f};
+using gwtest::kHostileValues;
 constexpr std::size_t kRecordSize = 1884;
 constexpr std::size_t kFirstValue = 1024;  // the global settings
 constexpr std::size_t kValuesEnd = 1860;   // the name follows

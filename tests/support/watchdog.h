@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace gwtest {
@@ -45,5 +46,17 @@ inline std::string describe(int status) {
     if (WIFEXITED(status)) return "exits with " + std::to_string(WEXITSTATUS(status));
     return "ends with status " + std::to_string(status);
 }
+
+// The floats a damaged or hostile state word is set to in the hostile-value sweeps: huge,
+// not a number, infinite, past a float's range of integers, and plain negative.
+inline constexpr float kHostileValues[] = {1e30f,
+                                           -1e30f,
+                                           std::numeric_limits<float>::quiet_NaN(),
+                                           std::numeric_limits<float>::infinity(),
+                                           -std::numeric_limits<float>::infinity(),
+                                           3e38f,
+                                           4.9e19f,
+                                           -1.0f,
+                                           1e9f};
 
 }  // namespace gwtest
