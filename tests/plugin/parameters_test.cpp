@@ -7,7 +7,7 @@
 #include <locale>
 #include <string>
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;
