@@ -15,6 +15,7 @@ namespace {
 using enginetest::EffectTest;
 using enginetest::scriptedHost;
 using grainwheel::kBufPos;
+using grainwheel::MorphStage;
 using grainwheel::kDensity;
 using grainwheel::kSpeed;
 using grainwheel::kTime;
@@ -274,7 +275,7 @@ TEST_F(EffectTest, MorphSourceGrainLongerThanTheTransformIsDelayed) {
     ASSERT_GE(armed, 0);
     ASSERT_GE(selected, 0);
     EXPECT_EQ(selected - armed, 1418);
-    EXPECT_EQ(fx->engine().morph().morphState, -6);
+    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::SourceDone);
 }
 
 // --- scope capture ------------------------------------------------------------------------

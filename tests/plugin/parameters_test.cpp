@@ -387,7 +387,7 @@ TEST_F(EffectTest, BufferSelectionRequests) {
     fx->setParameter(257, 3.0f);  // Morph Algorithm 3: armed, nothing selected yet
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
     EXPECT_EQ(fx->engine().morph().pendingBuffer, 3);
-    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
     EXPECT_EQ(fx->engine().morph().morphStep, 1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 3.0f / 15.0f);
 
