@@ -8,9 +8,9 @@
 
 namespace {
 
-using grainwheel::MorphStage;
 using enginetest::EffectTest;
 using enginetest::scriptedHost;
+using grainwheel::MorphStage;
 using looptest::Block;
 using looptest::fillBuffer;
 

@@ -15,12 +15,12 @@ namespace {
 using enginetest::EffectTest;
 using enginetest::scriptedHost;
 using grainwheel::kBufPos;
-using grainwheel::MorphStage;
 using grainwheel::kDensity;
 using grainwheel::kSpeed;
 using grainwheel::kTime;
 using grainwheel::kTrigmode;
 using grainwheel::kUnitDura;
+using grainwheel::MorphStage;
 using looptest::Block;
 using looptest::fillBuffer;
 
