@@ -9,12 +9,12 @@
 #include "editor/ad_editor.h"
 #include "editor/clabel.h"
 #include "editor/wave_display.h"
-#include "engine/number_text.h"
 #include "persistence/effect_state.h"
 #include "persistence/file_result.h"
 #include "persistence/messages.h"
 #include "persistence/recent_banks.h"
 #include "platform/dialogs.h"
+#include "text/number_text.h"
 
 namespace grainwheel {
 

@@ -12,6 +12,7 @@
 
 #include "engine/conversions.h"
 #include "engine/dsp/denormals.h"
+#include "engine/dsp/soft_clip.h"
 #include "engine/dsp/voice_block.h"
 #include "engine/grain_engine.h"
 
@@ -30,27 +31,12 @@ constexpr int kScopeTimeSum = 2;
 constexpr int kScopeFreqGrain = 3;
 constexpr int kScopeFreqSum = 4;
 
-// The window oscillator's coefficient and start values (w1, w2), in double precision
-// with the stored pi.
+// The window oscillator at its start, in double precision with the stored pi.
 constexpr double kStoredPiDouble = static_cast<double>(kStoredPi);
 
-struct WindowStart {
-    double coefficient;
-    double y1;
-    double y2;
-};
-
-WindowStart windowStart() noexcept GW_NONBLOCKING {
-    const double w = 2.0 * kStoredPiDouble / kWindowPeriod;
-    return {2.0 * std::cos(w), -std::cos(w), -std::cos(2.0 * w)};
+CosineOscillator windowStart() noexcept GW_NONBLOCKING {
+    return CosineOscillator::starting(2.0 * kStoredPiDouble / kWindowPeriod);
 }
-
-inline float softClip(float x) noexcept GW_NONBLOCKING {
-    const float a = x < 0.0f ? -x : x;
-    return x * (a + 1.0f) / (x * x + 1.2f);
-}
-
-inline float absolute(float x) noexcept GW_NONBLOCKING { return x < 0.0f ? -x : x; }
 
 // A setting value as an index in [lo, hi]; NaN and values out of range are clamped.
 inline int settingIn(float v, int lo, int hi) noexcept GW_NONBLOCKING { return truncClamped(v, lo, hi); }
@@ -66,7 +52,7 @@ struct GrainEngine::BlockContext {
     int voiceCount = kNumVoices;
     int envelopeType = kEnvTrapezoid;
     float envSust = 0.0f;
-    int playbackMode = 0;
+    PlaybackMode playbackMode = PlaybackMode::Loop;
     int scopeMode = kScopeTimeGrain;
     int morphAlgorithm = kMorphOff;
     int morphStepsize = 0;
@@ -75,7 +61,7 @@ struct GrainEngine::BlockContext {
     float gain = 0.0f;
     float peak = 0.0f;
     float written = 0.0f;  // the sum of the output samples: not finite once one of them is not
-    WindowStart window{};
+    CosineOscillator window{};
 
     void refreshCurrent(GrainEngine& fx) noexcept GW_NONBLOCKING {
         currentIndex = std::clamp(fx.currentBuffer.load(), 0, kNumBuffers - 1);
@@ -124,7 +110,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
             if (b.monitor) {
                 outL = inL * gainHalted;
                 outR = inR * gainHalted;
-                b.peak = std::max(b.peak, std::max(absolute(outL), absolute(outR)));
+                b.peak = std::max(b.peak, std::max(SoftClip::magnitude(outL), SoftClip::magnitude(outR)));
             }
         } else {
             // Unit boundary, met at the exact sample.
@@ -165,7 +151,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
                 const StereoSample s = renderVoiceSample(voice, view, seq.grainPitch, b.envelopeType);
                 sumL += s.left;
                 sumR += s.right;
-                if (capture.captureState == 2 && v == capture.capturedVoice) {
+                if (captureStage() == CaptureStage::Filling && v == capture.capturedVoice) {
                     if (b.scopeMode == kScopeTimeGrain) {
                         capture.captureBuffer[static_cast<int>(capture.capturePosition)] = s.left;
                         capture.capturePosition += capture.captureIncrement;
@@ -211,7 +197,7 @@ void GrainEngine::advanceHead(BlockContext& b) noexcept {
     const float length = static_cast<float>(b.current.length);
     const float head = seq.playPosition + static_cast<float>(seq.headRun) * seq.headSpeed;
     seq.playPosition = head;
-    const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
+    const bool restarts = stopsAtBufferEnd(b.playbackMode);
     if (b.current.length != 0 && head >= length) {
         if (restarts)
             restartHead(b);
@@ -260,9 +246,9 @@ inline void GrainEngine::outputStage(BlockContext& b, float l, float r, float in
     }
     const float xl = l * b.gain;
     const float xr = r * b.gain;
-    b.peak = std::max(b.peak, std::max(absolute(xl), absolute(xr)));
-    outL = softClip(xl);
-    outR = softClip(xr);
+    b.peak = std::max(b.peak, std::max(SoftClip::magnitude(xl), SoftClip::magnitude(xr)));
+    outL = SoftClip::apply(xl);
+    outR = SoftClip::apply(xr);
 }
 
 // A stretch of samples in which no grain starts, no unit boundary falls, nothing is
@@ -275,9 +261,10 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
                           float* outRight, int at, int count) noexcept {
     constexpr int kMaxRun = 256;
     if (seq.halted != 0 || !b.open) return 0;
-    if (capture.captureState == 2 && (b.scopeMode != kScopeFreqSum || capture.capturedVoice >= 0)) return 0;
+    if (captureStage() == CaptureStage::Filling && (b.scopeMode != kScopeFreqSum || capture.capturedVoice >= 0))
+        return 0;
     if (params.live[kRecFree] != 0.0f || params.live[kRecSync] != 0.0f || rec.recordFadeOut > 0) return 0;
-    if (b.trigmode && (b.playbackMode == 1 || b.playbackMode == 3)) return 0;
+    if (b.trigmode && stopsAtBufferEnd(b.playbackMode)) return 0;
     const float due = seq.triggerCountdown;
     if (!(due >= 2.0f) || seq.unitCountdown < 2) return 0;
     int run = std::min(count, kMaxRun);
@@ -303,7 +290,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
         float countdown = due;
         for (int k = 0; k < run; ++k) countdown -= 1.0f;  // one by one: a large countdown absorbs a 1
         seq.triggerCountdown = countdown;
-        const bool restarts = b.playbackMode == 1 || b.playbackMode == 3;
+        const bool restarts = stopsAtBufferEnd(b.playbackMode);
         HeadRun head{seq.playPosition, static_cast<float>(seq.headRun) * seq.headSpeed, b.current.length, restarts,
                      static_cast<float>(b.current.length) * bufferStartOf(b.currentIndex)};
         advanceHeadRun(head, run);
@@ -332,8 +319,6 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
 
 // Block start. False: the transport stands still and the block is silent.
 bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcept {
-    seq.sumLeft = 0.0f;
-    seq.sumRight = 0.0f;
     GW_BLOCKING_ALLOWED_BEGIN
     if (EngineTransport t; queryTransport(kTimeQueryMask, t)) takeTransport(t);
     GW_BLOCKING_ALLOWED_END
@@ -344,7 +329,7 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     b.voiceCount = std::clamp(seq.voiceCount.load(), 1, kNumVoices);
     b.envelopeType = settingIn(params.settings[kEnvelopeType], 0, 3);
     b.envSust = params.live[kEnvSust];
-    b.playbackMode = settingIn(params.settings[kPlaybackMode], 0, 3);
+    b.playbackMode = static_cast<PlaybackMode>(settingIn(params.settings[kPlaybackMode], 0, 3));
     b.scopeMode = settingIn(params.settings[kScopeViewMode], 0, 4);
     b.morphAlgorithm = settingIn(params.settings[kMorphAlgorithm], 0, 3);
     b.morphStepsize = settingIn(params.settings[kMorphStepsize], 0, 19);
@@ -431,7 +416,7 @@ void GrainEngine::unitSetup(const BlockContext& b) noexcept {
 
 // The end of the 16-unit sequence in Playback Modes 2 and 3.
 void GrainEngine::sequenceEnd(BlockContext& b) noexcept {
-    if (b.playbackMode != 2 && b.playbackMode != 3) return;
+    if (!stopsAtSequenceEnd(b.playbackMode)) return;
     if (b.trigmode) {
         seq.halted = 1;
         silenceVoices(b);
@@ -455,8 +440,8 @@ void GrainEngine::silenceVoices(BlockContext& b) noexcept {
     if (!b.open) return;
     for (GrainVoice& v : voices.slots) stopVoice(v);
     seq.activeVoices = 0;
-    if (capture.captureState == 2 && capture.capturedVoice >= 0) {
-        capture.captureState = 0;
+    if (captureStage() == CaptureStage::Filling && capture.capturedVoice >= 0) {
+        setCaptureStage(CaptureStage::Wanted);
         capture.capturePosition = 0.0f;
         capture.capturedVoice = -1;
     }
@@ -464,10 +449,10 @@ void GrainEngine::silenceVoices(BlockContext& b) noexcept {
 
 void GrainEngine::afterGrainStart(int i) noexcept {
     seq.triggerCountdown = static_cast<float>(seq.grainInterval.load());
-    if (capture.captureState == 0 && setting(kScopeViewMode) != kScopeFreqSum) {
+    if (captureStage() == CaptureStage::Wanted && setting(kScopeViewMode) != kScopeFreqSum) {
         capture.captureIncrement = kCaptureSpan / static_cast<float>(seq.grainLength.load());
         capture.capturedVoice = i;
-        capture.captureState = 2;
+        setCaptureStage(CaptureStage::Filling);
         capture.capturePosition = 0.0f;
     }
     seq.activeVoices = seq.activeVoices + 1;
@@ -499,33 +484,33 @@ void GrainEngine::triggerVoice(int i, BlockContext& b) noexcept {
         if (out.scopeReady) {
             std::copy(morphWork.scopeValues(), morphWork.scopeValues() + kCaptureLength, capture.captureBuffer);
             capture.capturePosition = 0.0f;
-            capture.captureState = 1;
+            setCaptureStage(CaptureStage::Finished);
             capture.capturedVoice = -1;
         }
         if (out.last) {
             morphing.morphStep = 1;
-            morphing.morphState = kMorphIdle;
+            morphing.morphState = MorphStage::Idle;
             seq.headRun = 1;
         } else {
             morphing.morphStep = morphing.morphStep + 1;
         }
     };
 
-    const int state = morphing.morphState;
+    const MorphStage state = morphing.morphState;
     const int pending = morphing.pendingBuffer;
-    if (state == kMorphSourceDone) {
+    if (state == MorphStage::SourceDone) {
         if (!startMorphGrain(v, start)) return;
         afterGrainStart(i);
         morphWork.analyseTarget(v, view, seq.grainPitch, b.envelopeType, transform);
-        morphing.morphState = kMorphRunning;
+        morphing.morphState = MorphStage::Running;
         synthesise();
     } else if (pending < 0 || pending >= kNumBuffers) {
-        if (state == kMorphIdle) {
+        if (state == MorphStage::Idle) {
             normalStart();
         } else {
             if (!startMorphGrain(v, start)) return;
             afterGrainStart(i);
-            if (state == kMorphRunning) synthesise();
+            if (state == MorphStage::Running) synthesise();
         }
     } else if (morphing.morphWait == 0) {
         morphing.morphWait = 1;
@@ -537,10 +522,10 @@ void GrainEngine::triggerVoice(int i, BlockContext& b) noexcept {
         if (morphWork.analyseSource(v, view, seq.grainPitch, b.envelopeType, transform, scopeGrain)) {
             std::copy(morphWork.scopeValues(), morphWork.scopeValues() + kCaptureLength, capture.captureBuffer);
             capture.capturePosition = 0.0f;
-            capture.captureState = 1;
+            setCaptureStage(CaptureStage::Finished);
             capture.capturedVoice = -1;
         }
-        morphing.morphState = kMorphSourceDone;
+        morphing.morphState = MorphStage::SourceDone;
         seq.headRun = 0;
         selectBufferInBlock(pending);
         morphing.morphWait = 0;
@@ -552,8 +537,8 @@ void GrainEngine::triggerVoice(int i, BlockContext& b) noexcept {
 // buffer becomes current now and the head moves again (otherwise it would stay frozen).
 void GrainEngine::abandonMorph() noexcept {
     const int pending = morphing.pendingBuffer;
-    if (morphing.morphState == kMorphIdle && morphing.morphWait == 0 && seq.headRun == 1 && pending < 0) return;
-    morphing.morphState = kMorphIdle;
+    if (morphing.morphState == MorphStage::Idle && morphing.morphWait == 0 && seq.headRun == 1 && pending < 0) return;
+    morphing.morphState = MorphStage::Idle;
     morphing.morphStep = 1;
     morphing.morphWait = 0;
     seq.headRun = 1;
@@ -565,13 +550,13 @@ void GrainEngine::voiceEnded(int i, BlockContext& b) noexcept {
     seq.activeVoices = std::max(seq.activeVoices.load() - 1, 0);
     if (i != capture.capturedVoice) return;
     if (b.scopeMode == kScopeFreqGrain) {
-        if (morphing.morphState == kMorphIdle) {
+        if (morphing.morphState == MorphStage::Idle) {
             const int from = std::clamp(static_cast<int>(capture.capturePosition), 0, kCaptureLength);
             std::fill(capture.captureBuffer + from, capture.captureBuffer + kCaptureLength, 0.0f);
         }
         captureSpectrum();
     }
-    capture.captureState = 1;
+    setCaptureStage(CaptureStage::Finished);
     capture.capturePosition = 0.0f;
     capture.capturedVoice = -1;
 }
@@ -586,34 +571,27 @@ void GrainEngine::captureSpectrum() noexcept {
 void GrainEngine::sumCapture(const BlockContext& b, float left, float right) noexcept {
     const int mode = b.scopeMode;
     if (mode == kScopeTimeSum) {
-        if (capture.captureState != 2) return;
+        if (captureStage() != CaptureStage::Filling) return;
         capture.captureBuffer[static_cast<int>(capture.capturePosition)] = left;
         capture.capturePosition += capture.captureIncrement;
         if (capture.capturePosition >= static_cast<float>(kCaptureLength)) capture.capturePosition = 0.0f;
     } else if (mode == kScopeFreqSum) {
-        const int state = capture.captureState;
-        if (state == 0) {
-            capture.captureState = 2;
+        const CaptureStage stage = captureStage();
+        if (stage == CaptureStage::Wanted) {
+            setCaptureStage(CaptureStage::Filling);
             return;
         }
-        if (state != 2) return;
-        const WindowStart& start = b.window;
-        if (capture.capturePosition == 0.0f) {
-            capture.windowY1 = start.y1;
-            capture.windowY2 = start.y2;
-        }
-        const double w = start.coefficient * capture.windowY1 - capture.windowY2;
-        capture.windowY2 = capture.windowY1;
-        capture.windowY1 = w;
+        if (stage != CaptureStage::Filling) return;
+        if (capture.capturePosition == 0.0f) capture.window = b.window;
+        const double w = capture.window.next();
         const int pos = std::clamp(static_cast<int>(capture.capturePosition), 0, kCaptureLength - 1);
         capture.captureBuffer[pos] = static_cast<float>((left + right) * (w + 1.0) * 0.25);
         capture.capturePosition += 1.0f;
         if (capture.capturePosition >= static_cast<float>(kCaptureLength)) {
             capture.capturePosition = 0.0f;
             captureSpectrum();
-            capture.captureState = 1;
-            capture.windowY1 = start.y1;
-            capture.windowY2 = start.y2;
+            setCaptureStage(CaptureStage::Finished);
+            capture.window = b.window;
         }
     }
 }

@@ -52,8 +52,8 @@ void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
             seq.voiceCount = count;
             // A single-grain capture that followed one of the stopped voices would wait for
             // it for ever: it is given up, as the stop rules do, and the next grain arms it.
-            if (capture.captureState == 2 && capture.capturedVoice >= 0) {
-                capture.captureState = 0;
+            if (captureStage() == CaptureStage::Filling && capture.capturedVoice >= 0) {
+                setCaptureStage(CaptureStage::Wanted);
                 capture.capturePosition = 0.0f;
                 capture.capturedVoice = -1;
             }
@@ -194,7 +194,7 @@ void GrainEngine::selectBufferInBlock(int n) noexcept {
             v.lastIndex = 0;
         }
         seq.activeVoices = 0;
-        capture.captureState = 0;
+        setCaptureStage(CaptureStage::Wanted);
         capture.capturePosition = 0.0f;
         capture.capturedVoice = -1;
     } else {

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 
+#include "engine/dsp/cosine_oscillator.h"
+#include "engine/parameter_index.h"
 #include "engine/program_record.h"
 #include "engine/shared_value.h"
 
 namespace grainwheel {
 
 constexpr int kNumHostParameters = 107;
-constexpr int kNumVoiceSlots = 6;
 constexpr int kCaptureSize = 4097;
 
 // What the host last told of its transport. Missing information keeps the last values.
@@ -51,14 +52,12 @@ struct SequencerState {
     Shared<std::int32_t> activeVoices{0};
     Shared<float> mainGain{0.0f};
     Shared<float> peakLevel{0.0f};
-    float sumLeft = 0.0f;
-    float sumRight = 0.0f;
     Shared<float> linkedDensity{0.0f};  // published for the editor in the linked time modes
 };
 
 // Spectral morph between buffers.
 struct MorphControl {
-    Shared<std::int32_t> morphState{0};  // 0 none, -6 source analysed, 7 producing
+    Shared<MorphStage> morphState{MorphStage::Idle};
     Shared<std::int32_t> morphStep{1};
     Shared<std::uint8_t> morphWait{0};
     Shared<std::int32_t> pendingBuffer{-1};
@@ -68,13 +67,12 @@ struct MorphControl {
 // position words are exchanged whole.
 struct CaptureState {
     float captureBuffer[kCaptureSize] = {};
-    Shared<std::int32_t> captureState{0};  // 0 wanted, 2 filling, 1 finished
+    Shared<std::int32_t> captureState{0};  // a CaptureStage; the editor reads the word
     float capturePosition = 0.0f;
     std::int32_t capturedVoice = -1;
     float captureIncrement = 0.0f;
-    // Hann window oscillator of the sum spectrum (w1, w2: the last two outputs).
-    double windowY1 = 0.0;
-    double windowY2 = 0.0;
+    // The Hann window of the sum spectrum.
+    CosineOscillator window;
 };
 
 // Parameter values: the live values, the per-unit values converted for the engine and

@@ -211,7 +211,7 @@ public:
     // Typed read accessors for the editor and tests: whole words, any thread.
     CaptureStage captureStage() const { return static_cast<CaptureStage>(capture.captureState.load()); }
     // The editor asks for the next capture (a Wanted) once it has drawn one.
-    void requestCapture() { capture.captureState = static_cast<std::int32_t>(CaptureStage::Wanted); }
+    void requestCapture() { setCaptureStage(CaptureStage::Wanted); }
     std::atomic<std::int32_t>& captureStateWord() { return *capture.captureState.address(); }
     const float* captureBuffer() const { return capture.captureBuffer; }
     int captureSize() const { return kCaptureSize; }
@@ -235,7 +235,7 @@ public:
     const ProgramRecord& programRecord(int k) const { return programs[k]; }
     float globalSetting(GlobalSetting s) const { return params.settings[s]; }
     PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
-    MorphStage morphStage() const { return static_cast<MorphStage>(morphing.morphState.load()); }
+    MorphStage morphStage() const { return morphing.morphState; }
     int pendingBuffer() const { return morphing.pendingBuffer; }
     // The words behind some of these values, for views that read them at each draw.
     const std::atomic<std::int32_t>& currentBufferWord() const { return *currentBuffer.address(); }
@@ -265,6 +265,7 @@ public:
     void occupyVoicesForBenchmark();
 
 private:
+    void setCaptureStage(CaptureStage s) { capture.captureState = static_cast<std::int32_t>(s); }
     // Takes the host's answer to the time query; a tempo of 0 or below is not taken.
     void takeTransport(const EngineTransport& t);
     bool queryTransport(std::int32_t wanted, EngineTransport& t);

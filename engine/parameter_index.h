@@ -53,8 +53,20 @@ enum class CaptureStage : std::int32_t { Wanted = 0, Finished = 1, Filling = 2 }
 
 // Setting 272, Playback Mode (stored as a float index).
 enum class PlaybackMode : int { Loop = 0, StopAtBufferEnd = 1, StopAtSequenceEnd = 2, StopAtBoth = 3 };
+// The head goes back to the start position at the buffer's end (modes 1 and 3).
+constexpr bool stopsAtBufferEnd(PlaybackMode m) {
+    return m == PlaybackMode::StopAtBufferEnd || m == PlaybackMode::StopAtBoth;
+}
+// The end of the 16-unit sequence sends the head back (modes 2 and 3).
+constexpr bool stopsAtSequenceEnd(PlaybackMode m) {
+    return m == PlaybackMode::StopAtSequenceEnd || m == PlaybackMode::StopAtBoth;
+}
 
-// morphState of the spectral morph (stored as int32).
-enum class MorphStage : std::int32_t { Idle = 0, SourceDone = -6, Running = 7 };
+// morphState of the spectral morph.
+enum class MorphStage : std::int32_t {
+    Idle = 0,         // no morph under way
+    SourceDone = -6,  // source grain analysed, target not yet
+    Running = 7,      // both analysed, morphed grains being produced
+};
 
 }  // namespace grainwheel

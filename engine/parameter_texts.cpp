@@ -7,8 +7,8 @@
 
 #include "engine/conversions.h"
 #include "engine/grain_engine.h"
-#include "engine/number_text.h"
 #include "engine/text_format.h"
+#include "text/number_text.h"
 
 namespace grainwheel {
 

@@ -320,7 +320,7 @@ void GrainEngine::requestBuffer(float value) {
     if (!truncInRange(value, 0, kNumBuffers - 1, n)) return;  // no such buffer: nothing changes
     morphing.pendingBuffer = n;
     if (setting(kMorphAlgorithm) != 0) {
-        morphing.morphState = 0;
+        morphing.morphState = MorphStage::Idle;
         morphing.morphStep = 1;
     } else {
         selectBuffer(n);

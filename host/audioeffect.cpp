@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/aeffeditor.h"
-#include "engine/number_text.h"
+#include "text/number_text.h"
 
 AudioEffect::AudioEffect(audioMasterCallback audioMasterIn, VstInt32 programs, VstInt32 params)
     : audioMaster(audioMasterIn), numPrograms(programs), numParams(params) {

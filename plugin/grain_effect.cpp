@@ -20,6 +20,9 @@ struct CanDoAnswer {
     VstInt32 answer;
 };
 
+// "bypass" is answered yes while effSetBypass answers 0 (setBypass returns false): on
+// purpose. A host that asks first then knows the plug-in has no bypass of its own and
+// bypasses it by itself; do not change either answer to make them agree.
 constexpr CanDoAnswer kCanDo[] = {
     {"sendVstEvents", -1},      {"sendVstMidiEvent", -1},   {"sendVstTimeInfo", -1},
     {"receiveVstEvents", -1},   {"receiveVstMidiEvent", -1}, {"receiveVstTimeInfo", 1},

@@ -14,17 +14,13 @@ void clearFrames(GrainVoice& v) {
 }
 
 void setupOscillator(GrainVoice& v, double w) {
-    v.oscCoefficient = 2.0 * std::cos(w);
-    v.oscY1 = -std::cos(w);
-    v.oscY2 = -std::cos(2.0 * w);
+    v.osc = CosineOscillator::starting(w);
     v.oscOutput = 0.0;
 }
 
-// Yields -cos(n w) for n = 0, 1, 2, ... from the start values above.
+// Yields -cos(n w) for n = 0, 1, 2, ...
 double stepOscillator(GrainVoice& v) {
-    v.oscOutput = v.oscCoefficient * v.oscY1 - v.oscY2;
-    v.oscY2 = v.oscY1;
-    v.oscY1 = v.oscOutput;
+    v.oscOutput = v.osc.next();
     return v.oscOutput;
 }
 
@@ -84,7 +80,7 @@ inline float envelopeStep(GrainVoice& v, int envelopeType) {
             v.linearLevel += v.linearStep;
             return v.linearLevel;
         }
-        return static_cast<float>((stepOscillator(v) + 1.0) / 2.0);
+        return CosineOscillator::raised(stepOscillator(v));
     }
     if (v.sustain > 0) {
         v.sustain -= 1;
@@ -97,7 +93,7 @@ inline float envelopeStep(GrainVoice& v, int envelopeType) {
             v.linearLevel -= v.linearStep;
             return v.linearLevel;
         }
-        return static_cast<float>((stepOscillator(v) + 1.0) / 2.0);
+        return CosineOscillator::raised(stepOscillator(v));
     }
     return 0.0f;
 }
@@ -224,13 +220,11 @@ int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
     int attack = v.attack, sustain = v.sustain, release = v.release;
     float level = v.linearLevel;
     const float step = v.linearStep;
-    double osc = v.oscOutput, y1 = v.oscY1, y2 = v.oscY2;
-    const double coefficient = v.oscCoefficient;
+    double osc = v.oscOutput;
+    CosineOscillator oscillator = v.osc;
     const auto oscillate = [&]() {
-        osc = coefficient * y1 - y2;
-        y2 = y1;
-        y1 = osc;
-        return static_cast<float>((osc + 1.0) / 2.0);
+        osc = oscillator.next();
+        return CosineOscillator::raised(osc);
     };
     int n = 0;
     for (; n < frames && remaining > 0; ++n) {
@@ -304,7 +298,8 @@ int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
     v.current[0] = curL, v.current[1] = curR;
     v.attack = attack, v.sustain = sustain, v.release = release;
     v.linearLevel = level;
-    v.oscOutput = osc, v.oscY1 = y1, v.oscY2 = y2;
+    v.oscOutput = osc;
+    v.osc = oscillator;
     return n;
 }
 

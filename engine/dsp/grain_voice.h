@@ -9,6 +9,7 @@
 
 #include "engine/dsp/buffer_view.h"
 #include "engine/dsp/constants.h"
+#include "engine/dsp/cosine_oscillator.h"
 
 namespace grainwheel {
 
@@ -41,10 +42,8 @@ struct GrainVoice {
     int release = 0;
     float linearLevel = 0.0f;    // trapezoid state
     float linearStep = 0.0f;
-    double oscOutput = 0.0;      // recursive cosine oscillator of the cosine envelopes
-    double oscCoefficient = 0.0;
-    double oscY1 = 0.0;
-    double oscY2 = 0.0;
+    CosineOscillator osc;        // the cosine envelopes' oscillator
+    double oscOutput = 0.0;      // its last value
     std::array<float, kTransformSize> precomputedGrain{};  // filled by the spectral morph
 
     bool idle() const { return remaining <= 0; }

@@ -26,11 +26,6 @@ enum MorphAlgorithm : int {
     kMorphEqual = 3,     // "3 - equally distributed"
 };
 
-// morphState values.
-constexpr int kMorphIdle = 0;          // no morph under way
-constexpr int kMorphSourceDone = -6;   // source grain analysed, target not yet
-constexpr int kMorphRunning = 7;       // both analysed, morphed grains being produced
-
 constexpr int kMaxPeaks = kHalfTransform;  // 2048
 
 // Found peaks of one spectrum: peak n covers bins start[n] .. start[n] + width[n] - 1.
@@ -82,9 +77,9 @@ struct MorphSynthesis {
 // The morph's work arrays and its analysis and synthesis steps. The morph state
 // (morphState, morphStep, the wait flag, pendingBuffer, headRun) belongs to the audio
 // loop, which updates it around these calls:
-//   analyseSource  -> morphState = -6, headRun = 0, then selectBuffer(pendingBuffer)
-//   analyseTarget  -> morphState = 7, then synthesise
-//   synthesise     -> if last: morphStep = 1, morphState = 0, headRun = 1; else morphStep += 1
+//   analyseSource  -> morphState = SourceDone, headRun = 0, then selectBuffer(pendingBuffer)
+//   analyseTarget  -> morphState = Running, then synthesise
+//   synthesise     -> if last: morphStep = 1, morphState = Idle, headRun = 1; else morphStep += 1
 class SpectralMorph {
 public:
     // Analyses the source (old buffer) grain on voice v, just started by startMorphGrain

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define GW_OUTPUT_SSE2 1
-#include <emmintrin.h>
-#endif
+#include "engine/dsp/soft_clip.h"
 
 // Built with floating-point contraction off: every product and sum here is rounded on
 // its own, as in the per-sample code these kernels replace.
@@ -31,8 +28,8 @@ void envelopeRun(GrainVoice& v, float* e, int count) {
         int attack = v.attack, sustain = v.sustain, release = v.release;
         float level = v.linearLevel;
         const float step = v.linearStep;
-        double osc = v.oscOutput, y1 = v.oscY1, y2 = v.oscY2;
-        const double coefficient = v.oscCoefficient;
+        double osc = v.oscOutput;
+        CosineOscillator oscillator = v.osc;
         int n = 0;
         while (n < count) {
             if (attack >= 1 || (sustain <= 0 && release > 0)) {
@@ -45,10 +42,8 @@ void envelopeRun(GrainVoice& v, float* e, int count) {
                         for (int i = 0; i < k; ++i) e[n + i] = level -= step;
                 } else {
                     for (int i = 0; i < k; ++i) {
-                        osc = coefficient * y1 - y2;
-                        y2 = y1;
-                        y1 = osc;
-                        e[n + i] = static_cast<float>((osc + 1.0) / 2.0);
+                        osc = oscillator.next();
+                        e[n + i] = CosineOscillator::raised(osc);
                     }
                 }
                 (rising ? attack : release) -= k;
@@ -66,7 +61,8 @@ void envelopeRun(GrainVoice& v, float* e, int count) {
         }
         v.attack = attack, v.sustain = sustain, v.release = release;
         v.linearLevel = level;
-        v.oscOutput = osc, v.oscY1 = y1, v.oscY2 = y2;
+        v.oscOutput = osc;
+        v.osc = oscillator;
     }
 }
 
@@ -296,16 +292,6 @@ void advanceHeadRun(HeadRun& head, int count) {
     head.position = position;
 }
 
-namespace {
-
-inline float absolute(float x) { return x < 0.0f ? -x : x; }
-inline float softClip(float x) {
-    const float a = absolute(x);
-    return x * (a + 1.0f) / (x * x + 1.2f);
-}
-
-}  // namespace
-
 float outputRun(const float* left, const float* right, int count, float gain, float peak, float* outLeft,
                 float* outRight, float* total) {
     int k = 0;
@@ -315,33 +301,22 @@ float outputRun(const float* left, const float* right, int count, float gain, fl
     // the same values in any order (a NaN never replaces one, a value replaces only a
     // smaller one, as std::max(peak, x) does).
     const __m128 g = _mm_set1_ps(gain);
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 bias = _mm_set1_ps(1.2f);
-    const __m128 sign = _mm_set1_ps(-0.0f);
     __m128 lanes = _mm_set1_ps(peak);
-    __m128 sums = zero;
-    const auto abs = [&](__m128 x) {  // x < 0 ? -x : x, -0 kept as it is
-        const __m128 negative = _mm_cmplt_ps(x, zero);
-        return _mm_xor_ps(x, _mm_and_ps(negative, sign));
-    };
-    const auto clip = [&](__m128 x, __m128 a) {
-        return _mm_div_ps(_mm_mul_ps(x, _mm_add_ps(a, one)), _mm_add_ps(_mm_mul_ps(x, x), bias));
-    };
+    __m128 sums = _mm_setzero_ps();
     for (; k + 4 <= count; k += 4) {
         const __m128 xl = _mm_mul_ps(_mm_loadu_ps(left + k), g);
         const __m128 xr = _mm_mul_ps(_mm_loadu_ps(right + k), g);
-        const __m128 al = abs(xl);
-        const __m128 ar = abs(xr);
+        const __m128 al = SoftClip::magnitude(xl);
+        const __m128 ar = SoftClip::magnitude(xr);
         // std::max(peak, std::max(al, ar)): max_ps(x, m) is (m < x) ? x : m.
         lanes = _mm_max_ps(_mm_max_ps(ar, al), lanes);
         if (outLeft) {
-            const __m128 cl = clip(xl, al);
+            const __m128 cl = SoftClip::apply(xl, al);
             _mm_storeu_ps(outLeft + k, cl);
             sums = _mm_add_ps(sums, cl);
         }
         if (outRight) {
-            const __m128 cr = clip(xr, ar);
+            const __m128 cr = SoftClip::apply(xr, ar);
             _mm_storeu_ps(outRight + k, cr);
             sums = _mm_add_ps(sums, cr);
         }
@@ -355,9 +330,9 @@ float outputRun(const float* left, const float* right, int count, float gain, fl
     for (; k < count; ++k) {
         const float xl = left[k] * gain;
         const float xr = right[k] * gain;
-        peak = std::max(peak, std::max(absolute(xl), absolute(xr)));
-        if (outLeft) written += outLeft[k] = softClip(xl);
-        if (outRight) written += outRight[k] = softClip(xr);
+        peak = std::max(peak, std::max(SoftClip::magnitude(xl), SoftClip::magnitude(xr)));
+        if (outLeft) written += outLeft[k] = SoftClip::apply(xl);
+        if (outRight) written += outRight[k] = SoftClip::apply(xr);
     }
     if (total) *total += written;
     return peak;

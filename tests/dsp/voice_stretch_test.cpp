@@ -54,8 +54,8 @@ void expectSameVoice(const GrainVoice& a, const GrainVoice& b, const char* where
     EXPECT_EQ(a.release, b.release) << where;
     EXPECT_EQ(bits(a.linearLevel), bits(b.linearLevel)) << where;
     EXPECT_EQ(bits(a.oscOutput), bits(b.oscOutput)) << where;
-    EXPECT_EQ(bits(a.oscY1), bits(b.oscY1)) << where;
-    EXPECT_EQ(bits(a.oscY2), bits(b.oscY2)) << where;
+    EXPECT_EQ(bits(a.osc.y1), bits(b.osc.y1)) << where;
+    EXPECT_EQ(bits(a.osc.y2), bits(b.osc.y2)) << where;
     EXPECT_EQ(a.precomputedIndex, b.precomputedIndex) << where;
 }
 

@@ -225,7 +225,7 @@ TEST(VoiceReset, StopMoveAndFullReset) {
     resetVoice(*v);
     EXPECT_EQ(v->buffer, -1);
     EXPECT_EQ(v->readPosition, 0.0f);
-    EXPECT_EQ(v->oscY1, 0.0);
+    EXPECT_EQ(v->osc.y1, 0.0);
     EXPECT_EQ(v->precomputedGrain[5], 0.0f);
 }
 

@@ -10,7 +10,7 @@
 #include "plugin/grain_effect.h"
 #include "gui/headlessframe.h"
 #include "gui/vstgui.h"
-#include "../engine/effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 namespace editortest {
 

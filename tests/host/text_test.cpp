@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/audioeffectx.h"
-#include "engine/number_text.h"
+#include "text/number_text.h"
 
 namespace {
 

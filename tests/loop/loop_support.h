@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "../engine/effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 #include "tests/support/buffer_fill.h"
 
 namespace looptest {

@@ -10,6 +10,7 @@ namespace {
 
 using enginetest::EffectTest;
 using enginetest::scriptedHost;
+using grainwheel::MorphStage;
 using looptest::Block;
 using looptest::fillBuffer;
 
@@ -26,7 +27,7 @@ protected:
     }
 
     struct Step {
-        int state;
+        MorphStage state;
         int morphStep;
         int buffer;
         int headRun;
@@ -46,7 +47,7 @@ protected:
             one.run(*fx);
             const Step cur = now();
             if (cur.state != last.state || cur.morphStep != last.morphStep) {
-                if (last.state == -6 || last.state == 7) {
+                if (last.state == MorphStage::SourceDone || last.state == MorphStage::Running) {
                     const double f = static_cast<double>(last.morphStep) / (stepsize + 2);
                     weights.push_back(f);
                     const auto& m = fx->engine().spectralMorph();
@@ -56,14 +57,14 @@ protected:
                         worst = std::max(worst, std::fabs(m.resultSpectrum[k] - expect));
                     }
                     EXPECT_LT(worst, 1e-6) << "morphed grain " << last.morphStep;
-                    EXPECT_EQ(cur.headRun, cur.state == 0 ? 1 : 0);
+                    EXPECT_EQ(cur.headRun, cur.state == MorphStage::Idle ? 1 : 0);
                 }
-                if (cur.state == -6) {
+                if (cur.state == MorphStage::SourceDone) {
                     started = true;
                     EXPECT_EQ(cur.buffer, target);  // the new buffer is current from the source grain on
                     EXPECT_EQ(cur.headRun, 0);
                 }
-                if (started && cur.state == 0) return weights;
+                if (started && cur.state == MorphStage::Idle) return weights;
                 last = cur;
             }
         }
@@ -103,7 +104,7 @@ TEST_F(MorphLoopTest, SelectingTheCurrentBufferStartsNoMorph) {
     fx->setParameter(257, 1.0f);
     Block b(8192);
     b.run(*fx);
-    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
     EXPECT_EQ(fx->engine().morph().morphWait, 0);
     EXPECT_EQ(fx->engine().sequencer().headRun, 1);
 }
@@ -121,10 +122,10 @@ TEST_F(MorphLoopTest, LoudGrainsMorphWithFiniteOutput) {
             Block b(1024);
             b.run(*fx);
             for (float v : b.outL) ASSERT_TRUE(std::isfinite(v));
-            ran = ran || fx->engine().morph().morphState == 7;
+            ran = ran || fx->engine().morph().morphState == MorphStage::Running;
         }
         EXPECT_TRUE(ran) << alg;
-        EXPECT_EQ(fx->engine().morph().morphState, 0) << alg;
+        EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle) << alg;
         EXPECT_GT(fx->engine().spectralMorph().sourcePeaks.count, 0);
     }
 }
@@ -137,15 +138,15 @@ TEST_F(MorphLoopTest, SwitchingTheMorphOffMidwayReleasesTheHead) {
     fx->setParameter(275, 19.0f);
     fx->setParameter(257, 2.0f);
     Block one(1);
-    for (int s = 0; s < 100000 && fx->engine().morph().morphState != 7; ++s) one.run(*fx);
-    ASSERT_EQ(fx->engine().morph().morphState, 7);
+    for (int s = 0; s < 100000 && fx->engine().morph().morphState != MorphStage::Running; ++s) one.run(*fx);
+    ASSERT_EQ(fx->engine().morph().morphState.load(), MorphStage::Running);
     EXPECT_EQ(fx->engine().sequencer().headRun, 0);
     fx->setParameter(257, 1.0f);  // re-armed towards buffer 1, then the morph is switched off
     fx->setParameter(274, 0.0f);
     const float head = fx->engine().sequencer().playPosition;
     Block(256).run(*fx);
     EXPECT_EQ(fx->engine().sequencer().headRun, 1);
-    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);
     EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
     EXPECT_NE(fx->engine().sequencer().playPosition, head);

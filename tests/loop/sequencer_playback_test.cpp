@@ -20,6 +20,7 @@ using grainwheel::kSpeed;
 using grainwheel::kTime;
 using grainwheel::kTrigmode;
 using grainwheel::kUnitDura;
+using grainwheel::MorphStage;
 using looptest::Block;
 using looptest::fillBuffer;
 
@@ -289,7 +290,7 @@ TEST_F(EffectTest, MorphSourceGrainLongerThanTheTransformIsDelayed) {
     ASSERT_GE(armed, 0);
     ASSERT_GE(selected, 0);
     EXPECT_EQ(selected - armed, 1418);
-    EXPECT_EQ(fx->engine().morph().morphState, -6);
+    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::SourceDone);
 }
 
 // --- scope capture ------------------------------------------------------------------------

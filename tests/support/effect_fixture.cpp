@@ -1,4 +1,4 @@
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 #include <cstring>
 

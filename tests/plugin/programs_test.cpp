@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;

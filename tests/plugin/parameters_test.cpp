@@ -7,7 +7,7 @@
 #include <locale>
 #include <string>
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;
@@ -386,7 +386,7 @@ TEST_F(EffectTest, BufferSelectionRequests) {
     fx->setParameter(257, 3.0f);  // Morph Algorithm 3: armed, nothing selected yet
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
     EXPECT_EQ(fx->engine().morph().pendingBuffer, 3);
-    EXPECT_EQ(fx->engine().morph().morphState, 0);
+    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
     EXPECT_EQ(fx->engine().morph().morphStep, 1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 3.0f / 15.0f);
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;

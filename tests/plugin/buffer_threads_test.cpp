@@ -7,7 +7,7 @@
 #include <cmath>
 #include <thread>
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;

@@ -1,7 +1,7 @@
 // Recording one frame runs on the audio thread: it must not allocate, whatever the
 // recording state does (fade-in, wait, stop rule with its parameter change, fade-out).
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 #include "host/entry.h"
 #include "tests/support/counting_new.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "effect_fixture.h"
+#include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;
