@@ -2,41 +2,11 @@
 
 #include <mutex>
 
-#if GW_EMBEDDED_FONT
 #include <cairo-ft.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-// The DejaVu Sans and DejaVu Sans Condensed faces (free licence, see the font's LICENSE), included at build time.
-#define GW_STR2(x) #x
-#define GW_STR(x) GW_STR2(x)
-asm(".section .rodata\n"
-    ".balign 16\n"
-    ".hidden gw_font_regular\n.global gw_font_regular\ngw_font_regular:\n"
-    ".incbin \"" GW_STR(GW_FONT_REGULAR) "\"\n"
-    ".hidden gw_font_regular_end\n.global gw_font_regular_end\ngw_font_regular_end:\n"
-    ".balign 16\n"
-    ".hidden gw_font_bold\n.global gw_font_bold\ngw_font_bold:\n"
-    ".incbin \"" GW_STR(GW_FONT_BOLD) "\"\n"
-    ".hidden gw_font_bold_end\n.global gw_font_bold_end\ngw_font_bold_end:\n"
-    ".balign 16\n"
-    ".hidden gw_font_condensed\n.global gw_font_condensed\ngw_font_condensed:\n"
-    ".incbin \"" GW_STR(GW_FONT_CONDENSED) "\"\n"
-    ".hidden gw_font_condensed_end\n.global gw_font_condensed_end\ngw_font_condensed_end:\n"
-    ".balign 16\n"
-    ".hidden gw_font_condensed_bold\n.global gw_font_condensed_bold\ngw_font_condensed_bold:\n"
-    ".incbin \"" GW_STR(GW_FONT_CONDENSED_BOLD) "\"\n"
-    ".hidden gw_font_condensed_bold_end\n.global gw_font_condensed_bold_end\ngw_font_condensed_bold_end:\n"
-    ".previous\n");
-extern "C" const unsigned char gw_font_regular[];
-extern "C" const unsigned char gw_font_regular_end[];
-extern "C" const unsigned char gw_font_bold[];
-extern "C" const unsigned char gw_font_bold_end[];
-extern "C" const unsigned char gw_font_condensed[];
-extern "C" const unsigned char gw_font_condensed_end[];
-extern "C" const unsigned char gw_font_condensed_bold[];
-extern "C" const unsigned char gw_font_condensed_bold_end[];
-#endif
+#include "gui/embedded_fonts.h"
 
 namespace VSTGUI {
 
@@ -48,29 +18,27 @@ struct Faces {
     cairo_font_face_t* condensedBold = nullptr;
 };
 
-#if GW_EMBEDDED_FONT
-cairo_font_face_t* fromMemory(FT_Library lib, const unsigned char* begin, const unsigned char* end) {
+cairo_font_face_t* fromMemory(FT_Library lib, EmbeddedFace which) {
+    const FontBytes bytes = embeddedFont(which);
+    if (bytes.empty()) return nullptr;
     FT_Face face = nullptr;
-    if (FT_New_Memory_Face(lib, begin, static_cast<FT_Long>(end - begin), 0, &face) != 0) return nullptr;
+    if (FT_New_Memory_Face(lib, bytes.begin, static_cast<FT_Long>(bytes.size()), 0, &face) != 0) return nullptr;
     cairo_font_face_t* f = cairo_ft_font_face_create_for_ft_face(face, 0);
     static const cairo_user_data_key_t key{};
     // The FreeType face lives as long as the cairo face.
     cairo_font_face_set_user_data(f, &key, face, [](void* p) { FT_Done_Face(static_cast<FT_Face>(p)); });
     return f;
 }
-#endif
 
 Faces makeFaces() {
     Faces faces;
-#if GW_EMBEDDED_FONT
     FT_Library lib = nullptr;
-    if (FT_Init_FreeType(&lib) == 0) {
-        faces.regular = fromMemory(lib, gw_font_regular, gw_font_regular_end);
-        faces.bold = fromMemory(lib, gw_font_bold, gw_font_bold_end);
-        faces.condensed = fromMemory(lib, gw_font_condensed, gw_font_condensed_end);
-        faces.condensedBold = fromMemory(lib, gw_font_condensed_bold, gw_font_condensed_bold_end);
+    if (!embeddedFont(EmbeddedFace::Regular).empty() && FT_Init_FreeType(&lib) == 0) {
+        faces.regular = fromMemory(lib, EmbeddedFace::Regular);
+        faces.bold = fromMemory(lib, EmbeddedFace::Bold);
+        faces.condensed = fromMemory(lib, EmbeddedFace::Condensed);
+        faces.condensedBold = fromMemory(lib, EmbeddedFace::CondensedBold);
     }
-#endif
     if (!faces.regular) {
         faces.regular = cairo_toy_font_face_create("DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     }

@@ -10,44 +10,10 @@
 #include <mutex>
 #include <string>
 
+#include "gui/embedded_fonts.h"
 #include "gui/pixelsurface.h"
 #include "gui/pngdecode.h"
 
-#if GW_EMBEDDED_FONT
-// The DejaVu Sans and DejaVu Sans Condensed faces (free licence, see the font's LICENSE), included at build time.
-#define GW_STR2(x) #x
-#define GW_STR(x) GW_STR2(x)
-#define GW_SYM(name) GW_STR(__USER_LABEL_PREFIX__) #name
-asm(".section .rdata,\"dr\"\n"
-    ".balign 16\n"
-    ".global " GW_SYM(gw_font_regular) "\n" GW_SYM(gw_font_regular) ":\n"
-    ".incbin \"" GW_STR(GW_FONT_REGULAR) "\"\n"
-    ".global " GW_SYM(gw_font_regular_end) "\n" GW_SYM(gw_font_regular_end) ":\n"
-    ".balign 16\n"
-    ".global " GW_SYM(gw_font_bold) "\n" GW_SYM(gw_font_bold) ":\n"
-    ".incbin \"" GW_STR(GW_FONT_BOLD) "\"\n"
-    ".global " GW_SYM(gw_font_bold_end) "\n" GW_SYM(gw_font_bold_end) ":\n"
-    ".balign 16\n"
-    ".global " GW_SYM(gw_font_condensed) "\n" GW_SYM(gw_font_condensed) ":\n"
-    ".incbin \"" GW_STR(GW_FONT_CONDENSED) "\"\n"
-    ".global " GW_SYM(gw_font_condensed_end) "\n" GW_SYM(gw_font_condensed_end) ":\n"
-    ".balign 16\n"
-    ".global " GW_SYM(gw_font_condensed_bold) "\n" GW_SYM(gw_font_condensed_bold) ":\n"
-    ".incbin \"" GW_STR(GW_FONT_CONDENSED_BOLD) "\"\n"
-    ".global " GW_SYM(gw_font_condensed_bold_end) "\n" GW_SYM(gw_font_condensed_bold_end) ":\n"
-    ".text\n");
-extern "C" const unsigned char gw_font_regular[];
-extern "C" const unsigned char gw_font_regular_end[];
-extern "C" const unsigned char gw_font_bold[];
-extern "C" const unsigned char gw_font_bold_end[];
-extern "C" const unsigned char gw_font_condensed[];
-extern "C" const unsigned char gw_font_condensed_end[];
-extern "C" const unsigned char gw_font_condensed_bold[];
-extern "C" const unsigned char gw_font_condensed_bold_end[];
-#endif
-#if !defined(GW_HAVE_CONDENSED)
-#define GW_HAVE_CONDENSED 0
-#endif
 
 namespace VSTGUI {
 
@@ -76,20 +42,18 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         if (!registered) {
             registered = true;
-#if GW_EMBEDDED_FONT
-            DWORD n = 0;
-            memory[0] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_regular),
-                                             static_cast<DWORD>(gw_font_regular_end - gw_font_regular), nullptr, &n);
-            memory[1] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_bold),
-                                             static_cast<DWORD>(gw_font_bold_end - gw_font_bold), nullptr, &n);
-#if GW_HAVE_CONDENSED
-            memory[2] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_condensed),
-                                             static_cast<DWORD>(gw_font_condensed_end - gw_font_condensed), nullptr, &n);
-            memory[3] = AddFontMemResourceEx(const_cast<unsigned char*>(gw_font_condensed_bold),
-                                             static_cast<DWORD>(gw_font_condensed_bold_end - gw_font_condensed_bold),
-                                             nullptr, &n);
-#endif
-#endif
+            // The embedded faces (none when the build found no font files: the system's
+            // font then answers to the names below).
+            const EmbeddedFace faces[] = {EmbeddedFace::Regular, EmbeddedFace::Bold, EmbeddedFace::Condensed,
+                                          EmbeddedFace::CondensedBold};
+            const int count = hasCondensedFaces() ? 4 : 2;
+            for (int k = 0; k < count; ++k) {
+                const FontBytes bytes = embeddedFont(faces[k]);
+                if (bytes.empty()) continue;
+                DWORD n = 0;
+                memory[k] = AddFontMemResourceEx(const_cast<unsigned char*>(bytes.begin),
+                                                 static_cast<DWORD>(bytes.size()), nullptr, &n);
+            }
         }
         long f = (style.font >= 0 && style.font < kNumStandardFonts) ? style.font : static_cast<long>(kNormalFont);
         int variant = ((style.face & kBoldFace) ? 1 : 0) | ((style.face & kItalicFace) ? 2 : 0) |
@@ -103,7 +67,7 @@ public:
             lf.lfCharSet = DEFAULT_CHARSET;
             lf.lfOutPrecision = OUT_TT_ONLY_PRECIS;
             lf.lfQuality = ANTIALIASED_QUALITY;
-            std::wcscpy(lf.lfFaceName, (variant & 4) && GW_HAVE_CONDENSED ? L"DejaVu Sans Condensed" : L"DejaVu Sans");
+            std::wcscpy(lf.lfFaceName, (variant & 4) && hasCondensedFaces() ? L"DejaVu Sans Condensed" : L"DejaVu Sans");
             slot = CreateFontIndirectW(&lf);
         }
         return slot;
