@@ -119,12 +119,6 @@ public:
     void getParameterDisplay(std::int32_t index, char* text);
     bool canParameterBeAutomated(std::int32_t index);
     bool string2parameter(std::int32_t index, const char* text);
-    // Direct read access by the old numeric ids, for the suites that still read the engine
-    // this way (the editor's port uses the typed accessors below, which cover every id);
-    // null for unknown ids. Word items point at a std::atomic of the
-    // stated type (int32, float, byte); read them whole. Array items (1, 2, 20 + k) point
-    // at the arrays themselves.
-    void* getStateItem(int id);
 
     // Programs.
     std::int32_t getProgram() const { return curProgram; }

@@ -359,25 +359,4 @@ float GrainEngine::getParameter(std::int32_t index) {
     return 0.0f;
 }
 
-void* GrainEngine::getStateItem(int id) {
-    if (id >= 20 && id < 20 + kNumBuffers) return audioBuffers[id - 20].left.load();
-    if (id >= 40 && id < 40 + kNumBuffers) return &audioBuffers[id - 40].length;
-    if (id >= 100 && id < 100 + kNumPrograms) return &programs[id - 100];
-    switch (id) {
-    case 0: return capture.captureState.address();
-    case 1: return currentLeft.load();
-    case 2: return capture.captureBuffer;
-    case 3: return seq.halted.address();
-    case 4: return rec.recording.address();
-    case 7: return seq.playPosition.address();
-    case 8: return seq.grainLengthFloat.address();
-    case 11: return currentLengthFloat.address();
-    case 12: return seq.grainInterval.address();
-    case 13: return params.settings[kScopeViewMode].address();
-    case 18: return previousBuffer.address();
-    case 19: return currentBuffer.address();
-    default: return nullptr;
-    }
-}
-
 }  // namespace grainwheel

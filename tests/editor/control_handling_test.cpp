@@ -357,13 +357,12 @@ TEST_F(Handling, SettingMenusReloadAndStopGrains) {
     EXPECT_TRUE(editor().mainScopeView()->isStale());
 
     // 255 halts only in trigger mode.
-    auto* halted = static_cast<std::atomic<std::uint8_t>*>(fx->engine().getStateItem(3));
-    halted->store(0);
+    fx->engine().setHalted(false);
     editor().setParameter(255, 1.0f);
-    EXPECT_EQ(halted->load(), 0);
+    EXPECT_FALSE(fx->engine().isHalted());
     fx->setParameter(6, 1.0f);
     editor().setParameter(255, 1.0f);
-    EXPECT_EQ(halted->load(), 1);
+    EXPECT_TRUE(fx->engine().isHalted());
 }
 
 TEST_F(Handling, WheelMovesSlidersAndTheKnobOnly) {
@@ -493,7 +492,7 @@ TEST_F(Handling, MeterShowsThePeakSinceTheLastIdle) {
     // Halted with monitoring on, the input passes at the main gain and is metered.
     hostAt(0.0, 0.0, 120.0);
     fx->setParameter(8, 1.0f);
-    static_cast<std::atomic<std::uint8_t>*>(fx->engine().getStateItem(3))->store(1);
+    fx->engine().setHalted(true);
     std::vector<float> in(256, 0.5f), outL(256), outR(256);
     float* inputs[2] = {in.data(), in.data()};
     float* outputs[2] = {outL.data(), outR.data()};

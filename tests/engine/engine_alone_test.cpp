@@ -137,32 +137,19 @@ TEST_F(EngineAlone, KillBufferAsksTheHostAndErasesOnlyOnYes) {
     EXPECT_EQ(engine.bufferLength(engine.getCurrentBuffer()), 0);
 }
 
-// Every id the editor read through getStateItem has a typed accessor giving the same.
-TEST_F(EngineAlone, TypedAccessorsAnswerWhatTheStateIdsPointAt) {
+// The typed accessors the editor's port reads answer what the engine holds.
+TEST_F(EngineAlone, TypedAccessorsAnswerWhatTheEngineHolds) {
     fill(0, 3000);
     fill(5, 1234);
     engine.setParameter(kSettingMorphAlgorithm, 0.0f);
     engine.setParameter(kSelectBuffer, 5.0f);
     for (int k = 0; k < 8; ++k) block();
-    auto word = [&](int id) { return static_cast<std::atomic<std::int32_t>*>(engine.getStateItem(id))->load(); };
-    auto real = [&](int id) { return static_cast<std::atomic<float>*>(engine.getStateItem(id))->load(); };
-    EXPECT_EQ(word(0), static_cast<std::int32_t>(engine.captureStage()));
-    EXPECT_EQ(engine.getStateItem(1), engine.currentLeftSamples());
-    EXPECT_EQ(engine.getStateItem(2), engine.captureBuffer());
-    EXPECT_EQ(static_cast<std::atomic<std::uint8_t>*>(engine.getStateItem(3))->load() != 0, engine.isHalted());
-    EXPECT_EQ(static_cast<std::atomic<std::uint8_t>*>(engine.getStateItem(4))->load() != 0, engine.isRecording());
-    EXPECT_EQ(real(7), engine.playPosition());
-    EXPECT_EQ(real(8), engine.grainLength());
-    EXPECT_EQ(real(11), engine.currentBufferLength());
-    EXPECT_EQ(word(12), engine.grainSpacing());
-    EXPECT_EQ(static_cast<int>(real(13)), engine.scopeViewMode());
-    EXPECT_EQ(word(18), engine.previousBufferIndex());
-    EXPECT_EQ(word(19), engine.getCurrentBuffer());
-    for (int n = 0; n < kNumBuffers; ++n) {
-        EXPECT_EQ(engine.getStateItem(20 + n), engine.bufferLeftSamples(n));
-        EXPECT_EQ(word(40 + n), engine.bufferLength(n));
-        EXPECT_EQ(engine.getStateItem(100 + n), &engine.programRecord(n));
-    }
+    EXPECT_EQ(engine.currentLeftSamples(), engine.bufferLeftSamples(5));
+    EXPECT_EQ(engine.getCurrentBuffer(), 5);
+    EXPECT_EQ(engine.currentBufferLength(), 1234.0f);
+    EXPECT_EQ(engine.currentBufferWord().load(), 5);
+    EXPECT_EQ(engine.captureStateWord().load(), static_cast<std::int32_t>(engine.captureStage()));
+    for (int n = 0; n < kNumBuffers; ++n) EXPECT_EQ(&engine.programRecord(n), &engine.programRecords()[n]);
     EXPECT_EQ(engine.bufferLength(5), 1234);
     EXPECT_EQ(engine.previousBufferIndex(), 0);
     EXPECT_EQ(engine.captureSize(), 4097);

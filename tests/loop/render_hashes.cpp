@@ -111,8 +111,8 @@ std::uint64_t render(const Config& c) {
         fx->setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
     host.playingAt(0.0, 0.0, 127.0);
-    auto* capture = static_cast<const float*>(fx->engine().getStateItem(2));
-    auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->engine().getStateItem(0));
+    const float* capture = fx->engine().captureBuffer();
+    auto* captureState = &fx->engine().captureStateWord();
     std::vector<float> inL(8192), inR(8192), outL(8192), outR(8192);
     Hash hash;
     double ppq = 0.0;

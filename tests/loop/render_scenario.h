@@ -28,7 +28,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
         fx.setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
     fx.setParameter(270, 1.0f);  // raised cosine
-    auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx.engine().getStateItem(0));
+    auto* captureState = &fx.engine().captureStateWord();
 
     host.playingAt(0.0, 0.0, 133.0);
     const int sizes[] = {64, 1, 512, 333, 4096, 128, 8192, 17};

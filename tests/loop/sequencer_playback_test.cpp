@@ -305,7 +305,7 @@ protected:
         fx->engine().selectBuffer(1);
     }
     const grainwheel::CaptureState& capture() const { return fx->engine().scopeCapture(); }
-    void wantCapture() { static_cast<std::atomic<std::int32_t>*>(fx->engine().getStateItem(0))->store(0); }
+    void wantCapture() { fx->engine().requestCapture(); }
 };
 
 // "time view - sum output": the sum during the arming grain's life fills 206 entries,

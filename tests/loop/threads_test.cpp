@@ -51,7 +51,7 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
         for (int i = 0; i < 256; ++i) in[static_cast<size_t>(i)] = 0.3f * std::sin(static_cast<float>(i) * 0.05f);
         float* ins[2] = {in.data(), in.data()};
         float* outs[2] = {outL.data(), outR.data()};
-        auto* captureState = static_cast<std::atomic<std::int32_t>*>(fx->engine().getStateItem(0));
+        auto* captureState = &fx->engine().captureStateWord();
         long k = 0;
         while (!stop.load(std::memory_order_relaxed)) {
             const int n = 1 + static_cast<int>((k * 37) % 256);

@@ -153,7 +153,7 @@ TEST_F(EffectTest, EraseAnsweredNoChangesNothing) {
     EXPECT_TRUE(currentFrames().empty());
     EXPECT_EQ(fx->engine().audioBuffer(0).saved, 1);
     EXPECT_EQ(fx->engine().programRecords()[0].bufferPath[0], 0);
-    EXPECT_EQ(fx->engine().getStateItem(20), nullptr);
+    EXPECT_EQ(fx->engine().bufferLeftSamples(0), nullptr);
 }
 
 TEST_F(EffectTest, AllocationLimits) {
@@ -182,8 +182,8 @@ TEST_F(EffectTest, SelectingBuffers) {
 
     fx->setParameter(257, 0.0f);
     EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, (352800 - 1) * 0.5f);
-    EXPECT_EQ(fx->engine().getStateItem(1), fx->engine().getStateItem(20));
-    EXPECT_EQ(*static_cast<std::int32_t*>(fx->engine().getStateItem(40)), 352800);
+    EXPECT_EQ(fx->engine().currentLeftSamples(), fx->engine().bufferLeftSamples(0));
+    EXPECT_EQ(fx->engine().bufferLength(0), 352800);
 
     fx->setParameter(257, 0.0f);  // the current buffer again: a restart
     EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 352800 * 0.5f);

@@ -203,5 +203,5 @@ TEST_F(EffectTest, ChunkSizesAndPointers) {
     EXPECT_EQ(fx->getChunk(&data, true), 1884);
     EXPECT_EQ(data, &fx->engine().programRecords()[6]);
     EXPECT_EQ(fx->dispatcher(effGetChunk, 1, 0, &data, 0.0f), 1884);
-    EXPECT_EQ(fx->engine().getStateItem(106), &fx->engine().programRecords()[6]);
+    EXPECT_EQ(&fx->engine().programRecord(6), &fx->engine().programRecords()[6]);
 }
