@@ -182,9 +182,9 @@ bool readChunks(Context& cx, int blocksPerMutation, Chunks& out) {
                 header->sizes[k] = size;
             }
             // What a mutation costs, to tell a hang from a slow plug-in.
-            Bytes program(bytes + header->sizes[0] + header->sizes[1],
-                          bytes + header->sizes[0] + header->sizes[1] + header->sizes[2]);
-            Bytes bank(program.end(), program.end() + header->sizes[3]);
+            const char* afterUse = bytes + header->sizes[0] + header->sizes[1];
+            Bytes program(afterUse, afterUse + header->sizes[2]);
+            Bytes bank(afterUse + header->sizes[2], afterUse + header->sizes[2] + header->sizes[3]);
             const auto started = Clock::now();
             in.dispatch(effSetChunk, kBankChunk, static_cast<VstIntPtr>(bank.size()), bank.data());
             in.dispatch(effSetChunk, kProgramChunk, static_cast<VstIntPtr>(program.size()), program.data());
