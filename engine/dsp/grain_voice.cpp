@@ -155,11 +155,8 @@ inline StereoSample bufferStep(GrainVoice& v, const BufferView& buffer, float pi
     const int length = buffer.length;
     // A position outside the buffer (it may have been replaced by a shorter one) is
     // folded back in rather than read out of bounds.
-    if (!(v.readPosition >= 0.0f && v.readPosition < static_cast<float>(length))) {
-        const float folded = std::fmod(v.readPosition, static_cast<float>(length));
-        v.readPosition = (folded >= 0.0f && folded < static_cast<float>(length)) ? folded : 0.0f;
+    if (PlayHead::fold(v.readPosition, static_cast<float>(length)))
         v.lastIndex = std::min(v.lastIndex, static_cast<int>(v.readPosition));
-    }
     const int idx = static_cast<int>(v.readPosition);
     const float frac = v.readPosition - static_cast<float>(idx);
     const float e = envelopeStep(v, envelopeType);
@@ -180,17 +177,7 @@ inline StereoSample bufferStep(GrainVoice& v, const BufferView& buffer, float pi
         out.right = e * (v.previous[1] + (v.current[1] - v.previous[1]) * frac);
     }
     v.readPosition += pitch;
-    // One subtraction for any pitch up to the buffer length; a remainder for buffers
-    // shorter than a read step, which would otherwise be read out of bounds.
-    if (v.readPosition >= static_cast<float>(length)) {
-        v.readPosition -= static_cast<float>(length);
-        v.lastIndex -= length;
-        if (v.readPosition >= static_cast<float>(length)) [[unlikely]] {
-            const WrappedRead w = wrapLongStep(v.readPosition, v.lastIndex, length);
-            v.readPosition = w.position;
-            v.lastIndex = w.lastIndex;
-        }
-    }
+    PlayHead::wrap(v.readPosition, v.lastIndex, length, static_cast<float>(length));
     return out;
 }
 
@@ -228,11 +215,7 @@ int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
     };
     int n = 0;
     for (; n < frames && remaining > 0; ++n) {
-        if (!(pos >= 0.0f && pos < flen)) {
-            const float folded = std::fmod(pos, flen);
-            pos = (folded >= 0.0f && folded < flen) ? folded : 0.0f;
-            last = std::min(last, static_cast<int>(pos));
-        }
+        if (PlayHead::fold(pos, flen)) last = std::min(last, static_cast<int>(pos));
         const int idx = static_cast<int>(pos);
         const float frac = pos - static_cast<float>(idx);
         float e;
@@ -279,15 +262,7 @@ int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
             outR = e * (prevR + (curR - prevR) * frac);
         }
         pos += pitch;
-        if (pos >= flen) {
-            pos -= flen;
-            last -= length;
-            if (pos >= flen) [[unlikely]] {
-                const WrappedRead w = wrapLongStep(pos, last, length);
-                pos = w.position;
-                last = w.lastIndex;
-            }
-        }
+        PlayHead::wrap(pos, last, length, flen);
         sumLeft[n] += outL;
         sumRight[n] += outR;
     }

@@ -10,6 +10,7 @@
 #include "engine/dsp/buffer_view.h"
 #include "engine/dsp/constants.h"
 #include "engine/dsp/cosine_oscillator.h"
+#include "engine/dsp/play_head.h"
 
 namespace grainwheel {
 
@@ -97,19 +98,6 @@ inline StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, f
 int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType,
                      float* sumLeft, float* sumRight, int frames);
 
-// A read position still at or past the end of a buffer of `length` frames after one
-// wrap (a read step longer than the buffer): the remainder at once, as many whole lengths
-// off as repeated subtraction would take (the same value for every position below 2^24
-// frames), and the last fetched index moved back as far (to -1 when that leaves the int
-// range: below every frame either way). An infinite position goes to frame 0.
-struct WrappedRead {
-    float position;
-    int lastIndex;
-};
-[[gnu::cold]] WrappedRead wrapLongStep(float position, int lastIndex, int length) noexcept;
-// The position within [0, length) that a remainder by `length` (> 0) gives; NaN and
-// infinities give 0.
-float remainderInBuffer(float position, float length) noexcept;
 // A head position as a grain start or a buffer change takes it: as it is within 2^24
 // frames of 0 (every buffer is shorter), else (only hostile values get there) frame 0.
 inline float nearPosition(float position) noexcept {

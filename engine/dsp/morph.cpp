@@ -21,10 +21,7 @@ void analysisSample(GrainVoice& v, const BufferView& buffer, float pitch, int en
         return;
     }
     const float length = static_cast<float>(buffer.length);
-    if (!(v.readPosition >= 0.0f && v.readPosition < length)) {
-        const float folded = std::fmod(v.readPosition, length);
-        v.readPosition = (folded >= 0.0f && folded < length) ? folded : 0.0f;
-    }
+    PlayHead::fold(v.readPosition, length);
     const float e = envelopeValue(v, envelopeType);
     const int idx = static_cast<int>(v.readPosition);
     const float frac = v.readPosition - static_cast<float>(idx);
@@ -38,10 +35,7 @@ void analysisSample(GrainVoice& v, const BufferView& buffer, float pitch, int en
         v.precomputedGrain[static_cast<std::size_t>(v.precomputedIndex)] = (e * l + e * r) / 2.0f;
     v.precomputedIndex += 1;
     v.readPosition += pitch;
-    if (v.readPosition >= length) {
-        v.readPosition -= length;
-        if (v.readPosition >= length) v.readPosition = remainderInBuffer(v.readPosition, length);
-    }
+    PlayHead::wrap(v.readPosition, length);
 }
 
 // Value of a packed spectrum at the fractional bin c: the magnitude interpolated
@@ -95,10 +89,7 @@ void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, i
             const int m = std::min(kChunk, count - n0);
             envelopeValues(v, envelopeType, e, m);
             for (int i = 0; i < m; ++i) {
-                if (!(pos >= 0.0f && pos < length)) {
-                    const float folded = std::fmod(pos, length);
-                    pos = (folded >= 0.0f && folded < length) ? folded : 0.0f;
-                }
+                PlayHead::fold(pos, length);
                 const int idx = static_cast<int>(pos);
                 const float frac = pos - static_cast<float>(idx);
                 float l = left[idx];
@@ -109,10 +100,7 @@ void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, i
                 }
                 grain[n0 + i] = (e[i] * l + e[i] * r) / 2.0f;
                 pos += pitch;
-                if (pos >= length) {
-                    pos -= length;
-                    if (pos >= length) pos = remainderInBuffer(pos, length);
-                }
+                PlayHead::wrap(pos, length);
             }
         }
         v.readPosition = pos;

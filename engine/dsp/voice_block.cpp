@@ -174,15 +174,7 @@ struct SteadyChunk {
                 outR = e[k] * outR;
             }
             pos += pitch;
-            if (pos >= flen) {
-                pos -= flen;
-                last -= length;
-                if (pos >= flen) [[unlikely]] {
-                    const WrappedRead w = wrapLongStep(pos, last, length);
-                    pos = w.position;
-                    last = w.lastIndex;
-                }
-            }
+            PlayHead::wrap(pos, last, length, flen);
             l[k] += outL;
             r[k] += outR;
         }
