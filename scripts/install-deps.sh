@@ -36,7 +36,7 @@ missing() {  # missing PKG...: prints those not installed
 }
 apt() { $SUDO apt-get -o Acquire::Retries=3 -o Dpkg::Use-Pty=0 "$@"; }
 
-pause=${GW_APT_RETRY_PAUSE:-10}   # seconds before the second update; twice that before the third
+pause=${GW_APT_RETRY_PAUSE:-5}   # seconds before the second update; twice that before the third
 update_indexes() {
   local attempt
   for attempt in 1 2 3; do
