@@ -1,0 +1,62 @@
+// The editor's port onto an engine and its files (engine_port.h).
+
+#include "plugin/engine_port.h"
+
+#include "persistence/effect_state.h"
+
+namespace grainwheel {
+
+namespace {
+bool validBuffer(int b) { return b >= 0 && b < kNumBuffers; }
+}  // namespace
+
+void EnginePort::silenceVoices() {
+    // Setting the voice count again stops every slot (under the buffer gate, so no block
+    // is rendering them meanwhile) and keeps the count.
+    engine_.setParameter(kVoiceCount, engine_.getParameter(kVoiceCount));
+}
+
+ScopeSources EnginePort::scopeSources() {
+    GrainEngine& e = engine_;
+    ScopeSources s;
+    s.captureState = &e.captureStateWord();
+    s.captureBuffer = e.captureBuffer();
+    s.currentSamples = e.currentLeftSamples();
+    s.currentLength = &e.currentBufferLengthWord();
+    s.playPosition = e.sequencer().playPosition.address();
+    s.grainLength = e.sequencer().grainLengthFloat.address();
+    s.grainInterval = e.sequencer().grainInterval.address();
+    s.recording = e.recorder().recording.address();
+    s.recordWritePosition = e.recorder().recordWritePosition.address();
+    s.scopeMode = e.parameters().settings[kScopeViewMode].address();
+    s.currentBuffer = &e.currentBufferWord();
+    s.previousBuffer = &e.previousBufferWord();
+    s.linkedDensity = e.sequencer().linkedDensity.address();
+    s.records = &e.audioBuffer(0);
+    return s;
+}
+
+int EnginePort::bufferLength(int b) { return validBuffer(b) ? framesOf(engine_.audioBuffer(b)).length : 0; }
+
+bool EnginePort::bufferHasArrays(int b) {
+    if (!validBuffer(b)) return false;
+    const AudioBuffer& a = engine_.audioBuffer(b);
+    return a.left.load() != nullptr && a.right.load() != nullptr;
+}
+
+bool EnginePort::bufferSaved(int b) { return validBuffer(b) && engine_.audioBuffer(b).saved.load() != 0; }
+
+const char* EnginePort::bufferPath(int b) {
+    ProgramRecord* p = engine_.programRecords();
+    return validBuffer(b) && p != nullptr ? p[b].bufferPath : "";
+}
+
+void EnginePort::setBankName(const char* name) {
+    if (name != nullptr) copyPath(files_.state().bankName, name);
+}
+
+const char* EnginePort::recentBank(int i) {
+    return i >= 0 && i < kNumRecentBanks ? files_.state().recentBanks.entry(i) : "";
+}
+
+}  // namespace grainwheel

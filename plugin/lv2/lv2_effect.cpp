@@ -1,0 +1,271 @@
+// The LV2 adapter: construction, ports, the block, the transport, the worker and the
+// UI's access (lv2_effect.h). State is in lv2_state.cpp.
+
+#include "plugin/lv2/lv2_effect.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <thread>
+
+#include <lv2/atom/util.h>
+#include <lv2/time/time.h>
+
+namespace grainwheel::lv2 {
+
+namespace {
+
+// The dialogs of the file operations: quiet on a thread that works for the host (restore,
+// the worker), the desktop's where the user started the operation (the UI).
+thread_local platform::Dialogs* tQuiet = nullptr;
+platform::Dialogs& fileDialogs() { return tQuiet != nullptr ? *tQuiet : platform::dialogs(); }
+
+// The editor's port: the engine's, with the working rate of the instance and the file
+// operations serialised with state and worker.
+class Lv2Port final : public EnginePort {
+public:
+    explicit Lv2Port(Lv2Effect& fx) : EnginePort(fx.engine(), fx.files()), fx_(fx) {}
+    float sampleRate() override { return static_cast<float>(fx_.sampleRate()); }
+    FileResult readWaveFile(const char* path) override { return locked([&] { return files_.readWaveFile(path); }); }
+    FileResult writeWaveFile(const char* path) override { return locked([&] { return files_.writeWaveFile(path); }); }
+    FileResult readBankFile(const char* path) override { return locked([&] { return files_.readBankFile(path); }); }
+    FileResult writeBankFile(const char* path) override { return locked([&] { return files_.writeBankFile(path); }); }
+    FileResult importBankOptions(const char* path) override {
+        return locked([&] { return files_.importBankOptions(path); });
+    }
+    void exitSave() override {}  // the audio is saved with the host's session
+
+private:
+    template <class F> FileResult locked(F f) {
+        std::lock_guard<std::mutex> hold(fx_.filesLock());
+        return f();
+    }
+    Lv2Effect& fx_;
+};
+
+// A feature's data by URI, or null.
+void* feature(const LV2_Feature* const* features, const char* uri) {
+    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
+        if (std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
+    return nullptr;
+}
+
+}  // namespace
+
+QuietScope::QuietScope(platform::Dialogs& dialogs) : previous_(tQuiet) { tQuiet = &dialogs; }
+QuietScope::~QuietScope() { tQuiet = previous_; }
+
+void QuietDialogs::showMessage(const char* title, const char* text) {
+    std::string line = title != nullptr ? title : "";
+    if (text != nullptr && *text != 0) line += (line.empty() ? "" : ": ") + std::string(text);
+    owner_.report(line.c_str());
+}
+
+Lv2Effect::Lv2Effect(double sampleRate)
+    : rate_(sampleRate),
+      engine_(this, static_cast<float>(sampleRate)),
+      quiet_(*this),
+      files_(engine_, this, &fileDialogs),
+      position_(sampleRate) {}
+
+Lv2Effect* Lv2Effect::create(double sampleRate, const LV2_Feature* const* features) {
+    if (!(sampleRate > 0.0) || !std::isfinite(sampleRate)) return nullptr;
+    Lv2Effect* fx = new (std::nothrow) Lv2Effect(sampleRate);
+    if (fx == nullptr) return nullptr;
+    fx->port_.reset(new (std::nothrow) Lv2Port(*fx));
+    if (!fx->engine_.usable() || fx->port_ == nullptr || !fx->takeFeatures(features)) {
+        delete fx;
+        return nullptr;
+    }
+    fx->engine_.setListener(fx);
+    fx->files_.loadRecentBankList();
+    for (int i = 0; i < kParameterPorts; ++i) fx->seen_[i] = fx->engine_.getParameter(i);
+    return fx;
+}
+
+Lv2Effect::~Lv2Effect() { engine_.setListener(nullptr); }
+
+bool Lv2Effect::takeFeatures(const LV2_Feature* const* features) {
+    map_ = static_cast<LV2_URID_Map*>(feature(features, LV2_URID__map));
+    schedule_ = static_cast<LV2_Worker_Schedule*>(feature(features, LV2_WORKER__schedule));
+    log_ = static_cast<LV2_Log_Log*>(feature(features, LV2_LOG__log));
+    if (map_ == nullptr) {
+        // A bare host (lv2apply): parameters and audio only; no time information arrives
+        // and no state can be stored.
+        return true;
+    }
+    auto m = [this](const char* uri) { return map_->map(map_->handle, uri); };
+    uri_.atomBlank = m(LV2_ATOM__Blank);
+    uri_.atomObject = m(LV2_ATOM__Object);
+    uri_.atomFloat = m(LV2_ATOM__Float);
+    uri_.atomDouble = m(LV2_ATOM__Double);
+    uri_.atomInt = m(LV2_ATOM__Int);
+    uri_.atomLong = m(LV2_ATOM__Long);
+    uri_.atomChunk = m(LV2_ATOM__Chunk);
+    uri_.atomPath = m(LV2_ATOM__Path);
+    uri_.timePosition = m(LV2_TIME__Position);
+    uri_.timeBar = m(LV2_TIME__bar);
+    uri_.timeBarBeat = m(LV2_TIME__barBeat);
+    uri_.timeBeat = m(LV2_TIME__beat);
+    uri_.timeBeatUnit = m(LV2_TIME__beatUnit);
+    uri_.timeBeatsPerBar = m(LV2_TIME__beatsPerBar);
+    uri_.timeTempo = m(LV2_TIME__beatsPerMinute);
+    uri_.timeSpeed = m(LV2_TIME__speed);
+    uri_.logError = m(LV2_LOG__Error);
+    uri_.logWarning = m(LV2_LOG__Warning);
+    uri_.records = m(kStateRecordsUri);
+    for (int k = 0; k < kNumBuffers; ++k) {
+        char uri[64];
+        std::snprintf(uri, sizeof uri, "%s%02d", kStateBufferUri, k + 1);
+        uri_.buffer[k] = m(uri);
+    }
+    if (schedule_ == nullptr)
+        report("grainwheel: the host offers no worker; new recordings wait for the UI to make room for them");
+    return true;
+}
+
+void Lv2Effect::connectPort(std::uint32_t port, void* data) {
+    if (port < kParameterPorts) controls_[port] = static_cast<const float*>(data);
+    else if (port == kPortInLeft) in_[0] = static_cast<const float*>(data);
+    else if (port == kPortInRight) in_[1] = static_cast<const float*>(data);
+    else if (port == kPortOutLeft) out_[0] = static_cast<float*>(data);
+    else if (port == kPortOutRight) out_[1] = static_cast<float*>(data);
+    else if (port == kPortTime) time_ = static_cast<const LV2_Atom_Sequence*>(data);
+}
+
+void Lv2Effect::activate() {
+    position_ = HostPosition(rate_);
+    engine_.resume(static_cast<float>(rate_));
+}
+
+// The control ports whose values changed since the last block, in index order.
+void Lv2Effect::applyPorts() noexcept {
+    const bool resync = resync_.exchange(false, std::memory_order_acq_rel);
+    for (int i = 0; i < kParameterPorts; ++i) {
+        if (controls_[i] == nullptr) continue;
+        const float v = *controls_[i];
+        if (v == seen_[i] || std::isnan(v)) continue;
+        seen_[i] = v;
+        if (!resync) engine_.setParameter(i, v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v);
+    }
+}
+
+void Lv2Effect::processSpan(std::uint32_t from, std::uint32_t count) noexcept {
+    if (count == 0) return;
+    float* inputs[2] = {const_cast<float*>(in_[0] ? in_[0] + from : nullptr),
+                        const_cast<float*>(in_[1] ? in_[1] + from : nullptr)};
+    float* outputs[2] = {out_[0] ? out_[0] + from : nullptr, out_[1] ? out_[1] + from : nullptr};
+    if (outputs[0] == nullptr) return;  // nothing connected to write to
+    engine_.processReplacing(inputs, outputs, static_cast<std::int32_t>(count));
+    position_.advance(count);
+}
+
+namespace {
+bool numberOf(const LV2_Atom* a, LV2_URID f, LV2_URID d, LV2_URID i, LV2_URID l, double& out) noexcept {
+    if (a == nullptr) return false;
+    if (a->type == f && a->size >= sizeof(float)) out = reinterpret_cast<const LV2_Atom_Float*>(a)->body;
+    else if (a->type == d && a->size >= sizeof(double)) out = reinterpret_cast<const LV2_Atom_Double*>(a)->body;
+    else if (a->type == i && a->size >= sizeof(std::int32_t)) out = reinterpret_cast<const LV2_Atom_Int*>(a)->body;
+    else if (a->type == l && a->size >= sizeof(std::int64_t))
+        out = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(a)->body);
+    else return false;
+    return true;
+}
+}  // namespace
+
+void Lv2Effect::readTime(const LV2_Atom_Object* object) noexcept {
+    const LV2_Atom *bar = nullptr, *barBeat = nullptr, *beat = nullptr, *beatUnit = nullptr, *beatsPerBar = nullptr,
+                   *tempo = nullptr, *speed = nullptr;
+    lv2_atom_object_get(object, uri_.timeBar, &bar, uri_.timeBarBeat, &barBeat, uri_.timeBeat, &beat,
+                        uri_.timeBeatUnit, &beatUnit, uri_.timeBeatsPerBar, &beatsPerBar, uri_.timeTempo, &tempo,
+                        uri_.timeSpeed, &speed, 0);
+    PositionUpdate u;
+    auto take = [&](const LV2_Atom* a, double& to, std::uint32_t bit) {
+        if (numberOf(a, uri_.atomFloat, uri_.atomDouble, uri_.atomInt, uri_.atomLong, to)) u.has |= bit;
+    };
+    take(bar, u.bar, PositionUpdate::kBar);
+    take(barBeat, u.barBeat, PositionUpdate::kBarBeat);
+    take(beat, u.beat, PositionUpdate::kBeat);
+    take(beatUnit, u.beatUnit, PositionUpdate::kBeatUnit);
+    take(beatsPerBar, u.beatsPerBar, PositionUpdate::kBeatsPerBar);
+    take(tempo, u.tempo, PositionUpdate::kTempo);
+    take(speed, u.speed, PositionUpdate::kSpeed);
+    position_.take(u);
+}
+
+void Lv2Effect::run(std::uint32_t frames) {
+    applyPorts();
+    std::uint32_t done = 0;
+    if (time_ != nullptr && map_ != nullptr && time_->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
+        LV2_ATOM_SEQUENCE_FOREACH(time_, ev) {
+            const std::int64_t at = ev->time.frames;
+            const auto type = ev->body.type;
+            if (type != uri_.atomObject && type != uri_.atomBlank) continue;
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+            if (object->body.otype != uri_.timePosition) continue;
+            // The block runs up to the frame where the new position holds.
+            const std::uint32_t until = at <= done ? done : at >= frames ? frames : static_cast<std::uint32_t>(at);
+            processSpan(done, until - done);
+            done = until;
+            readTime(object);
+        }
+    }
+    processSpan(done, frames - done);
+    // Whatever the blocks handed off runs on the host's worker.
+    if (schedule_ != nullptr && engine_.hasDeferred() && !workPending_.exchange(true, std::memory_order_acq_rel)) {
+        const std::uint8_t token = 1;
+        if (schedule_->schedule_work(schedule_->handle, sizeof token, &token) != LV2_WORKER_SUCCESS)
+            workPending_.store(false, std::memory_order_release);
+    }
+}
+
+LV2_Worker_Status Lv2Effect::work(LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle) {
+    {
+        std::lock_guard<std::mutex> hold(filesLock_);
+        QuietScope quiet(quiet_);
+        engine_.runDeferred();
+    }
+    workPending_.store(false, std::memory_order_release);
+    return LV2_WORKER_SUCCESS;
+}
+
+bool Lv2Effect::transport(std::int32_t, EngineTransport& out) { return position_.answer(out); }
+
+void Lv2Effect::engineNotice(int index, float value) {
+    noticesUnderWay_.fetch_add(1);
+    if (EngineListener* l = listener_.load()) l->engineNotice(index, value);
+    noticesUnderWay_.fetch_sub(1);
+}
+
+void Lv2Effect::engineRefresh() {
+    noticesUnderWay_.fetch_add(1);
+    if (EngineListener* l = listener_.load()) l->engineRefresh();
+    noticesUnderWay_.fetch_sub(1);
+}
+
+void Lv2Effect::setListener(EngineListener* listener) {
+    listener_.store(listener);
+    // A notice that loaded the old listener has counted itself in first.
+    while (noticesUnderWay_.load() != 0) std::this_thread::yield();
+}
+
+void Lv2Effect::report(const char* text) {
+    if (text == nullptr || *text == 0) return;
+    if (log_ != nullptr) log_->printf(log_->handle, uri_.logError, "%s\n", text);
+    else std::fprintf(stderr, "%s\n", text);
+    std::lock_guard<std::mutex> hold(messageLock_);
+    message_ = text;
+}
+
+bool Lv2Effect::takeMessage(char* text, std::size_t size) {
+    std::lock_guard<std::mutex> hold(messageLock_);
+    if (message_.empty() || text == nullptr || size == 0) return false;
+    const std::size_t n = message_.size() < size - 1 ? message_.size() : size - 1;
+    std::memcpy(text, message_.data(), n);
+    text[n] = 0;
+    message_.clear();
+    return true;
+}
+
+}  // namespace grainwheel::lv2
