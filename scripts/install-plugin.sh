@@ -1,27 +1,52 @@
 #!/usr/bin/env bash
-# Builds the plug-in and copies it where Linux hosts look for VST 2 plug-ins.
-# Usage: scripts/install-plugin.sh [FOLDER] [--link]
-#   FOLDER defaults to ~/.vst (use a folder on your LXVST_PATH instead if you prefer);
-#   --link makes a symbolic link to the build output instead of a copy.
+# Builds the plug-in and copies it where Linux hosts look for it: the VST 2 module into
+# ~/.vst, the LV2 bundle grainwheel.lv2 into ~/.lv2.
+# Usage: scripts/install-plugin.sh [FOLDER] [--lv2 FOLDER] [--vst-only | --lv2-only] [--link]
+#   FOLDER       where the VST 2 module goes (default ~/.vst; or a folder on your LXVST_PATH)
+#   --lv2 FOLDER where the LV2 bundle goes (default ~/.lv2; or a folder on your LV2_PATH)
+#   --link       symbolic links to the build output instead of copies
 set -eu
 cd "$(dirname "$0")/.."
-dest="$HOME/.vst"
+vst_dest="$HOME/.vst"
+lv2_dest="$HOME/.lv2"
 link=0
-for a in "$@"; do
-  case "$a" in
+want_vst=1
+want_lv2=1
+while [ $# -gt 0 ]; do
+  case "$1" in
     --link) link=1 ;;
-    *) dest=$a ;;
+    --lv2) shift; lv2_dest=${1:?--lv2 needs a folder} ;;
+    --vst-only) want_lv2=0 ;;
+    --lv2-only) want_vst=0 ;;
+    -h | --help) sed -n '2,8p' "$0"; exit 0 ;;
+    *) vst_dest=$1 ;;
   esac
+  shift
 done
-if [ ! -f build/plugin/grainwheel.so ]; then
+if [ ! -f build/build.ninja ]; then
   ./scripts/install-deps.sh base
   cmake -S . -B build -G Ninja >/dev/null
 fi
-ninja -C build -j"${GW_JOBS:-2}" grainwheel
-mkdir -p "$dest"
-if [ $link = 1 ]; then
-  ln -sf "$(pwd)/build/plugin/grainwheel.so" "$dest/grainwheel.so"
-else
-  cp -f build/plugin/grainwheel.so "$dest/grainwheel.so"
+targets=()
+[ $want_vst = 1 ] && targets+=(grainwheel)
+[ $want_lv2 = 1 ] && targets+=(grainwheel_lv2)
+ninja -C build -j"${GW_JOBS:-2}" "${targets[@]}"
+
+place() {  # place SOURCE TARGET: a copy (a folder's contents replaced whole) or a link
+  rm -rf "$2"
+  if [ $link = 1 ]; then ln -s "$(pwd)/$1" "$2"; else cp -R "$1" "$2"; fi
+}
+if [ $want_vst = 1 ]; then
+  mkdir -p "$vst_dest"
+  place build/plugin/grainwheel.so "$vst_dest/grainwheel.so"
+  echo "installed: $vst_dest/grainwheel.so"
 fi
-echo "installed: $dest/grainwheel.so"
+if [ $want_lv2 = 1 ]; then
+  if [ ! -f build/lv2/grainwheel.lv2/manifest.ttl ]; then
+    echo "the LV2 bundle was not built (the LV2 headers, Debian package lv2-dev, are missing)" >&2
+    exit 1
+  fi
+  mkdir -p "$lv2_dest"
+  place build/lv2/grainwheel.lv2 "$lv2_dest/grainwheel.lv2"
+  echo "installed: $lv2_dest/grainwheel.lv2"
+fi
