@@ -134,10 +134,8 @@ void Lv2Effect::connectPort(std::uint32_t port, void* data) {
     else if (port == kPortTime) time_ = static_cast<const LV2_Atom_Sequence*>(data);
 }
 
-void Lv2Effect::activate() {
-    position_ = HostPosition(rate_);
-    engine_.resume(static_cast<float>(rate_));
-}
+// The transport last told stays: a host tells it again when it changes.
+void Lv2Effect::activate() { engine_.resume(static_cast<float>(rate_)); }
 
 // The control ports whose values changed since the last block, in index order.
 void Lv2Effect::applyPorts() noexcept {
