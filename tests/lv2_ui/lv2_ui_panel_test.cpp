@@ -225,6 +225,11 @@ TEST_F(PanelTest, AProgramChangeAndABankReadWriteTheEnginesValuesToTheHost) {
 
 TEST_F(PanelTest, PortEventsMoveTheControlsAndTheInstancesMessagesReachTheStatusLine) {
     open(true);
+    // The host's first values repeat what the panel shows: no reaction (rec sync's 0
+    // would otherwise say "Recording stopped").
+    const std::string first = status();
+    for (int i = 0; i < kParameterPorts; ++i) panel_->portEvent(i, sizeof(float), 0, &ports_[i]);
+    EXPECT_EQ(status(), first);
     const float v = 0.3125f;
     panel_->portEvent(kSpeed + 2, sizeof(float), 0, &v);
     EXPECT_FLOAT_EQ(control(kSpeed + 2)->getValue(), v);
