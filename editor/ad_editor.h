@@ -98,6 +98,13 @@ public:
     std::uint32_t noticeCount() const { return count_.load(std::memory_order_acquire); }
     EditorNotice recentNotice(int k) const;
 
+protected:
+    // The status line (ad_editor_status.cpp): the text of a control's value as a change
+    // of it shows it; prefix, a parameter's display text and suffix; a plain text.
+    void showValueText(int tag);
+    void statusComposite(const char* prefix, int index, const char* suffix);
+    void statusPlain(const char* text);
+
 private:
     // Pending work recorded by notices from other threads, done at the next idle.
     enum Pending : std::uint32_t {
@@ -180,10 +187,7 @@ private:
 
     // ad_editor_status.cpp
     void showStatus(int status);
-    void showValueText(int tag);
     void repaintUnderProgramSwitch(VSTGUI::CDrawContext* context);
-    void statusComposite(const char* prefix, int index, const char* suffix);
-    void statusPlain(const char* text);
 
     // ad_editor.cpp and ad_editor_hover.cpp (idle)
     void idleRecording(bool recorded, int current);

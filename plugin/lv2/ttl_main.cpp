@@ -160,7 +160,7 @@ std::string uiTtl() {
          "    lv2:requiredFeature ui:idleInterface ;\n"
          "    lv2:optionalFeature ui:parent , ui:resize , ui:touch , "
          "<http://lv2plug.in/ns/ext/instance-access> , <http://lv2plug.in/ns/ext/data-access> ;\n"
-         "    lv2:extensionData ui:idleInterface , ui:showInterface .\n";
+         "    lv2:extensionData ui:idleInterface .\n";
     return t.str();
 }
 

@@ -1,0 +1,218 @@
+// The LV2 panel: the editor on the UI's port, the instance's notices, the host's port
+// events and idle calls (lv2_ui_panel.h).
+
+#include "plugin/lv2/lv2_ui_panel.h"
+
+#include <new>
+
+#include "engine/grain_engine.h"
+#include "gui/x11/xcbwindow.h"
+#include "persistence/effect_files.h"
+#include "plugin/engine_port.h"
+
+namespace grainwheel::lv2 {
+
+using namespace VSTGUI;
+
+namespace {
+
+// The host parameters that are commands (a press, not a value): never written back to the
+// host as the engine's value, and not set on the shadow engine from the host's ports.
+bool isTrigger(int index) {
+    return index == kKillBufr || index == kNextProg || index == kPrevProg || index == kCopyPrg || index == kPastePrg;
+}
+
+// Idles (about 30 a second) to wait for the instance to apply a change before the status
+// line shows its text anyway.
+constexpr int kStatusWaitIdles = 60;
+// The instance's messages are looked for every this many idles.
+constexpr int kMessageIdles = 8;
+
+}  // namespace
+
+// --- the shadow engine (no access to the running instance) ------------------------------
+
+struct Lv2Panel::Shadow final : EngineHost {
+    class Port final : public EnginePort {
+    public:
+        Port(GrainEngine& engine, EffectFiles& files, float rate) : EnginePort(engine, files), rate_(rate) {}
+        float sampleRate() override { return rate_; }
+
+    private:
+        float rate_;
+    };
+
+    Shadow(HostLink& host, float rate) : link(host), engine(this, rate), files(engine, nullptr), port(engine, files, rate) {}
+
+    bool transport(std::int32_t, EngineTransport&) override { return false; }
+    // Next and previous program: the host's program port follows.
+    void automated(int index, float value) override { link.write(index, value); }
+    bool askYesNo(const char*, const char*) override { return false; }
+
+    HostLink& link;
+    GrainEngine engine;
+    EffectFiles files;
+    Port port;
+};
+
+// --- the editor ---------------------------------------------------------------------------
+
+Lv2Editor::Lv2Editor(std::unique_ptr<UiPort> port) : ADEditor(nullptr, std::move(port)) {}
+
+void Lv2Editor::valueChanged(CDrawContext* context, CControl* control) {
+    if (!control) return;
+    const int tag = static_cast<int>(control->getTag());
+    if (ui().shadow() && tag > kLastHostParameter) {
+        // Settings, the voice count, the file commands and the options menu act on the
+        // running instance, which this panel cannot reach.
+        if ((tag >= kFirstSetting && tag <= kLastSetting) || tag == kVoiceCount)
+            control->setValue(ui().getParameter(tag));
+        control->setDirty();
+        statusPlain(kNoAccessText);
+        return;
+    }
+    ADEditor::valueChanged(context, control);
+    if (!ui().shadow() && tag >= 0 && tag <= kLastHostParameter && !isTrigger(tag)) {
+        statusTag_ = tag;
+        statusValue_ = control->getValue();
+        statusWait_ = kStatusWaitIdles;
+    }
+}
+
+void Lv2Editor::scopeClicked(WaveDisplay& scope) {
+    if (ui().shadow() && scope.kind() == WaveDisplay::Kind::MainScope) return statusPlain(kNoAccessText);
+    ADEditor::scopeClicked(scope);
+}
+
+void Lv2Editor::followPendingStatus() {
+    if (statusTag_ < 0 || !isOpen()) return;
+    const int tag = statusTag_;
+    if (ui().getParameter(tag) != statusValue_ && --statusWait_ > 0) return;
+    statusTag_ = -1;
+    if (tag == kProgram) statusComposite("Program number :", kProgram, "");
+    else showValueText(tag);
+}
+
+// --- the panel ----------------------------------------------------------------------------
+
+Lv2Panel::Lv2Panel(const Host& host) : host_(host), link_(host.write, host.controller, host.touch) {}
+
+Lv2Panel* Lv2Panel::create(const Host& host) {
+    std::unique_ptr<Lv2Panel> p(new (std::nothrow) Lv2Panel(host));
+    if (!p) return nullptr;
+    EffectPort* target = nullptr;
+    if (host.access != nullptr) {
+        target = &host.access->port();
+    } else {
+        p->shadow_.reset(new (std::nothrow) Shadow(p->link_, host.sampleRate > 0.0f ? host.sampleRate : 44100.0f));
+        if (!p->shadow_ || !p->shadow_->engine.usable()) return nullptr;
+        target = &p->shadow_->port;
+    }
+    // Until the host tells otherwise, its ports hold the engine's values.
+    for (int i = 0; i < kParameterPorts; ++i) p->link_.heard(i, target->getParameter(i));
+
+    std::unique_ptr<UiPort> port(new (std::nothrow) UiPort(*target, p->link_, host.access == nullptr));
+    if (!port) return nullptr;
+    p->port_ = port.get();
+    p->editor_.reset(new (std::nothrow) Lv2Editor(std::move(port)));
+    if (!p->editor_) return nullptr;
+
+    if (host.access != nullptr) host.access->setListener(p.get());
+    else p->shadow_->engine.setListener(p.get());
+    p->editor_->open(host.parent);
+    if (host.access == nullptr) p->editor_->showText(kNoAccessText);
+
+    if (host.resize != nullptr && host.resize->ui_resize != nullptr) {
+        ERect* rect = nullptr;
+        p->editor_->getRect(&rect);
+        if (rect) host.resize->ui_resize(host.resize->handle, rect->right - rect->left, rect->bottom - rect->top);
+    }
+    return p.release();
+}
+
+Lv2Panel::~Lv2Panel() {
+    // No notice may reach the editor once it is gone: detach first (this waits for a
+    // notice under way on another thread).
+    if (host_.access != nullptr) host_.access->setListener(nullptr);
+    else if (shadow_) shadow_->engine.setListener(nullptr);
+    if (editor_) editor_->close();
+    editor_.reset();
+    shadow_.reset();
+}
+
+std::uintptr_t Lv2Panel::widget() const {
+    CFrame* frame = editor_ ? editor_->panelFrame() : nullptr;
+    auto* window = frame ? dynamic_cast<XcbWindow*>(frame->getPlatformWindow()) : nullptr;
+    return window ? window->windowId() : 0;
+}
+
+void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t format, const void* buffer) {
+    if (format != 0 || size != sizeof(float) || buffer == nullptr || index >= kParameterPorts) return;
+    const int i = static_cast<int>(index);
+    const float value = *static_cast<const float*>(buffer);
+    // The host repeats what the panel knows already (its first values, the echo of the
+    // panel's own writes): only a change is one (as in VST 2, where no echo comes).
+    if (value == link_.known(i)) return;
+    link_.heard(i, value);
+    // The control the user is moving keeps the user's value.
+    if (i == link_.editing()) return;
+    if (shadow_) {
+        // The shadow engine takes the value; its notice updates the control.
+        if (!isTrigger(i)) shadow_->engine.setParameter(i, value);
+        // The host's buffer is the current one at once (a morph to it would wait for
+        // blocks the shadow never runs).
+        if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(value * 15.0f + 0.5f));
+    } else {
+        editor_->setParameter(i, value);
+    }
+}
+
+int Lv2Panel::idle() {
+    if (host_.access != nullptr) {
+        if (port_->takeResyncRequest()) resync_.store(true, std::memory_order_relaxed);
+        if (resync_.exchange(false, std::memory_order_acq_rel)) writeEngineValues();
+        if (++idles_ % kMessageIdles == 0) {
+            char text[256];
+            if (host_.access->takeMessage(text, sizeof text)) editor_->showText(text);
+        }
+        editor_->followPendingStatus();
+    }
+    editor_->idle();
+    return 0;
+}
+
+void Lv2Panel::writeEngineValues() {
+    EffectPort& engine = host_.access->port();
+    const int editing = link_.editing();
+    for (int i = 0; i < kParameterPorts; ++i) {
+        if (isTrigger(i) || i == editing) continue;
+        const float v = engine.getParameter(i);
+        // A recording the engine ended is followed (the next press is a change again); a
+        // running one is never started again from here.
+        if ((i == kRecFree || i == kRecSync) && v != 0.0f) continue;
+        if (v != link_.known(i)) link_.write(i, v);
+    }
+}
+
+void Lv2Panel::engineNotice(int index, float value) {
+    switch (index) {
+    case kProgram:
+    case kBufferNo:
+    case kRedrawAll:
+    case kReloadMenus: resync_.store(true, std::memory_order_relaxed); break;
+    case kRecFree:
+    case kRecSync:
+        if (value == 0.0f) resync_.store(true, std::memory_order_relaxed);
+        break;
+    default: break;
+    }
+    if (index == link_.editing()) return;
+    editor_->setParameter(index, value);
+}
+
+void Lv2Panel::engineRefresh() {
+    resync_.store(true, std::memory_order_relaxed);
+    editor_->postUpdate();
+}
+
+}  // namespace grainwheel::lv2

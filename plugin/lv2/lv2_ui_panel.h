@@ -1,0 +1,99 @@
+#pragma once
+// Lv2Panel: grainwheel's panel as an LV2 X11 UI. It owns the editor (the VST 2 editor's
+// panel, 930 x 414, as a child window of the host's ui:parent) on a UiPort, and keeps the
+// host's control ports and the panel in step:
+//  - with the running instance (instance-access + data-access): the editor works on the
+//    instance's own port; its notices reach the panel through the instance's listener;
+//    messages the instance could not show appear on the status line; when the engine's
+//    parameters change by other means than the host's ports (a program change, a bank
+//    read) the engine's values are written to the host's ports;
+//  - without it: a shadow engine of the UI's own, fed by the host's port events, gives the
+//    values and display texts; what needs the running instance (scopes, buffers, file
+//    commands, settings) says so on the status line.
+// Threads: everything on the host's UI thread except the listener's notices (any thread,
+// never blocking: they store whole words and the editor's own hand-over does the rest).
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include <lv2/ui/ui.h>
+
+#include "editor/ad_editor.h"
+#include "plugin/lv2/lv2_access.h"
+#include "plugin/lv2/lv2_ui_port.h"
+
+namespace grainwheel::lv2 {
+
+// What the status line says when the host gives the panel no access to the instance.
+inline constexpr const char* kNoAccessText =
+    "This host gives the panel no access to the running plug-in: scopes, buffers and files are not shown";
+
+class Lv2Editor final : public ADEditor {
+public:
+    explicit Lv2Editor(std::unique_ptr<UiPort> port);
+
+    void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
+    void scopeClicked(WaveDisplay& scope) override;
+
+    void showText(const char* text) { statusPlain(text); }
+    // The status text of the user's last change, shown again once the instance has
+    // applied it (it takes the host's port value at its next block). UI thread.
+    void followPendingStatus();
+
+private:
+    UiPort& ui() const { return *static_cast<UiPort*>(port()); }
+    int statusTag_ = -1;   // the control whose text waits for the instance; -1 none
+    float statusValue_ = 0.0f;
+    int statusWait_ = 0;   // idles left before it is given up
+};
+
+class Lv2Panel final : public EngineListener {
+public:
+    struct Host {
+        LV2UI_Write_Function write = nullptr;
+        LV2UI_Controller controller = nullptr;
+        const LV2UI_Touch* touch = nullptr;
+        const LV2UI_Resize* resize = nullptr;
+        void* parent = nullptr;           // ui:parent, an X window id
+        InstanceAccess* access = nullptr;  // null: no access to the running instance
+        float sampleRate = 44100.0f;       // the shadow engine's (without access)
+    };
+    // Null when memory is short.
+    static Lv2Panel* create(const Host& host);
+    // Detaches from the instance first (no notice reaches the editor afterwards), then
+    // closes the editor.
+    ~Lv2Panel() override;
+    Lv2Panel(const Lv2Panel&) = delete;
+    Lv2Panel& operator=(const Lv2Panel&) = delete;
+
+    // The panel's own X window (0 when headless: no ui:parent or no display).
+    std::uintptr_t widget() const;
+    // A control port's new value from the host.
+    void portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t format, const void* buffer);
+    // The host's idle call: the editor's idle (which also handles the window's events).
+    int idle();
+
+    Lv2Editor& editor() { return *editor_; }
+    bool hasAccess() const { return host_.access != nullptr; }
+
+    // EngineListener (any thread).
+    void engineNotice(int index, float value) override;
+    void engineRefresh() override;
+
+private:
+    struct Shadow;
+    explicit Lv2Panel(const Host& host);
+    // The engine's values of the host parameters to the host's ports where they differ.
+    void writeEngineValues();
+
+    Host host_;
+    HostLink link_;
+    std::unique_ptr<Shadow> shadow_;
+    UiPort* port_ = nullptr;  // owned by the editor
+    std::unique_ptr<Lv2Editor> editor_;
+    std::atomic<bool> resync_{false};
+    int idles_ = 0;
+};
+
+}  // namespace grainwheel::lv2

@@ -1,0 +1,108 @@
+#pragma once
+// The LV2 panel's port onto the plug-in: HostLink (the host's port write function and
+// touch feature, and what the UI knows of the host's control ports) and UiPort, the
+// EffectPort the editor uses. UiPort forwards everything to a target port, which is the
+// running instance's own (instance-access) or a port onto the UI's shadow engine (when
+// the host gives no access), except the parts that belong to the host:
+//  - an automated change of a host parameter (0..106) goes to the host's control port; the
+//    plug-in applies it at its next block and the host records it as automation. Kill
+//    buffer is asked first, with the engine's own question, and only a Yes is sent;
+//  - the user's gestures become the host's touch (ui:touch) when it offers it.
+// Settings, buffer selection by number and the buttons (107 and above) go to the target.
+//
+// Threads: the user-interface thread, apart from HostLink::editing (any thread).
+
+#include <atomic>
+#include <cstdint>
+
+#include <lv2/ui/ui.h>
+
+#include "editor/effect_port.h"
+#include "plugin/lv2/lv2_uris.h"
+
+namespace grainwheel::lv2 {
+
+class HostLink {
+public:
+    HostLink(LV2UI_Write_Function writeFunction, LV2UI_Controller controller, const LV2UI_Touch* touchFeature);
+
+    // Sets host parameter `index` (0..106) on the host's control port.
+    void write(int index, float value);
+    // The user grabs or lets go of the control of host parameter `index`.
+    void touch(int index, bool grabbed);
+    // A control port's value as the host last told it (port_event) or the UI wrote it.
+    float known(int index) const { return valid(index) ? known_[index] : 0.0f; }
+    void heard(int index, float value) {
+        if (valid(index)) known_[index] = value;
+    }
+    // The host parameter the user is moving now, or -1 (any thread).
+    int editing() const { return editing_.load(std::memory_order_relaxed); }
+    bool hasTouch() const { return touch_ != nullptr; }
+
+    static bool valid(int index) { return index >= 0 && index < kParameterPorts; }
+
+private:
+    LV2UI_Write_Function write_;
+    LV2UI_Controller controller_;
+    const LV2UI_Touch* touch_;
+    float known_[kParameterPorts] = {};
+    std::atomic<int> editing_{-1};
+};
+
+// The texts of kill buffer's question: the engine's own (engine/buffers.cpp).
+inline constexpr const char* kEraseBufferTitle = "grainwheel - confirm erase buffer";
+// "Erase buffer number %2d ?" with the current buffer + 1.
+void eraseBufferQuestion(int currentBuffer, char* text, int size);
+
+class UiPort final : public EffectPort {
+public:
+    // shadow: the target is the UI's own engine (no running instance to reach), which
+    // takes the values the UI sends as well.
+    UiPort(EffectPort& target, HostLink& host, bool shadow) : target_(target), host_(host), shadow_(shadow) {}
+
+    float getParameter(int index) override { return target_.getParameter(index); }
+    void setParameter(int index, float value) override { target_.setParameter(index, value); }
+    void setParameterAutomated(int index, float value) override;
+    void getParameterDisplay(int index, char* text) override { target_.getParameterDisplay(index, text); }
+    void beginEdit(int index) override { host_.touch(index, true); }
+    void endEdit(int index) override { host_.touch(index, false); }
+
+    int currentUnit() override { return target_.currentUnit(); }
+    int currentBuffer() override { return target_.currentBuffer(); }
+    float linkedDensity() override { return target_.linkedDensity(); }
+    bool takeRecordingMark() override { return target_.takeRecordingMark(); }
+    void setHalted(bool halted) override { target_.setHalted(halted); }
+    void silenceVoices() override { target_.silenceVoices(); }
+    ScopeSources scopeSources() override { return target_.scopeSources(); }
+
+    int bufferLength(int b) override { return target_.bufferLength(b); }
+    bool bufferHasArrays(int b) override { return target_.bufferHasArrays(b); }
+    bool bufferSaved(int b) override { return target_.bufferSaved(b); }
+    const char* bufferPath(int b) override { return target_.bufferPath(b); }
+    float sampleRate() override { return target_.sampleRate(); }
+
+    FileResult readWaveFile(const char* path) override { return target_.readWaveFile(path); }
+    FileResult writeWaveFile(const char* path) override { return target_.writeWaveFile(path); }
+    FileResult readBankFile(const char* path) override;
+    FileResult writeBankFile(const char* path) override { return target_.writeBankFile(path); }
+    FileResult importBankOptions(const char* path) override;
+    const char* bankName() override { return target_.bankName(); }
+    void setBankName(const char* name) override { target_.setBankName(name); }
+    const char* recentBank(int i) override { return target_.recentBank(i); }
+    void recordRecentBank(const char* path) override { target_.recordRecentBank(path); }
+    void exitSave() override { target_.exitSave(); }
+
+    bool shadow() const { return shadow_; }
+    // Set when the engine's parameters changed by other means than the host's ports
+    // (a bank read): the host's ports are to be brought up to date (see Lv2Panel).
+    bool takeResyncRequest() { return resync_.exchange(false, std::memory_order_acq_rel); }
+    void requestResync() { resync_.store(true, std::memory_order_release); }
+
+private:
+    EffectPort& target_;
+    HostLink& host_;
+    bool shadow_;
+    std::atomic<bool> resync_{false};
+};
+
+}  // namespace grainwheel::lv2

@@ -1,0 +1,258 @@
+// The built bundle's two modules loaded as a host loads them (run on a private X server,
+// tests/support/with-xvfb.sh): the plug-in through lv2_descriptor with urid:map and a
+// synchronous worker, the UI through lv2ui_descriptor inside a parent window of the
+// test's own, with and without instance-access; the UI closed while the instance's audio
+// thread runs.
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <xcb/xcb.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <lv2/core/lv2.h>
+#include <lv2/data-access/data-access.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
+
+namespace {
+
+constexpr const char* kPluginUri = "urn:orbelune:grainwheel";
+constexpr const char* kUiUri = "urn:orbelune:grainwheel#ui";
+constexpr int kControls = 107;
+constexpr std::uint32_t kBlock = 256;
+
+// urid:map
+struct UridMap {
+    std::mutex lock;
+    std::vector<std::string> uris;
+    static LV2_URID map(LV2_URID_Map_Handle h, const char* uri) {
+        auto* m = static_cast<UridMap*>(h);
+        std::lock_guard<std::mutex> hold(m->lock);
+        for (std::size_t i = 0; i < m->uris.size(); ++i)
+            if (m->uris[i] == uri) return static_cast<LV2_URID>(i + 1);
+        m->uris.emplace_back(uri);
+        return static_cast<LV2_URID>(m->uris.size());
+    }
+};
+
+struct Module {
+    void* handle = nullptr;
+    explicit Module(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    ~Module() {
+        if (handle) dlclose(handle);
+    }
+    template <class F> F symbol(const char* name) { return reinterpret_cast<F>(dlsym(handle, name)); }
+};
+
+// The plug-in instance with its ports, the worker run at once (on the calling thread).
+class Instance {
+public:
+    explicit Instance(const std::string& bundle) : dsp_(bundle + "/grainwheel_dsp.so") {
+        if (!dsp_.handle) return;
+        auto entry = dsp_.symbol<const LV2_Descriptor* (*)(std::uint32_t)>("lv2_descriptor");
+        desc_ = entry ? entry(0) : nullptr;
+        if (!desc_) return;
+        worker_ = static_cast<const LV2_Worker_Interface*>(desc_->extension_data(LV2_WORKER__interface));
+        const LV2_Feature* features[] = {&mapFeature_, &scheduleFeature_, nullptr};
+        handle_ = desc_->instantiate(desc_, 44100.0, bundle.c_str(), features);
+        if (!handle_) return;
+        for (int i = 0; i < kControls; ++i) desc_->connect_port(handle_, static_cast<std::uint32_t>(i), &controls[i]);
+        desc_->connect_port(handle_, 107, in_);
+        desc_->connect_port(handle_, 108, in_);
+        desc_->connect_port(handle_, 109, out_[0]);
+        desc_->connect_port(handle_, 110, out_[1]);
+        desc_->activate(handle_);
+    }
+    ~Instance() {
+        if (handle_) {
+            desc_->deactivate(handle_);
+            desc_->cleanup(handle_);
+        }
+    }
+    bool ok() const { return handle_ != nullptr; }
+    void run() { desc_->run(handle_, kBlock); }
+    LV2_Handle handle() const { return handle_; }
+    const LV2_Descriptor* descriptor() const { return desc_; }
+
+    float controls[kControls] = {};
+
+private:
+    static LV2_Worker_Status schedule(LV2_Worker_Schedule_Handle h, std::uint32_t size, const void* data) {
+        auto* self = static_cast<Instance*>(h);
+        if (!self->worker_) return LV2_WORKER_ERR_UNKNOWN;
+        return self->worker_->work(self->handle_, &respond, self, size, data);
+    }
+    static LV2_Worker_Status respond(LV2_Worker_Respond_Handle, std::uint32_t, const void*) {
+        return LV2_WORKER_SUCCESS;
+    }
+
+    Module dsp_;
+    const LV2_Descriptor* desc_ = nullptr;
+    const LV2_Worker_Interface* worker_ = nullptr;
+    LV2_Handle handle_ = nullptr;
+    UridMap uridMap_;
+    LV2_URID_Map map_{&uridMap_, &UridMap::map};
+    LV2_Worker_Schedule schedule_{this, &Instance::schedule};
+    LV2_Feature mapFeature_{LV2_URID__map, &map_};
+    LV2_Feature scheduleFeature_{LV2_WORKER__schedule, &schedule_};
+    float in_[kBlock] = {};
+    float out_[2][kBlock] = {};
+};
+
+struct UiHost {
+    std::vector<std::pair<std::uint32_t, float>> writes;
+    int width = 0, height = 0;
+    static void write(LV2UI_Controller c, std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                      const void* buffer) {
+        if (size == sizeof(float) && format == 0)
+            static_cast<UiHost*>(c)->writes.emplace_back(port, *static_cast<const float*>(buffer));
+    }
+    static int resize(LV2UI_Feature_Handle h, int w, int hh) {
+        static_cast<UiHost*>(h)->width = w;
+        static_cast<UiHost*>(h)->height = hh;
+        return 0;
+    }
+    static void touch(LV2UI_Feature_Handle, std::uint32_t, bool) {}
+};
+
+class ModuleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conn_ = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(conn_)) FAIL() << "no X display (run it through tests/support/with-xvfb.sh)";
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+        parent_ = xcb_generate_id(conn_);
+        xcb_create_window(conn_, XCB_COPY_FROM_PARENT, parent_, screen->root, 0, 0, 1000, 500, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(conn_, parent_);
+        xcb_flush(conn_);
+        ui_ = std::make_unique<Module>(std::string(GW_LV2_BUNDLE) + "/grainwheel_ui.so");
+        ASSERT_NE(ui_->handle, nullptr) << dlerror();
+        auto entry = ui_->symbol<const LV2UI_Descriptor* (*)(std::uint32_t)>("lv2ui_descriptor");
+        ASSERT_NE(entry, nullptr);
+        uiDesc_ = entry(0);
+        ASSERT_NE(uiDesc_, nullptr);
+        EXPECT_STREQ(uiDesc_->URI, kUiUri);
+        EXPECT_EQ(entry(1), nullptr);
+        idle_ = static_cast<const LV2UI_Idle_Interface*>(uiDesc_->extension_data(LV2_UI__idleInterface));
+        ASSERT_NE(idle_, nullptr);
+    }
+    void TearDown() override {
+        ui_.reset();
+        if (conn_) xcb_disconnect(conn_);
+    }
+    // The UI inside parent_; with `instance` (instance-access and data-access) or without.
+    LV2UI_Handle openUi(const Instance* instance, LV2UI_Widget* widget) {
+        extData_.data_access = instance ? instance->descriptor()->extension_data : nullptr;
+        std::vector<const LV2_Feature*> features{&parentFeature_, &resizeFeature_, &touchFeature_, &idleFeature_};
+        LV2_Feature instanceFeature{LV2_INSTANCE_ACCESS_URI, instance ? instance->handle() : nullptr};
+        LV2_Feature dataFeature{LV2_DATA_ACCESS_URI, &extData_};
+        if (instance) {
+            features.push_back(&instanceFeature);
+            features.push_back(&dataFeature);
+        }
+        features.push_back(nullptr);
+        return uiDesc_->instantiate(uiDesc_, kPluginUri, GW_LV2_BUNDLE, &UiHost::write, &host_, widget,
+                                    features.data());
+    }
+    // The window's size and parent.
+    void geometry(xcb_window_t w, int& width, int& height, xcb_window_t& parent) {
+        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, w), nullptr);
+        ASSERT_NE(g, nullptr);
+        width = g->width;
+        height = g->height;
+        std::free(g);
+        xcb_query_tree_reply_t* t = xcb_query_tree_reply(conn_, xcb_query_tree(conn_, w), nullptr);
+        ASSERT_NE(t, nullptr);
+        parent = t->parent;
+        std::free(t);
+    }
+
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t parent_ = 0;
+    std::unique_ptr<Module> ui_;
+    const LV2UI_Descriptor* uiDesc_ = nullptr;
+    const LV2UI_Idle_Interface* idle_ = nullptr;
+    UiHost host_;
+    LV2UI_Resize resize_{&host_, &UiHost::resize};
+    LV2UI_Touch touch_{&host_, &UiHost::touch};
+    LV2_Extension_Data_Feature extData_{nullptr};
+    LV2_Feature parentFeature_{LV2_UI__parent, nullptr};
+    LV2_Feature resizeFeature_{LV2_UI__resize, &resize_};
+    LV2_Feature touchFeature_{LV2_UI__touch, &touch_};
+    LV2_Feature idleFeature_{LV2_UI__idleInterface, nullptr};
+};
+
+TEST_F(ModuleTest, ThePanelOpensInTheHostsWindowWithAndWithoutTheInstance) {
+    parentFeature_.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent_));
+    Instance fx(GW_LV2_BUNDLE);
+    ASSERT_TRUE(fx.ok());
+    // Another plug-in's URI is refused.
+    LV2UI_Widget widget = nullptr;
+    EXPECT_EQ(uiDesc_->instantiate(uiDesc_, "urn:other", GW_LV2_BUNDLE, &UiHost::write, &host_, &widget, nullptr),
+              nullptr);
+
+    for (const Instance* instance : {&fx, static_cast<Instance*>(nullptr)}) {
+        SCOPED_TRACE(instance ? "with instance-access" : "without instance-access");
+        host_ = UiHost{};
+        widget = nullptr;
+        LV2UI_Handle ui = openUi(instance, &widget);
+        ASSERT_NE(ui, nullptr);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(host_.width, 930);
+        EXPECT_EQ(host_.height, 414);
+        int w = 0, h = 0;
+        xcb_window_t up = 0;
+        geometry(static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(widget)), w, h, up);
+        EXPECT_EQ(w, 930);
+        EXPECT_EQ(h, 414);
+        EXPECT_EQ(up, parent_);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(idle_->idle(ui), 0);
+        // A host value arrives; nothing is written back for it.
+        const float v = 0.25f;
+        uiDesc_->port_event(ui, 1, sizeof(float), 0, &v);
+        EXPECT_EQ(idle_->idle(ui), 0);
+        EXPECT_TRUE(host_.writes.empty());
+        uiDesc_->cleanup(ui);
+    }
+}
+
+// The UI closed again and again while the instance's audio thread changes parameters and
+// programs (every change a notice to the UI's listener): no notice reaches a closed panel.
+TEST_F(ModuleTest, CleanupWhileTheInstanceRuns) {
+    parentFeature_.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent_));
+    Instance fx(GW_LV2_BUNDLE);
+    ASSERT_TRUE(fx.ok());
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        float level = 0.0f;
+        while (!stop.load()) {
+            level = level > 0.9f ? 0.0f : level + 0.01f;
+            fx.controls[1] = level;
+            fx.controls[12] = level > 0.5f ? 2.0f / 15.0f : 0.0f;
+            fx.run();
+        }
+    });
+    for (int round = 0; round < 10; ++round) {
+        LV2UI_Widget widget = nullptr;
+        LV2UI_Handle ui = openUi(&fx, &widget);
+        ASSERT_NE(ui, nullptr);
+        for (int i = 0; i < 3; ++i) idle_->idle(ui);
+        uiDesc_->cleanup(ui);
+    }
+    stop.store(true);
+    audio.join();
+    fx.run();
+}
+
+}  // namespace
