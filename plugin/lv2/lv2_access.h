@@ -26,6 +26,9 @@ public:
     // A message the plug-in could not show (a restore that missed files): copies it into
     // text[size] and clears it; false when there is none. Any thread but the audio thread.
     virtual bool takeMessage(char* text, std::size_t size) = 0;
+    // Runs the work the audio thread handed off when the host offers no worker (the UI
+    // calls it at each idle, as the VST 2 editor's idle does); nothing otherwise.
+    virtual void runDeferredWork() = 0;
 
 protected:
     ~InstanceAccess() = default;

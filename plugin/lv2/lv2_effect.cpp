@@ -121,7 +121,7 @@ bool Lv2Effect::takeFeatures(const LV2_Feature* const* features) {
         uri_.buffer[k] = m(uri);
     }
     if (schedule_ == nullptr)
-        report("grainwheel: the host offers no worker; new recordings wait for the UI to make room for them");
+        report("grainwheel: the host offers no worker; new recordings wait for the open panel to make room for them");
     return true;
 }
 
@@ -226,6 +226,12 @@ LV2_Worker_Status Lv2Effect::work(LV2_Worker_Respond_Function, LV2_Worker_Respon
     }
     workPending_.store(false, std::memory_order_release);
     return LV2_WORKER_SUCCESS;
+}
+
+void Lv2Effect::runDeferredWork() {
+    if (schedule_ != nullptr || !engine_.hasDeferred()) return;  // the host's worker runs it
+    std::lock_guard<std::mutex> hold(filesLock_);
+    engine_.runDeferred();
 }
 
 bool Lv2Effect::transport(std::int32_t, EngineTransport& out) { return position_.answer(out); }

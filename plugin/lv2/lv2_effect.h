@@ -106,6 +106,7 @@ public:
     EffectPort& port() override { return *port_; }
     void setListener(EngineListener* listener) override;
     bool takeMessage(char* text, std::size_t size) override;
+    void runDeferredWork() override;
 
     // A message for the host's log and the UI (other threads only).
     void report(const char* text);

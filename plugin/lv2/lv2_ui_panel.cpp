@@ -176,6 +176,7 @@ int Lv2Panel::idle() {
             if (host_.access->takeMessage(text, sizeof text)) editor_->showText(text);
         }
         editor_->followPendingStatus();
+        host_.access->runDeferredWork();
     }
     editor_->idle();
     return 0;
