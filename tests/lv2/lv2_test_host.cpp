@@ -1,5 +1,7 @@
 #include "tests/lv2/lv2_test_host.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -180,6 +182,24 @@ void Instance::run(const float* inLeft, const float* inRight, float* outLeft, fl
     if (options_.worker == Worker::AfterRun) drainWorker();
 }
 
+float Instance::play(std::uint32_t frames, std::uint32_t block, float hz) {
+    std::vector<float> in(block), outL(block), outR(block);
+    float peak = 0.0f;
+    for (std::uint32_t done = 0; done < frames; done += block) {
+        const std::uint32_t n = std::min(block, frames - done);
+        for (std::uint32_t i = 0; i < n; ++i)
+            in[i] = 0.5f * std::sin(6.2831853f * hz * static_cast<float>(clock_ + i) / static_cast<float>(options_.rate));
+        if (clock_ == 0) queuePosition(0, Position{});
+        run(in.data(), in.data(), outL.data(), outR.data(), n);
+        clock_ += n;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            if (!std::isfinite(outL[i]) || !std::isfinite(outR[i])) return INFINITY;
+            peak = std::max({peak, std::fabs(outL[i]), std::fabs(outR[i])});
+        }
+    }
+    return peak;
+}
+
 void Instance::runWork(const std::vector<std::uint8_t>& request) {
     ++workCalls_;
     if (std::this_thread::get_id() == runThread_) ++workOnRunThread_;
@@ -303,6 +323,42 @@ void Instance::restoreState(const LilvState* state) {
     const LV2_Feature log{LV2_LOG__log, &logFeature_};
     const LV2_Feature* features[] = {&map, &log, nullptr};
     lilv_state_restore(state, instance_, &Instance::setPortValue, this, 0, features);
+}
+
+Instance::Properties Instance::saveDirect() {
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
+    Properties out;
+    const LV2_Feature* none[] = {nullptr};
+    state->save(
+        lilv_instance_get_handle(instance_),
+        [](LV2_State_Handle h, std::uint32_t key, const void* value, std::size_t size, std::uint32_t type,
+           std::uint32_t) {
+            const auto* bytes = static_cast<const std::uint8_t*>(value);
+            (*static_cast<Properties*>(h))[key] = Property{type, std::vector<std::uint8_t>(bytes, bytes + size)};
+            return LV2_STATE_SUCCESS;
+        },
+        &out, LV2_STATE_IS_POD, none);
+    return out;
+}
+
+int Instance::restoreDirect(const Properties& properties) {
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
+    const LV2_Feature* none[] = {nullptr};
+    return state->restore(
+        lilv_instance_get_handle(instance_),
+        [](LV2_State_Handle h, std::uint32_t key, std::size_t* size, std::uint32_t* type,
+           std::uint32_t* flags) -> const void* {
+            const auto& props = *static_cast<const Properties*>(h);
+            const auto found = props.find(key);
+            if (found == props.end()) return nullptr;
+            *size = found->second.value.size();
+            *type = found->second.type;
+            *flags = LV2_STATE_IS_POD;
+            return found->second.value.data();
+        },
+        const_cast<Properties*>(&properties), 0, none);
 }
 
 bool Instance::restore(const std::string& dir) {

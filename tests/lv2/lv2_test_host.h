@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 #include <lv2/log/log.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
@@ -88,6 +90,10 @@ public:
     void queueRawTimeEvent(std::uint32_t frame, LV2_URID type, const void* body, std::uint32_t size);
     // One block: the input frames in, the output frames out (stereo, separate channels).
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, std::uint32_t frames);
+    // Runs `frames` frames in blocks of `block` with a sine of `hz` as input; the instance's
+    // first block starts the transport (120 BPM, 4/4, rolling). Answers the output's peak
+    // (infinity when a sample is not finite).
+    float play(std::uint32_t frames, std::uint32_t block = 256, float hz = 220.0f);
     // The worker runs everything scheduled so far (AfterRun runs it after each block anyway).
     void drainWorker();
 
@@ -96,6 +102,16 @@ public:
     bool restore(const std::string& dir);
     // Restores `state` made elsewhere (ownership stays the caller's).
     void restoreState(const LilvState* state);
+
+    // The plug-in's own state calls, without lilv: every property it stores, and a restore
+    // from properties given (path properties as absolute paths; no path features).
+    struct Property {
+        LV2_URID type = 0;
+        std::vector<std::uint8_t> value;
+    };
+    using Properties = std::map<LV2_URID, Property>;
+    Properties saveDirect();
+    int restoreDirect(const Properties& properties);
 
     grainwheel::EffectPort& port();
     LilvInstance* lilv() { return instance_; }
@@ -131,7 +147,7 @@ private:
     LV2_Atom_Forge forge_{};
     LV2_Atom_Forge_Frame sequence_{};
     bool timePending_ = false;
-    std::uint32_t frames_ = 0;
+    std::int64_t clock_ = 0;
 
     LV2_Worker_Schedule scheduleFeature_{};
     LV2_Log_Log logFeature_{};
