@@ -13,7 +13,9 @@ thread_local Vst2Module* constructing = nullptr;
 
 Vst2Module::Vst2Module(double rate, std::int32_t maxBlock) : maxBlock_(maxBlock) {
     transport.sampleRate = rate;
-    library_ = dlopen(GW_VST2_MODULE, RTLD_NOW | RTLD_LOCAL);
+    // RTLD_NODELETE: the module stays mapped after close, so its thread-local blocks (kept
+    // until the thread ends) never look like leaks.
+    library_ = dlopen(GW_VST2_MODULE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (library_ == nullptr) return;
     using Entry = AEffect* (*)(audioMasterCallback);
     auto entry = reinterpret_cast<Entry>(dlsym(library_, "VSTPluginMain"));
