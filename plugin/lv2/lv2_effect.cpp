@@ -192,17 +192,35 @@ void Lv2Effect::readTime(const LV2_Atom_Object* object) noexcept {
     position_.take(u);
 }
 
+const LV2_Atom_Object* Lv2Effect::positionOf(const LV2_Atom_Event* ev) const noexcept {
+    const auto type = ev->body.type;
+    if (type != uri_.atomObject && type != uri_.atomBlank) return nullptr;
+    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+    return object->body.otype == uri_.timePosition ? object : nullptr;
+}
+
 void Lv2Effect::run(std::uint32_t frames) {
+    const bool timed = time_ != nullptr && map_ != nullptr && time_->atom.size >= sizeof(LV2_Atom_Sequence_Body);
+    // The events at the block's first frame hold before the ports are applied: a rec sync
+    // switched on in this block asks for the transport where the block starts.
+    std::uint32_t leading = 0;
+    if (timed) {
+        LV2_ATOM_SEQUENCE_FOREACH(time_, ev) {
+            if (ev->time.frames > 0) break;
+            ++leading;
+            if (const LV2_Atom_Object* object = positionOf(ev)) readTime(object);
+        }
+    }
     applyPorts();
     std::uint32_t done = 0;
-    if (time_ != nullptr && map_ != nullptr && time_->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
+    if (timed) {
+        std::uint32_t seen = 0;
         LV2_ATOM_SEQUENCE_FOREACH(time_, ev) {
-            const std::int64_t at = ev->time.frames;
-            const auto type = ev->body.type;
-            if (type != uri_.atomObject && type != uri_.atomBlank) continue;
-            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-            if (object->body.otype != uri_.timePosition) continue;
+            if (seen++ < leading) continue;
+            const LV2_Atom_Object* object = positionOf(ev);
+            if (object == nullptr) continue;
             // The block runs up to the frame where the new position holds.
+            const std::int64_t at = ev->time.frames;
             const std::uint32_t until = at <= done ? done : at >= frames ? frames : static_cast<std::uint32_t>(at);
             processSpan(done, until - done);
             done = until;

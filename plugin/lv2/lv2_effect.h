@@ -116,6 +116,8 @@ public:
 private:
     explicit Lv2Effect(double sampleRate);
     bool takeFeatures(const LV2_Feature* const* features);
+    // The event's time:Position object, or null.
+    const LV2_Atom_Object* positionOf(const LV2_Atom_Event* ev) const noexcept;
     void readTime(const LV2_Atom_Object* object) noexcept;
     void applyPorts() noexcept;
     void processSpan(std::uint32_t from, std::uint32_t count) noexcept;

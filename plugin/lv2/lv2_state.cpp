@@ -109,6 +109,8 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
             engine_.markBufferSaved(k);
             copyPath(engine_.programRecords()[k].bufferPath, path.c_str());
         }
+        // The stored record names a buffer whose audio is in a file.
+        records[k].bufferSaved = 1;
         const std::string stored = paths.abstractPath(path);
         if (stored.empty() ||
             store(handle, uri_.buffer[k], stored.c_str(), stored.size() + 1, uri_.atomPath,
@@ -159,6 +161,8 @@ LV2_State_Status Lv2Effect::restore(LV2_State_Retrieve_Function retrieve, LV2_St
     }
     QuietScope quiet(quiet_);
     const std::int32_t taken = files_.setChunk(records.get(), static_cast<std::int32_t>(kBankChunkSize), false);
+    // Each record's copy of the saved flag tells of the buffer as restored.
+    for (int k = 0; k < kNumBuffers; ++k) engine_.keepRecordSaved(k);
     resync_.store(true, std::memory_order_release);
     return taken != 0 ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
