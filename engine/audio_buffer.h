@@ -142,6 +142,9 @@ public:
     // block, or by the thread that handOver() told to apply it.
     std::uint32_t takeHandOver() noexcept { return handOver_.exchange(0, std::memory_order_acquire); }
     std::uint32_t pendingHandOver() const noexcept { return handOver_.load(std::memory_order_relaxed); }
+    // Audio thread, between blocks: the calling thread is the audio thread from now on (a
+    // format that sets parameters on it before its first block says so first).
+    void claimAudioThread() noexcept { audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed); }
     // The effect is suspended: until a block runs again, requests are applied at once.
     void forgetAudioThread() noexcept { audioThread_.store(std::thread::id{}, std::memory_order_relaxed); }
     bool onAudioThread() const noexcept {

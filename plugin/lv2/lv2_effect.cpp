@@ -211,6 +211,9 @@ void Lv2Effect::run(std::uint32_t frames) {
             if (const LV2_Atom_Object* object = positionOf(ev)) readTime(object);
         }
     }
+    // The ports are set on the audio thread: the engine hears so before the first block,
+    // so that a recording switched on here takes the spare instead of allocating.
+    engine_.bufferGate().claimAudioThread();
     applyPorts();
     std::uint32_t done = 0;
     if (timed) {
