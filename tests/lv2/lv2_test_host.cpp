@@ -200,11 +200,12 @@ float Instance::play(std::uint32_t frames, std::uint32_t block, float hz) {
     return peak;
 }
 
+// Counted once the call has returned, so that drainWorker() waits for its end.
 void Instance::runWork(const std::vector<std::uint8_t>& request) {
-    ++workCalls_;
     if (std::this_thread::get_id() == runThread_) ++workOnRunThread_;
     workerInterface_->work(lilv_instance_get_handle(instance_), &Instance::respond, this,
                            static_cast<std::uint32_t>(request.size()), request.data());
+    ++workCalls_;
 }
 
 void Instance::drainWorker() {

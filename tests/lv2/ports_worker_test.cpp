@@ -1,6 +1,7 @@
 // The control ports as the engine receives them (clamped, NaN ignored, triggers once, a
 // restored state not overridden by the ports' old values) and the worker (none offered:
-// the plug-in runs on; offered: the handed-off work runs there, not in run()).
+// the plug-in runs on; offered: the handed-off work runs there, not in run(); a recording
+// switched on before the first block allocates nothing there).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "engine/parameter_index.h"
 #include "tests/lv2/lv2_test_host.h"
+#include "tests/support/counting_new.h"
 
 namespace {
 
@@ -142,6 +144,29 @@ TEST(Lv2Worker, HandedOffWorkRunsOnTheWorkersThread) {
     EXPECT_GT(fx.port().bufferLength(3), 0);
     EXPECT_EQ(fx.workCallsOnRunThread(), 0);
     EXPECT_EQ(fx.workCalls(), fx.scheduled());
+}
+
+// A recording switched on by the ports before the first block of all: the block takes the
+// spare; nothing is allocated on the audio thread (beyond what the test host's own first
+// block allocates, measured on a twin without the recording; no worker, whose queue would
+// allocate on the host's side).
+TEST(Lv2Worker, RecFreeInTheVeryFirstBlockAllocatesNothing) {
+    auto firstBlockAllocations = [](bool record) {
+        Instance::Options o;
+        o.worker = Instance::Worker::None;
+        Instance fx(o);
+        EXPECT_TRUE(fx.ok());
+        fx.activate();
+        fx.control(kRecFree) = record ? 1.0f : 0.0f;
+        gwtest::allocations = 0;
+        gwtest::counting = true;
+        fx.play(256);
+        gwtest::counting = false;
+        EXPECT_EQ(fx.port().bufferLength(fx.port().currentBuffer()) > 0, record);
+        return gwtest::allocations.load();
+    };
+    const long plain = firstBlockAllocations(false);
+    EXPECT_EQ(firstBlockAllocations(true), plain);
 }
 
 }  // namespace
