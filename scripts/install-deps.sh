@@ -3,8 +3,12 @@
 # Usage: scripts/install-deps.sh [base|test]
 #   base: compiler, build system, libraries for the plug-in and grainwheel-host
 #   test: base plus test tools (Ardour's scanner, mingw-w64 + Wine, Xvfb, clang for fuzzing
-#         and the real-time sanitizer, FFTW for the benchmark reference), and 32-bit Wine
-#         where it can be had
+#         and the real-time sanitizer, FFTW for the benchmark reference, the LV2 headers,
+#         lilv, the LV2 validator and tools, jalv and JACK for the LV2 host tests), and
+#         32-bit Wine where it can be had
+#
+# Nothing asks questions: packages that would (jackd2 asks about real-time priority) take
+# their defaults, also through sudo, which does not pass the caller's environment on.
 #
 # A mirror in the middle of a sync can serve an index that does not match its Release file;
 # apt-get update then exits 100 and leaves that index out. The update is tried again, and
@@ -24,7 +28,8 @@ base_pkgs=(build-essential cmake ninja-build pkg-config
            libcairo2-dev libxcb1-dev libxcb-xtest0-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra libsndfile1-dev
            libgtest-dev libgmock-dev libbenchmark-dev)
 test_pkgs=(sox ardour dpf-plugins-vst g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils xdotool
-           imagemagick clang-22 libclang-rt-22-dev libfftw3-dev zenity)
+           imagemagick clang-22 libclang-rt-22-dev libfftw3-dev zenity
+           lv2-dev liblilv-dev sordi lilv-utils jalv jackd2)
 optional_pkgs=()
 if [ "$what" = test ]; then optional_pkgs=(wine32:i386); fi
 
@@ -34,7 +39,7 @@ missing() {  # missing PKG...: prints those not installed
   local p
   for p in "$@"; do installed "$p" || echo "$p"; done
 }
-apt() { $SUDO apt-get -o Acquire::Retries=3 -o Dpkg::Use-Pty=0 "$@"; }
+apt() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3 -o Dpkg::Use-Pty=0 "$@"; }
 
 pause=${GW_APT_RETRY_PAUSE:-5}   # seconds before the second update; twice that before the third
 update_indexes() {

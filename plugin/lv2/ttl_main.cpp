@@ -89,7 +89,10 @@ std::string pluginTtl() {
          "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
          "@prefix work: <http://lv2plug.in/ns/ext/worker#> .\n\n";
     t << "<" << lv2::kPluginUri << ">\n"
-      << "    a lv2:Plugin , lv2:EffectPlugin ;\n"
+      // LV2 has no class for effects in general: the nearest is the one for plug-ins that
+      // play their input back later, as grainwheel plays its recordings. doap:Project
+      // lets the description take doap's properties (name, maintainer).
+      << "    a lv2:Plugin , lv2:DelayPlugin , doap:Project ;\n"
          "    doap:name \"grainwheel\" ;\n"
          "    doap:maintainer [ foaf:name \"orbelune audio\" ] ;\n"
          "    rdfs:comment \"A tempo-synchronised granular step sequencer: it records its input into 16 "

@@ -30,6 +30,7 @@ STUB
 cat > "$work/bin/apt-get" <<'STUB'
 #!/bin/sh
 echo "apt-get $*" >> "$FAKE_STATE/log"
+echo "frontend=${DEBIAN_FRONTEND:-}" >> "$FAKE_STATE/frontends"
 for a; do
   case $a in
     update)
@@ -58,7 +59,7 @@ run_case() {  # run_case NAME UNAVAILABLE...: runs the script, output in $work/N
   mkdir -p "$FAKE_STATE"
   : > "$FAKE_STATE/installed"; : > "$FAKE_STATE/arches"
   printf '%s\n' "$@" > "$FAKE_STATE/unavailable"
-  PATH="$work/bin:$PATH" GW_APT_RETRY_PAUSE=0 bash "$script" test > "$work/$name.out" 2>&1
+  PATH="$work/bin:$PATH" GW_APT_RETRY_PAUSE=0 env -u DEBIAN_FRONTEND bash "$script" test > "$work/$name.out" 2>&1
   echo $? > "$work/$name.rc"
 }
 
@@ -71,6 +72,10 @@ check "mid-sync: clang-22 installed" grep -qx clang-22 "$work/midsync/installed"
 check "mid-sync: wine64 installed" grep -qx wine64 "$work/midsync/installed"
 check "mid-sync: i386 architecture added" grep -qx i386 "$work/midsync/arches"
 check "mid-sync: says the 64-bit DLL takes over" grep -q "64-bit DLL under wine64" "$work/midsync.out"
+check "mid-sync: the LV2 host test tools installed" \
+  bash -c "for p in lv2-dev liblilv-dev sordi lilv-utils jalv jackd2; do grep -qx \$p '$work/midsync/installed' || exit 1; done"
+check "mid-sync: apt-get never asks (noninteractive on every call)" \
+  bash -c "test -s '$work/midsync/frontends' && ! grep -qvx frontend=noninteractive '$work/midsync/frontends'"
 check "mid-sync: wine32 not installed" bash -c "! grep -qx wine32:i386 '$work/midsync/installed'"
 
 # A package the run needs cannot be installed: the others still are, and the script fails
