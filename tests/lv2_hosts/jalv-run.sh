@@ -35,30 +35,36 @@ jalv -x -n gw -c trigmode=1 -c monitor=1 urn:orbelune:grainwheel < "$work/comman
 jalv_pid=$!
 pids+=("$jalv_pid")
 exec 3> "$work/commands"
-for _ in $(seq 100); do
-  jack_lsp 2>/dev/null | grep -q '^gw:out_right$' && break
+# Every JACK client below has a time limit: on a loaded machine a stalled server must fail
+# the test, not hang it.
+for _ in $(seq 200); do
+  timeout 5 jack_lsp 2>/dev/null | grep -q '^gw:out_right$' && break
   kill -0 "$jalv_pid" 2>/dev/null || break
   sleep 0.1
 done
-jack_lsp > "$work/ports.txt" 2>&1
+timeout 5 jack_lsp > "$work/ports.txt" 2>&1
 check "jalv registered grainwheel's four audio ports" \
   test "$(grep -cxE 'gw:(in|out)_(left|right)' "$work/ports.txt")" = 4
-jack_connect metro:600_bpm gw:in_left && jack_connect metro:600_bpm gw:in_right
+timeout 5 jack_connect metro:600_bpm gw:in_left && timeout 5 jack_connect metro:600_bpm gw:in_right
 check "the click is connected to grainwheel's inputs" test $? = 0
 
 # jack_rec takes whole seconds.
-jack_rec -f "$work/through.wav" -d 1 gw:out_left gw:out_right > "$work/rec.log" 2>&1
+timeout 15 jack_rec -f "$work/through.wav" -d 1 gw:out_left gw:out_right > "$work/rec.log" 2>&1
 p=$(peak "$work/through.wav")
 check "the click came through grainwheel (peak $p)" awk -v p="$p" 'BEGIN { exit !(p > 0.3) }'
 echo "set monitor 0" >&3
 sleep 0.3
-jack_rec -f "$work/quiet.wav" -d 1 gw:out_left gw:out_right > "$work/rec.log" 2>&1
+timeout 15 jack_rec -f "$work/quiet.wav" -d 1 gw:out_left gw:out_right > "$work/rec.log" 2>&1
 p=$(peak "$work/quiet.wav")
 check "with monitoring set off through jalv the output is silent (peak $p)" awk -v p="$p" 'BEGIN { exit !(p == 0) }'
 echo "controls" >&3
 sleep 0.3
 exec 3>&-
-for _ in $(seq 50); do kill -0 "$jalv_pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 100); do kill -0 "$jalv_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$jalv_pid" 2>/dev/null; then
+  kill "$jalv_pid"
+  echo "    jalv was still running 10 s after its input closed"
+fi
 wait "$jalv_pid"
 rc=$?
 sed 's/^/    /' "$work/jalv.err"

@@ -3,7 +3,8 @@
 # it: a JACK server of the test's own (dummy driver), jalv with the bundle, the panel's
 # 930 x 414 window found in the window tree and grabbed, then compared with the VST 2
 # editor's picture of a fresh session (no input, default parameters).
-# Run on a private X server: with-xvfb.sh jalv-panel.sh LV2_PATH VST2_MODULE HOST_TOOL WORKDIR
+# Run on a private X server beside a private JACK server:
+#   with-xvfb.sh with-jackd.sh jalv-panel.sh LV2_PATH VST2_MODULE HOST_TOOL WORKDIR
 # The bound: the pixels that may differ where the panel shows the running engine. The
 # engine in jalv plays on from unit to unit, so the playing unit's handles (red) sit at
 # another unit than in the VST 2 picture: 2 handles x 4 fader columns x 98 pixels = 784
@@ -18,19 +19,14 @@ work=$4
 bound=1200
 rm -rf "$work" && mkdir -p "$work" || exit 1
 cd "$work" || exit 1
-for tool in jackd jalv.gtk3 xwininfo import compare; do
+for tool in jalv.gtk3 xwininfo import compare; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
+[ -n "${JACK_DEFAULT_SERVER:-}" ] || { echo "run me through tests/support/with-jackd.sh"; exit 1; }
 
-server="gwlv2ui$$"
-export JACK_DEFAULT_SERVER=$server
-jackd -n "$server" -d dummy -r 44100 -p 256 >jackd.log 2>&1 &
-jack_pid=$!
 jalv_pid=
 stop() {
   [ -n "$jalv_pid" ] && kill "$jalv_pid" 2>/dev/null && wait "$jalv_pid" 2>/dev/null
-  kill "$jack_pid" 2>/dev/null
-  wait "$jack_pid" 2>/dev/null
 }
 trap stop EXIT
 
@@ -40,7 +36,7 @@ jalv_pid=$!
 # The panel's window: 930 x 414, the innermost such window (jalv's socket holds it).
 panel=
 for _ in $(seq 1 100); do
-  if ! kill -0 "$jalv_pid" 2>/dev/null; then echo "jalv.gtk3 ended:"; cat jalv.log jackd.log; exit 1; fi
+  if ! kill -0 "$jalv_pid" 2>/dev/null; then echo "jalv.gtk3 ended:"; cat jalv.log "$JACKD_LOG"; exit 1; fi
   panel=$(xwininfo -root -tree 2>/dev/null | awk '$0 ~ / 930x414\+/ {id=$1} END {print id}')
   [ -n "$panel" ] && break
   sleep 0.1
