@@ -18,6 +18,7 @@ struct SampleArrays {
     std::unique_ptr<float[]> left;
     std::unique_ptr<float[]> right;
     int length = 0;  // frames; 0 = empty (both arrays null)
+    int rate = 44100;  // frames per second the samples were recorded at (a file's own rate)
 
     // Replaces the arrays with zeroed ones of frames + 1 floats. On failure leaves it empty.
     bool allocate(int frames);

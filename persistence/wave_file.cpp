@@ -137,7 +137,8 @@ FileResult readWaveFile(const char* path, SampleArrays& out) {
     return readWave(src, out);
 }
 
-bool writeWave(AtomicFileWriter& out, BufferView buffer) {
+bool writeWave(AtomicFileWriter& out, BufferView buffer, int rate, WaveEncoding encoding) {
+    if (encoding != WaveEncoding::Pcm16 || rate != 44100) return false;  // not written yet
     const std::uint32_t frames = buffer.empty() ? 0u : static_cast<std::uint32_t>(buffer.length);
     if (frames > (0xFFFFFFFFu - 36u) / 4u) return false;
     std::uint8_t header[kWaveHeaderSize];
@@ -169,10 +170,10 @@ bool writeWave(AtomicFileWriter& out, BufferView buffer) {
     return out.write(block, fill);
 }
 
-FileResult writeWaveFile(const char* path, BufferView buffer) {
+FileResult writeWaveFile(const char* path, BufferView buffer, int rate, WaveEncoding encoding) {
     AtomicFileWriter out;
     if (!out.open(path)) return kFileWriteFailed;
-    if (!writeWave(out, buffer)) return kFileWriteFailed;
+    if (!writeWave(out, buffer, rate, encoding)) return kFileWriteFailed;
     return out.commit() ? kFileOk : kFileWriteFailed;
 }
 

@@ -31,14 +31,19 @@ FileResult readWave(std::span<const std::uint8_t> bytes, SampleArrays& out);
 // As above from a file; 23 when it cannot be opened.
 FileResult readWaveFile(const char* path, SampleArrays& out);
 
-// Writes the buffer as 16-bit stereo 44100 Hz, through a temporary file renamed over the
-// target when complete. Returns 0, or 2 when the file cannot be written (the target then
-// stays as it was). The overwrite question is the caller's.
-FileResult writeWaveFile(const char* path, BufferView buffer);
+// How the writer stores samples: 16-bit PCM (Save Wav, banks' users), or 32-bit IEEE float
+// where the exact samples matter.
+enum class WaveEncoding { Pcm16, Float32 };
+
+// Writes the buffer as a stereo file at `rate` frames per second, through a temporary file
+// renamed over the target when complete. Returns 0, or 2 when the file cannot be written
+// (the target then stays as it was). The overwrite question is the caller's.
+FileResult writeWaveFile(const char* path, BufferView buffer, int rate = 44100,
+                         WaveEncoding encoding = WaveEncoding::Pcm16);
 
 class AtomicFileWriter;
 // The writer's byte stream, for callers that supply their own output.
-bool writeWave(AtomicFileWriter& out, BufferView buffer);
+bool writeWave(AtomicFileWriter& out, BufferView buffer, int rate = 44100, WaveEncoding encoding = WaveEncoding::Pcm16);
 
 // Sample conversions of the file format.
 float pcmToSample(std::int16_t s);
