@@ -65,9 +65,15 @@ std::vector<std::pair<float, std::string>> choicesOf(int i) {
         char text[64] = {};
         if (i == kProgram) scratch.getProgramName(text);
         else scratch.getParameterDisplay(i, text);
-        std::string label = text;
-        label.erase(0, label.find_first_not_of(' '));
-        if (i == kProgram) label = std::to_string(k) + (label.empty() ? "" : " " + label);
+        const char* shown = text;
+        while (*shown == ' ') ++shown;
+        std::string label;
+        if (i == kProgram) {
+            label = std::to_string(k);  // the program's number, then its name
+            if (*shown != 0) label.append(" ").append(shown);
+        } else {
+            label = shown;
+        }
         out.emplace_back(v, label);
     }
     return out;
