@@ -55,11 +55,11 @@ namespace {
 
 constexpr double kMinRate = 8000.0;
 constexpr double kMaxRate = 384000.0;
-constexpr double kStopbandDb = 110.0;
+constexpr double kStopbandDb = 105.0;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kLanes = 32;   // taps are padded to a multiple of this
 constexpr int kChunk = 256;  // float partial sums go into the double totals this often
-constexpr std::int64_t kFinePhases = 1024;          // per input frame when upsampling
+constexpr std::int64_t kFinePhases = 512;          // per input frame when upsampling
 constexpr std::int64_t kMaxExactCoefficients = 1 << 21;  // 8 MB
 
 bool inRange(double rate) { return rate >= kMinRate && rate <= kMaxRate; }
@@ -187,6 +187,27 @@ GW_RS_CLONES void convertExact(const float* in, std::int64_t n, float* out, std:
     }
 }
 
+// Outputs on whole input frames (the rates an integer ratio apart, 96000 -> 48000): the
+// row of phase 0 is symmetric about its centre tap, so the frames either side are added
+// before the multiply. half[i] is the tap i + 1 frames from the centre.
+GW_RS_CLONES void convertSymmetric(const float* in, std::int64_t n, float* out, std::int64_t frames, float centre,
+                                   const float* GW_RS_RESTRICT half, int pairs, Walk walk, float* scratch) {
+    std::int64_t whole = 0;
+    for (std::int64_t j = 0; j < frames; ++j) {
+        const float* GW_RS_RESTRICT x = window(in, n, whole - pairs, 2 * pairs + 1, scratch) + pairs;
+        double total[8] = {};
+        for (int base = 0; base < pairs; base += kChunk) {
+            const int end = std::min(pairs, base + kChunk);
+            float acc[kLanes] = {};
+            for (int i = base; i < end; i += kLanes)
+                for (int l = 0; l < kLanes; ++l) acc[l] += half[i + l] * (x[i + l + 1] + x[-(i + l + 1)]);
+            flush(acc, total);
+        }
+        out[j] = static_cast<float>(fold(total) + static_cast<double>(centre) * x[0]);
+        whole += walk.whole;
+    }
+}
+
 // Any fraction: between rows of the fine table (phases rows per input frame).
 GW_RS_CLONES void convertFine(const float* in, std::int64_t n, float* out, std::int64_t frames, const float* table,
                               int taps, int half, std::int64_t phases, Walk walk, float* scratch) {
@@ -220,6 +241,9 @@ struct Resampler::Tables {
     std::vector<float> exact;
     std::int64_t finePhases = 0;
     std::vector<float> fine;
+    float centre = 0.0f;  // phase 0, folded: the centre tap and the pairs either side
+    int pairs = 0;
+    std::vector<float> folded;
 };
 
 Resampler::Resampler(double inRate, double outRate) : inRate_(inRate), outRate_(outRate) {
@@ -256,6 +280,19 @@ Resampler::Resampler(double inRate, double outRate) : inRate_(inRate), outRate_(
                             t->exact.data() + p * t->taps);
             }
         }
+        {
+            std::vector<double> v(static_cast<std::size_t>(t->half));
+            double sum = 0.0;
+            for (int k = 0; k < t->half; ++k) {
+                v[static_cast<std::size_t>(k)] = h(k);
+                sum += (k == 0 ? 1.0 : 2.0) * v[static_cast<std::size_t>(k)];
+            }
+            t->pairs = (t->half - 1 + kLanes - 1) / kLanes * kLanes;
+            t->folded.assign(static_cast<std::size_t>(t->pairs), 0.0f);
+            t->centre = static_cast<float>(v[0] / sum);
+            for (int k = 1; k < t->half; ++k)
+                t->folded[static_cast<std::size_t>(k - 1)] = static_cast<float>(v[static_cast<std::size_t>(k)] / sum);
+        }
         // The fine table's spacing follows the filter's bandwidth: the interpolation
         // error grows with (frequency / phases)^2.
         t->finePhases = std::max<std::int64_t>(16, static_cast<std::int64_t>(std::ceil(static_cast<double>(kFinePhases) * r)));
@@ -290,8 +327,10 @@ void Resampler::convertLooped(const float* in, std::int64_t inFrames, float* out
     // Output j sits at j * inFrames / frames input frames.
     const std::int64_t g = std::gcd(inFrames, frames);
     const Walk walk{inFrames / frames, (inFrames % frames) / g, frames / g};
-    std::vector<float> scratch(static_cast<std::size_t>(t.taps));
-    if (t.exactPhases > 0 && t.exactPhases % walk.den == 0)
+    std::vector<float> scratch(static_cast<std::size_t>(std::max(t.taps, 2 * t.pairs + 1)));
+    if (walk.den == 1)
+        convertSymmetric(in, inFrames, out, frames, t.centre, t.folded.data(), t.pairs, walk, scratch.data());
+    else if (t.exactPhases > 0 && t.exactPhases % walk.den == 0)
         convertExact(in, inFrames, out, frames, t.exact.data(), t.taps, t.half, t.exactPhases / walk.den, walk,
                      scratch.data());
     else
