@@ -1,6 +1,6 @@
 // Signal-processing benchmarks. Every figure printed at the end is a ratio measured in
-// this run: the transform against FFTW, voice rendering as a multiple of real time, a
-// morph step as a share of one 64-frame block at 48 kHz.
+// this run: the transform against FFTW, the resampler against libsoxr, voice rendering
+// as a multiple of real time, a morph step as a share of one 64-frame block at 48 kHz.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -17,11 +17,15 @@
 #include "engine/dsp/filters.h"
 #include "engine/dsp/grain_voice.h"
 #include "engine/dsp/morph.h"
+#include "engine/dsp/resampler.h"
 #include "engine/dsp/spectrum_transform.h"
 #include "engine/dsp/voice_block.h"
 
 #ifdef GW_HAVE_FFTW
 #include <fftw3.h>
+#endif
+#ifdef GW_HAVE_SOXR
+#include <soxr.h>
 #endif
 
 namespace gw = grainwheel;
@@ -92,6 +96,72 @@ void BM_FFTW(benchmark::State& state) {
     fftwf_free(spectrum);
 }
 BENCHMARK(BM_FFTW)->Repetitions(5);
+#endif
+
+// A minute of stereo audio at a rate (tones and noise), and room for its conversion.
+struct StereoMinute {
+    StereoMinute(double inRate, double outRate, std::int64_t extraFrames)
+        : frames(static_cast<std::int64_t>(60.0 * inRate) + extraFrames),
+          outFrames(static_cast<std::int64_t>(std::llround(static_cast<double>(frames) * outRate / inRate))),
+          left(static_cast<std::size_t>(frames)), right(left.size()), outLeft(static_cast<std::size_t>(outFrames) + 64),
+          outRight(outLeft.size()) {
+        std::mt19937 rng(11);
+        std::uniform_real_distribution<float> d(-0.05f, 0.05f);
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            const auto t = static_cast<double>(i) / inRate;
+            left[i] = static_cast<float>(0.4 * std::sin(2765.0 * t) + 0.2 * std::sin(61000.0 * t)) + d(rng);
+            right[i] = static_cast<float>(0.4 * std::sin(3141.0 * t) + 0.2 * std::sin(17000.0 * t)) + d(rng);
+        }
+    }
+    std::int64_t frames, outFrames;
+    std::vector<float> left, right, outLeft, outRight;
+};
+
+// The engine's converter, tables included, channel by channel. extraFrames 1 makes a
+// length that does not convert to a whole number of frames at the exact ratio: the
+// conversion between interpolated phases.
+void resampleMinute(benchmark::State& state, double inRate, double outRate, std::int64_t extraFrames) {
+    StereoMinute m(inRate, outRate, extraFrames);
+    for (auto _ : state) {
+        const gw::Resampler r(inRate, outRate);
+        r.convertLooped(m.left.data(), m.frames, m.outLeft.data());
+        r.convertLooped(m.right.data(), m.frames, m.outRight.data());
+        benchmark::DoNotOptimize(m.outLeft.data());
+        benchmark::DoNotOptimize(m.outRight.data());
+        benchmark::ClobberMemory();
+    }
+}
+void BM_Resample48To44(benchmark::State& state) { resampleMinute(state, 48000, 44100, 0); }
+void BM_Resample96To48(benchmark::State& state) { resampleMinute(state, 96000, 48000, 0); }
+void BM_Resample48To44Interpolated(benchmark::State& state) { resampleMinute(state, 48000, 44100, 1); }
+void BM_Resample96To48Interpolated(benchmark::State& state) { resampleMinute(state, 96000, 48000, 1); }
+BENCHMARK(BM_Resample48To44)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Resample96To48)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Resample48To44Interpolated)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_Resample96To48Interpolated)->Unit(benchmark::kMillisecond)->Repetitions(3);
+
+#ifdef GW_HAVE_SOXR
+// libsoxr at its high-quality setting, one thread, both channels in one call.
+void soxrMinute(benchmark::State& state, double inRate, double outRate) {
+    StereoMinute m(inRate, outRate, 0);
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    for (auto _ : state) {
+        const float* in[2] = {m.left.data(), m.right.data()};
+        float* out[2] = {m.outLeft.data(), m.outRight.data()};
+        std::size_t used = 0, made = 0;
+        const soxr_error_t error = soxr_oneshot(inRate, outRate, 2, in, static_cast<std::size_t>(m.frames), &used, out,
+                                                static_cast<std::size_t>(m.outFrames), &made, &io, &quality, &runtime);
+        if (error) state.SkipWithError(error);
+        benchmark::DoNotOptimize(m.outLeft.data());
+        benchmark::ClobberMemory();
+    }
+}
+void BM_Soxr48To44(benchmark::State& state) { soxrMinute(state, 48000, 44100); }
+void BM_Soxr96To48(benchmark::State& state) { soxrMinute(state, 96000, 48000); }
+BENCHMARK(BM_Soxr48To44)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Soxr96To48)->Unit(benchmark::kMillisecond)->Repetitions(5);
 #endif
 
 // One second at 44.1 kHz of six sounding voices with both output filters, the way
@@ -318,6 +388,25 @@ int main(int argc, char** argv) {
         std::printf("  transform forward+inverse: %.2f x FFTW r2c+c2r (FFTW_MEASURE), 4096 points (%.2f - %.2f, %zu runs)\n",
                     r.median, r.low, r.high, ratios.size());
     }
+    // The resampler against libsoxr (high quality), repetition by repetition.
+    const auto resampleLine = [&](const char* ours, const char* soxr, const char* text) {
+        if (!t.count(ours)) return;
+        if (!t.count(soxr)) {
+            std::printf("  resampler, %s: %.1f ms (no libsoxr reference in this build)\n", text, get(ours) / 1e6);
+            return;
+        }
+        const auto& a = t.at(ours);
+        const auto& b = t.at(soxr);
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) ratios.push_back(a[i] / b[i]);
+        const Spread r = spreadOf(ratios);
+        std::printf("  resampler, %s: %.2f x libsoxr SOXR_HQ (%.1f ms against %.1f ms; %.2f - %.2f, %zu runs)\n", text,
+                    r.median, get(ours) / 1e6, get(soxr) / 1e6, r.low, r.high, ratios.size());
+    };
+    resampleLine("BM_Resample48To44", "BM_Soxr48To44", "60 s stereo 48 kHz -> 44.1 kHz");
+    resampleLine("BM_Resample96To48", "BM_Soxr96To48", "60 s stereo 96 kHz -> 48 kHz");
+    resampleLine("BM_Resample48To44Interpolated", "BM_Soxr48To44", "the same plus one frame, 48 kHz -> 44.1 kHz (interpolated phases)");
+    resampleLine("BM_Resample96To48Interpolated", "BM_Soxr96To48", "the same plus one frame, 96 kHz -> 48 kHz (interpolated phases)");
     const std::pair<const char*, const char*> voiceFigures[] = {
         {"BM_VoicesPitchFilter", "6 voices, pitch filter (pitch 0.7), resonance"},
         {"BM_VoicesPitchOne", "6 voices, pitch 1.0, resonance"},

@@ -84,6 +84,8 @@ run_case needed clang-22
 check "needed: exits non-zero" bash -c "! grep -qx 0 '$work/needed.rc'"
 check "needed: names the package" grep -q "could not be installed: clang-22" "$work/needed.out"
 check "needed: the others are installed" grep -qx libfftw3-dev "$work/needed/installed"
+check "needed: the benchmarks' references installed" \
+  bash -c "for p in libfftw3-dev libsoxr-dev; do grep -qx \$p '$work/needed/installed' || exit 1; done"
 
 # Everything already there: no apt call at all.
 export FAKE_STATE=$work/done
