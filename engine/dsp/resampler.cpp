@@ -18,6 +18,7 @@
 // output frame over the whole buffer.
 
 #include "engine/dsp/resampler.h"
+#include "engine/dsp/vector_code.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,29 +26,6 @@
 #include <new>
 #include <numeric>
 #include <vector>
-
-#if defined(__GNUC__)
-#define GW_RS_RESTRICT __restrict__
-#define GW_RS_INLINE inline __attribute__((always_inline))
-#else
-#define GW_RS_RESTRICT
-#define GW_RS_INLINE inline
-#endif
-// On x86-64 Linux the conversion loops are compiled for the baseline and for AVX2 with
-// FMA, and the loader picks the variant the processor supports (as the transform does).
-#if defined(__has_feature) && !defined(GW_NO_CLONES)
-#if __has_feature(thread_sanitizer)
-#define GW_NO_CLONES 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__) && !defined(GW_NO_CLONES)
-#define GW_NO_CLONES 1
-#endif
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(GW_NO_CLONES)
-#define GW_RS_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define GW_RS_CLONES
-#endif
 
 namespace grainwheel {
 
@@ -107,19 +85,19 @@ void fillRow(const Prototype& h, int half, int taps, double frac, float* row) {
 // The float partial sums: kLanes independent ones (several vector registers, so the
 // multiply-adds of one output overlap), folded to 8 and added into double totals every
 // kChunk taps.
-GW_RS_INLINE void flush(float* GW_RS_RESTRICT acc, double* GW_RS_RESTRICT total) {
+GW_INLINE void flush(float* GW_RESTRICT acc, double* GW_RESTRICT total) {
     for (int l = 0; l < 16; ++l) acc[l] += acc[l + 16];
     for (int l = 0; l < 8; ++l) acc[l] += acc[l + 8];
     for (int l = 0; l < 8; ++l) total[l] += static_cast<double>(acc[l]);
 }
 
-GW_RS_INLINE double fold(double* t) {
+GW_INLINE double fold(double* t) {
     for (int l = 0; l < 4; ++l) t[l] += t[l + 4];
     for (int l = 0; l < 2; ++l) t[l] += t[l + 2];
     return t[0] + t[1];
 }
 
-GW_RS_INLINE double dot(const float* GW_RS_RESTRICT c, const float* GW_RS_RESTRICT x, int taps) {
+GW_INLINE double dot(const float* GW_RESTRICT c, const float* GW_RESTRICT x, int taps) {
     double total[8] = {};
     for (int base = 0; base < taps; base += kChunk) {
         const int end = std::min(taps, base + kChunk);
@@ -132,7 +110,7 @@ GW_RS_INLINE double dot(const float* GW_RS_RESTRICT c, const float* GW_RS_RESTRI
 }
 
 // Both rows against the same input frames.
-GW_RS_INLINE void dot2(const float* GW_RS_RESTRICT c0, const float* GW_RS_RESTRICT c1, const float* GW_RS_RESTRICT x,
+GW_INLINE void dot2(const float* GW_RESTRICT c0, const float* GW_RESTRICT c1, const float* GW_RESTRICT x,
                        int taps, double& r0, double& r1) {
     double t0[8] = {}, t1[8] = {};
     for (int base = 0; base < taps; base += kChunk) {
@@ -159,7 +137,7 @@ struct Walk {
 
 // The input frames first .. first + taps - 1 of the looped input: in place when they lie
 // inside it, else gathered (with wrapping, any number of times) into scratch.
-GW_RS_INLINE const float* window(const float* in, std::int64_t n, std::int64_t first, int taps, float* scratch) {
+GW_INLINE const float* window(const float* in, std::int64_t n, std::int64_t first, int taps, float* scratch) {
     if (first >= 0 && first + taps <= n) return in + first;
     std::int64_t k = first % n;
     if (k < 0) k += n;
@@ -172,7 +150,7 @@ GW_RS_INLINE const float* window(const float* in, std::int64_t n, std::int64_t f
 
 // Outputs whose fractions are multiples of 1/den, den dividing the table's phase count:
 // phase p of den is row p * rowStep.
-GW_RS_CLONES void convertExact(const float* in, std::int64_t n, float* out, std::int64_t frames, const float* table,
+GW_CLONES void convertExact(const float* in, std::int64_t n, float* out, std::int64_t frames, const float* table,
                                int taps, int half, std::int64_t rowStep, Walk walk, float* scratch) {
     std::int64_t whole = 0, rem = 0;
     for (std::int64_t j = 0; j < frames; ++j) {
@@ -190,11 +168,11 @@ GW_RS_CLONES void convertExact(const float* in, std::int64_t n, float* out, std:
 // Outputs on whole input frames (the rates an integer ratio apart, 96000 -> 48000): the
 // row of phase 0 is symmetric about its centre tap, so the frames either side are added
 // before the multiply. half[i] is the tap i + 1 frames from the centre.
-GW_RS_CLONES void convertSymmetric(const float* in, std::int64_t n, float* out, std::int64_t frames, float centre,
-                                   const float* GW_RS_RESTRICT half, int pairs, Walk walk, float* scratch) {
+GW_CLONES void convertSymmetric(const float* in, std::int64_t n, float* out, std::int64_t frames, float centre,
+                                   const float* GW_RESTRICT half, int pairs, Walk walk, float* scratch) {
     std::int64_t whole = 0;
     for (std::int64_t j = 0; j < frames; ++j) {
-        const float* GW_RS_RESTRICT x = window(in, n, whole - pairs, 2 * pairs + 1, scratch) + pairs;
+        const float* GW_RESTRICT x = window(in, n, whole - pairs, 2 * pairs + 1, scratch) + pairs;
         double total[8] = {};
         for (int base = 0; base < pairs; base += kChunk) {
             const int end = std::min(pairs, base + kChunk);
@@ -209,7 +187,7 @@ GW_RS_CLONES void convertSymmetric(const float* in, std::int64_t n, float* out, 
 }
 
 // Any fraction: between rows of the fine table (phases rows per input frame).
-GW_RS_CLONES void convertFine(const float* in, std::int64_t n, float* out, std::int64_t frames, const float* table,
+GW_CLONES void convertFine(const float* in, std::int64_t n, float* out, std::int64_t frames, const float* table,
                               int taps, int half, std::int64_t phases, Walk walk, float* scratch) {
     std::int64_t whole = 0, rem = 0;
     const double scale = static_cast<double>(phases) / static_cast<double>(walk.den);

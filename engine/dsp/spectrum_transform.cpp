@@ -1,4 +1,5 @@
 #include "engine/dsp/spectrum_transform.h"
+#include "engine/dsp/vector_code.h"
 
 #include <cmath>
 
@@ -22,30 +23,6 @@ namespace {
 constexpr int kN = kTransformSize;  // 4096
 constexpr int kM = kN / 2;          // 2048 complex points
 constexpr int kQuarter = kM / 4;    // 512
-
-#if defined(__GNUC__)
-#define GW_RESTRICT __restrict__
-#define GW_INLINE inline __attribute__((always_inline))
-#else
-#define GW_RESTRICT
-#define GW_INLINE inline
-#endif
-// On x86-64 Linux the transform is compiled twice, for the baseline and for AVX2 with
-// FMA, and the loader picks the variant the processor supports.
-// GW_NO_CLONES builds the baseline only (ThreadSanitizer, and the test of that path).
-#if defined(__has_feature) && !defined(GW_NO_CLONES)
-#if __has_feature(thread_sanitizer)
-#define GW_NO_CLONES 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__) && !defined(GW_NO_CLONES)
-#define GW_NO_CLONES 1
-#endif
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(GW_NO_CLONES)
-#define GW_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define GW_CLONES
-#endif
 
 // One radix-4 pass with stride s over m = 512 / s butterfly groups.
 // tw holds w1 re, w1 im, w2 re, w2 im, w3 re, w3 im, m entries each.

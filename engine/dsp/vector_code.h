@@ -1,0 +1,29 @@
+#pragma once
+// Attributes of the engine's vectorised loops (the transform, the resampler).
+//  - GW_RESTRICT: a pointer whose data no other pointer of the loop reaches.
+//  - GW_INLINE: always inlined into its (cloned) caller.
+//  - GW_CLONES: on x86-64 Linux the function is compiled twice, for the baseline and for
+//    AVX2 with FMA, and the loader picks the variant the processor supports.
+//    GW_NO_CLONES builds the baseline only (ThreadSanitizer, and the tests of that path).
+
+#if defined(__GNUC__)
+#define GW_RESTRICT __restrict__
+#define GW_INLINE inline __attribute__((always_inline))
+#else
+#define GW_RESTRICT
+#define GW_INLINE inline
+#endif
+
+#if defined(__has_feature) && !defined(GW_NO_CLONES)
+#if __has_feature(thread_sanitizer)
+#define GW_NO_CLONES 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) && !defined(GW_NO_CLONES)
+#define GW_NO_CLONES 1
+#endif
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(GW_NO_CLONES)
+#define GW_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define GW_CLONES
+#endif
