@@ -49,6 +49,76 @@ def chunk(cid, n):
     return cid + struct.pack("<I", n) + b"\x55" * n
 
 
+GUID_TAIL = bytes([0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71])
+
+
+def fmt_block(kind, bits, channels, rate, extensible=False, valid=None, sub=None):
+    """A format block for PCM ("pcm") or IEEE float ("float") samples."""
+    tag = 3 if kind == "float" else 1
+    align = channels * bits // 8
+    body = struct.pack("<HHIIHH", 0xFFFE if extensible else tag, channels, rate, rate * align, align, bits)
+    if extensible:
+        body += struct.pack("<HHI", 22, bits if valid is None else valid, 0x3F)
+        body += struct.pack("<H", tag if sub is None else sub) + GUID_TAIL
+    elif kind == "float":
+        body += struct.pack("<H", 0)
+    return body
+
+
+def riff_chunk(cid, body, pad=True):
+    return cid + struct.pack("<I", len(body)) + body + (b"\0" if pad and len(body) % 2 else b"")
+
+
+def riff(*chunks):
+    body = b"WAVE" + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def samples(kind, bits, channels, frames):
+    out = b""
+    for i in range(frames * channels):
+        x = ((i * 2654435761) % 65536) / 32768.0 - 1.0
+        if kind == "float":
+            out += struct.pack("<f" if bits == 32 else "<d", x * 1.25)
+        elif bits == 8:
+            out += bytes([int((x + 1.0) * 127.5)])
+        else:
+            v = int(x * (2 ** (bits - 1) - 1))
+            out += v.to_bytes(bits // 8, "little", signed=True)
+    return out
+
+
+def wave_seeds():
+    """Seeds for each depth, format, layout and chunk order the reader knows."""
+    for kind, bits in (("pcm", 8), ("pcm", 24), ("pcm", 32), ("float", 32), ("float", 64)):
+        for ext in (False, True):
+            name = "%s%d%s" % (kind, bits, "_ext" if ext else "")
+            yield name, riff(riff_chunk(b"fmt ", fmt_block(kind, bits, 2, 48000, ext)),
+                             riff_chunk(b"data", samples(kind, bits, 2, 40)))
+    yield "pcm24_mono_96k", riff(riff_chunk(b"fmt ", fmt_block("pcm", 24, 1, 96000)),
+                                 riff_chunk(b"data", samples("pcm", 24, 1, 33)))
+    yield "pcm16_8ch_ext", riff(riff_chunk(b"fmt ", fmt_block("pcm", 16, 8, 44100, True)),
+                                riff_chunk(b"data", samples("pcm", 16, 8, 20)))
+    yield "float32_3ch_384k", riff(riff_chunk(b"fmt ", fmt_block("float", 32, 3, 384000)),
+                                   riff_chunk(b"data", samples("float", 32, 3, 20)))
+    yield "pcm8_rate8000", riff(riff_chunk(b"fmt ", fmt_block("pcm", 8, 1, 8000)),
+                                riff_chunk(b"data", samples("pcm", 8, 1, 51)))
+    yield "ext_valid20_in24", riff(riff_chunk(b"fmt ", fmt_block("pcm", 24, 2, 44100, True, valid=20)),
+                                   riff_chunk(b"data", samples("pcm", 24, 2, 16)))
+    yield "ext_adpcm_sub", riff(riff_chunk(b"fmt ", fmt_block("pcm", 16, 2, 44100, True, sub=2)),
+                                riff_chunk(b"data", samples("pcm", 16, 2, 16)))
+    yield "fmt_after_data", riff(riff_chunk(b"LIST", b"INFOxy"), riff_chunk(b"data", samples("pcm", 24, 3, 7)),
+                                 riff_chunk(b"JUNK", b"abc"), riff_chunk(b"fmt ", fmt_block("pcm", 24, 3, 22050)))
+    yield "odd_chunks_padded", riff(riff_chunk(b"bext", b"12345"), riff_chunk(b"fmt ", fmt_block("pcm", 8, 1, 11025)),
+                                    riff_chunk(b"cue ", b"x"), riff_chunk(b"data", samples("pcm", 8, 1, 9)),
+                                    riff_chunk(b"LIST", b"abc"))
+    yield "odd_chunks_unpadded", riff(riff_chunk(b"JUNK", b"12345", pad=False),
+                                      riff_chunk(b"data", samples("pcm", 8, 1, 9), pad=False),
+                                      riff_chunk(b"fmt ", fmt_block("pcm", 8, 1, 11025)))
+    nonfinite = struct.pack("<4d", float("nan"), float("inf"), 1e300, -0.5)
+    yield "float64_nonfinite", riff(riff_chunk(b"fmt ", fmt_block("float", 64, 1, 44100)), riff_chunk(b"data", nonfinite))
+
+
 def write(harness, name, data):
     folder = os.path.join(HERE, "corpus", harness)
     os.makedirs(folder, exist_ok=True)
@@ -80,6 +150,8 @@ def main():
     write("wave_reader", "bits8", wave(1, ramp[:20], bits=8))
     write("wave_reader", "rate48k", wave(1, ramp[:20], rate=48000))
     write("wave_reader", "float_tag", wave(2, ramp[:20], tag=3))
+    for name, data in wave_seeds():
+        write("wave_reader", name, data)
 
     write("host_chunk", "program", record(3, b"/audio/take.wav"))
     write("host_chunk", "bank", records({0: b"/audio/a.wav", 5: b"/audio/b.wav"}))

@@ -65,6 +65,12 @@ bool MemorySource::skip(std::uint64_t n) {
     return true;
 }
 
+bool MemorySource::seek(std::uint64_t offset) {
+    if (offset > bytes_.size()) return false;
+    pos_ = static_cast<std::size_t>(offset);
+    return true;
+}
+
 FileSource::~FileSource() {
     if (file_) std::fclose(file_);
 }
@@ -103,6 +109,12 @@ bool FileSource::skip(std::uint64_t n) {
     if (seekTo(file_, target, SEEK_SET) != 0) return false;
     pos_ = target;
     return fits;
+}
+
+bool FileSource::seek(std::uint64_t offset) {
+    if (!file_ || offset > size_ || seekTo(file_, offset, SEEK_SET) != 0) return false;
+    pos_ = offset;
+    return true;
 }
 
 }  // namespace grainwheel

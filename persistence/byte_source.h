@@ -21,6 +21,10 @@ public:
     // Moves n bytes forward. Returns false, leaving the position at the end, when fewer remain.
     virtual bool skip(std::uint64_t n) = 0;
     virtual std::uint64_t remaining() const = 0;
+    // The offset of the next byte from the start; seek() moves there (false, leaving the
+    // position as it was, when the offset lies beyond the end).
+    virtual std::uint64_t position() const = 0;
+    virtual bool seek(std::uint64_t offset) = 0;
 
     bool readExact(void* dst, std::size_t n) { return read(dst, n) == n; }
     bool readI16(std::int16_t& v);
@@ -37,6 +41,8 @@ public:
     std::size_t read(void* dst, std::size_t n) override;
     bool skip(std::uint64_t n) override;
     std::uint64_t remaining() const override { return bytes_.size() - pos_; }
+    std::uint64_t position() const override { return pos_; }
+    bool seek(std::uint64_t offset) override;
 
 private:
     std::span<const std::uint8_t> bytes_;
@@ -56,6 +62,8 @@ public:
     std::size_t read(void* dst, std::size_t n) override;
     bool skip(std::uint64_t n) override;
     std::uint64_t remaining() const override { return size_ - pos_; }
+    std::uint64_t position() const override { return pos_; }
+    bool seek(std::uint64_t offset) override;
 
 private:
     std::FILE* file_ = nullptr;

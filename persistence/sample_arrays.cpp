@@ -6,7 +6,7 @@ namespace grainwheel {
 
 bool SampleArrays::allocate(int frames) {
     clear();
-    if (frames <= 0 || frames > kMaxBufferFrames) return false;
+    if (frames <= 0 || frames > kMaxReadFrames) return false;
     const auto count = static_cast<std::size_t>(frames) + 1;
     left.reset(new (std::nothrow) float[count]());
     right.reset(new (std::nothrow) float[count]());

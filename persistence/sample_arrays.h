@@ -12,6 +12,20 @@ namespace grainwheel {
 constexpr int kMaxBufferFrames = 882000;      // 20 s at 44.1 kHz
 constexpr int kDefaultBufferFrames = 176400;  // 4 s at 44.1 kHz
 
+// Sample rates a WAV file may have (the reader does not resample: the file's rate comes back
+// in SampleArrays::rate).
+constexpr int kMinFileRate = 8000;
+constexpr int kMaxFileRate = 384000;
+// A file gives at most its first 20 seconds, at its own rate: kMaxBufferFrames frames at
+// 44.1 kHz (so those files load exactly as ever), and a buffer's worth once resampled to a
+// 44.1 kHz session. The largest, 7680000 frames at 384 kHz, is 61 MB of floats.
+constexpr int kMaxReadSeconds = 20;
+static_assert(kMaxBufferFrames == kMaxReadSeconds * 44100);
+constexpr int maxReadFrames(int rate) {
+    return kMaxReadSeconds * (rate < kMinFileRate ? kMinFileRate : rate > kMaxFileRate ? kMaxFileRate : rate);
+}
+constexpr int kMaxReadFrames = maxReadFrames(kMaxFileRate);
+
 // Newly allocated arrays owned by a reader's result until the effect installs them
 // (release() both pointers; they were allocated with new[] and are freed with delete[]).
 struct SampleArrays {
@@ -20,7 +34,8 @@ struct SampleArrays {
     int length = 0;  // frames; 0 = empty (both arrays null)
     int rate = 44100;  // frames per second the samples were recorded at (a file's own rate)
 
-    // Replaces the arrays with zeroed ones of frames + 1 floats. On failure leaves it empty.
+    // Replaces the arrays with zeroed ones of frames + 1 floats (1..kMaxReadFrames frames).
+    // On failure leaves it empty.
     bool allocate(int frames);
     void clear();
     // Copies frame 0 into the guard frame.
