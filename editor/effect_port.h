@@ -74,6 +74,12 @@ public:
     virtual bool bufferSaved(int b) = 0;
     virtual const char* bufferPath(int b) = 0; // the path in program record b
     virtual float sampleRate() = 0;
+    // The rate buffer b's audio is at (what its seconds are counted in): the working rate
+    // unless the port knows the buffer's own.
+    virtual float bufferRate(int b) {
+        (void)b;
+        return sampleRate();
+    }
 
     // Files (each returns a file result code; 0 is success).
     virtual FileResult readWaveFile(const char* path) = 0;  // into the current buffer

@@ -95,7 +95,7 @@ void ADEditor::showFileMessage(int code) {
         if (!port_) return;
         const int b = code - kFileBufferInfo;
         ui_.statusLabel->setText(
-            bufferInfoLine(port_->bufferPath(b), port_->bufferLength(b), port_->sampleRate(), port_->bufferSaved(b))
+            bufferInfoLine(port_->bufferPath(b), port_->bufferLength(b), port_->bufferRate(b), port_->bufferSaved(b))
                 .c_str());
     } else if (const char* text = fileResultText(code)) {
         ui_.statusLabel->setText(text);

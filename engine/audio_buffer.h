@@ -33,11 +33,13 @@ constexpr int kNumBuffers = 16;
 
 struct AudioBuffer {
     // One record of arrays and length. The arrays hold at least length + 1 frames each;
-    // frame `length` is a guard copy of frame 0. Null when empty.
+    // frame `length` is a guard copy of frame 0. Null when empty. `rate`: the frames per
+    // second the samples are at (0 when empty); the audio thread does not read it.
     struct Arrays {
         std::atomic<float*> left{nullptr};
         std::atomic<float*> right{nullptr};
         std::atomic<std::int32_t> length{0};
+        std::atomic<std::int32_t> rate{0};
     };
     Arrays slots[2];
     std::atomic<std::uint32_t> generation{0};  // slots[generation & 1] is published
@@ -47,6 +49,7 @@ struct AudioBuffer {
     std::atomic<float*> left{nullptr};
     std::atomic<float*> right{nullptr};
     std::atomic<std::int32_t> length{0};  // frames; 0 = empty
+    std::atomic<std::int32_t> rate{0};    // frames per second of the samples; 0 = empty
     Shared<std::uint8_t> saved{1};        // 1 = stored in a file, or empty
 };
 
@@ -74,6 +77,16 @@ inline BufferFrames framesOf(const AudioBuffer& b, std::uint32_t* generation = n
     if (v.left == nullptr || v.right == nullptr) v.length = 0;
     if (generation != nullptr) *generation = g;
     return v;
+}
+
+// Claims a buffer's `writing` flag for a replacement (other threads; waits for another
+// replacement of the same buffer to finish). The audio thread only tries it, never waits.
+inline void claimWriting(AudioBuffer& b) noexcept {
+    bool idle = false;
+    while (!b.writing.compare_exchange_weak(idle, true, std::memory_order_acquire, std::memory_order_relaxed)) {
+        idle = false;
+        std::this_thread::yield();
+    }
 }
 
 // What another thread hands to the audio thread, merged into one word: the buffer to

@@ -89,16 +89,9 @@ void GrainEngine::takeArrays() noexcept {
 }
 
 namespace {
-void claim(AudioBuffer& b) noexcept {
-    bool idle = false;
-    while (!b.writing.compare_exchange_weak(idle, true, std::memory_order_acquire, std::memory_order_relaxed)) {
-        idle = false;
-        std::this_thread::yield();
-    }
-}
-
 // Fills the unpublished slot and publishes it; answers the old record's arrays.
-std::pair<float*, float*> publish(AudioBuffer& b, float* left, float* right, int frames) noexcept {
+std::pair<float*, float*> publish(AudioBuffer& b, float* left, float* right, int frames, int rate) noexcept {
+    if (left == nullptr) rate = 0;
     const std::uint32_t g = b.generation.load(std::memory_order_relaxed);
     AudioBuffer::Arrays& old = b.slots[g & 1u];
     AudioBuffer::Arrays& next = b.slots[(g + 1u) & 1u];
@@ -107,18 +100,26 @@ std::pair<float*, float*> publish(AudioBuffer& b, float* left, float* right, int
     next.left.store(left, std::memory_order_relaxed);
     next.right.store(right, std::memory_order_relaxed);
     next.length.store(frames, std::memory_order_relaxed);
+    next.rate.store(rate, std::memory_order_relaxed);
     b.generation.store(g + 1u, std::memory_order_seq_cst);
     b.left.store(left, std::memory_order_release);
     b.right.store(right, std::memory_order_release);
     b.length.store(frames, std::memory_order_release);
+    b.rate.store(rate, std::memory_order_release);
     return gone;
 }
 }  // namespace
 
-void GrainEngine::publishArrays(int n, float* left, float* right, int frames, std::uint32_t request) {
+void GrainEngine::publishArrays(int n, float* left, float* right, int frames, int rate, std::uint32_t request) {
     AudioBuffer& buffer = audioBuffers[n];
-    claim(buffer);  // one replacement of a buffer at a time
-    const auto [oldLeft, oldRight] = publish(buffer, left, right, frames);
+    claimWriting(buffer);  // one replacement of a buffer at a time
+    publishClaimed(n, left, right, frames, rate, request);
+}
+
+void GrainEngine::publishClaimed(int n, float* left, float* right, int frames, int rate, std::uint32_t request) {
+    AudioBuffer& buffer = audioBuffers[n];
+    const auto [oldLeft, oldRight] = publish(buffer, left, right, frames, rate);
+    storeRecordRate(n, buffer.rate.load(std::memory_order_relaxed));
     // No audio thread running: the voices take the new record here and now.
     handToAudioThread(request);
     // A block that started before the publication may still read the old arrays.
@@ -135,8 +136,9 @@ bool GrainEngine::takeSpare(int n, int frames) noexcept {
     if (!buffer.writing.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
     // Between two blocks of this thread: no block reads the old arrays any more, but
     // freeing is no work for the audio thread; runDeferred() does it.
-    const auto [oldLeft, oldRight] = publish(buffer, spareLeft_, spareRight_, frames);
+    const auto [oldLeft, oldRight] = publish(buffer, spareLeft_, spareRight_, frames, workingRate());
     buffer.writing.store(false, std::memory_order_release);
+    storeRecordRate(n, buffer.rate.load(std::memory_order_relaxed));
     retiredLeft_ = oldLeft;
     retiredRight_ = oldRight;
     spareLeft_ = nullptr;
@@ -233,7 +235,7 @@ void GrainEngine::allocateBuffer(int frames) {
             }
         }
         empty = left == nullptr;
-        publishArrays(n, left, right, empty ? 0 : frames, HandOver::kRewind);
+        publishArrays(n, left, right, empty ? 0 : frames, workingRate(), HandOver::kRewind);
     }
     if (frames == -1) {
         buffer.saved = 1;
@@ -248,6 +250,10 @@ void GrainEngine::allocateBuffer(int frames) {
 }
 
 void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames) {
+    replaceBufferArrays(n, left, right, frames, workingRate());
+}
+
+void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames, int rate) {
     if (n < 0 || n >= kNumBuffers) {
         delete[] left;
         delete[] right;
@@ -262,7 +268,8 @@ void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int fram
         left[frames] = left[0];  // the guard frame
         right[frames] = right[0];
     }
-    publishArrays(n, left, right, frames, 0);
+    if (rate <= 0) rate = workingRate();
+    publishArrays(n, left, right, frames, rate, 0);
 }
 
 float* GrainEngine::newSampleArray(int frames) {

@@ -61,6 +61,7 @@ void GrainEngine::suspend() {
 
 void GrainEngine::resume(float sampleRate) {
     seq.sampleRate = sampleRate;
+    requestRateConversion();
     setParameter(kBuffersChanged, 1.0f);
     seq.halted = 0;
 }

@@ -150,9 +150,16 @@ public:
     // call apart from the host time query.
     void process(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
     void processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
-    // The host stops and restarts processing. resume() takes the sample rate.
+    // The host stops and restarts processing. resume() takes the sample rate: the
+    // engine's working rate. Buffers whose audio is at another rate are converted to it
+    // by the deferred work (runDeferred), never on the audio thread; blocks play on with
+    // the old arrays meanwhile (at the old rate's pitch) and take the converted ones at a
+    // block boundary, as with every replacement.
     void suspend();
     void resume(float sampleRate);
+    // The working rate in whole frames per second (44100 when the host gave no usable
+    // rate): the rate the blocks run at, and that recorded and loaded audio is kept at.
+    int workingRate() const;
     // Halts the engine (no grains, no recording) while set.
     void setHalted(bool halted) { seq.halted = halted ? 1 : 0; }
 
@@ -169,11 +176,19 @@ public:
     // newSampleArray; ownership passes to the engine, null/0 empties the buffer; the
     // guard frame is set here). Publishes them, waits until the audio thread no longer
     // reads the old arrays, then frees them; the voices are reset at the block boundary.
-    // Other threads only. The saved flags stay the caller's.
+    // Other threads only. The saved flags stay the caller's. The audio is at `rate`
+    // frames per second (the working rate when not given or 0); the loaders convert it
+    // to the working rate first (rate_conversion.h), a buffer left at another rate is
+    // converted by the deferred work after the next resume.
     void replaceBufferArrays(int n, float* left, float* right, int frames);
+    void replaceBufferArrays(int n, float* left, float* right, int frames, int rate);
     // A zeroed array of frames + 1 floats for replaceBufferArrays; null when frames is
     // outside 1..882000 or memory is short.
     static float* newSampleArray(int frames);
+    // Held by another thread while it reads buffers' arrays outside a block (the file
+    // writers): the deferred rate conversion does not replace (and free) arrays meanwhile.
+    // Never on the audio thread.
+    [[nodiscard]] std::unique_lock<std::mutex> holdBufferReads() { return std::unique_lock<std::mutex>(bufferReads_); }
     AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
     const AudioBuffer& audioBuffer(int n) const { return audioBuffers[n]; }
     int getCurrentBuffer() const { return currentBuffer; }
@@ -197,6 +212,9 @@ public:
     // worker, an open editor's idle). Returns whether anything ran. Never call it on the
     // audio thread.
     //
+    // After resume() at a new working rate it also converts every buffer at another rate
+    // (one at a time, each published as any replacement is).
+    //
     // The spare: one zeroed pair of the largest recordable size (882001 floats each,
     // 7,056,008 bytes for the pair), made at construction and again after each take.
     bool runDeferred();
@@ -212,6 +230,9 @@ public:
     const float* currentLeftSamples() const { return currentLeft.load(); }
     const float* bufferLeftSamples(int n) const { return audioBuffers[n].left.load(); }
     int bufferLength(int n) const { return audioBuffers[n].length.load(); }
+    // The rate buffer n's audio is at, frames per second (record n's rate bytes tell the
+    // same); 0 when the buffer is empty.
+    int bufferRate(int n) const { return audioBuffers[n].rate.load(); }
     bool isHalted() const { return seq.halted != 0; }
     bool isRecording() const { return rec.recording != 0; }
     int recordWritePosition() const { return rec.recordWritePosition; }
@@ -321,7 +342,15 @@ private:
     void takeArrays() noexcept;
     // Other threads: publishes buffer n's new record, hands `request` over, and frees the
     // old arrays once no block reads them.
-    void publishArrays(int n, float* left, float* right, int frames, std::uint32_t request);
+    void publishArrays(int n, float* left, float* right, int frames, int rate, std::uint32_t request);
+    // As publishArrays, with buffer n's `writing` flag claimed by the caller (released here).
+    void publishClaimed(int n, float* left, float* right, int frames, int rate, std::uint32_t request);
+    // Record n's rate bytes follow buffer n's rate (written whole; any thread).
+    void storeRecordRate(int n, int rate) noexcept;
+    // buffer_rates.cpp: asks the deferred work to convert the buffers when one is at
+    // another rate than the working rate; the conversion itself (runDeferred).
+    void requestRateConversion();
+    void convertBuffersToWorkingRate();
     // Audio thread, between blocks: buffer n takes the spare as `frames` frames. False
     // (nothing changed) with no spare ready or another thread replacing buffer n.
     bool takeSpare(int n, int frames) noexcept;
@@ -360,6 +389,7 @@ private:
     float* retiredRight_ = nullptr;
     std::atomic<bool> spareReady_{false};
     std::mutex deferredLock_;  // one runDeferred() at a time
+    std::mutex bufferReads_;   // holdBufferReads()
     Shared<std::int32_t> currentBuffer{1};
     Shared<std::int32_t> previousBuffer{0};
     Shared<std::int32_t> currentLength{0};
@@ -377,7 +407,13 @@ private:
     EngineHost* host_ = nullptr;
     EngineListener* listener_ = nullptr;
     // Deferred work (bits of Deferred), set on the audio thread, run by runDeferred().
-    enum Deferred : std::uint32_t { kDeferRecFree = 1, kDeferRecSync = 2, kDeferKillBuffer = 4, kDeferSpare = 8 };
+    enum Deferred : std::uint32_t {
+        kDeferRecFree = 1,
+        kDeferRecSync = 2,
+        kDeferKillBuffer = 4,
+        kDeferSpare = 8,
+        kDeferRates = 16,
+    };
     std::atomic<std::uint32_t> deferred_{0};
     Shared<float> deferredValues_[2];  // rec free, rec sync
 };

@@ -185,6 +185,7 @@ bool GrainEngine::runDeferred() {
     if ((work & kDeferRecFree) && params.live[kRecFree] != 0.0f) setParameter(kRecFree, deferredValues_[0]);
     if ((work & kDeferRecSync) && params.live[kRecSync] != 0.0f) setParameter(kRecSync, deferredValues_[1]);
     if (work & kDeferKillBuffer) setParameter(kKillBufr, 1.0f);
+    if (work & kDeferRates) convertBuffersToWorkingRate();
     return work != 0;
 }
 

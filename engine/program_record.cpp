@@ -71,6 +71,23 @@ void sanitiseSettings(float (&settings)[kNumGlobalSettings]) {
 
 float sanitisedVoiceCount(float value) { return within(value, 0.0f, kMaxVoiceCount, kInitVoiceCount); }
 
+namespace {
+int storedRate(const ProgramRecord& r) {
+    return r.bufferRate[0] | (r.bufferRate[1] << 8) | (r.bufferRate[2] << 16);
+}
+bool validRate(int rate) { return rate >= kMinBufferRate && rate <= kMaxBufferRate; }
+}  // namespace
+
+int recordedRate(const ProgramRecord& record) {
+    const int rate = storedRate(record);
+    return validRate(rate) ? rate : kDefaultBufferRate;
+}
+
+void setRecordedRate(ProgramRecord& record, int rate) {
+    rate = storedRateValue(rate);
+    for (int i = 0; i < 3; ++i) record.bufferRate[i] = static_cast<std::uint8_t>((rate >> (8 * i)) & 0xff);
+}
+
 void sanitiseRecord(ProgramRecord& r) {
     sanitiseSettings(r.globalSettings);
     unitInterval(r.mainLevl, kInitMainLevl);
@@ -93,6 +110,7 @@ void sanitiseRecord(ProgramRecord& r) {
     else if (b >= static_cast<float>(kNumPrograms)) r.bufferNumber = static_cast<float>(kNumPrograms - 1);
     if (!std::memchr(r.bufferPath, 0, sizeof r.bufferPath)) std::memset(r.bufferPath, 0, sizeof r.bufferPath);
     if (!std::memchr(r.name, 0, sizeof r.name)) r.name[sizeof r.name - 1] = 0;
+    if (const int rate = storedRate(r); rate != 0 && !validRate(rate)) setRecordedRate(r, 0);
 }
 
 void sanitiseRecords(std::span<ProgramRecord> records) {

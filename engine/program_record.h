@@ -37,13 +37,31 @@ struct ProgramRecord {
     float bufferStart;                       // start position of audio buffer k (record k)
     float bufferNumber;                      // the buffer this program plays
     std::uint8_t bufferSaved;                // audio buffer k saved (record k)
-    std::uint8_t padding[3];                 // written as 0
+    // The rate audio buffer k's samples are at (record k), frames per second as a 24-bit
+    // little-endian integer; 0 means 44100 (what writers before it always wrote here). Read
+    // and written through recordedRate() / setRecordedRate().
+    std::uint8_t bufferRate[3];
     float reserved2[100];                    // 5555.0, never read
     char name[kProgramNameSize];
 
     // Fills the record with the "Init" content.
     void initialise();
 };
+
+// The rates a buffer's audio may be at, frames per second.
+constexpr int kMinBufferRate = 8000;
+constexpr int kMaxBufferRate = 384000;
+constexpr int kDefaultBufferRate = 44100;  // what a stored 0 means
+
+// The rate record k's buffer is at: the stored value, 0 giving 44100. A value outside
+// kMinBufferRate..kMaxBufferRate also gives 44100 (sanitiseRecord stores it as 0).
+int recordedRate(const ProgramRecord& record);
+// Stores `rate`; 44100, and anything outside kMinBufferRate..kMaxBufferRate, as 0.
+void setRecordedRate(ProgramRecord& record, int rate);
+// The value the three bytes hold for `rate` (as setRecordedRate stores it).
+constexpr int storedRateValue(int rate) {
+    return rate >= kMinBufferRate && rate <= kMaxBufferRate && rate != kDefaultBufferRate ? rate : 0;
+}
 
 // Index order of globalSettings.
 enum GlobalSetting : int {
@@ -74,7 +92,9 @@ enum GlobalSetting : int {
 //  - `currentProgram` to 0..15; `bufferNumber` to a value whose integer part is 0..15;
 //  - a `bufferPath` without a terminator (too long to be a path) is emptied, a `name`
 //    without one is cut to 23 characters.
-// The reserved fields, the saved flag and the padding are never read and stay as they are.
+//  - a stored buffer rate outside kMinBufferRate..kMaxBufferRate (no writer stores one) is
+//    taken as 44100 and stored as 0.
+// The reserved fields and the saved flag are never read and stay as they are.
 void sanitiseRecord(ProgramRecord& record);
 void sanitiseRecords(std::span<ProgramRecord> records);
 // One global setting (slot in GlobalSetting order), all ten, or the voice count, brought
@@ -106,6 +126,8 @@ static_assert(offsetof(ProgramRecord, freq) == 1384);
 static_assert(offsetof(ProgramRecord, bufferStart) == 1448);
 static_assert(offsetof(ProgramRecord, bufferNumber) == 1452);
 static_assert(offsetof(ProgramRecord, bufferSaved) == 1456);
+static_assert(offsetof(ProgramRecord, bufferRate) == 1457 && sizeof(ProgramRecord::bufferRate) == 3);
+static_assert(kMaxBufferRate < (1 << 24), "a buffer rate fits the record's three bytes");
 static_assert(offsetof(ProgramRecord, reserved2) == 1460);
 static_assert(offsetof(ProgramRecord, name) == 1860);
 

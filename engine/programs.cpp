@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 
 #include "engine/conversions.h"
 #include "engine/grain_engine.h"
@@ -32,9 +33,18 @@ constexpr WholeField kWholeFields[] = {
     {offsetof(ProgramRecord, recSync), 4},
     {offsetof(ProgramRecord, bufferNumber), 4},
     {offsetof(ProgramRecord, bufferSaved), 1},   // cleared when recording starts
+    // The buffer's rate, set when recording takes the spare (storeRecord then writes the
+    // buffer's own over what the record brought).
+    {offsetof(ProgramRecord, bufferRate) + 0, 1},
+    {offsetof(ProgramRecord, bufferRate) + 1, 1},
+    {offsetof(ProgramRecord, bufferRate) + 2, 1},
 };
-static_assert(kWholeFields[0].offset < kWholeFields[1].offset && kWholeFields[1].offset < kWholeFields[2].offset &&
-              kWholeFields[2].offset < kWholeFields[3].offset && kWholeFields[3].offset < kWholeFields[4].offset);
+constexpr bool inLayoutOrder() {
+    for (std::size_t i = 1; i < std::size(kWholeFields); ++i)
+        if (kWholeFields[i - 1].offset + kWholeFields[i - 1].size > kWholeFields[i].offset) return false;
+    return true;
+}
+static_assert(inLayoutOrder());
 
 // The buffer a program plays; a record from a file may hold anything. The audio thread
 // writes the field whole (a selection at a block boundary, the morph): read it whole.
@@ -192,6 +202,8 @@ void GrainEngine::storeRecord(int k, const ProgramRecord& from) {
         at = field.offset + field.size;
     }
     std::memcpy(to + at, source + at, sizeof(ProgramRecord) - at);
+    // Record k's rate tells buffer k's, whatever the record came from.
+    storeRecordRate(k, audioBuffers[k].rate.load(std::memory_order_acquire));
 }
 
 }  // namespace grainwheel

@@ -83,6 +83,7 @@ FileResult readBank(ByteSource& src, BankContents& out) {
             out.replacesBuffers = false;
             return r;
         }
+        out.buffers[k].rate = recordedRate(out.programs[k]);
     }
     return kFileOk;
 }
@@ -124,12 +125,8 @@ bool writeBank(AtomicFileWriter& out, std::span<const ProgramRecord, kNumProgram
     std::uint8_t header[kBankHeaderSize];
     putHeaderFields(header, kNumPrograms, kNumPrograms);
     if (!out.write(header, sizeof header)) return false;
-    for (const ProgramRecord& record : programs) {
-        ProgramRecord copy;
-        std::memcpy(&copy, &record, sizeof copy);
-        std::memset(copy.padding, 0, sizeof copy.padding);
-        if (!out.write(&copy, sizeof copy)) return false;
-    }
+    for (const ProgramRecord& record : programs)
+        if (!out.write(&record, sizeof record)) return false;
     for (const BufferView& b : buffers) {
         const std::int32_t frames = b.empty() ? 0 : b.length;
         std::uint8_t block[8];

@@ -4,6 +4,7 @@
 // Layout, little-endian: "GRB ", version 3 (int16), sub-version 4 (int16), record count 16
 // (int32), WAVE-block count (int32), "PROG", 16 records of 1884 bytes, then per buffer a
 // block "WAVE", N (int32 frames), N left floats, N right floats (no data when N is 0).
+// Record k's rate bytes (recordedRate, program_record.h) tell the rate of block k's samples.
 
 #include <array>
 #include <cstddef>
@@ -39,7 +40,8 @@ struct BankContents {
 // frame count or fewer samples than it declares; 40 when memory runs out. On failure `out`
 // holds nothing usable and the caller changes nothing. Blocks beyond the sixteenth are
 // ignored, frame counts above kMaxBufferFrames keep their first kMaxBufferFrames frames.
-// Every record is brought into the engine's ranges (sanitiseRecord, program_record.h).
+// Every record is brought into the engine's ranges (sanitiseRecord, program_record.h), and
+// buffers[k].rate is record k's rate (the reader does not resample).
 FileResult readBank(ByteSource& source, BankContents& out);
 FileResult readBank(std::span<const std::uint8_t> bytes, BankContents& out);
 // As above from a file; 23 when it cannot be opened.
@@ -53,7 +55,8 @@ FileResult readBankOptions(std::span<const std::uint8_t> bytes, float (&settings
 FileResult readBankOptionsFile(const char* path, float (&settings)[kNumGlobalSettings]);
 
 class AtomicFileWriter;
-// The writer's byte stream (the records' padding bytes are written as 0).
+// The writer's byte stream; the records are written as given, their rate bytes included
+// (record k's must tell buffer k's rate).
 bool writeBank(AtomicFileWriter& out, std::span<const ProgramRecord, kNumPrograms> programs,
                std::span<const BufferView, kNumPrograms> buffers);
 // Writes a bank through a temporary file renamed over the target when complete. Returns 0,

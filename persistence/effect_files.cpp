@@ -1,5 +1,6 @@
 // The file operations of one engine (see effect_files_.h) and the file state they keep.
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "persistence/effect_files.h"
+#include "engine/rate_conversion.h"
 #include "persistence/bank_file.h"
 #include "persistence/effect_state.h"
 #include "persistence/file_system.h"
@@ -51,11 +53,36 @@ void reportRecovery(const std::string& path) {
         std::fprintf(stderr, "grainwheel: unsaved audio written to %s\n", path.c_str());
 }
 
-void bufferViews(GrainEngine& e, BufferView (&out)[kNumPrograms]) {
+// The buffers as a writer stores them, and the records with each buffer's rate in its
+// record (the engine keeps them so; taken here from the same published records as the
+// views).
+using Records = std::array<ProgramRecord, kNumPrograms>;
+std::unique_ptr<Records> bufferViews(GrainEngine& e, BufferView (&out)[kNumPrograms]) {
+    std::unique_ptr<Records> records(new (std::nothrow) Records);
+    if (records) std::memcpy(static_cast<void*>(records->data()), e.programRecords(), kBankChunkSize);
     for (int k = 0; k < kNumPrograms; ++k) {
-        const BufferFrames f = framesOf(e.audioBuffer(k));
+        std::uint32_t generation = 0;
+        const AudioBuffer& b = e.audioBuffer(k);
+        const BufferFrames f = framesOf(b, &generation);
         out[k] = BufferView{f.left, f.right, f.empty() ? 0 : f.length};
+        if (records) setRecordedRate((*records)[k], f.empty() ? 0 : b.slots[generation & 1u].rate.load());
     }
+    return records;
+}
+
+// Brings audio read from a file to the working rate (audio at it stays untouched). False
+// when memory is short; a rate the converter cannot take leaves the audio at its own.
+bool toWorkingRate(SampleArrays& a, int workingRate) {
+    if (a.empty() || a.rate == workingRate) return true;
+    ConvertedAudio out;
+    const RateConversion r = convertRate(viewOf(a), a.rate, workingRate, out);
+    if (r == RateConversion::OutOfMemory) return false;
+    if (r != RateConversion::Converted) return true;
+    a.left.reset(out.left);
+    a.right.reset(out.right);
+    a.length = out.frames;
+    a.rate = workingRate;
+    return true;
 }
 
 }  // namespace
@@ -68,9 +95,10 @@ FileResult EffectFiles::loadWave(int n, const char* path) {
     SampleArrays arrays;
     const FileResult r = grainwheel::readWaveFile(path, arrays);
     if (r != kFileOk) return r;
+    if (!toWorkingRate(arrays, engine_.workingRate())) return kFileOutOfMemory;
     // The engine plays on: blocks meanwhile use the old audio or the new.
     const int frames = arrays.length;
-    engine_.replaceBufferArrays(n, arrays.left.release(), arrays.right.release(), frames);
+    engine_.replaceBufferArrays(n, arrays.left.release(), arrays.right.release(), frames, arrays.rate);
     engine_.markBufferSaved(n);
     copyPath(engine_.programRecords()[n].bufferPath, path);
     engine_.setHalted(false);
@@ -101,12 +129,10 @@ std::string EffectFiles::writeRecoveryBank() {
     makeDirectories(parentFolder(base));
     const std::string path = recoveryBankName(base);
     if (path.empty() || fileExists(path.c_str())) return {};
+    const auto reads = engine_.holdBufferReads();
     BufferView v[kNumPrograms];
-    bufferViews(engine_, v);
-    if (grainwheel::writeBankFile(
-            path.c_str(), std::span<const ProgramRecord, kNumPrograms>(engine_.programRecords(), kNumPrograms), v) !=
-        kFileOk)
-        return {};
+    const std::unique_ptr<Records> records = bufferViews(engine_, v);
+    if (!records || grainwheel::writeBankFile(path.c_str(), *records, v) != kFileOk) return {};
     for (int k = 0; k < kNumPrograms; ++k)
         if (!v[k].empty()) engine_.markBufferSaved(k);
     pruneRecoveryBanks(base, path);
@@ -118,10 +144,11 @@ FileResult EffectFiles::writeBankFile(const char* path) {
     if (pathTooLong(path)) return kFileNameTooLong;
     if (fileExists(path) && !dialogs_().askYesNo(kOverwriteFileTitle, kOverwriteFileText))
         return kFileExists;
+    const auto reads = engine_.holdBufferReads();
     BufferView v[kNumPrograms];
-    bufferViews(engine_, v);
-    const FileResult r = grainwheel::writeBankFile(
-        path, std::span<const ProgramRecord, kNumPrograms>(engine_.programRecords(), kNumPrograms), v);
+    const std::unique_ptr<Records> records = bufferViews(engine_, v);
+    if (!records) return kFileWriteFailed;
+    const FileResult r = grainwheel::writeBankFile(path, *records, v);
     if (r != kFileOk) return r;
     for (int k = 0; k < kNumPrograms; ++k)
         if (!v[k].empty()) engine_.markBufferSaved(k);
@@ -135,6 +162,11 @@ FileResult EffectFiles::readBankFile(const char* path) {
     if (!bank) return kFileAllocationFailed;
     const FileResult r = grainwheel::readBankFile(path, *bank);
     if (r != kFileOk) return r;
+    // Each buffer at its record's rate is brought to the working rate before anything
+    // changes; audio at the working rate keeps its bits.
+    if (bank->replacesBuffers)
+        for (SampleArrays& a : bank->buffers)
+            if (!toWorkingRate(a, engine_.workingRate())) return kFileAllocationFailed;
 
     bool replace = bank->replacesBuffers;
     if (replace && files_.restoringState == 0 && engine_.anyBufferUnsaved())
@@ -149,7 +181,7 @@ FileResult EffectFiles::readBankFile(const char* path) {
         for (int k = 0; k < kNumPrograms; ++k) {
             SampleArrays& a = bank->buffers[k];
             const int frames = a.length;
-            engine_.replaceBufferArrays(k, a.left.release(), a.right.release(), frames);
+            engine_.replaceBufferArrays(k, a.left.release(), a.right.release(), frames, a.rate);
             engine_.markBufferSaved(k);
         }
     }
@@ -182,11 +214,19 @@ FileResult EffectFiles::writeWaveFile(const char* path) {
     if (path == nullptr || !engine_.usable()) return kFileWriteFailed;
     if (pathTooLong(path)) return kFileNameTooLong;
     const int n = engine_.getCurrentBuffer();
-    const BufferFrames f = framesOf(engine_.audioBuffer(n));
-    if (f.empty()) return kFileBufferEmpty;
+    const AudioBuffer& buffer = engine_.audioBuffer(n);
+    if (framesOf(buffer).empty()) return kFileBufferEmpty;
     if (fileExists(path) && !dialogs_().askYesNo(kOverwriteFileTitle, kOverwriteFileText))
         return kFileExists;
-    const FileResult r = grainwheel::writeWaveFile(path, BufferView{f.left, f.right, f.length});
+    // Asked before the arrays are held: nothing waits on the user.
+    const auto reads = engine_.holdBufferReads();
+    std::uint32_t generation = 0;
+    const BufferFrames f = framesOf(buffer, &generation);
+    if (f.empty()) return kFileBufferEmpty;
+    // At the rate the audio is at (16-bit stereo, as always).
+    const int rate = buffer.slots[generation & 1u].rate.load();
+    const FileResult r = grainwheel::writeWaveFile(path, BufferView{f.left, f.right, f.length},
+                                                   rate > 0 ? rate : engine_.workingRate(), WaveEncoding::Pcm16);
     if (r != kFileOk) return r;
     engine_.markBufferSaved(n);
     copyPath(engine_.programRecords()[n].bufferPath, path);

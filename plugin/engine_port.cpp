@@ -46,6 +46,13 @@ bool EnginePort::bufferHasArrays(int b) {
 
 bool EnginePort::bufferSaved(int b) { return validBuffer(b) && engine_.audioBuffer(b).saved.load() != 0; }
 
+// A buffer at another rate than the working rate (after a change of the host's rate,
+// until the deferred work converts it) counts its seconds at its own.
+float EnginePort::bufferRate(int b) {
+    const int rate = validBuffer(b) ? engine_.bufferRate(b) : 0;
+    return rate > 0 ? static_cast<float>(rate) : sampleRate();
+}
+
 const char* EnginePort::bufferPath(int b) {
     ProgramRecord* p = engine_.programRecords();
     return validBuffer(b) && p != nullptr ? p[b].bufferPath : "";

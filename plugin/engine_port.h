@@ -33,6 +33,7 @@ public:
     bool bufferHasArrays(int b) override;
     bool bufferSaved(int b) override;
     const char* bufferPath(int b) override;
+    float bufferRate(int b) override;
 
     FileResult readWaveFile(const char* path) override { return files_.readWaveFile(path); }
     FileResult writeWaveFile(const char* path) override { return files_.writeWaveFile(path); }

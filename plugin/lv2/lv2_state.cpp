@@ -2,7 +2,8 @@
 // layout, with their path areas cleared), and for every buffer that holds audio a path
 // property naming its WAV file. A buffer whose audio has a file already (loaded from one,
 // or written at an earlier save and not changed since) is stored by that file's path; any
-// other is written anew into the host's state folder. Restoring empties every buffer,
+// other is written anew into the host's state folder, as a 32-bit float WAV file at the
+// buffer's own rate (a restore converts it to the working rate). Restoring empties every buffer,
 // then reads the records and the files as the VST 2 chunk's session restore does: a
 // missing file leaves its buffer empty and is reported.
 
@@ -83,9 +84,14 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
     std::memcpy(static_cast<void*>(records.get()), data, kBankChunkSize);
 
     LV2_State_Status status = LV2_STATE_SUCCESS;
+    // The deferred rate conversion replaces no arrays while they are written.
+    const auto reads = engine_.holdBufferReads();
     for (int k = 0; k < kNumBuffers; ++k) {
         std::memset(records[k].bufferPath, 0, sizeof records[k].bufferPath);
-        const BufferFrames f = framesOf(engine_.audioBuffer(k));
+        std::uint32_t generation = 0;
+        const BufferFrames f = framesOf(engine_.audioBuffer(k), &generation);
+        const int rate = engine_.audioBuffer(k).slots[generation & 1u].rate.load();
+        setRecordedRate(records[k], f.empty() ? 0 : rate);
         if (f.empty()) continue;
         std::string path;
         const char* own = engine_.programRecord(k).bufferPath;
@@ -100,7 +106,9 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
                 status = LV2_STATE_ERR_NO_FEATURE;
                 continue;
             }
-            if (writeWaveFile(path.c_str(), BufferView{f.left, f.right, f.length}) != kFileOk) {
+            // The exact samples at their own rate: 32-bit float.
+            if (writeWaveFile(path.c_str(), BufferView{f.left, f.right, f.length}, rate > 0 ? rate : engine_.workingRate(),
+                              WaveEncoding::Float32) != kFileOk) {
                 report(("grainwheel: could not write " + path).c_str());
                 status = LV2_STATE_ERR_UNKNOWN;
                 continue;

@@ -80,6 +80,7 @@ public:
     bool bufferSaved(int b) override { return target_.bufferSaved(b); }
     const char* bufferPath(int b) override { return target_.bufferPath(b); }
     float sampleRate() override { return target_.sampleRate(); }
+    float bufferRate(int b) override { return target_.bufferRate(b); }
 
     FileResult readWaveFile(const char* path) override { return target_.readWaveFile(path); }
     FileResult writeWaveFile(const char* path) override { return target_.writeWaveFile(path); }

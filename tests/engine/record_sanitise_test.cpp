@@ -95,7 +95,7 @@ TEST(RecordSanitise, ValuesWithinRangeAndUnreadFieldsKeepTheirBytes) {
     r.reserved1[2] = kNaN;  // never read: whatever a writer put there stays
     r.reserved2[99] = -kInf;
     r.bufferSaved = 7;
-    r.padding[1] = 0xEE;
+    setRecordedRate(r, 96000);  // a rate in range keeps its bytes
     std::memcpy(r.name, "twenty-three characters", 24);
     r.name[23] = 0;
     const ProgramRecord before = r;
@@ -128,6 +128,52 @@ TEST(RecordSanitise, SingleSettingsAndTheVoiceCountAsInARecord) {
     EXPECT_EQ(sanitisedVoiceCount(1e9f), 16.0f);
     EXPECT_EQ(sanitisedVoiceCount(-kInf), 0.0f);
     EXPECT_EQ(sanitisedVoiceCount(6.5f), 6.5f);
+}
+
+// The buffer's rate lives in the three bytes after the saved flag, which writers before it
+// always left 0: little-endian, 0 meaning 44100.
+TEST(RecordRate, StoredLittleEndianAfterTheSavedFlagWithZeroFor44100) {
+    static_assert(offsetof(ProgramRecord, bufferRate) == offsetof(ProgramRecord, bufferSaved) + 1);
+    static_assert(offsetof(ProgramRecord, bufferRate) + 3 == offsetof(ProgramRecord, reserved2));
+    ProgramRecord r = initRecord();
+    EXPECT_EQ(recordedRate(r), 44100);  // an old record
+    const auto bytes = [&r](int offset) { return reinterpret_cast<const std::uint8_t*>(&r)[1457 + offset]; };
+    setRecordedRate(r, 384000);  // 0x05dc00
+    EXPECT_EQ(bytes(0), 0x00);
+    EXPECT_EQ(bytes(1), 0xdc);
+    EXPECT_EQ(bytes(2), 0x05);
+    EXPECT_EQ(recordedRate(r), 384000);
+    for (const int rate : {8000, 22050, 48000, 88200, 96000, 176400, 192000, 352800}) {
+        setRecordedRate(r, rate);
+        EXPECT_EQ(recordedRate(r), rate);
+        ProgramRecord again = r;
+        sanitiseRecord(again);
+        EXPECT_EQ(std::memcmp(&again, &r, sizeof r), 0) << rate;
+    }
+    setRecordedRate(r, 44100);
+    EXPECT_EQ(bytes(0) | bytes(1) | bytes(2), 0);
+    // Nothing outside the range is stored.
+    for (const int rate : {0, -1, 7999, 384001, 1 << 24}) {
+        setRecordedRate(r, rate);
+        EXPECT_EQ(bytes(0) | bytes(1) | bytes(2), 0) << rate;
+    }
+}
+
+// A stored rate no writer makes (below 8000 but not 0, above 384000) is taken as 44100
+// and stored as 0; the record is otherwise unchanged.
+TEST(RecordRate, HostileStoredRatesBecome44100) {
+    const std::uint32_t hostile[] = {1, 7999, 384001, 0xffffff, 0x800000, 0x000100};
+    for (const std::uint32_t v : hostile) {
+        ProgramRecord r = initRecord();
+        r.bufferRate[0] = static_cast<std::uint8_t>(v);
+        r.bufferRate[1] = static_cast<std::uint8_t>(v >> 8);
+        r.bufferRate[2] = static_cast<std::uint8_t>(v >> 16);
+        EXPECT_EQ(recordedRate(r), 44100) << v;
+        sanitiseRecord(r);
+        EXPECT_EQ(recordedRate(r), 44100) << v;
+        const ProgramRecord init = initRecord();
+        EXPECT_EQ(std::memcmp(&r, &init, sizeof r), 0) << v;
+    }
 }
 
 }  // namespace

@@ -326,3 +326,37 @@ TEST(HandOverThreads, TheWorkerTakesTheHandedOffWorkBackWhenTheEditorCloses) {
 }
 
 }  // namespace
+
+// The host resumes at another rate: the deferred work converts all 16 buffers on another
+// thread while blocks render back to back, and no block is silent meanwhile (each buffer
+// is swapped at a block boundary, as every replacement is). AddressSanitizer: no block
+// reads an array after the conversion freed it.
+TEST(HandOverThreads, RateConversionAfterResumeSilencesNoBlock) {
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    auto fx = denseEffect();
+    fx->suspend();
+    fx->setSampleRate(48000.0f);
+    fx->resume();
+    ASSERT_TRUE(fx->engine().hasDeferred());
+    {
+        // Warm up at the new rate: the first blocks after a resume may be quiet anyway.
+        const std::vector<bool> warm = render(*fx, nullptr, {});
+        (void)warm;
+    }
+    std::atomic<bool> started{false};
+    std::atomic<bool> converted{false};
+    std::vector<bool> during;
+    std::thread audio([&] { during = render(*fx, &started, [&] { return !converted.load(); }); });
+    while (!started.load()) std::this_thread::yield();
+    fx->engine().runDeferred();
+    converted = true;
+    audio.join();
+    int silent = 0;
+    for (const bool quiet : during) silent += quiet ? 1 : 0;
+    EXPECT_EQ(silent, 0) << "of " << during.size() << " blocks";
+    for (int n = 0; n < grainwheel::kNumBuffers; ++n) {
+        EXPECT_EQ(fx->engine().bufferRate(n), 48000) << n;
+        EXPECT_NEAR(fx->engine().bufferLength(n), (12000 + 500 * n) * 48000.0 / 44100.0, 1.0) << n;
+    }
+}

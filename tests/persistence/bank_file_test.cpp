@@ -75,17 +75,21 @@ TEST(BankWrite, EmptyBankHasTheExactLayout) {
     }
 }
 
-TEST(BankWrite, PaddingIsWrittenAsZeroAndSizeFollowsTheBufferLengths) {
+TEST(BankWrite, RateBytesAreWrittenAsGivenAndSizeFollowsTheBufferLengths) {
     auto programs = test::patternRecords();
-    for (auto& r : programs) std::memset(r.padding, 0xAB, 3);
+    for (int k = 0; k < kNumPrograms; ++k) setRecordedRate(programs[k], k == 3 ? 48000 : 44100);
     const TestBuffers buffers({3, 9});
     const Bytes b = writeToBytes(programs, buffers);
     std::uint64_t frames = 0;
     for (const auto& v : buffers.views) frames += v.empty() ? 0 : v.length;
     EXPECT_EQ(b.size(), 20 + 16 * 1884 + 16 * 8 + 8 * frames);
     EXPECT_EQ(bankFileSize(buffers.views), b.size());
-    for (int k = 0; k < kNumPrograms; ++k)
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(b[20 + 1884 * k + 1457 + i], 0) << k;
+    // 48000 = 0x00bb80, little-endian; 44100 as 0, as every earlier writer wrote it.
+    for (int k = 0; k < kNumPrograms; ++k) {
+        const std::uint8_t* at = b.data() + 20 + 1884 * k + 1457;
+        const int stored = at[0] | at[1] << 8 | at[2] << 16;
+        EXPECT_EQ(stored, k == 3 ? 48000 : 0) << k;
+    }
     // Block 1: id, length, left channel, then right channel, not interleaved.
     const std::size_t at = blockOffset(buffers, 1);
     EXPECT_TRUE(test::sameBytes(b.data() + at, "WAVE", 4));

@@ -39,7 +39,7 @@ TEST(ProgramRecordTest, InitContent) {
         EXPECT_EQ(r.freq[u], 1.0f);
     }
     EXPECT_EQ(r.bufferSaved, 1);
-    EXPECT_EQ(r.padding[0] | r.padding[1] | r.padding[2], 0);
+    EXPECT_EQ(r.bufferRate[0] | r.bufferRate[1] | r.bufferRate[2], 0);
     EXPECT_STREQ(r.name, "Init");
 }
 
