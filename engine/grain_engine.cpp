@@ -59,9 +59,13 @@ void GrainEngine::suspend() {
     gate.forgetAudioThread();
 }
 
-void GrainEngine::resume(float sampleRate) {
+void GrainEngine::setWorkingRate(float sampleRate) {
     seq.sampleRate = sampleRate;
     requestRateConversion();
+}
+
+void GrainEngine::resume(float sampleRate) {
+    setWorkingRate(sampleRate);
     setParameter(kBuffersChanged, 1.0f);
     seq.halted = 0;
 }

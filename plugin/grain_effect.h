@@ -78,6 +78,12 @@ public:
     void close() override { files_.closing(editor != nullptr); }
     void suspend() override { engine_.suspend(); }
     void resume() override;
+    // The engine hears of a new rate at once: a chunk the host restores before it resumes
+    // is then converted once, to this rate.
+    void setSampleRate(float newSampleRate) override {
+        AudioEffectX::setSampleRate(newSampleRate);
+        engine_.setWorkingRate(newSampleRate);
+    }
     VstPlugCategory getPlugCategory() override { return kPlugCategEffect; }
     bool setBypass(bool) override { return false; }
     bool getEffectName(char* name) override;

@@ -293,6 +293,29 @@ TEST_F(RatesTest, ChunkRestoreLoadsItsFilesAtTheWorkingRate) {
     expectToneAt(*at48, 7, 22050, 44100, 48000);
 }
 
+// A VST 2 host restoring a 48 kHz session: the rate first, then the chunk, then resume.
+// The files at 48 kHz are taken as they are, not converted to the rate before and back.
+TEST_F(RatesTest, ChunkRestoredBeforeResumeIsTakenAtTheHostsNewRate) {
+    const std::string path = dir.file("at48.wav");
+    writeToneWave(path, 48000, 24000);
+    std::array<ProgramRecord, kNumPrograms> records;
+    for (ProgramRecord& r : records) r.initialise();
+    std::snprintf(records[2].bufferPath, kPathSize, "%s", path.c_str());
+
+    auto fx = std::make_unique<GrainEffect>(&hostCallback);  // constructed at 44.1 kHz
+    fx->suspend();
+    fx->setSampleRate(48000.0f);
+    ASSERT_EQ(fx->setChunk(records.data(), static_cast<VstInt32>(kBankChunkSize), false), 1);
+    fx->resume();
+    fx->engine().runDeferred();
+    SampleArrays file;
+    ASSERT_EQ(readWaveFile(path.c_str(), file), kFileOk);
+    const BufferFrames f = framesOf(fx->engine().audioBuffer(2));
+    ASSERT_EQ(f.length, 24000);
+    EXPECT_EQ(fx->engine().bufferRate(2), 48000);
+    EXPECT_EQ(std::memcmp(f.left, file.left.get(), sizeof(float) * 24001), 0) << "converted there and back";
+}
+
 // The host changes the rate between suspend and resume: the buffers are converted by the
 // deferred work, not by resume and not by a block.
 TEST_F(RatesTest, ResumeAtANewRateConvertsTheBuffersThroughTheDeferredWork) {
