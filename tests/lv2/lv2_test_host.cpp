@@ -202,7 +202,7 @@ float Instance::play(std::uint32_t frames, std::uint32_t block, float hz) {
 
 // Counted once the call has returned, so that drainWorker() waits for its end.
 void Instance::runWork(const std::vector<std::uint8_t>& request) {
-    if (std::this_thread::get_id() == runThread_) ++workOnRunThread_;
+    if (std::this_thread::get_id() == runThread_.load()) ++workOnRunThread_;
     workerInterface_->work(lilv_instance_get_handle(instance_), &Instance::respond, this,
                            static_cast<std::uint32_t>(request.size()), request.data());
     ++workCalls_;

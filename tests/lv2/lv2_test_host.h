@@ -159,7 +159,7 @@ private:
     std::vector<std::vector<std::uint8_t>> workQueue_;
     bool workerStop_ = false;
     std::thread worker_;
-    std::thread::id runThread_;
+    std::atomic<std::thread::id> runThread_{};  // the thread that ran the last block (the worker reads it)
     std::atomic<int> workCalls_{0};
     std::atomic<int> workOnRunThread_{0};
     std::atomic<int> scheduled_{0};
