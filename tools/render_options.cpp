@@ -232,7 +232,7 @@ void addDemoChanges(RenderOptions& o) {
                                     0.5f, 0.625f, 0.5f, 0.375f, 0.5f, 0.75f, 0.5f, 0.25f};
     static const float freq[16] = {1.0f, 0.8f, 1.0f, 0.5f, 1.0f, 0.9f, 0.6f, 1.0f,
                                    1.0f, 0.7f, 1.0f, 0.4f, 0.9f, 1.0f, 0.8f, 0.5f};
-    char name[16];
+    char name[24];  // room for any int, whatever the optimiser can prove of k
     for (int k = 0; k < 16; ++k) {
         std::snprintf(name, sizeof(name), "time%02d", k + 1);
         set(-1, name, time[k]);
