@@ -26,6 +26,7 @@
 #include "test_util.h"
 #include "tests/support/buffer_fill.h"
 #include "tests/support/scripted_host.h"
+#include "tests/support/tone_wave.h"
 
 #if GW_TEST_SNDFILE
 #include <sndfile.h>
@@ -40,35 +41,7 @@ using gwtest::hostCallback;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTone = 1000.0;
 
-// A 16-bit stereo PCM file at `rate` (written here byte by byte: the test does not rest on
-// the writer it checks elsewhere), both channels a 1 kHz sine at half scale.
-void writeToneWave(const std::string& path, int rate, int frames) {
-    std::vector<std::uint8_t> b;
-    const auto put = [&b](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    const auto id = [&b](const char* s) { b.insert(b.end(), s, s + 4); };
-    const std::uint32_t data = static_cast<std::uint32_t>(frames) * 4u;
-    id("RIFF");
-    put(36 + data, 4);
-    id("WAVE");
-    id("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(2, 2);
-    put(static_cast<std::uint32_t>(rate), 4);
-    put(static_cast<std::uint32_t>(rate) * 4u, 4);
-    put(4, 2);
-    put(16, 2);
-    id("data");
-    put(data, 4);
-    for (int i = 0; i < frames; ++i) {
-        const auto s = static_cast<std::int16_t>(std::lround(16384.0 * std::sin(2.0 * kPi * kTone * i / rate)));
-        put(static_cast<std::uint16_t>(s), 2);
-        put(static_cast<std::uint16_t>(s), 2);
-    }
-    test::writeFile(path, b);
-}
+using gwtest::writeToneWave;
 
 // The frequency of a sine in x (frames at `rate`): from the first to the last rising zero
 // crossing, each placed between its two frames.

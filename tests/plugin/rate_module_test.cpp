@@ -22,44 +22,13 @@
 #include "persistence/host_file_calls.h"
 #include "persistence/wave_file.h"
 #include "tests/support/scripted_host.h"
+#include "tests/support/tone_wave.h"
 
 namespace {
 
 using Entry = AEffect* (*)(audioMasterCallback);
 using gwtest::hostCallback;
 using namespace grainwheel;
-
-constexpr double kPi = 3.14159265358979323846;
-
-// 24-bit stereo PCM at 48 kHz: one second of a 1 kHz sine at half scale.
-void write24BitTone(const std::string& path) {
-    constexpr int kRate = 48000, kFrames = 48000;
-    std::vector<std::uint8_t> b;
-    const auto put = [&b](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    const auto id = [&b](const char* s) { b.insert(b.end(), s, s + 4); };
-    const std::uint32_t data = kFrames * 6u;
-    id("RIFF");
-    put(36 + data, 4);
-    id("WAVE");
-    id("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(2, 2);
-    put(kRate, 4);
-    put(kRate * 6u, 4);
-    put(6, 2);
-    put(24, 2);
-    id("data");
-    put(data, 4);
-    for (int i = 0; i < kFrames; ++i) {
-        const auto s = static_cast<std::int32_t>(std::lround(4194304.0 * std::sin(2.0 * kPi * 1000.0 * i / kRate)));
-        put(static_cast<std::uint32_t>(s), 3);
-        put(static_cast<std::uint32_t>(s), 3);
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
 
 TEST(RateModule, TwentyFourBit48kFileRestoredAt44k) {
     char folder[] = "/tmp/gw-rate-module-XXXXXX";
@@ -68,7 +37,7 @@ TEST(RateModule, TwentyFourBit48kFileRestoredAt44k) {
     setenv("HOME", folder, 1);
     setenv("XDG_DATA_HOME", folder, 1);
     const std::string wave = home + "/tone24.wav";
-    write24BitTone(wave);
+    gwtest::writeToneWave(wave, 48000, 48000, 24);  // 24-bit, one second at 48 kHz
 
     gwtest::scriptedHost().reset();
     // RTLD_NODELETE, as a host keeps it: what the module's statics hold is no leak.
