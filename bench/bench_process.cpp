@@ -12,47 +12,13 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/grain_effect.h"
+#include "bench/six_voice_scene.h"
 
 namespace {
 
 namespace gw = grainwheel;
 
-VstTimeInfo timeInfo{};
-
-VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    if (opcode == audioMasterVersion) return 2300;
-    if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&timeInfo);
-    return 0;
-}
-
-std::unique_ptr<gw::GrainEffect> makeEffect(float pitchValue) {
-    timeInfo.tempo = 120.0;
-    timeInfo.sampleRate = 44100.0;
-    timeInfo.timeSigNumerator = 4;
-    timeInfo.timeSigDenominator = 4;
-    timeInfo.flags = kVstTempoValid | kVstTransportPlaying;
-    auto fx = std::make_unique<gw::GrainEffect>(&host);
-    const int frames = 200000;
-    float* l = gw::GrainEngine::newSampleArray(frames);
-    float* r = gw::GrainEngine::newSampleArray(frames);
-    for (int i = 0; i < frames; ++i) {
-        l[i] = 0.3f * std::sin(0.01f * static_cast<float>(i)) + 0.1f * std::sin(0.37f * static_cast<float>(i));
-        r[i] = 0.8f * l[i];
-    }
-    fx->engine().replaceBufferArrays(fx->engine().getCurrentBuffer(), l, r, frames);
-    fx->setParameter(274, 0.0f);  // no morph
-    fx->setParameter(269, 0.0f);  // pitch = 2 x value
-    fx->setParameter(273, 0.0f);  // scope off
-    fx->setParameter(gw::kReso, 0.8f);
-    fx->setParameter(gw::kUnitDura, 1.0f);  // static: no unit boundary forces a grain
-    for (int u = 0; u < 16; ++u) {
-        fx->setParameter(gw::kPitch + u, pitchValue);
-        fx->setParameter(gw::kFreq + u, 0.4f + 0.03f * static_cast<float>(u));
-    }
-    fx->engine().occupyVoicesForBenchmark();  // long grains on all six voices
-    return fx;
-}
+std::unique_ptr<gw::GrainEffect> makeEffect(float pitchValue) { return gw::bench::makeSixVoiceEffect(pitchValue); }
 
 void processBench(benchmark::State& state, float pitchValue) {
     auto fx = makeEffect(pitchValue);

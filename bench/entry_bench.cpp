@@ -1,11 +1,14 @@
 // The plug-in's processing speed measured through its entry point, as a host runs it: the
 // same program builds for Linux (loading grainwheel.so) and for Windows (loading
 // grainwheel.dll, run under Wine), so the two builds of one commit can be set side by side
-// (bench/windows_ratio.sh prints the ratio). The scene: a chord recorded freely into the
-// current buffer (its 16 beats), then playback with dense overlapping grains, the pitch
-// filter's 4-pole branch (pitch below 1) and resonance on, on a playing 120 BPM transport.
-// Prints "x_realtime N": seconds of audio per second of wall-clock time, the best of the runs.
-// Usage: entry_bench PLUGIN [SECONDS_OF_AUDIO_PER_RUN] [RUNS]
+// (bench/windows_ratio.sh prints the ratio). Both scenes record a chord freely into the
+// current buffer (its 16 beats), then play it back on a playing 120 BPM transport with
+// resonance on and the pitch filter's 4-pole branch running:
+//   dense    the default program's settings, dense overlapping grains at pitch 0.7;
+//   pitched  pitch 0.3, long grains overlapping on every voice, no morph, no scope.
+// Prints "x_realtime N": seconds of audio per second of wall-clock time, the best of the
+// runs, and "voices N": the mean number of grains sounding at a block start.
+// Usage: entry_bench PLUGIN [SECONDS_OF_AUDIO_PER_RUN] [RUNS] [dense|pitched]
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -17,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "host/vst2abi.h"
@@ -55,6 +59,8 @@ struct Blocks {
     std::vector<float> outL = std::vector<float>(kBlock), outR = std::vector<float>(kBlock);
     long frame = 0;
     float peak = 0;
+    double voiceSum = 0;
+    long voiceBlocks = 0;
     void run(AEffect* e, long blocks, bool input) {
         float* in[2] = {inL.data(), inR.data()};
         float* out[2] = {outL.data(), outR.data()};
@@ -69,6 +75,8 @@ struct Blocks {
             }
             timeInfo.samplePos = static_cast<double>(frame);
             timeInfo.ppqPos = timeInfo.samplePos / kRate * 2.0;
+            voiceSum += static_cast<double>(e->getParameter(e, 258));  // grains sounding
+            voiceBlocks += 1;
             e->processReplacing(e, in, out, kBlock);
             for (float v : outL) peak = std::fmax(peak, std::fabs(v));
             frame += kBlock;
@@ -80,11 +88,12 @@ struct Blocks {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::printf("usage: entry_bench PLUGIN [SECONDS] [RUNS]\n");
+        std::printf("usage: entry_bench PLUGIN [SECONDS] [RUNS] [dense|pitched]\n");
         return 2;
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 20.0;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
+    const bool pitched = argc > 4 && std::strcmp(argv[4], "pitched") == 0;
     Entry entry = loadEntry(argv[1]);
     if (!entry) {
         std::printf("cannot load %s\n", argv[1]);
@@ -112,9 +121,14 @@ int main(int argc, char** argv) {
     e->setParameter(e, 2, 1.0f);  // density
     e->setParameter(e, 3, 1.0f);  // unit duration
     e->setParameter(e, 5, 0.8f);  // resonance
+    if (pitched) {
+        e->setParameter(e, 269, 0.0f);  // pitch = 2 x value
+        e->setParameter(e, 273, 0.0f);  // scope off
+        e->setParameter(e, 274, 0.0f);  // no morph
+    }
     for (int u = 0; u < 16; ++u) {
-        e->setParameter(e, 43 + u, 0.8f);                                         // grain spacing
-        e->setParameter(e, 75 + u, 0.35f);                                        // pitch below 1
+        e->setParameter(e, 43 + u, pitched ? 0.05f : 0.8f);                       // grain spacing
+        e->setParameter(e, 75 + u, pitched ? 0.15f : 0.35f);                      // pitch below 1
         e->setParameter(e, 91 + u, 0.4f + 0.03f * static_cast<float>(u));         // cutoff
     }
     blocks.run(e, static_cast<long>(kRate / kBlock), false);  // the grains start
@@ -129,9 +143,12 @@ int main(int argc, char** argv) {
         if (x > best) best = x;
     }
     blocks.peak = 0;
+    blocks.voiceSum = 0;
+    blocks.voiceBlocks = 0;
     blocks.run(e, static_cast<long>(kRate / kBlock), false);
     const float peak = blocks.peak;
     std::printf("peak of the last second %.3f (the grains sound)\n", static_cast<double>(peak));
+    std::printf("voices %.1f\n", blocks.voiceSum / static_cast<double>(blocks.voiceBlocks));
     std::printf("x_realtime %.1f\n", best);
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);

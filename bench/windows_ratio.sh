@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# The Windows DLL's speed against the Linux plug-in of the same commit, both measured
-# through their entry points by bench/entry_bench.cpp in one run on this machine.
+# The Windows DLL's speed against the Linux plug-in of the same commit, in one run on this
+# machine, in three settings:
+#   dense    through the entry points (bench/entry_bench.cpp), the default program's dense
+#            grains at pitch 0.7 with resonance;
+#   pitched  through the entry points, pitch 0.3 with resonance, as many grains as the
+#            sequencer overlaps;
+#   6 voices the six-voice scene (bench/voices_bench.cpp, the engine linked in), pitch 0.3
+#            with resonance, long grains on every voice.
 # Usage: bench/windows_ratio.sh LINUX_BUILD WIN32_BUILD [WIN64_BUILD] [SECONDS]
-# Where 32-bit Wine cannot run (not installed, or a kernel without 32-bit support), the
-# 32-bit run is reported as skipped with its reason and the 64-bit DLL is measured in its
-# place.
+# The 64-bit DLL is measured whenever its tree is given and wine64 is there. Where 32-bit
+# Wine cannot run (not installed, or a kernel without 32-bit support), the 32-bit run is
+# reported as skipped with its reason.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-abs() { [ -n "$1" ] && (cd "$1" && pwd); }
+abs() { [ -n "$1" ] && [ -d "$1" ] && (cd "$1" && pwd); }
 linux=$(abs "$1"); win32=$(abs "$2"); win64=$(abs "${3:-}"); seconds=${4:-10}
 wine_run=$here/../tests/win32/run-wine.sh
 # The effect keeps unsaved audio when it closes: keep those files out of the user's folders.
@@ -16,27 +22,52 @@ export XDG_DATA_HOME=$scratch/data HOME=$scratch
 trap 'rm -rf "$scratch"' EXIT
 
 figure() { awk '/^x_realtime /{print $2}' | tail -n 1; }
+ratio() { awk -v w="$1" -v l="$2" 'BEGIN{printf "%.2f", w / l}'; }
 
-lx=$("$linux/bench/gw_entry_bench" "$linux/plugin/grainwheel.so" "$seconds" 3 | figure)
-echo "Linux .so:          ${lx:-?} x real time"
-report() {  # report LABEL FIGURE
-  if [ -n "$2" ] && [ -n "$lx" ]; then
-    echo "$1 ${2} x real time, Windows/Linux ratio $(awk -v w="$2" -v l="$lx" 'BEGIN{printf "%.2f", w / l}')"
-  else
-    echo "$1 no figure"
-  fi
+# linux_figure SETTING: the Linux build's figure.
+linux_figure() {
+  case $1 in
+    dense|pitched) "$linux/bench/gw_entry_bench" "$linux/plugin/grainwheel.so" "$seconds" 3 "$1" | figure ;;
+    voices) "$linux/bench/gw_voices_bench" "$seconds" 3 | figure ;;
+  esac
 }
-w32=$("$wine_run" --bench win32 "$win32/wineprefix" "$win32/tests/win32/win32_entry_bench.exe" \
-      "$win32/plugin/grainwheel.dll" "$seconds" 3 2>&1)
-rc=$?
-if [ $rc = 77 ]; then
-  echo "32-bit DLL:         skipped ($(echo "$w32" | tail -n 1))"
-else
-  report "32-bit DLL (Wine): " "$(echo "$w32" | figure)"
-  [ $rc = 0 ] || { echo "$w32"; exit 1; }
-fi
-if [ -n "$win64" ]; then
-  w64=$("$wine_run" --bench win64 "$win64/wineprefix" "$win64/tests/win32/win32_entry_bench.exe" \
-        "$win64/plugin/grainwheel.dll" "$seconds" 3 2>&1) || { echo "$w64"; exit 1; }
-  report "64-bit DLL (Wine): " "$(echo "$w64" | figure)"
-fi
+# windows_run ARCH TREE SETTING: the Windows build's output (run-wine.sh's exit code).
+windows_run() {
+  local arch=$1 tree=$2
+  case $3 in
+    dense|pitched) "$wine_run" --bench "$arch" "$tree/wineprefix" "$tree/tests/win32/win32_entry_bench.exe" \
+                     "$tree/plugin/grainwheel.dll" "$seconds" 3 "$3" 2>&1 ;;
+    voices) "$wine_run" --bench "$arch" "$tree/wineprefix" "$tree/tests/win32/win32_voices_bench.exe" \
+              "$seconds" 3 2>&1 ;;
+  esac
+}
+
+failed=0
+for setting in dense pitched voices; do
+  case $setting in
+    dense) label="dense grains, pitch 0.7, entry points" ;;
+    pitched) label="pitch 0.3, entry points" ;;
+    voices) label="pitch 0.3, six voices, engine" ;;
+  esac
+  echo "== $label"
+  lx=$(linux_figure "$setting")
+  echo "   Linux .so:          ${lx:-?} x real time"
+  for arch in win32 win64; do
+    if [ "$arch" = win32 ]; then tree=$win32; name="32-bit DLL (Wine): "; else tree=$win64; name="64-bit DLL (Wine): "; fi
+    [ -n "$tree" ] || continue
+    out=$(windows_run "$arch" "$tree" "$setting")
+    rc=$?
+    if [ $rc = 77 ]; then
+      echo "   ${name%: *}:  skipped ($(echo "$out" | tail -n 1))"
+      continue
+    fi
+    w=$(echo "$out" | figure)
+    if [ -n "$w" ] && [ -n "$lx" ]; then
+      echo "   $name ${w} x real time, Windows/Linux ratio $(ratio "$w" "$lx")"
+    else
+      echo "   $name no figure"
+    fi
+    [ $rc = 0 ] || { echo "$out"; failed=1; }
+  done
+done
+exit $failed

@@ -196,7 +196,7 @@ if [ -z "$win32_wine_reason" ]; then
 else
   # Only what runs here: the DLL (its export and import checks) and the benchmark program.
   run "build (Windows, mingw-w64 i686: the DLL only)" configure_and_build "$root/build-win32" \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -- grainwheel win32_entry_bench
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -- grainwheel win32_entry_bench win32_voices_bench
 fi
 run_tests "tests (Windows under Wine)" "$root/build-win32"
 if [ -n "$win32_wine_reason" ]; then
@@ -204,6 +204,10 @@ if [ -n "$win32_wine_reason" ]; then
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
   run "panel snapshot for the 64-bit Windows comparison" panel_snapshot "$root/build-win64"
   run_tests "tests (64-bit Windows under Wine, in place of 32-bit: $win32_wine_reason)" "$root/build-win64"
+elif command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
+  # The 64-bit DLL's speed is measured beside the 32-bit one's.
+  run "build (Windows, mingw-w64 x86_64: the DLL and the benchmarks)" configure_and_build "$root/build-win64" \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- grainwheel win32_entry_bench win32_voices_bench
 fi
 # The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
 win64_tree=
