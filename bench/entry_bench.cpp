@@ -7,7 +7,8 @@
 //   dense    the default program's settings, dense overlapping grains at pitch 0.7;
 //   pitched  pitch 0.3, long grains overlapping on every voice, no morph, no scope.
 // Prints "x_realtime N": seconds of audio per second of wall-clock time, the best of the
-// runs, and "voices N": the mean number of grains sounding at a block start.
+// runs (after a warm-up of a second), and "voices N": the mean number of grains sounding
+// at a block start.
 // Usage: entry_bench PLUGIN [SECONDS_OF_AUDIO_PER_RUN] [RUNS] [dense|pitched]
 
 #if defined(_WIN32)
@@ -16,13 +17,14 @@
 #include <dlfcn.h>
 #endif
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "bench/realtime_runs.h"
 #include "host/vst2abi.h"
 
 namespace {
@@ -133,15 +135,8 @@ int main(int argc, char** argv) {
     }
     blocks.run(e, static_cast<long>(kRate / kBlock), false);  // the grains start
 
-    const long perRun = static_cast<long>(seconds * kRate / kBlock);
-    double best = 0;
-    for (int r = 0; r < runs; ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        blocks.run(e, perRun, false);
-        double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        double x = static_cast<double>(perRun * kBlock) / kRate / wall;
-        if (x > best) best = x;
-    }
+    const long perRun = std::max(1L, static_cast<long>(seconds * kRate / kBlock));
+    const double best = grainwheel::bench::bestRealtime([&] { blocks.run(e, 1, false); }, perRun, kBlock / kRate, runs);
     blocks.peak = 0;
     blocks.voiceSum = 0;
     blocks.voiceBlocks = 0;

@@ -4,15 +4,15 @@
 // Windows (statically linked, run under Wine), so bench/windows_ratio.sh can set the two
 // builds' figures side by side.
 // Prints "voices N" and "x_realtime N": seconds of audio per second of wall-clock time,
-// the best of the runs.
+// the best of the runs (after a warm-up of a second).
 // Usage: voices_bench [SECONDS_OF_AUDIO_PER_RUN] [RUNS] [PITCH_VALUE] [BLOCK_FRAMES]
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "bench/realtime_runs.h"
 #include "bench/six_voice_scene.h"
 
 int main(int argc, char** argv) {
@@ -27,17 +27,13 @@ int main(int argc, char** argv) {
     float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {outL.data(), outR.data()};
     const long blocks = std::max(1L, static_cast<long>(seconds * 44100.0 / block));
-    double best = 0.0;
     float peak = 0.0f;
-    for (int r = 0; r < runs; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        for (long b = 0; b < blocks; ++b) {
+    const double best = grainwheel::bench::bestRealtime(
+        [&] {
             fx->processReplacing(ins, outs, block);
             peak = std::max(peak, std::abs(outL[0]));
-        }
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        best = std::max(best, static_cast<double>(blocks * block) / 44100.0 / wall);
-    }
+        },
+        blocks, block / 44100.0, runs);
     std::printf("voices %.0f\n", static_cast<double>(fx->getParameter(grainwheel::kReadActiveVoices)));
     std::printf("x_realtime %.1f\n", best);
     return peak > 0.0f ? 0 : 1;  // the grains sounded

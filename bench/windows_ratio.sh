@@ -14,7 +14,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 abs() { [ -n "$1" ] && [ -d "$1" ] && (cd "$1" && pwd); }
-linux=$(abs "$1"); win32=$(abs "$2"); win64=$(abs "${3:-}"); seconds=${4:-10}
+linux=$(abs "$1"); win32=$(abs "$2"); win64=$(abs "${3:-}"); seconds=${4:-30}   # of audio per run; each program takes the best of 5 runs
 wine_run=$here/../tests/win32/run-wine.sh
 # The effect keeps unsaved audio when it closes: keep those files out of the user's folders.
 scratch=$(mktemp -d)
@@ -27,8 +27,8 @@ ratio() { awk -v w="$1" -v l="$2" 'BEGIN{printf "%.2f", w / l}'; }
 # linux_figure SETTING: the Linux build's figure.
 linux_figure() {
   case $1 in
-    dense|pitched) "$linux/bench/gw_entry_bench" "$linux/plugin/grainwheel.so" "$seconds" 3 "$1" | figure ;;
-    voices) "$linux/bench/gw_voices_bench" "$seconds" 3 | figure ;;
+    dense|pitched) "$linux/bench/gw_entry_bench" "$linux/plugin/grainwheel.so" "$seconds" 5 "$1" | figure ;;
+    voices) "$linux/bench/gw_voices_bench" "$seconds" 5 | figure ;;
   esac
 }
 # windows_run ARCH TREE SETTING: the Windows build's output (run-wine.sh's exit code).
@@ -36,9 +36,9 @@ windows_run() {
   local arch=$1 tree=$2
   case $3 in
     dense|pitched) "$wine_run" --bench "$arch" "$tree/wineprefix" "$tree/tests/win32/win32_entry_bench.exe" \
-                     "$tree/plugin/grainwheel.dll" "$seconds" 3 "$3" 2>&1 ;;
+                     "$tree/plugin/grainwheel.dll" "$seconds" 5 "$3" 2>&1 ;;
     voices) "$wine_run" --bench "$arch" "$tree/wineprefix" "$tree/tests/win32/win32_voices_bench.exe" \
-              "$seconds" 3 2>&1 ;;
+              "$seconds" 5 2>&1 ;;
   esac
 }
 

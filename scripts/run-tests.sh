@@ -212,7 +212,7 @@ fi
 # The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
 win64_tree=
 [ -d "$root/build-win64/plugin" ] && win64_tree=$root/build-win64
-run "benchmark (Windows/Linux speed ratio)" in_scratch_home bench/windows_ratio.sh "$root/build" "$root/build-win32" "$win64_tree" 5
+run "benchmark (Windows/Linux speed ratio)" in_scratch_home bench/windows_ratio.sh "$root/build" "$root/build-win32" "$win64_tree" 30
 rm -rf "$scratch_home"
 
 elapsed=$(( $(date +%s) - started ))
