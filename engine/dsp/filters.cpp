@@ -4,6 +4,13 @@
 
 #include "engine/dsp/constants.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define GW_FILTERS_SSE2 1
+#include <emmintrin.h>
+#else
+#define GW_FILTERS_SSE2 0
+#endif
+
 namespace grainwheel {
 
 float engineSqrt(float x) {
@@ -285,6 +292,102 @@ void runBothOrder4(PitchFilter& f, ResonantFilter& rf, float* __restrict left, f
     res.store(rf);
 }
 
+#if GW_FILTERS_SSE2
+// runBothOrder4 with the two channels side by side in the low lanes of one register (the
+// upper two carry zeros): each lane goes through the operations of the scalar step in
+// the same order, so both give the same values bit for bit at half the instructions.
+struct PairedHistory {
+    __m128 x0, x1, x2, x3, x4;
+    __m128 y0, y1, y2, y3, y4;
+
+    static __m128 pair(float left, float right) { return _mm_unpacklo_ps(_mm_set_ss(left), _mm_set_ss(right)); }
+    static __m128 load(const float (&h)[2][PitchFilter::kHistory], int k) { return pair(h[0][k], h[1][k]); }
+    static void store(float (&h)[2][PitchFilter::kHistory], int k, __m128 v) {
+        h[0][k] = _mm_cvtss_f32(v);
+        h[1][k] = _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1));
+    }
+
+    explicit PairedHistory(const PitchFilter& f)
+        : x0(load(f.x, 0)), x1(load(f.x, 1)), x2(load(f.x, 2)), x3(load(f.x, 3)), x4(load(f.x, 4)),
+          y0(load(f.y, 0)), y1(load(f.y, 1)), y2(load(f.y, 2)), y3(load(f.y, 3)), y4(load(f.y, 4)) {}
+    void storeTo(PitchFilter& f) const {
+        const __m128 xs[5] = {x0, x1, x2, x3, x4};
+        const __m128 ys[5] = {y0, y1, y2, y3, y4};
+        for (int k = 0; k < 5; ++k) {
+            store(f.x, k, xs[k]);
+            store(f.y, k, ys[k]);
+        }
+    }
+
+    static __m128 mul(float c, __m128 v) { return _mm_mul_ps(_mm_set1_ps(c), v); }
+
+    // History4::step on both lanes.
+    template <PitchBranch Branch>
+    void step(__m128 in, const __m128* a, const __m128* b) {
+        x4 = x3, x3 = x2, x2 = x1, x1 = x0, x0 = in;
+        y4 = y3, y3 = y2, y2 = y1, y1 = y0;
+        const __m128 ys0 = _mm_setzero_ps();
+        __m128 out;
+        if constexpr (Branch == PitchBranch::Pass) {
+            out = x0;
+        } else if constexpr (Branch == PitchBranch::Top) {
+            out = _mm_sub_ps(_mm_add_ps(_mm_sub_ps(_mm_add_ps(mul(0.8001101f, x0), mul(1.60022f, x1)), mul(1.556269f, y1)),
+                                        mul(0.8001101f, x2)),
+                             mul(0.6441713f, y2));
+        } else if constexpr (Branch == PitchBranch::Chebyshev) {
+            out = _mm_setzero_ps();
+            out = _mm_add_ps(out, _mm_add_ps(_mm_mul_ps(a[0], x0), _mm_mul_ps(b[0], ys0)));
+            out = _mm_add_ps(out, _mm_add_ps(_mm_mul_ps(a[1], x1), _mm_mul_ps(b[1], y1)));
+            out = _mm_add_ps(out, _mm_add_ps(_mm_mul_ps(a[2], x2), _mm_mul_ps(b[2], y2)));
+            out = _mm_add_ps(out, _mm_add_ps(_mm_mul_ps(a[3], x3), _mm_mul_ps(b[3], y3)));
+            out = _mm_add_ps(out, _mm_add_ps(_mm_mul_ps(a[4], x4), _mm_mul_ps(b[4], y4)));
+        } else {
+            out = _mm_sub_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(mul(0.0008663387f, x0), mul(0.001732678f, x1)),
+                                                   mul(1.919129f, y1)),
+                                        mul(0.0008663387f, x2)),
+                             mul(0.9225943f, y2));
+        }
+        y0 = out;
+    }
+    void clear() { x0 = x1 = x2 = x3 = y0 = y1 = y2 = y3 = _mm_setzero_ps(); }
+};
+
+template <PitchBranch Branch>
+void runBothOrder4Paired(PitchFilter& f, ResonantFilter& rf, float* __restrict left, float* __restrict right,
+                         int count) {
+    __m128 a[5];
+    __m128 b[5];
+    for (int k = 0; k < 5; ++k) {
+        a[k] = _mm_set1_ps(f.A[k]);
+        b[k] = _mm_set1_ps(f.B[k]);
+    }
+    PairedHistory h(f);
+    // The resonant filter's states as pairs; its denormal guard goes to the left lane
+    // only (adding +0 to the right one changes nothing: that state is never -0).
+    const __m128 cf = _mm_set1_ps(rf.f.load(std::memory_order_relaxed));
+    const __m128 feedback = _mm_set1_ps(rf.fb.load(std::memory_order_relaxed));
+    const __m128 guard = _mm_set_ss(ResonantFilter::kDenormalGuard);
+    __m128 s1 = PairedHistory::pair(rf.s1[0], rf.s1[1]);
+    __m128 s2 = PairedHistory::pair(rf.s2[0], rf.s2[1]);
+    for (int i = 0; i < count; ++i) {
+        h.step<Branch>(PairedHistory::pair(left[i], right[i]), a, b);
+        if (_mm_movemask_ps(_mm_cmpunord_ps(h.y0, h.y0)) != 0) h.clear();
+        // ResonantRun::step.
+        s1 = _mm_add_ps(s1, _mm_mul_ps(cf, _mm_add_ps(_mm_sub_ps(h.y0, s1), _mm_mul_ps(feedback, _mm_sub_ps(s1, s2)))));
+        s2 = _mm_add_ps(s2, _mm_mul_ps(cf, _mm_sub_ps(s1, s2)));
+        s1 = _mm_add_ps(s1, guard);
+        if (_mm_movemask_ps(_mm_cmpunord_ps(s1, s1)) != 0) s1 = s2 = _mm_setzero_ps();
+        left[i] = _mm_cvtss_f32(s2);
+        right[i] = _mm_cvtss_f32(_mm_shuffle_ps(s2, s2, 1));
+    }
+    h.storeTo(f);
+    rf.s1[0] = _mm_cvtss_f32(s1);
+    rf.s1[1] = _mm_cvtss_f32(_mm_shuffle_ps(s1, s1, 1));
+    rf.s2[0] = _mm_cvtss_f32(s2);
+    rf.s2[1] = _mm_cvtss_f32(_mm_shuffle_ps(s2, s2, 1));
+}
+#endif
+
 }  // namespace
 
 void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, float* left, float* right,
@@ -294,6 +397,16 @@ void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, 
         resonantFilter.runBlock(left, right, count);
         return;
     }
+#if GW_FILTERS_SSE2
+    if (pitch >= 1.0f)
+        runBothOrder4Paired<PitchBranch::Pass>(pitchFilter, resonantFilter, left, right, count);
+    else if (pitch > 0.9f)
+        runBothOrder4Paired<PitchBranch::Top>(pitchFilter, resonantFilter, left, right, count);
+    else if (pitch > 0.05f)
+        runBothOrder4Paired<PitchBranch::Chebyshev>(pitchFilter, resonantFilter, left, right, count);
+    else
+        runBothOrder4Paired<PitchBranch::Bottom>(pitchFilter, resonantFilter, left, right, count);
+#else
     if (pitch >= 1.0f)
         runBothOrder4<PitchBranch::Pass>(pitchFilter, resonantFilter, left, right, count);
     else if (pitch > 0.9f)
@@ -302,6 +415,7 @@ void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, 
         runBothOrder4<PitchBranch::Chebyshev>(pitchFilter, resonantFilter, left, right, count);
     else
         runBothOrder4<PitchBranch::Bottom>(pitchFilter, resonantFilter, left, right, count);
+#endif
 }
 
 void ResonantFilter::updateFeedback() {
