@@ -3,13 +3,7 @@
 #include <cmath>
 
 #include "engine/dsp/constants.h"
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define GW_FILTERS_SSE2 1
-#include <emmintrin.h>
-#else
-#define GW_FILTERS_SSE2 0
-#endif
+#include "engine/dsp/sse2.h"
 
 namespace grainwheel {
 
@@ -292,7 +286,7 @@ void runBothOrder4(PitchFilter& f, ResonantFilter& rf, float* __restrict left, f
     res.store(rf);
 }
 
-#if GW_FILTERS_SSE2
+#if GW_SSE2
 // runBothOrder4 with the two channels side by side in the low lanes of one register (the
 // upper two carry zeros): each lane goes through the operations of the scalar step in
 // the same order, so both give the same values bit for bit at half the instructions.
@@ -397,7 +391,7 @@ void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, 
         resonantFilter.runBlock(left, right, count);
         return;
     }
-#if GW_FILTERS_SSE2
+#if GW_SSE2
     if (pitch >= 1.0f)
         runBothOrder4Paired<PitchBranch::Pass>(pitchFilter, resonantFilter, left, right, count);
     else if (pitch > 0.9f)

@@ -1,10 +1,7 @@
 #pragma once
 // The soft clipper of the output stage, for single samples and (SSE2) four at a time.
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define GW_OUTPUT_SSE2 1
-#include <emmintrin.h>
-#endif
+#include "engine/dsp/sse2.h"
 
 namespace grainwheel {
 
@@ -18,7 +15,7 @@ struct SoftClip {
     static float apply(float x, float a) noexcept { return x * (a + 1.0f) / (x * x + 1.2f); }
     static float apply(float x) noexcept { return apply(x, magnitude(x)); }
 
-#if defined(GW_OUTPUT_SSE2)
+#if GW_SSE2
     static __m128 magnitude(__m128 x) noexcept {
         const __m128 negative = _mm_cmplt_ps(x, _mm_setzero_ps());
         return _mm_xor_ps(x, _mm_and_ps(negative, _mm_set1_ps(-0.0f)));

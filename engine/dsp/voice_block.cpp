@@ -1,8 +1,11 @@
 #include "engine/dsp/voice_block.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "engine/dsp/soft_clip.h"
+#include "engine/dsp/sse2.h"
 
 // Built with floating-point contraction off: every product and sum here is rounded on
 // its own, as in the per-sample code these kernels replace.
@@ -138,47 +141,160 @@ int unitStepRun(GrainVoice& v, const BufferView& buffer, float* __restrict sumLe
     return n;
 }
 
-// Any read step on a position inside the buffer: the step is not negative and finite,
-// so the position stays inside (the fold of an outside position never applies) and
-// the envelope, which does not depend on it, is computed for a chunk at a time.
+inline bool sameBits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+
+// Below this length every read position is a multiple of half a frame or finer, so a
+// step below 1 moves the index by at most one frame.
+constexpr float kVectorFrames = 8388608.0f;  // 2^23
+
 // steadyRun's samples over one chunk; Flat: an envelope of 1 throughout (no product).
+//
+// Below pitch 1 the reader runs as vectors wherever it can. The index then moves by 0 or
+// 1 frame a sample, so once the frames held are the buffer's frames at the index and the
+// one before it, they stay so: each sample reads frames idx and idx - 1 of its own
+// position, and the samples are independent but for the positions, which are summed
+// one by one as before. Until the frames held match (a grain's start, a wrap), samples
+// run one by one.
 template <bool Flat>
 struct SteadyChunk {
     float pos;
     int last;
     float prevL, prevR, curL, curR;
 
+    // One sample (renderVoiceBlock's step without the fold); true when it fetched a frame.
+    bool step(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen, float pitch,
+              float env, float& l, float& r) {
+        const int idx = static_cast<int>(pos);
+        const float frac = pos - static_cast<float>(idx);
+        const bool fetched = idx > last;
+        if (fetched) {
+            prevL = curL;
+            prevR = curR;
+            curL = bufLeft[idx];
+            curR = bufRight[idx];
+        }
+        last = idx;
+        float outL;
+        float outR;
+        if (frac == 0.0f) {
+            outL = prevL;
+            outR = prevR;
+        } else {
+            outL = prevL + (curL - prevL) * frac;
+            outR = prevR + (curR - prevR) * frac;
+        }
+        if constexpr (!Flat) {
+            outL = env * outL;
+            outR = env * outR;
+        }
+        pos += pitch;
+        PlayHead::wrap(pos, last, length, flen);
+        l += outL;
+        r += outR;
+        return fetched;
+    }
+
     void run(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen, float pitch,
              const float* __restrict e, float* __restrict l, float* __restrict r, int m) {
-        for (int k = 0; k < m; ++k) {
-            const int idx = static_cast<int>(pos);
-            const float frac = pos - static_cast<float>(idx);
-            if (idx > last) {
-                prevL = curL;
-                prevR = curR;
-                curL = bufLeft[idx];
-                curR = bufRight[idx];
+        int k = 0;
+#if GW_SSE2
+        if (pitch < 1.0f && flen <= kVectorFrames) {
+            while (k < m) {
+                if (framesAtHead(bufLeft, bufRight)) {
+                    k = vectorRun(bufLeft, bufRight, length, flen, pitch, e, l, r, k, m);
+                    continue;
+                }
+                bool fetched = false;
+                while (k < m && !fetched) {
+                    fetched = step(bufLeft, bufRight, length, flen, pitch, Flat ? 1.0f : e[k], l[k], r[k]);
+                    ++k;
+                }
             }
-            last = idx;
-            float outL;
-            float outR;
-            if (frac == 0.0f) {
-                outL = prevL;
-                outR = prevR;
-            } else {
-                outL = prevL + (curL - prevL) * frac;
-                outR = prevR + (curR - prevR) * frac;
-            }
-            if constexpr (!Flat) {
-                outL = e[k] * outL;
-                outR = e[k] * outR;
-            }
-            pos += pitch;
-            PlayHead::wrap(pos, last, length, flen);
-            l[k] += outL;
-            r[k] += outR;
+            return;
         }
+#endif
+        for (; k < m; ++k) step(bufLeft, bufRight, length, flen, pitch, Flat ? 1.0f : e[k], l[k], r[k]);
     }
+
+#if GW_SSE2
+    // Whether the next sample may run as a vector: the frames held are the buffer's at
+    // the index of the position and the one before it (bit for bit), or the next sample
+    // fetches the frame after the one held current.
+    bool framesAtHead(const float* bufLeft, const float* bufRight) const {
+        const int i = static_cast<int>(pos);
+        if (i < 1) return false;
+        if (i == last)
+            return sameBits(curL, bufLeft[i]) && sameBits(curR, bufRight[i]) && sameBits(prevL, bufLeft[i - 1]) &&
+                   sameBits(prevR, bufRight[i - 1]);
+        return i - 1 == last && sameBits(curL, bufLeft[last]) && sameBits(curR, bufRight[last]);
+    }
+
+    static __m128 select(__m128 mask, __m128 a, __m128 b) {
+        return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+    }
+
+    // Samples k .. up to the chunk's end, or up to the one whose step leaves the buffer
+    // (wrapped as before); returns the sample after the last one done.
+    int vectorRun(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen,
+                  float pitch, const float* __restrict e, float* __restrict l, float* __restrict r, int k, int m) {
+        alignas(16) float at[kChunk];
+        float p = pos;
+        int end = m;
+        for (int t = k; t < m; ++t) {
+            at[t] = p;
+            p += pitch;
+            if (p >= flen) {
+                end = t + 1;
+                break;
+            }
+        }
+        int t = k;
+        for (; t + 4 <= end; t += 4) {
+            const __m128 position = _mm_loadu_ps(at + t);
+            const __m128i index = _mm_cvttps_epi32(position);
+            const __m128 frac = _mm_sub_ps(position, _mm_cvtepi32_ps(index));
+            alignas(16) std::int32_t i[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(i), index);
+            const __m128 cL = _mm_setr_ps(bufLeft[i[0]], bufLeft[i[1]], bufLeft[i[2]], bufLeft[i[3]]);
+            const __m128 cR = _mm_setr_ps(bufRight[i[0]], bufRight[i[1]], bufRight[i[2]], bufRight[i[3]]);
+            const __m128 pL = _mm_setr_ps(bufLeft[i[0] - 1], bufLeft[i[1] - 1], bufLeft[i[2] - 1], bufLeft[i[3] - 1]);
+            const __m128 pR =
+                _mm_setr_ps(bufRight[i[0] - 1], bufRight[i[1] - 1], bufRight[i[2] - 1], bufRight[i[3] - 1]);
+            const __m128 whole = _mm_cmpeq_ps(frac, _mm_setzero_ps());
+            __m128 outL = select(whole, pL, _mm_add_ps(pL, _mm_mul_ps(_mm_sub_ps(cL, pL), frac)));
+            __m128 outR = select(whole, pR, _mm_add_ps(pR, _mm_mul_ps(_mm_sub_ps(cR, pR), frac)));
+            if constexpr (!Flat) {
+                const __m128 env = _mm_loadu_ps(e + t);
+                outL = _mm_mul_ps(env, outL);
+                outR = _mm_mul_ps(env, outR);
+            }
+            _mm_storeu_ps(l + t, _mm_add_ps(_mm_loadu_ps(l + t), outL));
+            _mm_storeu_ps(r + t, _mm_add_ps(_mm_loadu_ps(r + t), outR));
+        }
+        for (; t < end; ++t) {
+            const int idx = static_cast<int>(at[t]);
+            const float frac = at[t] - static_cast<float>(idx);
+            const float cL = bufLeft[idx], cR = bufRight[idx];
+            const float pL = bufLeft[idx - 1], pR = bufRight[idx - 1];
+            float outL = frac == 0.0f ? pL : pL + (cL - pL) * frac;
+            float outR = frac == 0.0f ? pR : pR + (cR - pR) * frac;
+            if constexpr (!Flat) {
+                outL = e[t] * outL;
+                outR = e[t] * outR;
+            }
+            l[t] += outL;
+            r[t] += outR;
+        }
+        last = static_cast<int>(at[end - 1]);
+        prevL = bufLeft[last - 1];
+        prevR = bufRight[last - 1];
+        curL = bufLeft[last];
+        curR = bufRight[last];
+        pos = p;
+        PlayHead::wrap(pos, last, length, flen);
+        return end;
+    }
+#endif
 };
 
 // Any read step on a position inside the buffer: the step is not negative and finite,
@@ -288,7 +404,7 @@ float outputRun(const float* left, const float* right, int count, float gain, fl
                 float* outRight, float* total) {
     int k = 0;
     float written = 0.0f;
-#if defined(GW_OUTPUT_SSE2)
+#if GW_SSE2
     // The meter as four running maxima, one per lane, merged at the end: a maximum of
     // the same values in any order (a NaN never replaces one, a value replaces only a
     // smaller one, as std::max(peak, x) does).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
@@ -142,12 +143,19 @@ long compare(const Case& c, const std::vector<BufferView>& buffers) {
 }
 
 TEST(VoiceStretch, EqualSlotBySlotRenderingBitForBit) {
-    // Lengths: long, short, one a read step of 1.7 still fits, one it does not; the last empty.
-    NoiseBuffer big(20000, 1), small(700, 2), tiny(3, 3), tinier(1, 4);
-    const std::vector<BufferView> buffers{big.view, small.view, tiny.view, tinier.view, BufferView{}};
+    // Lengths: long, short, one a read step of 1.7 still fits, one it does not; one with
+    // signed zeros, infinities and a NaN among its frames; the last empty.
+    NoiseBuffer big(20000, 1), small(700, 2), tiny(3, 3), tinier(1, 4), odd(900, 6);
+    for (std::size_t i = 0; i < odd.left.size(); i += 7) odd.left[i] = -0.0f, odd.right[i] = 0.0f;
+    odd.left[100] = std::numeric_limits<float>::infinity();
+    odd.right[101] = -std::numeric_limits<float>::infinity();
+    odd.left[500] = std::nanf("");
+    const std::vector<BufferView> buffers{big.view, small.view, tiny.view, tinier.view, odd.view, BufferView{}};
     long laned = 0;
     for (int envelope = 0; envelope < 4; ++envelope)
-        for (float pitch : {1.0f, 0.7f, 0.35f, 1.7f, 0.0f, 2.0f})
+        // Below 1 the reader runs as vectors: steps of half a frame (whole positions every
+        // other sample), almost 1, and so small that most samples hold their frames.
+        for (float pitch : {1.0f, 0.7f, 0.35f, 0.5f, 0.999f, 1e-6f, 1.7f, 0.0f, 2.0f})
             for (unsigned seed = 1; seed <= 12; ++seed) {
                 laned += compare({envelope, pitch, seed * 31 + static_cast<unsigned>(envelope), seed % 3 == 0},
                                  buffers);
