@@ -147,11 +147,6 @@ typedef float Lanes8 __attribute__((vector_size(32)));
 #endif
 
 template <class V>
-struct Complex {
-    V re, im;
-};
-
-template <class V>
 GW_INLINE void loadLanes(V& v, const float* p) {
     std::memcpy(&v, p, sizeof(V));
 }
@@ -162,21 +157,21 @@ GW_INLINE void storeLanes(float* p, const V& v) {
 }
 
 // Pairs z[t] = x[2t] + i x[2t+1] of the real block, W of them from x.
-GW_INLINE void loadPairs(Complex<Lanes4>& z, const float* x) {
+GW_INLINE void loadPairs(Lanes4& re, Lanes4& im, const float* x) {
     Lanes4 a, b;
     loadLanes(a, x);
     loadLanes(b, x + 4);
-    z.re = __builtin_shufflevector(a, b, 0, 2, 4, 6);
-    z.im = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+    re = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+    im = __builtin_shufflevector(a, b, 1, 3, 5, 7);
 }
 
 #if defined(GW_WIDE_TARGET)
-GW_INLINE void loadPairs(Complex<Lanes8>& z, const float* x) {
+GW_INLINE void loadPairs(Lanes8& re, Lanes8& im, const float* x) {
     Lanes8 a, b;
     loadLanes(a, x);
     loadLanes(b, x + 8);
-    z.re = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
-    z.im = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+    re = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+    im = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
 }
 #endif
 
@@ -220,10 +215,10 @@ GW_INLINE void storeTransposed(float* y, const Lanes8 (&t)[16]) {
 }
 #endif
 
-// The radix-4 butterfly of radix4Pass on lanes of groups p .. p + W - 1, in place; tw as
-// there (m groups).
+// The radix-4 butterfly of radix4Pass on lanes of groups p .. p + W - 1, in place on
+// inputs and outputs re[k * step], im[k * step], k = 0..3; tw as there (m groups).
 template <class V>
-GW_INLINE void butterflyLanes(Complex<V> (&v)[4], const float* tw, int m, int p) {
+GW_INLINE void butterflyLanes(V* re, V* im, int step, const float* tw, int m, int p) {
     V c1, d1, c2, d2, c3, d3;
     loadLanes(c1, tw + p);
     loadLanes(d1, tw + m + p);
@@ -231,21 +226,29 @@ GW_INLINE void butterflyLanes(Complex<V> (&v)[4], const float* tw, int m, int p)
     loadLanes(d2, tw + 3 * m + p);
     loadLanes(c3, tw + 4 * m + p);
     loadLanes(d3, tw + 5 * m + p);
-    const V apcR = v[0].re + v[2].re, apcI = v[0].im + v[2].im;
-    const V amcR = v[0].re - v[2].re, amcI = v[0].im - v[2].im;
-    const V bpdR = v[1].re + v[3].re, bpdI = v[1].im + v[3].im;
-    const V bmdR = v[1].re - v[3].re, bmdI = v[1].im - v[3].im;
-    v[0].re = apcR + bpdR;
-    v[0].im = apcI + bpdI;
-    const V u1r = amcR + bmdI, u1i = amcI - bmdR;
-    v[1].re = u1r * c1 - u1i * d1;
-    v[1].im = u1r * d1 + u1i * c1;
+    V& ar = re[0];
+    V& ai = im[0];
+    V& br = re[step];
+    V& bi = im[step];
+    V& cr = re[2 * step];
+    V& ci = im[2 * step];
+    V& dr = re[3 * step];
+    V& di = im[3 * step];
+    const V apcR = ar + cr, apcI = ai + ci;
+    const V amcR = ar - cr, amcI = ai - ci;
+    const V bpdR = br + dr, bpdI = bi + di;
+    const V bmdR = br - dr, bmdI = bi - di;
+    ar = apcR + bpdR;
+    ai = apcI + bpdI;
+    const V u1r = amcR + bmdI, u1i = amcI - bmdR;  // (a - c) - i (b - d)
+    br = u1r * c1 - u1i * d1;
+    bi = u1r * d1 + u1i * c1;
     const V u2r = apcR - bpdR, u2i = apcI - bpdI;
-    v[2].re = u2r * c2 - u2i * d2;
-    v[2].im = u2r * d2 + u2i * c2;
-    const V u3r = amcR - bmdI, u3i = amcI + bmdR;
-    v[3].re = u3r * c3 - u3i * d3;
-    v[3].im = u3r * d3 + u3i * c3;
+    cr = u2r * c2 - u2i * d2;
+    ci = u2r * d2 + u2i * c2;
+    const V u3r = amcR - bmdI, u3i = amcI + bmdR;  // (a - c) + i (b - d)
+    dr = u3r * c3 - u3i * d3;
+    di = u3r * d3 + u3i * c3;
 }
 
 // x: the real block (kPairs) or the real parts, with xi the imaginary parts. Output in
@@ -257,32 +260,27 @@ GW_INLINE void firstTwoPasses(const float* GW_RESTRICT x, const float* GW_RESTRI
     constexpr int m = kQuarter / 4;  // pass 2's groups
     const float* tw2 = tw + twiddleOffset(1);
     for (int p = 0; p < m; p += W) {
-        Complex<V> s[4][4];  // s[r][q]: output q of the pass-1 butterfly of group p + m r
+        // Entry 4 r + k: input k, then output k, of the pass-1 butterfly of group p + m r;
+        // then entry 4 r + q: output r of the pass-2 butterfly q.
+        V re[16], im[16];
+#pragma GCC unroll 4
         for (int r = 0; r < 4; ++r) {
             const int g = p + m * r;
-            Complex<V> v[4];
+#pragma GCC unroll 4
             for (int k = 0; k < 4; ++k) {
                 if constexpr (kPairs) {
-                    loadPairs(v[k], x + 2 * (g + kQuarter * k));
+                    loadPairs(re[4 * r + k], im[4 * r + k], x + 2 * (g + kQuarter * k));
                 } else {
-                    loadLanes(v[k].re, x + g + kQuarter * k);
-                    loadLanes(v[k].im, xi + g + kQuarter * k);
+                    loadLanes(re[4 * r + k], x + g + kQuarter * k);
+                    loadLanes(im[4 * r + k], xi + g + kQuarter * k);
                 }
             }
-            butterflyLanes(v, tw, kQuarter, g);
-            for (int q = 0; q < 4; ++q) s[r][q] = v[q];
+            butterflyLanes(re + 4 * r, im + 4 * r, 1, tw, kQuarter, g);
         }
-        V tr[16], ti[16];  // row 4 r + q: output r of the pass-2 butterfly q
-        for (int q = 0; q < 4; ++q) {
-            Complex<V> v[4] = {s[0][q], s[1][q], s[2][q], s[3][q]};
-            butterflyLanes(v, tw2, m, p);
-            for (int r = 0; r < 4; ++r) {
-                tr[4 * r + q] = v[r].re;
-                ti[4 * r + q] = v[r].im;
-            }
-        }
-        storeTransposed(yr + 16 * p, tr);
-        storeTransposed(yi + 16 * p, ti);
+#pragma GCC unroll 4
+        for (int q = 0; q < 4; ++q) butterflyLanes(re + q, im + q, 4, tw2, m, p);
+        storeTransposed(yr + 16 * p, re);
+        storeTransposed(yi + 16 * p, im);
     }
 }
 
