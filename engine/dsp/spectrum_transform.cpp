@@ -111,19 +111,6 @@ GW_INLINE void firstPassInterleaved(const float* GW_RESTRICT x, float* GW_RESTRI
 }
 #endif
 
-// Closing radix-2 pass (stride 1024).
-GW_INLINE void radix2Pass(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float* GW_RESTRICT yr,
-                float* GW_RESTRICT yi) {
-    constexpr int h = kM / 2;
-    for (int q = 0; q < h; ++q) {
-        const float ar = xr[q], ai = xi[q], br = xr[q + h], bi = xi[q + h];
-        yr[q] = ar + br;
-        yi[q] = ai + bi;
-        yr[q + h] = ar - br;
-        yi[q + h] = ai - bi;
-    }
-}
-
 constexpr int twiddleOffset(int pass) {  // pass 0..4, m = 512 / 4^pass
     int offset = 0;
     int m = kQuarter;
@@ -341,8 +328,9 @@ struct Work {
     const float* splitSin;
 };
 
-// Radix-4 passes 3 to 5 and the closing radix-2 pass, from (re1, im1) after pass 2 to
-// (re1, im1); `swapped` exchanges real and imaginary parts (the inverse).
+// Radix-4 passes 3 to 5, from (re1, im1) after pass 2 to (re0, im0); `swapped` exchanges
+// real and imaginary parts (the inverse). The closing radix-2 pass is part of the step
+// that follows (splitForward, radix2Interleaved).
 GW_INLINE void complexPasses(const Work& w, bool swapped) {
     float* r0 = swapped ? w.im0 : w.re0;
     float* i0 = swapped ? w.re0 : w.im0;
@@ -351,23 +339,42 @@ GW_INLINE void complexPasses(const Work& w, bool swapped) {
     radix4Pass<0>(r1, i1, r0, i0, 16, w.tw + twiddleOffset(2));
     radix4Pass<0>(r0, i0, r1, i1, 64, w.tw + twiddleOffset(3));
     radix4Pass<0>(r1, i1, r0, i0, 256, w.tw + twiddleOffset(4));
-    radix2Pass(r0, i0, r1, i1);
 }
 
-// The split step of the forward transform: X[k] = E[k] + W^k O[k] with E, O the
+// The closing radix-2 pass of the inverse (stride 1024), its results written as the
+// interleaved time block: out[2t] the real, out[2t + 1] the imaginary part of entry t.
+GW_INLINE void radix2Interleaved(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi, float* GW_RESTRICT out) {
+    constexpr int h = kM / 2;
+    for (int q = 0; q < h; ++q) {
+        const float ar = xr[q], ai = xi[q], br = xr[q + h], bi = xi[q + h];
+        out[2 * q] = ar + br;
+        out[2 * q + 1] = ai + bi;
+        out[2 * (q + h)] = ar - br;
+        out[2 * (q + h) + 1] = ai - bi;
+    }
+}
+
+// The closing radix-2 pass (stride 1024) of the complex transform of (xr, xi), then
+// the split step of the forward transform: X[k] = E[k] + W^k O[k] with E, O the
 // spectra of even and odd samples. A function of its own with arrays that do not
 // overlap, so that its two sweeps (an index up, its mirror down) vectorise.
-GW_CLONES void splitForward(const float* GW_RESTRICT zr, const float* GW_RESTRICT zi,
+GW_CLONES void splitForward(const float* GW_RESTRICT xr, const float* GW_RESTRICT xi,
                                         const float* GW_RESTRICT splitCos, const float* GW_RESTRICT splitSin,
                                         float* GW_RESTRICT out) {
-    out[0] = zr[0] + zi[0];
-    out[kM] = zr[0] - zi[0];
+    constexpr int h = kM / 2;
+    // Entry k < 1024 of the complex transform is x[k] + x[k + 1024], entry 1024 + k is
+    // x[k] - x[k + 1024]; the mirror j = 2048 - k of k = 1..1023 is entry 1024 + (1024 - k).
+    const float z0r = xr[0] + xr[h], z0i = xi[0] + xi[h];
+    out[0] = z0r + z0i;
+    out[kM] = z0r - z0i;
     for (int k = 1; k < kM / 2; ++k) {
         const int j = kM - k;
-        const float er = 0.5f * (zr[k] + zr[j]);
-        const float ei = 0.5f * (zi[k] - zi[j]);
-        const float a = 0.5f * (zi[k] + zi[j]);
-        const float b = 0.5f * (zr[j] - zr[k]);
+        const float zrk = xr[k] + xr[k + h], zik = xi[k] + xi[k + h];
+        const float zrj = xr[h - k] - xr[j], zij = xi[h - k] - xi[j];
+        const float er = 0.5f * (zrk + zrj);
+        const float ei = 0.5f * (zik - zij);
+        const float a = 0.5f * (zik + zij);
+        const float b = 0.5f * (zrj - zrk);
         const float c = splitCos[k];
         const float s = splitSin[k];
         const float p = c * a + s * b;
@@ -377,8 +384,8 @@ GW_CLONES void splitForward(const float* GW_RESTRICT zr, const float* GW_RESTRIC
         out[j] = er - p;
         out[kM + j] = ei - q;
     }
-    out[kM / 2] = zr[kM / 2];
-    out[kM + kM / 2] = zi[kM / 2];
+    out[kM / 2] = xr[0] - xr[h];
+    out[kM + kM / 2] = xi[0] - xi[h];
 }
 
 // Undoes the split step of the inverse: Z'[k] = (X[k] + X*[M-k]) + i W^-k (X[k] - X*[M-k]).
@@ -414,7 +421,7 @@ GW_CLONES void forwardKernel(const Work& w, const float* in, float* out) {
     radix4Pass<4>(w.re0, w.im0, w.re1, w.im1, 4, w.tw + twiddleOffset(1));
 #endif
     complexPasses(w, false);
-    splitForward(w.re1, w.im1, w.splitCos, w.splitSin, out);
+    splitForward(w.re0, w.im0, w.splitCos, w.splitSin, out);
 }
 
 GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
@@ -428,13 +435,7 @@ GW_CLONES void inverseKernel(const Work& w, const float* in, float* out) {
     radix4Pass<4>(w.im0, w.re0, w.im1, w.re1, 4, w.tw + twiddleOffset(1));
 #endif
     complexPasses(w, true);
-    float* GW_RESTRICT o = out;  // the scratch never overlaps the caller's array
-    const float* GW_RESTRICT zr = w.re1;
-    const float* GW_RESTRICT zi = w.im1;
-    for (int t = 0; t < kM; ++t) {
-        o[2 * t] = zr[t];
-        o[2 * t + 1] = zi[t];
-    }
+    radix2Interleaved(w.re0, w.im0, out);  // the scratch never overlaps the caller's array
 }
 
 }  // namespace
