@@ -11,17 +11,16 @@
 
 #include "engine/dsp/filters.h"
 
-// GCC and clang: the first two passes run on vector types (firstTwoPasses); elsewhere as
-// plain loops (firstPassInterleaved, radix4Pass).
+// The real transform runs as a 2048-point complex transform of the even/odd sample
+// pairs (radix-4 Stockham passes on split real/imaginary arrays, so every inner loop
+// is a contiguous, vectorisable sweep, and a closing radix-2 pass), followed by the split
+// step that separates the spectra of the even and odd samples. The inverse undoes the
+// split step and runs the same complex passes with real and imaginary parts exchanged.
+// Passes 1 and 2 run as one sweep on vector types (firstTwoPasses; with compilers
+// without them, as plain loops), the radix-2 pass within the sweep after it.
 #if defined(__GNUC__)
 #define GW_TRANSFORM_LANES 1
 #endif
-
-// The real transform runs as a 2048-point complex transform of the even/odd sample
-// pairs (radix-4 Stockham passes on split real/imaginary arrays, so every inner loop
-// is a contiguous, vectorisable sweep), followed by the split step that separates the
-// spectra of the even and odd samples. The inverse undoes the split step and runs the
-// same complex passes with real and imaginary parts exchanged.
 
 namespace grainwheel {
 
@@ -329,8 +328,8 @@ struct Work {
 };
 
 // Radix-4 passes 3 to 5, from (re1, im1) after pass 2 to (re0, im0); `swapped` exchanges
-// real and imaginary parts (the inverse). The closing radix-2 pass is part of the step
-// that follows (splitForward, radix2Interleaved).
+// real and imaginary parts (the inverse). The sweep that follows does the closing
+// radix-2 pass (splitForward, radix2Interleaved).
 GW_INLINE void complexPasses(const Work& w, bool swapped) {
     float* r0 = swapped ? w.im0 : w.re0;
     float* i0 = swapped ? w.re0 : w.im0;
