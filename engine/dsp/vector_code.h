@@ -5,6 +5,9 @@
 //  - GW_CLONES: on x86-64 Linux the function is compiled twice, for the baseline and for
 //    AVX2 with FMA, and the loader picks the variant the processor supports.
 //    GW_NO_CLONES builds the baseline only (ThreadSanitizer, and the tests of that path).
+//  - GW_WIDE_TARGET, wideLanesSupported(): where the clones exist, a function written for
+//    8-float vectors is compiled for the same AVX2 + FMA level (GW_WIDE_TARGET) and called
+//    where wideLanesSupported() is true, i.e. where the loader picks the AVX2 clones.
 
 #if defined(__GNUC__)
 #define GW_RESTRICT __restrict__
@@ -24,6 +27,16 @@
 #endif
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(GW_NO_CLONES)
 #define GW_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#define GW_WIDE_TARGET __attribute__((target("arch=x86-64-v3")))
+namespace grainwheel {
+inline bool wideLanesSupported() {
+#if defined(__clang__)
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    return __builtin_cpu_supports("x86-64-v3");
+#endif
+}
+}  // namespace grainwheel
 #else
 #define GW_CLONES
 #endif
