@@ -149,12 +149,16 @@ constexpr float kVectorFrames = 8388608.0f;  // 2^23
 
 // steadyRun's samples over one chunk; Flat: an envelope of 1 throughout (no product).
 //
-// Below pitch 1 the reader runs as vectors wherever it can. The index then moves by 0 or
-// 1 frame a sample, so once the frames held are the buffer's frames at the index and the
-// one before it, they stay so: each sample reads frames idx and idx - 1 of its own
-// position, and the samples are independent but for the positions, which are summed
-// one by one as before. Until the frames held match (a grain's start, a wrap), samples
-// run one by one.
+// In a buffer shorter than 2^23 frames the reader runs as vectors wherever it can. The
+// positions are still summed one by one as before; what depends on them then does not
+// depend on the samples before:
+//  - below pitch 1 the index moves by 0 or 1 frame a sample, so once the frames held are
+//    the buffer's frames at the index and the one before it, they stay so: each sample
+//    reads frames idx and idx - 1;
+//  - at pitch 1 and above every sample fetches a new frame, so once the frame held current
+//    is the buffer's at the last index, each sample reads its own frame and the one the
+//    sample before it read.
+// Until the frames held match (a grain's start, a wrap), samples run one by one.
 template <bool Flat>
 struct SteadyChunk {
     float pos;
@@ -198,18 +202,11 @@ struct SteadyChunk {
              const float* __restrict e, float* __restrict l, float* __restrict r, int m) {
         int k = 0;
 #if GW_SSE2
-        if (pitch < 1.0f && flen <= kVectorFrames) {
-            while (k < m) {
-                if (framesAtHead(bufLeft, bufRight)) {
-                    k = vectorRun(bufLeft, bufRight, length, flen, pitch, e, l, r, k, m);
-                    continue;
-                }
-                bool fetched = false;
-                while (k < m && !fetched) {
-                    fetched = step(bufLeft, bufRight, length, flen, pitch, Flat ? 1.0f : e[k], l[k], r[k]);
-                    ++k;
-                }
-            }
+        if (flen <= kVectorFrames) {
+            if (pitch < 1.0f)
+                runVectors<false>(bufLeft, bufRight, length, flen, pitch, e, l, r, m);
+            else
+                runVectors<true>(bufLeft, bufRight, length, flen, pitch, e, l, r, m);
             return;
         }
 #endif
@@ -217,24 +214,54 @@ struct SteadyChunk {
     }
 
 #if GW_SSE2
-    // Whether the next sample may run as a vector: the frames held are the buffer's at
-    // the index of the position and the one before it (bit for bit), or the next sample
-    // fetches the frame after the one held current.
+    // Above: pitch 1 or more.
+    template <bool Above>
+    void runVectors(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen,
+                    float pitch, const float* __restrict e, float* __restrict l, float* __restrict r, int m) {
+        int k = 0;
+        while (k < m) {
+            if (framesAtHead<Above>(bufLeft, bufRight)) {
+                k = vectorRun<Above>(bufLeft, bufRight, length, flen, pitch, e, l, r, k, m);
+                continue;
+            }
+            bool fetched = false;
+            while (k < m && !fetched) {
+                fetched = step(bufLeft, bufRight, length, flen, pitch, Flat ? 1.0f : e[k], l[k], r[k]);
+                ++k;
+            }
+        }
+    }
+
+    // Whether the next sample may run as a vector (bit for bit equal frames):
+    //  - below pitch 1: the frames held are the buffer's at the index of the position and
+    //    the one before it, or the next sample fetches the frame after the one held current;
+    //  - above: the next sample fetches, and the frame held current is the buffer's at the
+    //    last index.
+    template <bool Above>
     bool framesAtHead(const float* bufLeft, const float* bufRight) const {
         const int i = static_cast<int>(pos);
-        if (i < 1) return false;
-        if (i == last)
-            return sameBits(curL, bufLeft[i]) && sameBits(curR, bufRight[i]) && sameBits(prevL, bufLeft[i - 1]) &&
-                   sameBits(prevR, bufRight[i - 1]);
-        return i - 1 == last && sameBits(curL, bufLeft[last]) && sameBits(curR, bufRight[last]);
+        if constexpr (Above) {
+            return i > last && last >= 0 && sameBits(curL, bufLeft[last]) && sameBits(curR, bufRight[last]);
+        } else {
+            if (i < 1) return false;
+            if (i == last)
+                return sameBits(curL, bufLeft[i]) && sameBits(curR, bufRight[i]) && sameBits(prevL, bufLeft[i - 1]) &&
+                       sameBits(prevR, bufRight[i - 1]);
+            return i - 1 == last && sameBits(curL, bufLeft[last]) && sameBits(curR, bufRight[last]);
+        }
     }
 
     static __m128 select(__m128 mask, __m128 a, __m128 b) {
         return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
     }
+    template <int Lane>
+    static float lane(__m128 v) {
+        return _mm_cvtss_f32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(Lane, Lane, Lane, Lane)));
+    }
 
     // Samples k .. up to the chunk's end, or up to the one whose step leaves the buffer
     // (wrapped as before); returns the sample after the last one done.
+    template <bool Above>
     int vectorRun(const float* __restrict bufLeft, const float* __restrict bufRight, int length, float flen,
                   float pitch, const float* __restrict e, float* __restrict l, float* __restrict r, int k, int m) {
         alignas(16) float at[kChunk];
@@ -248,6 +275,9 @@ struct SteadyChunk {
                 break;
             }
         }
+        // Above: the frames the sample before read (the one held current at first).
+        float carryL = curL, carryR = curR;
+        float beforeL = prevL, beforeR = prevR;
         int t = k;
         for (; t + 4 <= end; t += 4) {
             const __m128 position = _mm_loadu_ps(at + t);
@@ -257,9 +287,18 @@ struct SteadyChunk {
             _mm_store_si128(reinterpret_cast<__m128i*>(i), index);
             const __m128 cL = _mm_setr_ps(bufLeft[i[0]], bufLeft[i[1]], bufLeft[i[2]], bufLeft[i[3]]);
             const __m128 cR = _mm_setr_ps(bufRight[i[0]], bufRight[i[1]], bufRight[i[2]], bufRight[i[3]]);
-            const __m128 pL = _mm_setr_ps(bufLeft[i[0] - 1], bufLeft[i[1] - 1], bufLeft[i[2] - 1], bufLeft[i[3] - 1]);
-            const __m128 pR =
-                _mm_setr_ps(bufRight[i[0] - 1], bufRight[i[1] - 1], bufRight[i[2] - 1], bufRight[i[3] - 1]);
+            __m128 pL;
+            __m128 pR;
+            if constexpr (Above) {
+                // [carry, c0, c1, c2]
+                pL = _mm_move_ss(_mm_shuffle_ps(cL, cL, _MM_SHUFFLE(2, 1, 0, 0)), _mm_set_ss(carryL));
+                pR = _mm_move_ss(_mm_shuffle_ps(cR, cR, _MM_SHUFFLE(2, 1, 0, 0)), _mm_set_ss(carryR));
+                beforeL = lane<2>(cL), beforeR = lane<2>(cR);
+                carryL = lane<3>(cL), carryR = lane<3>(cR);
+            } else {
+                pL = _mm_setr_ps(bufLeft[i[0] - 1], bufLeft[i[1] - 1], bufLeft[i[2] - 1], bufLeft[i[3] - 1]);
+                pR = _mm_setr_ps(bufRight[i[0] - 1], bufRight[i[1] - 1], bufRight[i[2] - 1], bufRight[i[3] - 1]);
+            }
             const __m128 whole = _mm_cmpeq_ps(frac, _mm_setzero_ps());
             __m128 outL = select(whole, pL, _mm_add_ps(pL, _mm_mul_ps(_mm_sub_ps(cL, pL), frac)));
             __m128 outR = select(whole, pR, _mm_add_ps(pR, _mm_mul_ps(_mm_sub_ps(cR, pR), frac)));
@@ -275,7 +314,15 @@ struct SteadyChunk {
             const int idx = static_cast<int>(at[t]);
             const float frac = at[t] - static_cast<float>(idx);
             const float cL = bufLeft[idx], cR = bufRight[idx];
-            const float pL = bufLeft[idx - 1], pR = bufRight[idx - 1];
+            float pL;
+            float pR;
+            if constexpr (Above) {
+                pL = carryL, pR = carryR;
+                beforeL = carryL, beforeR = carryR;
+                carryL = cL, carryR = cR;
+            } else {
+                pL = bufLeft[idx - 1], pR = bufRight[idx - 1];
+            }
             float outL = frac == 0.0f ? pL : pL + (cL - pL) * frac;
             float outR = frac == 0.0f ? pR : pR + (cR - pR) * frac;
             if constexpr (!Flat) {
@@ -286,10 +333,14 @@ struct SteadyChunk {
             r[t] += outR;
         }
         last = static_cast<int>(at[end - 1]);
-        prevL = bufLeft[last - 1];
-        prevR = bufRight[last - 1];
         curL = bufLeft[last];
         curR = bufRight[last];
+        if constexpr (Above) {
+            prevL = beforeL, prevR = beforeR;
+        } else {
+            prevL = bufLeft[last - 1];
+            prevR = bufRight[last - 1];
+        }
         pos = p;
         PlayHead::wrap(pos, last, length, flen);
         return end;

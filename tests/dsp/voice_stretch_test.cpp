@@ -153,9 +153,10 @@ TEST(VoiceStretch, EqualSlotBySlotRenderingBitForBit) {
     const std::vector<BufferView> buffers{big.view, small.view, tiny.view, tinier.view, odd.view, BufferView{}};
     long laned = 0;
     for (int envelope = 0; envelope < 4; ++envelope)
-        // Below 1 the reader runs as vectors: steps of half a frame (whole positions every
-        // other sample), almost 1, and so small that most samples hold their frames.
-        for (float pitch : {1.0f, 0.7f, 0.35f, 0.5f, 0.999f, 1e-6f, 1.7f, 0.0f, 2.0f})
+        // The reader runs as vectors on either side of 1: steps of half a frame and of a
+        // frame and a half (whole positions every other sample), almost 1, so small that
+        // most samples hold their frames, and whole steps.
+        for (float pitch : {1.0f, 0.7f, 0.35f, 0.5f, 0.999f, 1e-6f, 1.7f, 1.5f, 1.001f, 0.0f, 2.0f, 3.0f})
             for (unsigned seed = 1; seed <= 12; ++seed) {
                 laned += compare({envelope, pitch, seed * 31 + static_cast<unsigned>(envelope), seed % 3 == 0},
                                  buffers);
