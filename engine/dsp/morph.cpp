@@ -1,10 +1,13 @@
 #include "engine/dsp/morph.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "engine/dsp/filters.h"
+#include "engine/dsp/sine_cosine.h"
 #include "engine/dsp/spectrum_transform.h"
+#include "engine/dsp/vector_code.h"
 #include "engine/dsp/voice_block.h"
 
 namespace grainwheel {
@@ -38,31 +41,118 @@ void analysisSample(GrainVoice& v, const BufferView& buffer, float pitch, int en
     PlayHead::wrap(v.readPosition, length);
 }
 
+constexpr int kBatch = SynthesisScratch::kBatch;
+constexpr float kTwoPiOverN = 2.0f * kStoredPi / static_cast<float>(kTransformSize);
+constexpr std::int32_t kBits2047 = std::bit_cast<std::int32_t>(2047.0f);
+constexpr std::uint32_t kBitsOne = std::bit_cast<std::uint32_t>(1.0f);
+
+// Bin h of each paired bin (between c and d), its angles from c and d to h, and its
+// split into bins s and s + 1.
+GW_CLONES void placeBatch(const float* GW_RESTRICT c, const float* GW_RESTRICT d, int n, float g, float f,
+                          std::int32_t* GW_RESTRICT bin, float* GW_RESTRICT lambda, float* GW_RESTRICT shift) {
+    for (int i = 0; i < n; ++i) {
+        // h - 1 from 2047 on; the comparison on the bits (the same order for every value
+        // that is not negative) keeps the loop free of branches.
+        const float h0 = g * c[i] + f * d[i];
+        const std::uint32_t past = 0u - static_cast<std::uint32_t>(std::bit_cast<std::int32_t>(h0) >= kBits2047);
+        const float h = h0 - std::bit_cast<float>(past & kBitsOne);
+        const int s = std::min(std::max(static_cast<int>(h), 0), kM - 2);
+        bin[i] = s;
+        lambda[i] = h - static_cast<float>(s);
+        shift[i] = kTwoPiOverN * (h - c[i]);
+        shift[n + i] = kTwoPiOverN * (h - d[i]);
+    }
+}
+
 // Value of a packed spectrum at the fractional bin c: the magnitude interpolated
-// between bin k and k + 1, the phase of bin k advanced by the fraction times pi.
-void valueAt(const float* s, const float* mag, float c, float& re, float& im) {
+// between bin k and k + 1, the phase of bin k advanced by the fraction times pi. Stores
+// the value before that rotation at x, y and, where the rotation applies (not at a whole
+// bin), appends its angle and entry to the batch's list; returns the list's new length.
+GW_INLINE int valueAt(const float* s, const float* mag, float c, SynthesisScratch& w, int entry, int rotations) {
+    const auto e = static_cast<std::size_t>(entry);
     int k = static_cast<int>(c);
     k = std::clamp(k, 0, kM - 1);
     const float phi = c - static_cast<float>(k);
     if (phi == 0.0f || k + 1 > kM - 1) {
-        re = s[k];
-        im = s[kM + k];
-        return;
+        w.x[e] = s[k];
+        w.y[e] = s[kM + k];
+        return rotations;
     }
-    float x;
-    float y;
     if (mag[k] > 0.0f) {
         const float r = ((1.0f - phi) * mag[k] + phi * mag[k + 1]) / mag[k];
-        x = s[k] * r;
-        y = s[kM + k] * r;
+        w.x[e] = s[k] * r;
+        w.y[e] = s[kM + k] * r;
     } else {  // no phase at bin k: take bin k + 1's, weighted by the fraction
-        x = s[k + 1] * phi;
-        y = s[kM + k + 1] * phi;
+        w.x[e] = s[k + 1] * phi;
+        w.y[e] = s[kM + k + 1] * phi;
     }
-    const float cp = std::cos(phi * kStoredPi);
-    const float sp = std::sin(phi * kStoredPi);
-    re = x * cp - y * sp;
-    im = x * sp + y * cp;
+    w.fraction[static_cast<std::size_t>(rotations)] = phi * kStoredPi;
+    w.rotated[static_cast<std::size_t>(rotations)] = entry;
+    return rotations + 1;
+}
+
+// The values at c and d advanced to h, weighted g and f and summed, then split into the
+// shares of bins s and s + 1.
+GW_CLONES void rotateBatch(const float* GW_RESTRICT x, const float* GW_RESTRICT y, const float* GW_RESTRICT sine,
+                           const float* GW_RESTRICT cosine, const float* GW_RESTRICT lambda, int n, float g,
+                           float f, float* GW_RESTRICT lowRe, float* GW_RESTRICT highRe, float* GW_RESTRICT lowIm,
+                           float* GW_RESTRICT highIm) {
+    for (int i = 0; i < n; ++i) {
+        const float aRe = x[i], aIm = y[i], bRe = x[kBatch + i], bIm = y[kBatch + i];
+        const float ca = cosine[i], sa = sine[i];
+        const float cb = cosine[n + i], sb = sine[n + i];
+        const float re = g * (aRe * ca - aIm * sa) + f * (bRe * cb - bIm * sb);
+        const float im = g * (aRe * sa + aIm * ca) + f * (bRe * sb + bIm * cb);
+        lowRe[i] = (1.0f - lambda[i]) * re;
+        highRe[i] = lambda[i] * re;
+        lowIm[i] = (1.0f - lambda[i]) * im;
+        highIm[i] = lambda[i] * im;
+    }
+}
+
+// Adds the batch's n paired bins (their c and d set) into the result, in the order they
+// were paired.
+void flushBatch(const float* a, const float* magA, const float* b, const float* magB, SynthesisScratch& w, int n,
+                float g, float f, float* result) {
+    if (n == 0) return;
+    placeBatch(w.c.data(), w.d.data(), n, g, f, w.bin.data(), w.lambda.data(), w.shift.data());
+    int rotations = 0;
+    for (int i = 0; i < n; ++i) {
+        rotations = valueAt(a, magA, w.c[static_cast<std::size_t>(i)], w, i, rotations);
+        rotations = valueAt(b, magB, w.d[static_cast<std::size_t>(i)], w, kBatch + i, rotations);
+    }
+    sineCosine(w.fraction.data(), w.fractionSin.data(), w.fractionCos.data(), rotations);
+    for (int j = 0; j < rotations; ++j) {
+        const auto e = static_cast<std::size_t>(w.rotated[static_cast<std::size_t>(j)]);
+        const float cp = w.fractionCos[static_cast<std::size_t>(j)];
+        const float sp = w.fractionSin[static_cast<std::size_t>(j)];
+        const float x = w.x[e];
+        const float y = w.y[e];
+        w.x[e] = x * cp - y * sp;
+        w.y[e] = x * sp + y * cp;
+    }
+    sineCosine(w.shift.data(), w.shiftSin.data(), w.shiftCos.data(), 2 * n);
+    rotateBatch(w.x.data(), w.y.data(), w.shiftSin.data(), w.shiftCos.data(), w.lambda.data(), n, g, f,
+                w.lowRe.data(), w.highRe.data(), w.lowIm.data(), w.highIm.data());
+    // Each bin's sum in the order of the pairs. The sum of the bin a paired bin left at
+    // s + 1 stays in registers for the next, which mostly starts there.
+    const std::int32_t* bin = w.bin.data();
+    int held = -1;
+    float heldRe = 0.0f;
+    float heldIm = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const int s = bin[i];
+        const auto u = static_cast<std::size_t>(i);
+        float re = s == held ? heldRe : result[s];
+        float im = s == held ? heldIm : result[kM + s];
+        result[s] = re += w.lowRe[u];
+        result[kM + s] = im += w.lowIm[u];
+        heldRe = result[s + 1] + w.highRe[u];
+        heldIm = result[kM + s + 1] + w.highIm[u];
+        result[s + 1] = heldRe;
+        result[kM + s + 1] = heldIm;
+        held = s + 1;
+    }
 }
 
 }  // namespace
@@ -154,7 +244,7 @@ int findPeaks(const float* spectrum, float* m, PeakList& peaks) {
 
 void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaksA, const float* b,
                         const float* magB, const PeakList& peaksB, int algorithm, float f,
-                        float* result) {
+                        float* result, SynthesisScratch& scratch) {
     const float g = 1.0f - f;
     const int nA = peaksA.count;
     const int nB = peaksB.count;
@@ -172,11 +262,13 @@ void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaks
         else
             rA = static_cast<float>(nA) / static_cast<float>(nB);
     }
-    constexpr float twoPiOverN = 2.0f * kStoredPi / static_cast<float>(kTransformSize);
     int ia = 0;
     int ib = 0;
     float sA = 0.0f;
     float sB = 0.0f;
+    float* cs = scratch.c.data();
+    float* ds = scratch.d.data();
+    int n = 0;  // paired bins waiting in the batch
     while (ia < nA && ib < nB) {
         const float a0 = peaksA.start[static_cast<std::size_t>(ia)];
         const int wa = peaksA.width[static_cast<std::size_t>(ia)];
@@ -188,44 +280,34 @@ void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaks
             ratio = wb == 1 ? 0.0f : static_cast<float>(wa - 1) / static_cast<float>(wb - 1);
         else if (wb < wa)
             ratio = wa == 1 ? 0.0f : static_cast<float>(wb - 1) / static_cast<float>(wa - 1);
-        for (int t = 0; t < count; ++t) {
-            const float ft = static_cast<float>(t);
-            float c;
-            float d;
-            if (wa < wb) {
-                c = wa == 1 ? a0 : a0 + ft * ratio;
-                d = b0 + ft;
-            } else if (wb < wa) {
-                c = a0 + ft;
-                d = wb == 1 ? b0 : b0 + ft * ratio;
-            } else {
-                c = a0 + ft;
-                d = b0 + ft;
+        for (int t0 = 0; t0 < count;) {
+            const int m = std::min(count - t0, kBatch - n);
+            // Bins c in A and d in B of the pair's bins t0 .. t0 + m - 1.
+            for (int t = t0; t < t0 + m; ++t, ++n) {
+                const float ft = static_cast<float>(t);
+                if (wa < wb) {
+                    cs[n] = wa == 1 ? a0 : a0 + ft * ratio;
+                    ds[n] = b0 + ft;
+                } else if (wb < wa) {
+                    cs[n] = a0 + ft;
+                    ds[n] = wb == 1 ? b0 : b0 + ft * ratio;
+                } else {
+                    cs[n] = a0 + ft;
+                    ds[n] = b0 + ft;
+                }
             }
-            float h = g * c + f * d;
-            if (h >= 2047.0f) h -= 1.0f;
-            float aRe, aIm, bRe, bIm;
-            valueAt(a, magA, c, aRe, aIm);
-            valueAt(b, magB, d, bRe, bIm);
-            const float ta = twoPiOverN * (h - c);
-            const float tb = twoPiOverN * (h - d);
-            const float ca = std::cos(ta), sa = std::sin(ta);
-            const float cb = std::cos(tb), sb = std::sin(tb);
-            const float re = g * (aRe * ca - aIm * sa) + f * (bRe * cb - bIm * sb);
-            const float im = g * (aRe * sa + aIm * ca) + f * (bRe * sb + bIm * cb);
-            int s = static_cast<int>(h);
-            s = std::clamp(s, 0, kM - 2);
-            const float lambda = h - static_cast<float>(s);
-            result[s] += (1.0f - lambda) * re;
-            result[s + 1] += lambda * re;
-            result[kM + s] += (1.0f - lambda) * im;
-            result[kM + s + 1] += lambda * im;
+            t0 += m;
+            if (n == kBatch) {
+                flushBatch(a, magA, b, magB, scratch, n, g, f, result);
+                n = 0;
+            }
         }
         sA += rA;
         sB += rB;
         ia = static_cast<int>(sA);
         ib = static_cast<int>(sB);
     }
+    flushBatch(a, magA, b, magB, scratch, n, g, f, result);
     if (nA != nB && (algorithm == kMorphLinear || algorithm == kMorphWeighted)) {
         const bool weighted = algorithm == kMorphWeighted;
         if (ia >= nA && ib < nB) {
@@ -292,9 +374,9 @@ void SpectralMorph::analyseTarget(GrainVoice& v, const BufferView& buffer, float
 
 MorphSynthesis SpectralMorph::synthesise(GrainVoice& v, int algorithm, int stepsize, int morphStep,
                                          SpectrumTransform& transform, bool scopeSingleGrain) {
-    synthesizeSpectrum(sourceSpectrum.data(), sourceMagnitudes.data(), sourcePeaks,
-                       targetSpectrum.data(), targetMagnitudes.data(), targetPeaks, algorithm,
-                       morphFraction(morphStep, stepsize), resultSpectrum.data());
+    synthesis(sourceSpectrum.data(), sourceMagnitudes.data(), sourcePeaks, targetSpectrum.data(),
+              targetMagnitudes.data(), targetPeaks, algorithm, morphFraction(morphStep, stepsize),
+              resultSpectrum.data(), synthesisScratch);
     MorphSynthesis out;
     if (scopeSingleGrain) {
         spectrumToScope(resultSpectrum.data(), scope_.data());
