@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <type_traits>
 
 #include "engine/dsp/filters.h"
 #include "engine/dsp/sine_cosine.h"
 #include "engine/dsp/spectrum_transform.h"
 #include "engine/dsp/vector_code.h"
-#include "engine/dsp/voice_block.h"
 
 namespace grainwheel {
 
@@ -51,8 +51,9 @@ constexpr std::uint32_t kBitsOne = std::bit_cast<std::uint32_t>(1.0f);
 GW_CLONES void placeBatch(const float* GW_RESTRICT c, const float* GW_RESTRICT d, int n, float g, float f,
                           std::int32_t* GW_RESTRICT bin, float* GW_RESTRICT lambda, float* GW_RESTRICT shift) {
     for (int i = 0; i < n; ++i) {
-        // h - 1 from 2047 on; the comparison on the bits (the same order for every value
-        // that is not negative) keeps the loop free of branches.
+        // h - 1 from 2047 on, compared on the bits to keep the loop free of branches: as
+        // integers they order as the floats for every value that is not negative, and a
+        // negative h is below 2047 either way (a NaN stays NaN).
         const float h0 = g * c[i] + f * d[i];
         const std::uint32_t past = 0u - static_cast<std::uint32_t>(std::bit_cast<std::int32_t>(h0) >= kBits2047);
         const float h = h0 - std::bit_cast<float>(past & kBitsOne);
@@ -155,6 +156,93 @@ void flushBatch(const float* a, const float* magA, const float* b, const float* 
     }
 }
 
+// The analysis grain of a non-empty buffer: analysisSample over `count` samples with
+// the running values in locals, the envelope stepped in the same loop as the reads. The
+// envelope's recursion and the read position's are chains of dependent operations, each
+// as long as the grain: interleaved, they run side by side. The envelope steps exactly as
+// envelopeValue (segment by segment, as envelopeValues does).
+//
+// Steady: the position starts inside the buffer and the step is neither negative nor as
+// long as the buffer (nor NaN). The position then never leaves the buffer and one
+// subtraction wraps it (a sum of two floats below L, an integer, rounds below 2L): the
+// fold and the long wrap, which call the library, drop out of the loop, and with them
+// the spills of the running values around those calls.
+template <int Env, bool Steady>
+void analysisRun(GrainVoice& v, const BufferView& buffer, float pitch, int count) {
+    const float* left = buffer.left;
+    const float* right = buffer.right;
+    const float length = static_cast<float>(buffer.length);
+    float* grain = v.precomputedGrain.data();
+    float pos = v.readPosition;
+    int n = 0;
+    const auto sample = [&](float e) {
+        if constexpr (!Steady) PlayHead::fold(pos, length);
+        const int idx = static_cast<int>(pos);
+        const float frac = pos - static_cast<float>(idx);
+        float l = left[idx];
+        float r = right[idx];
+        if (frac != 0.0f) {
+            l = l + frac * (left[idx + 1] - l);
+            r = r + frac * (right[idx + 1] - r);
+        }
+        grain[n++] = (e * l + e * r) / 2.0f;
+        pos += pitch;
+        if constexpr (Steady) {
+            if (pos >= length) pos -= length;
+        } else {
+            PlayHead::wrap(pos, length);
+        }
+    };
+    if constexpr (Env == kEnvRectangular) {
+        while (n < count) sample(1.0f);
+    } else {
+        int attack = v.attack, sustain = v.sustain, release = v.release;
+        float level = v.linearLevel;
+        const float step = v.linearStep;
+        double osc = v.oscOutput;
+        CosineOscillator oscillator = v.osc;
+        while (n < count) {
+            if (attack >= 1 || (sustain <= 0 && release > 0)) {
+                const bool rising = attack >= 1;
+                const int k = std::min(count - n, rising ? attack : release);
+                const int end = n + k;
+                if constexpr (Env == kEnvTrapezoid) {
+                    if (rising)
+                        while (n < end) sample(level += step);
+                    else
+                        while (n < end) sample(level -= step);
+                } else {
+                    // CosineOscillator::next with its state in registers.
+                    const double coefficient = oscillator.coefficient;
+                    double y1 = oscillator.y1, y2 = oscillator.y2;
+                    while (n < end) {
+                        const double y = coefficient * y1 - y2;
+                        y2 = y1;
+                        y1 = y;
+                        sample(CosineOscillator::raised(y));
+                    }
+                    oscillator.y1 = y1, oscillator.y2 = y2;
+                    osc = y1;
+                }
+                (rising ? attack : release) -= k;
+            } else if (sustain > 0) {
+                const int k = std::min(count - n, sustain);
+                const int end = n + k;
+                while (n < end) sample(1.0f);
+                sustain -= k;
+                level = 1.0f;
+            } else {
+                while (n < count) sample(0.0f);
+            }
+        }
+        v.attack = attack, v.sustain = sustain, v.release = release;
+        v.linearLevel = level;
+        v.oscOutput = osc;
+        v.osc = oscillator;
+    }
+    v.readPosition = pos;
+}
+
 }  // namespace
 
 void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
@@ -165,35 +253,21 @@ void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, i
             analysisSample(v, buffer, pitch, envelopeType);
         }
     } else {
-        // analysisSample over the grain with its running values in locals, the envelope
-        // computed a chunk at a time (it does not depend on the position).
-        constexpr int kChunk = 256;
         const int count = std::clamp(v.remaining, 0, kTransformSize);
-        const float* left = buffer.left;
-        const float* right = buffer.right;
         const float length = static_cast<float>(buffer.length);
-        float* grain = v.precomputedGrain.data();
-        float pos = v.readPosition;
-        float e[kChunk];
-        for (int n0 = 0; n0 < count; n0 += kChunk) {
-            const int m = std::min(kChunk, count - n0);
-            envelopeValues(v, envelopeType, e, m);
-            for (int i = 0; i < m; ++i) {
-                PlayHead::fold(pos, length);
-                const int idx = static_cast<int>(pos);
-                const float frac = pos - static_cast<float>(idx);
-                float l = left[idx];
-                float r = right[idx];
-                if (frac != 0.0f) {
-                    l = l + frac * (left[idx + 1] - l);
-                    r = r + frac * (right[idx + 1] - r);
-                }
-                grain[n0 + i] = (e[i] * l + e[i] * r) / 2.0f;
-                pos += pitch;
-                PlayHead::wrap(pos, length);
-            }
+        const bool steady = v.readPosition >= 0.0f && v.readPosition < length && pitch >= 0.0f && pitch < length;
+        const auto run = [&](auto env) {
+            if (steady)
+                analysisRun<env, true>(v, buffer, pitch, count);
+            else
+                analysisRun<env, false>(v, buffer, pitch, count);
+        };
+        switch (envelopeType) {
+        case kEnvTrapezoid: run(std::integral_constant<int, kEnvTrapezoid>{}); break;
+        case kEnvRaisedCosine: run(std::integral_constant<int, kEnvRaisedCosine>{}); break;
+        case kEnvHanning: run(std::integral_constant<int, kEnvHanning>{}); break;
+        default: run(std::integral_constant<int, kEnvRectangular>{}); break;
         }
-        v.readPosition = pos;
         v.precomputedIndex = count;
     }
     v.remaining = v.precomputedIndex;
