@@ -4,15 +4,17 @@
 // machine and every instruction set.
 //
 // Method: x = k pi/2 + r with k the nearest integer to x 2/pi and r in [-pi/4, pi/4]
-// (pi/2 split into three parts, so r is exact to a few units of 2^-30 for |x| < 2^10),
-// then a degree-7 odd polynomial for sin r and a degree-8 even one for cos r, and the
-// quadrant k mod 4 picks and negates. Each product and sum is rounded on its own (the
-// code is built without floating-point contraction).
+// (pi/2 split into three parts; the first two have 8 and 11 significant bits, so their
+// products by k are exact for |k| < 2^13), then a degree-7 odd polynomial for sin r and a
+// degree-8 even one for cos r, and the quadrant k mod 4 picks and negates. Each product
+// and sum is rounded on its own (the code is built without floating-point contraction),
+// and the quadrant comes from the bits of a float sum, not from a conversion: the same
+// bits from the baseline and the AVX2 variant, and on every platform.
 //
 // Accuracy: for |x| <= 1024 each result is within kSineCosineError of the exact value
-// (the tests check this against double precision on a dense sweep). sin 0 = 0 and
-// cos 0 = 1 exactly. NaN and infinities give NaN; beyond 2^22 the results are finite
-// but meaningless.
+// (9.3e-8 at worst over every float in [-4, 4]; the tests sweep [-1024, 1024] against
+// double precision). sin 0 = 0 and cos 0 = 1 exactly. NaN and infinities give NaN; far
+// beyond 1024 the results lose their accuracy.
 
 namespace grainwheel {
 

@@ -2,13 +2,16 @@
 // synthesis formulation (library sine and cosine per paired bin): every output sample
 // within kMorphSampleBound. Every other scenario of the listing stays bit for bit.
 //
-// The bound, 2^-18 of full scale: the sines and cosines differ by at most 2^-23, which
+// The bound, 2^-18 of full scale. The sines and cosines differ by at most 2^-23, which
 // moves each synthesised bin by at most 12 x 2^-23 of the magnitudes paired into it and
-// each grain sample by the inverse transform of that (dsp_morph checks both on tones
-// over noise). A morph grain of these buffers (amplitude 0.6 and less) moves by well
-// under 2^-19; the loop plays it at main level 0.8 through the output filters and the
-// soft clipper. The largest difference seen is 1.2e-6 (2^-19.7); 2^-18 also leaves room
-// for a platform library whose sine or cosine rounds the other way (the reference).
+// each grain sample by the inverse transform of that plus the transform's own rounding
+// (dsp_morph checks both). In these scenarios the bins' moves shift a grain sample by at
+// most 2e-7 (2/N times their sum, 2^-22.3); the transform rounds the moved spectrum
+// differently (of the order of its own rounding); the loop plays the grains at main
+// level 0.8, several at once, through the resonant filter (resonance 0.5, then 0.25) and
+// the soft clipper.
+// The largest difference seen is 1.2e-6 (2^-19.7): 2^-18 leaves a factor of 3, also for
+// a platform library whose sine or cosine rounds the other way (the reference uses it).
 #include <gtest/gtest.h>
 
 #include <cmath>
