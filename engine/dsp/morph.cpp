@@ -111,17 +111,11 @@ GW_CLONES void rotateBatch(const float* GW_RESTRICT x, const float* GW_RESTRICT 
     }
 }
 
-// Adds the batch's n paired bins (their c and d set) into the result, in the order they
-// were paired.
-void flushBatch(const float* a, const float* magA, const float* b, const float* magB, SynthesisScratch& w, int n,
-                float g, float f, float* result) {
+// Adds the batch's n paired bins (their c, d and values set, the `rotations` within a bin
+// they need listed) into the result, each bin's sum in the order they were paired.
+void flushBatch(SynthesisScratch& w, int n, int rotations, float g, float f, float* result) {
     if (n == 0) return;
     placeBatch(w.c.data(), w.d.data(), n, g, f, w.bin.data(), w.lambda.data(), w.shift.data());
-    int rotations = 0;
-    for (int i = 0; i < n; ++i) {
-        rotations = valueAt(a, magA, w.c[static_cast<std::size_t>(i)], w, i, rotations);
-        rotations = valueAt(b, magB, w.d[static_cast<std::size_t>(i)], w, kBatch + i, rotations);
-    }
     sineCosine(w.fraction.data(), w.fractionSin.data(), w.fractionCos.data(), rotations);
     for (int j = 0; j < rotations; ++j) {
         const auto e = static_cast<std::size_t>(w.rotated[static_cast<std::size_t>(j)]);
@@ -135,24 +129,14 @@ void flushBatch(const float* a, const float* magA, const float* b, const float* 
     sineCosine(w.shift.data(), w.shiftSin.data(), w.shiftCos.data(), 2 * n);
     rotateBatch(w.x.data(), w.y.data(), w.shiftSin.data(), w.shiftCos.data(), w.lambda.data(), n, g, f,
                 w.lowRe.data(), w.highRe.data(), w.lowIm.data(), w.highIm.data());
-    // Each bin's sum in the order of the pairs. The sum of the bin a paired bin left at
-    // s + 1 stays in registers for the next, which mostly starts there.
     const std::int32_t* bin = w.bin.data();
-    int held = -1;
-    float heldRe = 0.0f;
-    float heldIm = 0.0f;
     for (int i = 0; i < n; ++i) {
         const int s = bin[i];
         const auto u = static_cast<std::size_t>(i);
-        float re = s == held ? heldRe : result[s];
-        float im = s == held ? heldIm : result[kM + s];
-        result[s] = re += w.lowRe[u];
-        result[kM + s] = im += w.lowIm[u];
-        heldRe = result[s + 1] + w.highRe[u];
-        heldIm = result[kM + s + 1] + w.highIm[u];
-        result[s + 1] = heldRe;
-        result[kM + s + 1] = heldIm;
-        held = s + 1;
+        result[s] += w.lowRe[u];
+        result[kM + s] += w.lowIm[u];
+        result[s + 1] += w.highRe[u];
+        result[kM + s + 1] += w.highIm[u];
     }
 }
 
@@ -340,40 +324,50 @@ void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaks
     int ib = 0;
     float sA = 0.0f;
     float sB = 0.0f;
-    float* cs = scratch.c.data();
-    float* ds = scratch.d.data();
-    int n = 0;  // paired bins waiting in the batch
+    int n = 0;          // paired bins waiting in the batch
+    int rotations = 0;  // rotations within a bin they need
     while (ia < nA && ib < nB) {
         const float a0 = peaksA.start[static_cast<std::size_t>(ia)];
         const int wa = peaksA.width[static_cast<std::size_t>(ia)];
         const float b0 = peaksB.start[static_cast<std::size_t>(ib)];
         const int wb = peaksB.width[static_cast<std::size_t>(ib)];
         const int count = std::max(wa, wb);
-        float ratio = 0.0f;
+        // The narrower peak is stretched over the wider one's bins: bin t of the pair is
+        // c = a0 + t stepA, d = b0 + t stepB (a width of 1 stays on its bin, a step of 0).
+        float stepA = 1.0f;
+        float stepB = 1.0f;
         if (wa < wb)
-            ratio = wb == 1 ? 0.0f : static_cast<float>(wa - 1) / static_cast<float>(wb - 1);
+            stepA = wb == 1 ? 0.0f : static_cast<float>(wa - 1) / static_cast<float>(wb - 1);
         else if (wb < wa)
-            ratio = wa == 1 ? 0.0f : static_cast<float>(wb - 1) / static_cast<float>(wa - 1);
-        for (int t0 = 0; t0 < count;) {
-            const int m = std::min(count - t0, kBatch - n);
-            // Bins c in A and d in B of the pair's bins t0 .. t0 + m - 1.
-            for (int t = t0; t < t0 + m; ++t, ++n) {
-                const float ft = static_cast<float>(t);
-                if (wa < wb) {
-                    cs[n] = wa == 1 ? a0 : a0 + ft * ratio;
-                    ds[n] = b0 + ft;
-                } else if (wb < wa) {
-                    cs[n] = a0 + ft;
-                    ds[n] = wb == 1 ? b0 : b0 + ft * ratio;
-                } else {
-                    cs[n] = a0 + ft;
-                    ds[n] = b0 + ft;
-                }
+            stepB = wa == 1 ? 0.0f : static_cast<float>(wb - 1) / static_cast<float>(wa - 1);
+        // The wider peak's side steps by whole bins: its values are the bins themselves
+        // (where they lie inside the spectrum, as found peaks do).
+        const bool wholeA = wa >= wb && a0 >= 0.0f && a0 + static_cast<float>(count - 1) <= kM - 1;
+        const bool wholeB = wb >= wa && b0 >= 0.0f && b0 + static_cast<float>(count - 1) <= kM - 1;
+        const int firstA = static_cast<int>(a0);
+        const int firstB = static_cast<int>(b0);
+        for (int t = 0; t < count; ++t) {
+            const float c = a0 + static_cast<float>(t) * stepA;
+            const float d = b0 + static_cast<float>(t) * stepB;
+            const auto i = static_cast<std::size_t>(n);
+            scratch.c[i] = c;
+            scratch.d[i] = d;
+            if (wholeA) {
+                scratch.x[i] = a[firstA + t];
+                scratch.y[i] = a[kM + firstA + t];
+            } else {
+                rotations = valueAt(a, magA, c, scratch, n, rotations);
             }
-            t0 += m;
-            if (n == kBatch) {
-                flushBatch(a, magA, b, magB, scratch, n, g, f, result);
+            if (wholeB) {
+                scratch.x[kBatch + i] = b[firstB + t];
+                scratch.y[kBatch + i] = b[kM + firstB + t];
+            } else {
+                rotations = valueAt(b, magB, d, scratch, kBatch + n, rotations);
+            }
+            if (++n == kBatch) {
+                flushBatch(scratch, n, rotations, g, f, result);
                 n = 0;
+                rotations = 0;
             }
         }
         sA += rA;
@@ -381,7 +375,7 @@ void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaks
         ia = static_cast<int>(sA);
         ib = static_cast<int>(sB);
     }
-    flushBatch(a, magA, b, magB, scratch, n, g, f, result);
+    flushBatch(scratch, n, rotations, g, f, result);
     if (nA != nB && (algorithm == kMorphLinear || algorithm == kMorphWeighted)) {
         const bool weighted = algorithm == kMorphWeighted;
         if (ia >= nA && ib < nB) {
