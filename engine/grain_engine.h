@@ -279,6 +279,8 @@ public:
     // The voices and the output filters themselves, for tests that force a state no input
     // can reach; other threads only, no block running.
     VoiceBank& voicesForTests() { return voices; }
+    // The morph's work arrays, for tests that run another synthesis formulation.
+    SpectralMorph& spectralMorphForTests() { return morphWork; }
     // Every voice slot busy for the benchmarks (a fixed, reproducible voice load); other
     // threads only, no block running.
     void occupyVoicesForBenchmark();

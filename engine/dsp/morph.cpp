@@ -1,11 +1,14 @@
 #include "engine/dsp/morph.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <type_traits>
 
 #include "engine/dsp/filters.h"
+#include "engine/dsp/sine_cosine.h"
 #include "engine/dsp/spectrum_transform.h"
-#include "engine/dsp/voice_block.h"
+#include "engine/dsp/vector_code.h"
 
 namespace grainwheel {
 
@@ -38,31 +41,190 @@ void analysisSample(GrainVoice& v, const BufferView& buffer, float pitch, int en
     PlayHead::wrap(v.readPosition, length);
 }
 
+constexpr int kBatch = SynthesisScratch::kBatch;
+constexpr float kTwoPiOverN = 2.0f * kStoredPi / static_cast<float>(kTransformSize);
+constexpr std::int32_t kBits2047 = std::bit_cast<std::int32_t>(2047.0f);
+constexpr std::uint32_t kBitsOne = std::bit_cast<std::uint32_t>(1.0f);
+
+// Bin h of each paired bin (between c and d), its angles from c and d to h, and its
+// split into bins s and s + 1.
+GW_CLONES void placeBatch(const float* GW_RESTRICT c, const float* GW_RESTRICT d, int n, float g, float f,
+                          std::int32_t* GW_RESTRICT bin, float* GW_RESTRICT lambda, float* GW_RESTRICT shift) {
+    for (int i = 0; i < n; ++i) {
+        // h - 1 from 2047 on, compared on the bits to keep the loop free of branches: as
+        // integers they order as the floats for every value that is not negative, and a
+        // negative h is below 2047 either way (a NaN stays NaN).
+        const float h0 = g * c[i] + f * d[i];
+        const std::uint32_t past = 0u - static_cast<std::uint32_t>(std::bit_cast<std::int32_t>(h0) >= kBits2047);
+        const float h = h0 - std::bit_cast<float>(past & kBitsOne);
+        const int s = std::min(std::max(static_cast<int>(h), 0), kM - 2);
+        bin[i] = s;
+        lambda[i] = h - static_cast<float>(s);
+        shift[i] = kTwoPiOverN * (h - c[i]);
+        shift[n + i] = kTwoPiOverN * (h - d[i]);
+    }
+}
+
 // Value of a packed spectrum at the fractional bin c: the magnitude interpolated
-// between bin k and k + 1, the phase of bin k advanced by the fraction times pi.
-void valueAt(const float* s, const float* mag, float c, float& re, float& im) {
+// between bin k and k + 1, the phase of bin k advanced by the fraction times pi. Stores
+// the value before that rotation at x, y and, where the rotation applies (not at a whole
+// bin), appends its angle and entry to the batch's list; returns the list's new length.
+GW_INLINE int valueAt(const float* s, const float* mag, float c, SynthesisScratch& w, int entry, int rotations) {
+    const auto e = static_cast<std::size_t>(entry);
     int k = static_cast<int>(c);
     k = std::clamp(k, 0, kM - 1);
     const float phi = c - static_cast<float>(k);
     if (phi == 0.0f || k + 1 > kM - 1) {
-        re = s[k];
-        im = s[kM + k];
-        return;
+        w.x[e] = s[k];
+        w.y[e] = s[kM + k];
+        return rotations;
     }
-    float x;
-    float y;
     if (mag[k] > 0.0f) {
         const float r = ((1.0f - phi) * mag[k] + phi * mag[k + 1]) / mag[k];
-        x = s[k] * r;
-        y = s[kM + k] * r;
+        w.x[e] = s[k] * r;
+        w.y[e] = s[kM + k] * r;
     } else {  // no phase at bin k: take bin k + 1's, weighted by the fraction
-        x = s[k + 1] * phi;
-        y = s[kM + k + 1] * phi;
+        w.x[e] = s[k + 1] * phi;
+        w.y[e] = s[kM + k + 1] * phi;
     }
-    const float cp = std::cos(phi * kStoredPi);
-    const float sp = std::sin(phi * kStoredPi);
-    re = x * cp - y * sp;
-    im = x * sp + y * cp;
+    w.fraction[static_cast<std::size_t>(rotations)] = phi * kStoredPi;
+    w.rotated[static_cast<std::size_t>(rotations)] = entry;
+    return rotations + 1;
+}
+
+// The values at c and d advanced to h, weighted g and f and summed, then split into the
+// shares of bins s and s + 1.
+GW_CLONES void rotateBatch(const float* GW_RESTRICT x, const float* GW_RESTRICT y, const float* GW_RESTRICT sine,
+                           const float* GW_RESTRICT cosine, const float* GW_RESTRICT lambda, int n, float g,
+                           float f, float* GW_RESTRICT lowRe, float* GW_RESTRICT highRe, float* GW_RESTRICT lowIm,
+                           float* GW_RESTRICT highIm) {
+    for (int i = 0; i < n; ++i) {
+        const float aRe = x[i], aIm = y[i], bRe = x[kBatch + i], bIm = y[kBatch + i];
+        const float ca = cosine[i], sa = sine[i];
+        const float cb = cosine[n + i], sb = sine[n + i];
+        const float re = g * (aRe * ca - aIm * sa) + f * (bRe * cb - bIm * sb);
+        const float im = g * (aRe * sa + aIm * ca) + f * (bRe * sb + bIm * cb);
+        lowRe[i] = (1.0f - lambda[i]) * re;
+        highRe[i] = lambda[i] * re;
+        lowIm[i] = (1.0f - lambda[i]) * im;
+        highIm[i] = lambda[i] * im;
+    }
+}
+
+// Adds the batch's n paired bins (their c, d and values set, the `rotations` within a bin
+// they need listed) into the result, each bin's sum in the order they were paired.
+void flushBatch(SynthesisScratch& w, int n, int rotations, float g, float f, float* result) {
+    if (n == 0) return;
+    placeBatch(w.c.data(), w.d.data(), n, g, f, w.bin.data(), w.lambda.data(), w.shift.data());
+    sineCosine(w.fraction.data(), w.fractionSin.data(), w.fractionCos.data(), rotations);
+    for (int j = 0; j < rotations; ++j) {
+        const auto e = static_cast<std::size_t>(w.rotated[static_cast<std::size_t>(j)]);
+        const float cp = w.fractionCos[static_cast<std::size_t>(j)];
+        const float sp = w.fractionSin[static_cast<std::size_t>(j)];
+        const float x = w.x[e];
+        const float y = w.y[e];
+        w.x[e] = x * cp - y * sp;
+        w.y[e] = x * sp + y * cp;
+    }
+    sineCosine(w.shift.data(), w.shiftSin.data(), w.shiftCos.data(), 2 * n);
+    rotateBatch(w.x.data(), w.y.data(), w.shiftSin.data(), w.shiftCos.data(), w.lambda.data(), n, g, f,
+                w.lowRe.data(), w.highRe.data(), w.lowIm.data(), w.highIm.data());
+    const std::int32_t* bin = w.bin.data();
+    for (int i = 0; i < n; ++i) {
+        const int s = bin[i];
+        const auto u = static_cast<std::size_t>(i);
+        result[s] += w.lowRe[u];
+        result[kM + s] += w.lowIm[u];
+        result[s + 1] += w.highRe[u];
+        result[kM + s + 1] += w.highIm[u];
+    }
+}
+
+// The analysis grain of a non-empty buffer: analysisSample over `count` samples with
+// the running values in locals, the envelope stepped in the same loop as the reads. The
+// envelope's recursion and the read position's are chains of dependent operations, each
+// as long as the grain: interleaved, they run side by side. The envelope steps exactly as
+// envelopeValue (segment by segment, as envelopeValues does).
+//
+// Steady: the position starts inside the buffer and the step is neither negative nor as
+// long as the buffer (nor NaN). The position then never leaves the buffer and one
+// subtraction wraps it (a sum of two floats below L, an integer, rounds below 2L): the
+// fold and the long wrap, which call the library, drop out of the loop, and with them
+// the spills of the running values around those calls.
+template <int Env, bool Steady>
+void analysisRun(GrainVoice& v, const BufferView& buffer, float pitch, int count) {
+    const float* left = buffer.left;
+    const float* right = buffer.right;
+    const float length = static_cast<float>(buffer.length);
+    float* grain = v.precomputedGrain.data();
+    float pos = v.readPosition;
+    int n = 0;
+    const auto sample = [&](float e) {
+        if constexpr (!Steady) PlayHead::fold(pos, length);
+        const int idx = static_cast<int>(pos);
+        const float frac = pos - static_cast<float>(idx);
+        float l = left[idx];
+        float r = right[idx];
+        if (frac != 0.0f) {
+            l = l + frac * (left[idx + 1] - l);
+            r = r + frac * (right[idx + 1] - r);
+        }
+        grain[n++] = (e * l + e * r) / 2.0f;
+        pos += pitch;
+        if constexpr (Steady) {
+            if (pos >= length) pos -= length;
+        } else {
+            PlayHead::wrap(pos, length);
+        }
+    };
+    if constexpr (Env == kEnvRectangular) {
+        while (n < count) sample(1.0f);
+    } else {
+        int attack = v.attack, sustain = v.sustain, release = v.release;
+        float level = v.linearLevel;
+        const float step = v.linearStep;
+        double osc = v.oscOutput;
+        CosineOscillator oscillator = v.osc;
+        while (n < count) {
+            if (attack >= 1 || (sustain <= 0 && release > 0)) {
+                const bool rising = attack >= 1;
+                const int k = std::min(count - n, rising ? attack : release);
+                const int end = n + k;
+                if constexpr (Env == kEnvTrapezoid) {
+                    if (rising)
+                        while (n < end) sample(level += step);
+                    else
+                        while (n < end) sample(level -= step);
+                } else {
+                    // CosineOscillator::next with its state in registers.
+                    const double coefficient = oscillator.coefficient;
+                    double y1 = oscillator.y1, y2 = oscillator.y2;
+                    while (n < end) {
+                        const double y = coefficient * y1 - y2;
+                        y2 = y1;
+                        y1 = y;
+                        sample(CosineOscillator::raised(y));
+                    }
+                    oscillator.y1 = y1, oscillator.y2 = y2;
+                    osc = y1;
+                }
+                (rising ? attack : release) -= k;
+            } else if (sustain > 0) {
+                const int k = std::min(count - n, sustain);
+                const int end = n + k;
+                while (n < end) sample(1.0f);
+                sustain -= k;
+                level = 1.0f;
+            } else {
+                while (n < count) sample(0.0f);
+            }
+        }
+        v.attack = attack, v.sustain = sustain, v.release = release;
+        v.linearLevel = level;
+        v.oscOutput = osc;
+        v.osc = oscillator;
+    }
+    v.readPosition = pos;
 }
 
 }  // namespace
@@ -75,35 +237,21 @@ void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, i
             analysisSample(v, buffer, pitch, envelopeType);
         }
     } else {
-        // analysisSample over the grain with its running values in locals, the envelope
-        // computed a chunk at a time (it does not depend on the position).
-        constexpr int kChunk = 256;
         const int count = std::clamp(v.remaining, 0, kTransformSize);
-        const float* left = buffer.left;
-        const float* right = buffer.right;
         const float length = static_cast<float>(buffer.length);
-        float* grain = v.precomputedGrain.data();
-        float pos = v.readPosition;
-        float e[kChunk];
-        for (int n0 = 0; n0 < count; n0 += kChunk) {
-            const int m = std::min(kChunk, count - n0);
-            envelopeValues(v, envelopeType, e, m);
-            for (int i = 0; i < m; ++i) {
-                PlayHead::fold(pos, length);
-                const int idx = static_cast<int>(pos);
-                const float frac = pos - static_cast<float>(idx);
-                float l = left[idx];
-                float r = right[idx];
-                if (frac != 0.0f) {
-                    l = l + frac * (left[idx + 1] - l);
-                    r = r + frac * (right[idx + 1] - r);
-                }
-                grain[n0 + i] = (e[i] * l + e[i] * r) / 2.0f;
-                pos += pitch;
-                PlayHead::wrap(pos, length);
-            }
+        const bool steady = v.readPosition >= 0.0f && v.readPosition < length && pitch >= 0.0f && pitch < length;
+        const auto run = [&](auto env) {
+            if (steady)
+                analysisRun<env, true>(v, buffer, pitch, count);
+            else
+                analysisRun<env, false>(v, buffer, pitch, count);
+        };
+        switch (envelopeType) {
+        case kEnvTrapezoid: run(std::integral_constant<int, kEnvTrapezoid>{}); break;
+        case kEnvRaisedCosine: run(std::integral_constant<int, kEnvRaisedCosine>{}); break;
+        case kEnvHanning: run(std::integral_constant<int, kEnvHanning>{}); break;
+        default: run(std::integral_constant<int, kEnvRectangular>{}); break;
         }
-        v.readPosition = pos;
         v.precomputedIndex = count;
     }
     v.remaining = v.precomputedIndex;
@@ -154,7 +302,7 @@ int findPeaks(const float* spectrum, float* m, PeakList& peaks) {
 
 void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaksA, const float* b,
                         const float* magB, const PeakList& peaksB, int algorithm, float f,
-                        float* result) {
+                        float* result, SynthesisScratch& scratch) {
     const float g = 1.0f - f;
     const int nA = peaksA.count;
     const int nB = peaksB.count;
@@ -172,60 +320,62 @@ void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaks
         else
             rA = static_cast<float>(nA) / static_cast<float>(nB);
     }
-    constexpr float twoPiOverN = 2.0f * kStoredPi / static_cast<float>(kTransformSize);
     int ia = 0;
     int ib = 0;
     float sA = 0.0f;
     float sB = 0.0f;
+    int n = 0;          // paired bins waiting in the batch
+    int rotations = 0;  // rotations within a bin they need
     while (ia < nA && ib < nB) {
         const float a0 = peaksA.start[static_cast<std::size_t>(ia)];
         const int wa = peaksA.width[static_cast<std::size_t>(ia)];
         const float b0 = peaksB.start[static_cast<std::size_t>(ib)];
         const int wb = peaksB.width[static_cast<std::size_t>(ib)];
         const int count = std::max(wa, wb);
-        float ratio = 0.0f;
+        // The narrower peak is stretched over the wider one's bins: bin t of the pair is
+        // c = a0 + t stepA, d = b0 + t stepB (a width of 1 stays on its bin, a step of 0).
+        float stepA = 1.0f;
+        float stepB = 1.0f;
         if (wa < wb)
-            ratio = wb == 1 ? 0.0f : static_cast<float>(wa - 1) / static_cast<float>(wb - 1);
+            stepA = wb == 1 ? 0.0f : static_cast<float>(wa - 1) / static_cast<float>(wb - 1);
         else if (wb < wa)
-            ratio = wa == 1 ? 0.0f : static_cast<float>(wb - 1) / static_cast<float>(wa - 1);
+            stepB = wa == 1 ? 0.0f : static_cast<float>(wb - 1) / static_cast<float>(wa - 1);
+        // The wider peak's side steps by whole bins: its values are the bins themselves
+        // (where they lie inside the spectrum, as found peaks do).
+        const bool wholeA = wa >= wb && a0 >= 0.0f && a0 + static_cast<float>(count - 1) <= kM - 1;
+        const bool wholeB = wb >= wa && b0 >= 0.0f && b0 + static_cast<float>(count - 1) <= kM - 1;
+        const int firstA = static_cast<int>(a0);
+        const int firstB = static_cast<int>(b0);
         for (int t = 0; t < count; ++t) {
-            const float ft = static_cast<float>(t);
-            float c;
-            float d;
-            if (wa < wb) {
-                c = wa == 1 ? a0 : a0 + ft * ratio;
-                d = b0 + ft;
-            } else if (wb < wa) {
-                c = a0 + ft;
-                d = wb == 1 ? b0 : b0 + ft * ratio;
+            const float c = a0 + static_cast<float>(t) * stepA;
+            const float d = b0 + static_cast<float>(t) * stepB;
+            const auto i = static_cast<std::size_t>(n);
+            scratch.c[i] = c;
+            scratch.d[i] = d;
+            if (wholeA) {
+                scratch.x[i] = a[firstA + t];
+                scratch.y[i] = a[kM + firstA + t];
             } else {
-                c = a0 + ft;
-                d = b0 + ft;
+                rotations = valueAt(a, magA, c, scratch, n, rotations);
             }
-            float h = g * c + f * d;
-            if (h >= 2047.0f) h -= 1.0f;
-            float aRe, aIm, bRe, bIm;
-            valueAt(a, magA, c, aRe, aIm);
-            valueAt(b, magB, d, bRe, bIm);
-            const float ta = twoPiOverN * (h - c);
-            const float tb = twoPiOverN * (h - d);
-            const float ca = std::cos(ta), sa = std::sin(ta);
-            const float cb = std::cos(tb), sb = std::sin(tb);
-            const float re = g * (aRe * ca - aIm * sa) + f * (bRe * cb - bIm * sb);
-            const float im = g * (aRe * sa + aIm * ca) + f * (bRe * sb + bIm * cb);
-            int s = static_cast<int>(h);
-            s = std::clamp(s, 0, kM - 2);
-            const float lambda = h - static_cast<float>(s);
-            result[s] += (1.0f - lambda) * re;
-            result[s + 1] += lambda * re;
-            result[kM + s] += (1.0f - lambda) * im;
-            result[kM + s + 1] += lambda * im;
+            if (wholeB) {
+                scratch.x[kBatch + i] = b[firstB + t];
+                scratch.y[kBatch + i] = b[kM + firstB + t];
+            } else {
+                rotations = valueAt(b, magB, d, scratch, kBatch + n, rotations);
+            }
+            if (++n == kBatch) {
+                flushBatch(scratch, n, rotations, g, f, result);
+                n = 0;
+                rotations = 0;
+            }
         }
         sA += rA;
         sB += rB;
         ia = static_cast<int>(sA);
         ib = static_cast<int>(sB);
     }
+    flushBatch(scratch, n, rotations, g, f, result);
     if (nA != nB && (algorithm == kMorphLinear || algorithm == kMorphWeighted)) {
         const bool weighted = algorithm == kMorphWeighted;
         if (ia >= nA && ib < nB) {
@@ -292,9 +442,9 @@ void SpectralMorph::analyseTarget(GrainVoice& v, const BufferView& buffer, float
 
 MorphSynthesis SpectralMorph::synthesise(GrainVoice& v, int algorithm, int stepsize, int morphStep,
                                          SpectrumTransform& transform, bool scopeSingleGrain) {
-    synthesizeSpectrum(sourceSpectrum.data(), sourceMagnitudes.data(), sourcePeaks,
-                       targetSpectrum.data(), targetMagnitudes.data(), targetPeaks, algorithm,
-                       morphFraction(morphStep, stepsize), resultSpectrum.data());
+    synthesis(sourceSpectrum.data(), sourceMagnitudes.data(), sourcePeaks, targetSpectrum.data(),
+              targetMagnitudes.data(), targetPeaks, algorithm, morphFraction(morphStep, stepsize),
+              resultSpectrum.data(), synthesisScratch);
     MorphSynthesis out;
     if (scopeSingleGrain) {
         spectrumToScope(resultSpectrum.data(), scope_.data());

@@ -59,10 +59,28 @@ void renderAnalysisGrain(GrainVoice& v, const BufferView& buffer, float pitch, i
 // and the peak list. Returns the peak count.
 int findPeaks(const float* spectrum, float* magnitudes, PeakList& peaks);
 
+// Work arrays of the synthesis: the paired bins are gathered a batch at a time, the
+// sines and cosines of their rotations evaluated together (sineCosine), then the bins
+// added into the result in the order they were paired.
+struct SynthesisScratch {
+    static constexpr int kBatch = 256;
+    std::array<float, kBatch> c, d;                    // fractional bins in A and B
+    std::array<std::int32_t, kBatch> bin;              // bin s of h and the weight of s + 1
+    std::array<float, kBatch> lambda;
+    std::array<float, 2 * kBatch> shift, shiftSin, shiftCos;  // A's angles to h, then B's
+    std::array<float, 2 * kBatch> x, y;                // values at c (first kBatch) and d
+    std::array<float, 2 * kBatch> fraction, fractionSin, fractionCos;  // rotations within a bin
+    std::array<std::int32_t, 2 * kBatch> rotated;      // the x, y entry each of them turns
+    std::array<float, kBatch> lowRe, highRe, lowIm, highIm;  // the shares of bins s and s + 1
+};
+
 // Synthesis of the packed result spectrum from source A and target B with weight f.
+// Each paired bin is rotated by angles whose sine and cosine come from sineCosine (within
+// kSineCosineError of the exact values).
 void synthesizeSpectrum(const float* a, const float* magA, const PeakList& peaksA, const float* b,
                         const float* magB, const PeakList& peaksB, int algorithm, float f,
-                        float* result);
+                        float* result, SynthesisScratch& scratch);
+using SynthesisFunction = decltype(&synthesizeSpectrum);
 
 // Scope values from a packed spectrum: entry k - 1 = |bin k| for k = 1..2047 (NaN as
 // 1.0), entries 2047..4095 zero.
@@ -106,6 +124,9 @@ public:
     std::array<float, kHalfTransform> targetMagnitudes{};
     PeakList sourcePeaks;
     PeakList targetPeaks;
+    SynthesisScratch synthesisScratch;
+    // The synthesis that synthesise runs: tests put a reference formulation in its place.
+    SynthesisFunction synthesis = synthesizeSpectrum;
 
 private:
     void analyse(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType,

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "engine/dsp/filters.h"
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
+#include "tests/support/morph_reference.h"
 
 namespace grainwheel {
 namespace {
@@ -120,13 +122,16 @@ struct Analysed {
     explicit Analysed(std::vector<float> s) : spectrum(std::move(s)) { findPeaks(spectrum.data(), mags.data(), peaks); }
 };
 
+// The synthesis's work arrays, shared by the cases.
+const auto scratch = std::make_unique<SynthesisScratch>();
+
 TEST(Synthesis, CrossFadeWhenASpectrumHasNoPeaks) {
     Analysed a(peaksAt({100, 200}));
     Analysed b(std::vector<float>(N, 0.5f));
     ASSERT_EQ(b.peaks.count, 0);
     std::vector<float> r(N);
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphEqual, 0.25f, r.data());
+                       kMorphEqual, 0.25f, r.data(), *scratch);
     for (int i = 0; i < N; ++i)
         ASSERT_FLOAT_EQ(r[static_cast<std::size_t>(i)], 0.75f * a.spectrum[static_cast<std::size_t>(i)] + 0.25f * b.spectrum[static_cast<std::size_t>(i)]);
 }
@@ -136,7 +141,7 @@ TEST(Synthesis, IdenticalSpectraReproduceThePeaks) {
     a.spectrum[0] = 7.0f;
     std::vector<float> r(N);
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, a.spectrum.data(), a.mags.data(), a.peaks,
-                       kMorphLinear, 0.4f, r.data());
+                       kMorphLinear, 0.4f, r.data(), *scratch);
     for (int i = 0; i < N; ++i) ASSERT_NEAR(r[static_cast<std::size_t>(i)], a.spectrum[static_cast<std::size_t>(i)], 1e-4) << i;
 }
 
@@ -145,7 +150,7 @@ TEST(Synthesis, PeaksSlideBetweenSourceAndTarget) {
     Analysed b(peaksAt({200}));
     std::vector<float> r(N);
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphEqual, 0.5f, r.data());
+                       kMorphEqual, 0.5f, r.data(), *scratch);
     double inside = 0, outside = 0;
     for (int k = 1; k < M; ++k) {
         const double e = std::hypot(r[static_cast<std::size_t>(k)], r[static_cast<std::size_t>(M + k)]);
@@ -169,7 +174,7 @@ TEST(Synthesis, EquallyDistributedPairsEachTargetPeakTwice) {
     // only one of width 4, is also paired with source peak 1 of width 5 and so
     // interpolated: the check starts at target peak 1.)
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphEqual, 1.0f, r.data());
+                       kMorphEqual, 1.0f, r.data(), *scratch);
     for (int k = b.peaks.start[1]; k < M; ++k)
         ASSERT_NEAR(r[static_cast<std::size_t>(k)], 2.0f * b.spectrum[static_cast<std::size_t>(k)], 1e-4) << k;
 }
@@ -185,18 +190,18 @@ TEST(Synthesis, LinearAndWeightedCopyTheUnpairedRest) {
     EXPECT_EQ(restStart, cb[5] - 2);
     std::vector<float> r(N);
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphLinear, 0.0f, r.data());
+                       kMorphLinear, 0.0f, r.data(), *scratch);
     for (int k = restStart; k < M; ++k) {
         ASSERT_FLOAT_EQ(r[static_cast<std::size_t>(k)], b.spectrum[static_cast<std::size_t>(k)]) << k;
         ASSERT_FLOAT_EQ(r[static_cast<std::size_t>(M + k)], b.spectrum[static_cast<std::size_t>(M + k)]) << k;
     }
     for (int k = 250; k < restStart; ++k) ASSERT_EQ(r[static_cast<std::size_t>(k)], 0.0f) << k;
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphWeighted, 0.25f, r.data());
+                       kMorphWeighted, 0.25f, r.data(), *scratch);
     for (int k = restStart; k < M; ++k)
         ASSERT_NEAR(r[static_cast<std::size_t>(k)], 0.25f * b.spectrum[static_cast<std::size_t>(k)], 1e-5) << k;
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphEqual, 0.0f, r.data());
+                       kMorphEqual, 0.0f, r.data(), *scratch);
     for (int k = 400; k < M; ++k) ASSERT_EQ(r[static_cast<std::size_t>(k)], 0.0f) << k;
 }
 
@@ -207,8 +212,103 @@ TEST(Synthesis, ZeroMagnitudeStartBinGivesFiniteValues) {
     b.peaks.width[0] = 2;  // force stretching of A's wider peaks onto B
     std::vector<float> r(N);
     synthesizeSpectrum(a.spectrum.data(), a.mags.data(), a.peaks, b.spectrum.data(), b.mags.data(), b.peaks,
-                       kMorphEqual, 0.5f, r.data());
+                       kMorphEqual, 0.5f, r.data(), *scratch);
     for (float v : r) ASSERT_TRUE(std::isfinite(v));
+}
+
+// Tones over noise, as a buffer of `length` frames plus the guard frame.
+struct NoisyTones {
+    NoisyTones(int length, float tone, float noise, unsigned seed) : left(static_cast<std::size_t>(length) + 1) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        for (int i = 0; i <= length; ++i)
+            left[static_cast<std::size_t>(i)] = 0.4f * std::sin(tone * static_cast<float>(i % length)) +
+                                                0.2f * std::sin(3.1f * tone * static_cast<float>(i % length)) +
+                                                noise * u(random);
+        view = {left.data(), left.data(), length};
+    }
+    std::vector<float> left;
+    BufferView view;
+};
+
+// The synthesis against the previous formulation (library sine and cosine per paired
+// bin): each result bin within kBinBound x 2^-23 of its paired magnitude budget, and each
+// sample of the synthesised grain within the inverse transform of those bounds.
+//
+// The bound: sineCosine and the library differ by at most 2^-23 in a sine or cosine
+// (sineCosine within 1e-7 of the exact values, the library within 2^-25). A paired bin
+// goes through at most two rotations, each moving it by at most sqrt(2) 2^-23 of its
+// magnitude. The roundings after them fall on values that differ, at most eight of
+// 2^-24 of the budget in either formulation (fraction rotation 2, shift rotation 2,
+// weight 1, sum of source and target 1, share of the bin 1, the bin's sum 1). So
+// 2 sqrt(2) + 8 < 12.
+TEST(Synthesis, StaysWithinTheBoundOfThePreviousFormulation) {
+    constexpr double kBinBound = 12.0;
+    constexpr double kUnit = 1.0 / 8388608.0;  // 2^-23
+    const NoisyTones source(50000, 0.02f, 0.1f, 1), target(50000, 0.11f, 0.1f, 2), noisy(50000, 0.05f, 0.9f, 3);
+    auto morph = std::make_unique<SpectralMorph>();
+    auto reference = std::make_unique<SpectralMorph>();
+    reference->synthesis = morphreference::synthesize;
+    auto t = std::make_unique<SpectrumTransform>();
+    auto v = std::make_unique<GrainVoice>();
+    auto w = std::make_unique<GrainVoice>();
+    std::vector<float> r(N), ref(N);
+    std::vector<double> budget(M);
+    double worstBin = 0.0, worstSample = 0.0;
+    const NoisyTones* pairs[][2] = {{&source, &target}, {&target, &noisy}, {&noisy, &source}};
+    for (const auto& pair : pairs) {
+        for (SpectralMorph* m : {morph.get(), reference.get()}) {
+            ASSERT_TRUE(startMorphGrain(*v, GrainStart{0, 50000, 3000.0f, 4096, kEnvRaisedCosine, 0.1f}));
+            m->analyseSource(*v, pair[0]->view, 0.9f, kEnvRaisedCosine, *t, false);
+            ASSERT_TRUE(startMorphGrain(*v, GrainStart{1, 50000, 7000.0f, 4096, kEnvRaisedCosine, 0.1f}));
+            m->analyseTarget(*v, pair[1]->view, 1.1f, kEnvRaisedCosine, *t);
+        }
+        ASSERT_GT(morph->sourcePeaks.count, 50);
+        ASSERT_GT(morph->targetPeaks.count, 50);
+        for (int algorithm : {kMorphWeighted, kMorphLinear, kMorphEqual}) {
+            // Steps 1, 6 and 11 of 11, and step 20 after the stepsize was lowered to 10.
+            for (int step : {1, 6, 11, 20}) {
+                const float f = morphFraction(step, 10);
+                synthesizeSpectrum(morph->sourceSpectrum.data(), morph->sourceMagnitudes.data(), morph->sourcePeaks,
+                                   morph->targetSpectrum.data(), morph->targetMagnitudes.data(), morph->targetPeaks,
+                                   algorithm, f, r.data(), *scratch);
+                morphreference::synthesize(morph->sourceSpectrum.data(), morph->sourceMagnitudes.data(),
+                                           morph->sourcePeaks, morph->targetSpectrum.data(),
+                                           morph->targetMagnitudes.data(), morph->targetPeaks, algorithm, f,
+                                           ref.data(), *scratch);
+                morphreference::pairedBudget(morph->sourceSpectrum.data(), morph->sourceMagnitudes.data(),
+                                             morph->sourcePeaks, morph->targetSpectrum.data(),
+                                             morph->targetMagnitudes.data(), morph->targetPeaks, algorithm, f,
+                                             budget.data());
+                double grainBound = 0.0;
+                for (int k = 0; k < M; ++k) {
+                    const auto u = static_cast<std::size_t>(k);
+                    const double bound = kBinBound * kUnit * budget[u];
+                    grainBound += 2.0 * bound;
+                    for (std::size_t i : {u, M + u}) {
+                        const double d = std::fabs(static_cast<double>(r[i]) - static_cast<double>(ref[i]));
+                        ASSERT_LE(d, bound) << "algorithm " << algorithm << " step " << step << " bin " << i;
+                        if (bound > 0.0) worstBin = std::max(worstBin, d / (kUnit * budget[u]));
+                    }
+                }
+                // The inverse transform and its 1/N: a sample moves by at most 2/N of the
+                // bins' moves, plus the transform's own rounding (12 stages) on the two.
+                morph->synthesise(*v, algorithm, 10, step, *t, false);
+                reference->synthesise(*w, algorithm, 10, step, *t, false);
+                double spectrum = 0.0;
+                for (int i = 0; i < N; ++i) spectrum += std::fabs(static_cast<double>(ref[static_cast<std::size_t>(i)]));
+                const double sampleBound = 2.0 / N * grainBound + 2.0 * 12.0 * kUnit / 2.0 * 2.0 / N * spectrum;
+                for (std::size_t i = 0; i < static_cast<std::size_t>(N); ++i) {
+                    const double d = std::fabs(static_cast<double>(v->precomputedGrain[i]) -
+                                               static_cast<double>(w->precomputedGrain[i]));
+                    ASSERT_LE(d, sampleBound) << "algorithm " << algorithm << " step " << step << " sample " << i;
+                    worstSample = std::max(worstSample, d / sampleBound);
+                }
+            }
+        }
+    }
+    std::printf("largest bin difference %.3g x 2^-23 of its budget; largest sample difference %.3g of its bound\n",
+                worstBin, worstSample);
 }
 
 struct TestBuffer {
@@ -292,7 +392,7 @@ TEST(AnalysisGrain, EqualsItsSampleBySampleDefinitionForEveryEnvelope) {
     right[kLength] = right[0];
     const BufferView view{left.data(), right.data(), kLength};
     for (int env = 0; env < 4; ++env)
-        for (float pitch : {1.0f, 0.7f, 1.9f, 0.0f})
+        for (float pitch : {1.0f, 0.7f, 1.9f, 0.0f, 1600.25f})  // the last longer than the buffer
             for (float start : {0.0f, 1234.5f, 1499.75f, -20.25f, 7000.0f}) {
                 auto a = std::make_unique<GrainVoice>();
                 auto b = std::make_unique<GrainVoice>();

@@ -3,7 +3,7 @@
 // voices, morphs with all three algorithms, synced and free recordings (with the stop
 // rule inside a block), every scope mode including both spectra, trigmode halts and
 // changing block sizes. `around` wraps each processReplacing call (counting
-// allocations, or nothing).
+// allocations, or nothing); `output` then sees the block's output (left, right or null, frames).
 
 #include <atomic>
 #include <cmath>
@@ -13,8 +13,12 @@
 
 namespace looptest {
 
-template <typename Around>
-void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around around) {
+struct IgnoreOutput {
+    void operator()(const float*, const float*, int) const {}
+};
+
+template <typename Around, typename Output = IgnoreOutput>
+void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around around, Output output = {}) {
     plainGrains(fx);
     fillBuffer(fx, 1, 60000, [](int i) { return 0.6 * std::sin(i * 0.031) * std::sin(i * 0.0007); });
     fillBuffer(fx, 2, 50000, [](int i) { return 0.5 * std::sin(i * 0.17 + std::sin(i * 0.01)); });
@@ -43,6 +47,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
         float* ins[2] = {in.data(), in.data()};
         float* outs[2] = {outL.data(), block % 5 == 0 ? nullptr : outR.data()};
         around([&] { fx.processReplacing(ins, outs, n); });
+        output(outs[0], outs[1], n);
         frames += n;
         ppq += n * 133.0 / 60.0 / 44100.0;
 
