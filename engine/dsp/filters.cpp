@@ -1,6 +1,7 @@
 #include "engine/dsp/filters.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "engine/dsp/constants.h"
 #include "engine/dsp/sse2.h"
@@ -139,6 +140,20 @@ namespace {
 // Which formula of run a pitch selects.
 enum class PitchBranch { Pass, Top, Chebyshev, Bottom };
 
+// Calls run(branch) with the branch of run's formula for the pitch, as a constant.
+template <typename Run>
+void withBranch(float pitch, Run&& run) {
+    using Branch = PitchBranch;
+    if (pitch >= 1.0f)
+        run(std::integral_constant<Branch, Branch::Pass>{});
+    else if (pitch > 0.9f)
+        run(std::integral_constant<Branch, Branch::Top>{});
+    else if (pitch > 0.05f)
+        run(std::integral_constant<Branch, Branch::Chebyshev>{});
+    else
+        run(std::integral_constant<Branch, Branch::Bottom>{});
+}
+
 // One channel's history of the designed order 4 (indices 0..4), in locals.
 struct History4 {
     float x0, x1, x2, x3, x4;
@@ -215,14 +230,7 @@ void PitchFilter::runBlock(float* left, float* right, int count, float pitch) {
         for (int i = 0; i < count; ++i) run(left[i], right[i], pitch);
         return;
     }
-    if (pitch >= 1.0f)
-        runOrder4<PitchBranch::Pass>(*this, left, right, count);
-    else if (pitch > 0.9f)
-        runOrder4<PitchBranch::Top>(*this, left, right, count);
-    else if (pitch > 0.05f)
-        runOrder4<PitchBranch::Chebyshev>(*this, left, right, count);
-    else
-        runOrder4<PitchBranch::Bottom>(*this, left, right, count);
+    withBranch(pitch, [&](auto branch) { runOrder4<branch>(*this, left, right, count); });
 }
 
 namespace {
@@ -391,25 +399,13 @@ void runOutputFilters(PitchFilter& pitchFilter, ResonantFilter& resonantFilter, 
         resonantFilter.runBlock(left, right, count);
         return;
     }
+    withBranch(pitch, [&](auto branch) {
 #if GW_SSE2
-    if (pitch >= 1.0f)
-        runBothOrder4Paired<PitchBranch::Pass>(pitchFilter, resonantFilter, left, right, count);
-    else if (pitch > 0.9f)
-        runBothOrder4Paired<PitchBranch::Top>(pitchFilter, resonantFilter, left, right, count);
-    else if (pitch > 0.05f)
-        runBothOrder4Paired<PitchBranch::Chebyshev>(pitchFilter, resonantFilter, left, right, count);
-    else
-        runBothOrder4Paired<PitchBranch::Bottom>(pitchFilter, resonantFilter, left, right, count);
+        runBothOrder4Paired<branch>(pitchFilter, resonantFilter, left, right, count);
 #else
-    if (pitch >= 1.0f)
-        runBothOrder4<PitchBranch::Pass>(pitchFilter, resonantFilter, left, right, count);
-    else if (pitch > 0.9f)
-        runBothOrder4<PitchBranch::Top>(pitchFilter, resonantFilter, left, right, count);
-    else if (pitch > 0.05f)
-        runBothOrder4<PitchBranch::Chebyshev>(pitchFilter, resonantFilter, left, right, count);
-    else
-        runBothOrder4<PitchBranch::Bottom>(pitchFilter, resonantFilter, left, right, count);
+        runBothOrder4<branch>(pitchFilter, resonantFilter, left, right, count);
 #endif
+    });
 }
 
 void ResonantFilter::updateFeedback() {

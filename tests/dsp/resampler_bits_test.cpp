@@ -6,27 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "engine/dsp/resampler.h"
+#include "tests/support/bits_hash.h"
 
 namespace grainwheel {
 namespace {
 
-// FNV-1a over the bits of some floats.
-std::uint64_t bitsHash(const std::vector<float>& v) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (float f : v) {
-        std::uint32_t u = 0;
-        std::memcpy(&u, &f, sizeof u);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (u >> (8 * b)) & 0xffu;
-            h *= 1099511628211ull;
-        }
-    }
-    return h;
-}
 
 std::uint64_t convertedBits(double inRate, double outRate, std::size_t frames) {
     std::vector<float> x(frames);
@@ -39,7 +26,7 @@ std::uint64_t convertedBits(double inRate, double outRate, std::size_t frames) {
     EXPECT_TRUE(r.usable());
     std::vector<float> y(static_cast<std::size_t>(r.outputFrames(static_cast<std::int64_t>(frames))));
     r.convertLooped(x.data(), static_cast<std::int64_t>(frames), y.data());
-    return bitsHash(y);
+    return gwtest::bitsHash(y);
 }
 
 TEST(ResamplerBits, EveryCodePathGivesTheSameBits) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/dsp/spectrum_transform.h"
+#include "tests/support/bits_hash.h"
 
 namespace grainwheel {
 namespace {
@@ -148,18 +149,6 @@ TEST(Transform, MagnitudeSpectrumForTheScope) {
     for (int i = 2047; i < N; ++i) ASSERT_EQ(mags[i], 0.0f);
 }
 
-// FNV-1a over the bits of some floats.
-std::uint64_t bitsHash(const std::vector<float>& v, std::uint64_t h = 14695981039346656037ull) {
-    for (float f : v) {
-        std::uint32_t u = 0;
-        std::memcpy(&u, &f, sizeof u);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (u >> (8 * b)) & 0xffu;
-            h *= 1099511628211ull;
-        }
-    }
-    return h;
-}
 
 // This binary runs the AVX2 variant where the processor has it, dsp_transform_baseline
 // the baseline code: both give these bits (every product and sum rounded on its own), so
@@ -174,8 +163,8 @@ TEST(Transform, EveryCodePathGivesTheSameBits) {
     auto t = std::make_unique<SpectrumTransform>();
     t->forward(x.data(), spectrum.data());
     t->inverse(spectrum.data(), back.data());
-    EXPECT_EQ(bitsHash(spectrum), 0x1ab67085cf57bc19ull);
-    EXPECT_EQ(bitsHash(back), 0xaad37a267df09d2aull);
+    EXPECT_EQ(gwtest::bitsHash(spectrum), 0x1ab67085cf57bc19ull);
+    EXPECT_EQ(gwtest::bitsHash(back), 0xaad37a267df09d2aull);
 }
 
 TEST(Transform, TwoInstancesOnTwoThreads) {
