@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -76,15 +75,22 @@ BENCHMARK(BM_SilenceAfterLoud);
 // The slowest block: a minute of 64-frame blocks at 48 kHz, grains on two buffers with
 // resonance, while a second thread does what the editor does meanwhile: asks for scope
 // captures, switches the scope between its views (both spectra among them), starts morphs
-// with each algorithm and changes programs. Counters: the slowest block and the 99.9th
-// percentile in microseconds of the audio thread's CPU time, and the slowest as a share
-// of the block's period.
+// with each algorithm and changes programs. The second thread acts every 150 blocks, while
+// the audio thread waits between two blocks, so that three minutes on three new effects
+// run the same blocks: each block's cost is the least of its three (in the audio thread's
+// CPU time), which leaves out what the machine adds now and then (an interrupt, a moment
+// the virtual processor did not run), and the slowest of those is the code's own.
 constexpr double kWorstRate = 48000.0;
 constexpr int kWorstBlock = 64;
+constexpr long kWorstBlocks = static_cast<long>(60.0 * kWorstRate / kWorstBlock);
+constexpr int kWorstMinutes = 3;
 struct WorstBlock {
-    double slowest = 0.0, p999 = 0.0, mean = 0.0;
+    double slowest = 0.0;     // the slowest block, each its least of the minutes
+    double p999 = 0.0;        // the 99.9th percentile of the same
+    double mean = 0.0;
+    double rawSlowest = 0.0;  // the slowest single block measured (the machine included)
 };
-std::vector<WorstBlock> worstBlocks;  // one per minute run
+WorstBlock worstBlock;
 
 float tone(int i, double step, double wobble) {
     return static_cast<float>(0.5 * std::sin(i * step + std::sin(i * wobble)));
@@ -97,7 +103,7 @@ void fillTone(gw::GrainEffect& fx, int buffer, int frames, double step, double w
     fx.engine().replaceBufferArrays(buffer, l, r, frames);
 }
 
-// One editor action every 150 blocks (200 ms), in a cycle of sixteen.
+// One editor action, in a cycle of sixteen.
 void editorAction(gw::GrainEffect& fx, int step) {
     const int scopeViews[] = {3, 4, 1, 2};  // grain spectrum, sum spectrum, grain, sum
     if (step % 2 == 0) fx.engine().captureStateWord().store(0);  // a new capture wanted
@@ -118,72 +124,85 @@ double threadMicros() {
     return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) * 1e-3;
 }
 
+// One minute on a new effect: the cost of each block in microseconds.
+std::vector<double> worstBlockMinute() {
+    auto fx = std::make_unique<gw::GrainEffect>(&gw::bench::sceneHost);
+    gw::bench::sceneTime.sampleRate = kWorstRate;
+    gw::bench::sceneTime.tempo = 120.0;
+    gw::bench::sceneTime.flags = kVstTempoValid | kVstTransportPlaying;
+    fx->setSampleRate(static_cast<float>(kWorstRate));
+    fx->setBlockSize(kWorstBlock);
+    fx->resume();
+    fillTone(*fx, 1, 96000, 0.031, 0.0007);
+    fillTone(*fx, 2, 80000, 0.17, 0.01);
+    fx->engine().selectBuffer(1);
+    fx->setParameter(gw::kReso, 0.7f);
+    fx->setParameter(gw::kDensity, 0.9f);
+    fx->setParameter(gw::kUnitDura, 0.5f);
+    for (int u = 0; u < 16; ++u) {
+        fx->setParameter(gw::kPitch + u, 0.2f + 0.04f * static_cast<float>(u));
+        fx->setParameter(gw::kFreq + u, 0.3f + 0.04f * static_cast<float>(u));
+    }
+    std::vector<float> in(kWorstBlock), outL(kWorstBlock), outR(kWorstBlock);
+    float* ins[2] = {in.data(), in.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    const auto block = [&](long n) {
+        for (int i = 0; i < kWorstBlock; ++i)
+            in[static_cast<std::size_t>(i)] = 0.3f * std::sin(static_cast<float>(n * kWorstBlock + i) * 0.02f);
+        fx->processReplacing(ins, outs, kWorstBlock);
+    };
+    const long warmUp = static_cast<long>(2.0 * kWorstRate / kWorstBlock);
+    for (long n = 0; n < warmUp; ++n) block(n);
+
+    std::atomic<int> wanted{0};  // actions asked for
+    std::atomic<int> done{0};    // actions done
+    std::thread editor([&] {
+        for (int step = 0;; ++step) {
+            int w;
+            while ((w = wanted.load()) == step) std::this_thread::yield();
+            if (w < 0) return;
+            editorAction(*fx, step);
+            done.store(step + 1);
+        }
+    });
+    std::vector<double> took(static_cast<std::size_t>(kWorstBlocks));
+    for (long n = 0; n < kWorstBlocks; ++n) {
+        const double t0 = threadMicros();
+        block(warmUp + n);
+        took[static_cast<std::size_t>(n)] = threadMicros() - t0;
+        if (n % 150 == 149) {
+            const int step = static_cast<int>(n / 150);
+            wanted.store(step + 1);
+            while (done.load() != step + 1) std::this_thread::yield();
+        }
+    }
+    wanted.store(-1);
+    editor.join();
+    return took;
+}
+
 void BM_WorstBlock(benchmark::State& state) {
     for (auto _ : state) {
-        auto fx = std::make_unique<gw::GrainEffect>(&gw::bench::sceneHost);
-        gw::bench::sceneTime.sampleRate = kWorstRate;
-        gw::bench::sceneTime.tempo = 120.0;
-        gw::bench::sceneTime.flags = kVstTempoValid | kVstTransportPlaying;
-        fx->setSampleRate(static_cast<float>(kWorstRate));
-        fx->setBlockSize(kWorstBlock);
-        fx->resume();
-        fillTone(*fx, 1, 96000, 0.031, 0.0007);
-        fillTone(*fx, 2, 80000, 0.17, 0.01);
-        fx->engine().selectBuffer(1);
-        fx->setParameter(gw::kReso, 0.7f);
-        fx->setParameter(gw::kDensity, 0.9f);
-        fx->setParameter(gw::kUnitDura, 0.5f);
-        for (int u = 0; u < 16; ++u) {
-            fx->setParameter(gw::kPitch + u, 0.2f + 0.04f * static_cast<float>(u));
-            fx->setParameter(gw::kFreq + u, 0.3f + 0.04f * static_cast<float>(u));
-        }
-        std::vector<float> in(kWorstBlock), outL(kWorstBlock), outR(kWorstBlock);
-        float* ins[2] = {in.data(), in.data()};
-        float* outs[2] = {outL.data(), outR.data()};
-        const auto block = [&](long n) {
-            for (int i = 0; i < kWorstBlock; ++i)
-                in[static_cast<std::size_t>(i)] = 0.3f * std::sin(static_cast<float>(n * kWorstBlock + i) * 0.02f);
-            fx->processReplacing(ins, outs, kWorstBlock);
-        };
-        const long warmUp = static_cast<long>(2.0 * kWorstRate / kWorstBlock);
-        for (long n = 0; n < warmUp; ++n) block(n);
-
-        std::atomic<long> done{0};
-        std::atomic<bool> finished{false};
-        std::thread editor([&] {
-            long acted = 0;
-            int step = 0;
-            while (!finished.load()) {
-                if (done.load() - acted >= 150) {
-                    acted = done.load();
-                    editorAction(*fx, step++);
-                } else {
-                    std::this_thread::sleep_for(std::chrono::microseconds(100));
-                }
+        std::vector<double> least(static_cast<std::size_t>(kWorstBlocks), 1e300);
+        double raw = 0.0;
+        for (int m = 0; m < kWorstMinutes; ++m) {
+            const std::vector<double> took = worstBlockMinute();
+            for (std::size_t n = 0; n < least.size(); ++n) {
+                least[n] = std::min(least[n], took[n]);
+                raw = std::max(raw, took[n]);
             }
-        });
-        const long blocks = static_cast<long>(60.0 * kWorstRate / kWorstBlock);
-        std::vector<double> took(static_cast<std::size_t>(blocks));
-        for (long n = 0; n < blocks; ++n) {
-            const double t0 = threadMicros();
-            block(warmUp + n);
-            took[static_cast<std::size_t>(n)] = threadMicros() - t0;
-            done.store(n + 1);
         }
-        finished.store(true);
-        editor.join();
         double total = 0.0;
-        for (const double t : took) total += t;
-        std::sort(took.begin(), took.end());
-        worstBlocks.push_back({took.back(), took[took.size() * 999 / 1000], total / static_cast<double>(blocks)});
+        for (const double t : least) total += t;
+        std::sort(least.begin(), least.end());
+        worstBlock = {least.back(), least[least.size() * 999 / 1000], total / static_cast<double>(least.size()), raw};
     }
     const double period = kWorstBlock / kWorstRate * 1e6;
-    state.counters["slowest_us"] = worstBlocks.back().slowest;
-    state.counters["p999_us"] = worstBlocks.back().p999;
-    state.counters["slowest_pct"] = 100.0 * worstBlocks.back().slowest / period;
+    state.counters["slowest_us"] = worstBlock.slowest;
+    state.counters["p999_us"] = worstBlock.p999;
+    state.counters["slowest_pct"] = 100.0 * worstBlock.slowest / period;
 }
-// Three minutes, each on a new effect; the summary gives the median minute's figures.
-BENCHMARK(BM_WorstBlock)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WorstBlock)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Seconds of audio per second of CPU time of every repetition, by benchmark name.
 class RealTimeReporter : public benchmark::ConsoleReporter {
@@ -214,23 +233,17 @@ int main(int argc, char** argv) {
         std::printf("  %-36s %7.0f x real time (%.0f - %.0f, %zu runs)\n", name.c_str(), values[values.size() / 2],
                     values.front(), values.back(), values.size());
     }
-    if (!worstBlocks.empty()) {
+    if (worstBlock.slowest > 0.0) {
         const double period = kWorstBlock / kWorstRate * 1e6;
-        const auto median = [&](double WorstBlock::*field) {
-            std::vector<double> v;
-            for (const WorstBlock& w : worstBlocks) v.push_back(w.*field);
-            std::sort(v.begin(), v.end());
-            return std::array<double, 3>{v[v.size() / 2], v.front(), v.back()};
-        };
-        const auto slowest = median(&WorstBlock::slowest);
-        const auto p999 = median(&WorstBlock::p999);
+        const auto share = [&](double micros) { return 100.0 * micros / period; };
         std::printf("\nA minute of %d-frame blocks at %.0f kHz with scope spectra, morphs and program changes from a "
-                    "second thread (CPU time of the audio thread, median of %zu minutes)\n"
-                    "  slowest block %.1f us = %.1f %% of the %.0f us period (%.1f - %.1f %%; kept below 10 %%)\n"
-                    "  99.9th percentile %.1f us = %.1f %%; mean %.1f us\n",
-                    kWorstBlock, kWorstRate / 1000.0, worstBlocks.size(), slowest[0], 100.0 * slowest[0] / period,
-                    period, 100.0 * slowest[1] / period, 100.0 * slowest[2] / period, p999[0],
-                    100.0 * p999[0] / period, median(&WorstBlock::mean)[0]);
+                    "second thread (each block the least of %d minutes, in the audio thread's CPU time)\n"
+                    "  slowest block %.1f us = %.1f %% of the %.0f us period (kept below 10 %%); 99.9th percentile "
+                    "%.1f us = %.1f %%; mean %.1f us\n"
+                    "  (the slowest single block measured, what the machine added included: %.1f us = %.1f %%)\n",
+                    kWorstBlock, kWorstRate / 1000.0, kWorstMinutes, worstBlock.slowest, share(worstBlock.slowest),
+                    period, worstBlock.p999, share(worstBlock.p999), worstBlock.mean, worstBlock.rawSlowest,
+                    share(worstBlock.rawSlowest));
     }
     benchmark::Shutdown();
     return 0;
