@@ -306,7 +306,7 @@ struct PairedHistory {
     static __m128 load(const float (&h)[2][PitchFilter::kHistory], int k) { return pair(h[0][k], h[1][k]); }
     static void store(float (&h)[2][PitchFilter::kHistory], int k, __m128 v) {
         h[0][k] = _mm_cvtss_f32(v);
-        h[1][k] = _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1));
+        h[1][k] = laneOf<1>(v);
     }
 
     explicit PairedHistory(const PitchFilter& f)
@@ -380,13 +380,13 @@ void runBothOrder4Paired(PitchFilter& f, ResonantFilter& rf, float* __restrict l
         s1 = _mm_add_ps(s1, guard);
         if (_mm_movemask_ps(_mm_cmpunord_ps(s1, s1)) != 0) s1 = s2 = _mm_setzero_ps();
         left[i] = _mm_cvtss_f32(s2);
-        right[i] = _mm_cvtss_f32(_mm_shuffle_ps(s2, s2, 1));
+        right[i] = laneOf<1>(s2);
     }
     h.storeTo(f);
     rf.s1[0] = _mm_cvtss_f32(s1);
-    rf.s1[1] = _mm_cvtss_f32(_mm_shuffle_ps(s1, s1, 1));
+    rf.s1[1] = laneOf<1>(s1);
     rf.s2[0] = _mm_cvtss_f32(s2);
-    rf.s2[1] = _mm_cvtss_f32(_mm_shuffle_ps(s2, s2, 1));
+    rf.s2[1] = laneOf<1>(s2);
 }
 #endif
 

@@ -5,6 +5,7 @@
 // Nothing here allocates: each voice carries its 4096-float precomputed grain inline,
 // so the voice array (about 100 KB) lives inside the heap-allocated effect object.
 
+#include <algorithm>
 #include <array>
 
 #include "engine/dsp/buffer_view.h"
@@ -77,6 +78,62 @@ void setupEnvelope(GrainVoice& v, int envelopeType, float envSust);
 
 // Envelope value of this sample; advances the segment counters.
 float envelopeValue(GrainVoice& v, int envelopeType);
+
+// The voice's next `count` envelope values for envelope type Env, handed to emit(value)
+// in order: the values envelopeValue would give, segment by segment, with the running
+// values in locals. The voice's envelope state is advanced past them. The stretch kernels
+// and the morph's analysis grain run it inside their own loops.
+template <int Env, typename Emit>
+inline void walkEnvelope(GrainVoice& v, int count, Emit&& emit) {
+    if constexpr (Env == kEnvRectangular) {
+        for (int n = 0; n < count; ++n) emit(1.0f);
+    } else {
+        int attack = v.attack, sustain = v.sustain, release = v.release;
+        float level = v.linearLevel;
+        const float step = v.linearStep;
+        CosineOscillator oscillator = v.osc;
+        double osc = v.oscOutput;
+        int n = 0;
+        while (n < count) {
+            if (attack >= 1 || (sustain <= 0 && release > 0)) {
+                const bool rising = attack >= 1;
+                const int k = std::min(count - n, rising ? attack : release);
+                if constexpr (Env == kEnvTrapezoid) {
+                    if (rising)
+                        for (int i = 0; i < k; ++i) emit(level += step);
+                    else
+                        for (int i = 0; i < k; ++i) emit(level -= step);
+                } else {
+                    // CosineOscillator::next with its state in registers.
+                    const double coefficient = oscillator.coefficient;
+                    double y1 = oscillator.y1, y2 = oscillator.y2;
+                    for (int i = 0; i < k; ++i) {
+                        const double y = coefficient * y1 - y2;
+                        y2 = y1;
+                        y1 = y;
+                        emit(CosineOscillator::raised(y));
+                    }
+                    oscillator.y1 = y1, oscillator.y2 = y2;
+                    osc = y1;
+                }
+                (rising ? attack : release) -= k;
+                n += k;
+            } else if (sustain > 0) {
+                const int k = std::min(count - n, sustain);
+                for (int i = 0; i < k; ++i) emit(1.0f);
+                sustain -= k;
+                level = 1.0f;
+                n += k;
+            } else {
+                for (; n < count; ++n) emit(0.0f);
+            }
+        }
+        v.attack = attack, v.sustain = sustain, v.release = release;
+        v.linearLevel = level;
+        v.oscOutput = osc;
+        v.osc = oscillator;
+    }
+}
 
 // One sample of a voice. Adds nothing itself: the caller adds the result to its sum.
 // `buffer` is the voice's own buffer (v.buffer), `pitch` the grainPitch in force now.

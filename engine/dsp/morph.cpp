@@ -141,10 +141,9 @@ void flushBatch(SynthesisScratch& w, int n, int rotations, float g, float f, flo
 }
 
 // The analysis grain of a non-empty buffer: analysisSample over `count` samples with
-// the running values in locals, the envelope stepped in the same loop as the reads. The
-// envelope's recursion and the read position's are chains of dependent operations, each
-// as long as the grain: interleaved, they run side by side. The envelope steps exactly as
-// envelopeValue (segment by segment, as envelopeValues does).
+// the running values in locals, the envelope stepped in the same loop as the reads
+// (walkEnvelope). The envelope's recursion and the read position's are chains of
+// dependent operations, each as long as the grain: interleaved, they run side by side.
 //
 // Steady: the position starts inside the buffer and the step is neither negative nor as
 // long as the buffer (nor NaN). The position then never leaves the buffer and one
@@ -177,53 +176,7 @@ void analysisRun(GrainVoice& v, const BufferView& buffer, float pitch, int count
             PlayHead::wrap(pos, length);
         }
     };
-    if constexpr (Env == kEnvRectangular) {
-        while (n < count) sample(1.0f);
-    } else {
-        int attack = v.attack, sustain = v.sustain, release = v.release;
-        float level = v.linearLevel;
-        const float step = v.linearStep;
-        double osc = v.oscOutput;
-        CosineOscillator oscillator = v.osc;
-        while (n < count) {
-            if (attack >= 1 || (sustain <= 0 && release > 0)) {
-                const bool rising = attack >= 1;
-                const int k = std::min(count - n, rising ? attack : release);
-                const int end = n + k;
-                if constexpr (Env == kEnvTrapezoid) {
-                    if (rising)
-                        while (n < end) sample(level += step);
-                    else
-                        while (n < end) sample(level -= step);
-                } else {
-                    // CosineOscillator::next with its state in registers.
-                    const double coefficient = oscillator.coefficient;
-                    double y1 = oscillator.y1, y2 = oscillator.y2;
-                    while (n < end) {
-                        const double y = coefficient * y1 - y2;
-                        y2 = y1;
-                        y1 = y;
-                        sample(CosineOscillator::raised(y));
-                    }
-                    oscillator.y1 = y1, oscillator.y2 = y2;
-                    osc = y1;
-                }
-                (rising ? attack : release) -= k;
-            } else if (sustain > 0) {
-                const int k = std::min(count - n, sustain);
-                const int end = n + k;
-                while (n < end) sample(1.0f);
-                sustain -= k;
-                level = 1.0f;
-            } else {
-                while (n < count) sample(0.0f);
-            }
-        }
-        v.attack = attack, v.sustain = sustain, v.release = release;
-        v.linearLevel = level;
-        v.oscOutput = osc;
-        v.osc = oscillator;
-    }
+    walkEnvelope<Env>(v, count, sample);
     v.readPosition = pos;
 }
 

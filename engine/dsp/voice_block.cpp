@@ -25,48 +25,7 @@ const BufferView* viewOf(const GrainVoice& v, const BufferView* buffers, int buf
 // envelope step of the per-sample renderer, in the same order.
 template <int Env>
 void envelopeRun(GrainVoice& v, float* e, int count) {
-    if constexpr (Env == kEnvRectangular) {
-        std::fill(e, e + count, 1.0f);
-    } else {
-        int attack = v.attack, sustain = v.sustain, release = v.release;
-        float level = v.linearLevel;
-        const float step = v.linearStep;
-        double osc = v.oscOutput;
-        CosineOscillator oscillator = v.osc;
-        int n = 0;
-        while (n < count) {
-            if (attack >= 1 || (sustain <= 0 && release > 0)) {
-                const bool rising = attack >= 1;
-                const int k = std::min(count - n, rising ? attack : release);
-                if constexpr (Env == kEnvTrapezoid) {
-                    if (rising)
-                        for (int i = 0; i < k; ++i) e[n + i] = level += step;
-                    else
-                        for (int i = 0; i < k; ++i) e[n + i] = level -= step;
-                } else {
-                    for (int i = 0; i < k; ++i) {
-                        osc = oscillator.next();
-                        e[n + i] = CosineOscillator::raised(osc);
-                    }
-                }
-                (rising ? attack : release) -= k;
-                n += k;
-            } else if (sustain > 0) {
-                const int k = std::min(count - n, sustain);
-                std::fill(e + n, e + n + k, 1.0f);
-                sustain -= k;
-                level = 1.0f;
-                n += k;
-            } else {
-                std::fill(e + n, e + count, 0.0f);
-                n = count;
-            }
-        }
-        v.attack = attack, v.sustain = sustain, v.release = release;
-        v.linearLevel = level;
-        v.oscOutput = osc;
-        v.osc = oscillator;
-    }
+    walkEnvelope<Env>(v, count, [&](float value) { *e++ = value; });
 }
 
 // Whether the envelope is 1 on each of the next m samples (rectangular, or a sustain
@@ -254,10 +213,6 @@ struct SteadyChunk {
     static __m128 select(__m128 mask, __m128 a, __m128 b) {
         return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
     }
-    template <int Lane>
-    static float lane(__m128 v) {
-        return _mm_cvtss_f32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(Lane, Lane, Lane, Lane)));
-    }
 
     // Samples k .. up to the chunk's end, or up to the one whose step leaves the buffer
     // (wrapped as before); returns the sample after the last one done.
@@ -293,8 +248,8 @@ struct SteadyChunk {
                 // [carry, c0, c1, c2]
                 pL = _mm_move_ss(_mm_shuffle_ps(cL, cL, _MM_SHUFFLE(2, 1, 0, 0)), _mm_set_ss(carryL));
                 pR = _mm_move_ss(_mm_shuffle_ps(cR, cR, _MM_SHUFFLE(2, 1, 0, 0)), _mm_set_ss(carryR));
-                beforeL = lane<2>(cL), beforeR = lane<2>(cR);
-                carryL = lane<3>(cL), carryR = lane<3>(cR);
+                beforeL = laneOf<2>(cL), beforeR = laneOf<2>(cR);
+                carryL = laneOf<3>(cL), carryR = laneOf<3>(cR);
             } else {
                 pL = _mm_setr_ps(bufLeft[i[0] - 1], bufLeft[i[1] - 1], bufLeft[i[2] - 1], bufLeft[i[3] - 1]);
                 pR = _mm_setr_ps(bufRight[i[0] - 1], bufRight[i[1] - 1], bufRight[i[2] - 1], bufRight[i[3] - 1]);
