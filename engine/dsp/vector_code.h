@@ -1,12 +1,13 @@
 #pragma once
-// Attributes of the engine's vectorised loops (the transform, the resampler).
+// Attributes of the engine's vectorised loops (the transform, the resampler, the morph).
 //  - GW_RESTRICT: a pointer whose data no other pointer of the loop reaches.
 //  - GW_INLINE: always inlined into its (cloned) caller.
 //  - GW_CLONES: on x86-64 Linux the function is compiled twice, for the baseline and for
-//    AVX2 with FMA, and the loader picks the variant the processor supports.
+//    the AVX2 + FMA level, and the loader picks the variant the processor supports. The
+//    engine fuses no multiply-add (-ffp-contract=off), so both give the same bits.
 //    GW_NO_CLONES builds the baseline only (ThreadSanitizer, and the tests of that path).
 //  - GW_WIDE_TARGET, wideLanesSupported(): where the clones exist, a function written for
-//    8-float vectors is compiled for the same AVX2 + FMA level (GW_WIDE_TARGET) and called
+//    8-float vectors is compiled for that same level (GW_WIDE_TARGET) and called
 //    where wideLanesSupported() is true, i.e. where the loader picks the AVX2 clones.
 
 #if defined(__GNUC__)
