@@ -22,10 +22,8 @@ namespace {
 
 namespace gw = grainwheel;
 
-std::unique_ptr<gw::GrainEffect> makeEffect(float pitchValue) { return gw::bench::makeSixVoiceEffect(pitchValue); }
-
 void processBench(benchmark::State& state, float pitchValue) {
-    auto fx = makeEffect(pitchValue);
+    auto fx = gw::bench::makeSixVoiceEffect(pitchValue);
     const int n = static_cast<int>(state.range(0));
     std::vector<float> in(static_cast<size_t>(n), 0.1f), outL(static_cast<size_t>(n)), outR(static_cast<size_t>(n));
     float* ins[2] = {in.data(), in.data()};
@@ -49,7 +47,7 @@ BENCHMARK(BM_ProcessPitchOne)->Arg(64)->Arg(512)->Repetitions(5);
 // once on a fresh effect and once after loud grains through a resonant filter. With
 // denormals flushed both cost the same; compare their x_realtime.
 void silenceBench(benchmark::State& state, bool loudFirst) {
-    auto fx = makeEffect(0.35f);
+    auto fx = gw::bench::makeSixVoiceEffect(0.35f);
     std::vector<float> in(512, 0.0f), outL(512), outR(512);
     float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {outL.data(), outR.data()};
