@@ -9,10 +9,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <memory>
 #include <thread>
+#include <sys/resource.h>
 #include <time.h>
 #include <vector>
 
@@ -87,6 +89,8 @@ struct WorstBlock {
     double p999 = 0.0;        // the 99.9th percentile of the same
     double mean = 0.0;
     double rawSlowest = 0.0;  // the slowest single block measured (the machine included)
+    long slowestBlock = 0;    // its number in the minute
+    double faultsPerMinute = 0.0;  // pages the audio thread touched for the first time
 };
 WorstBlock worstBlock;
 
@@ -122,8 +126,21 @@ double threadMicros() {
     return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) * 1e-3;
 }
 
-// One minute on a new effect: the cost of each block in microseconds.
-std::vector<double> worstBlockMinute() {
+// The calling thread's page faults so far (each a first touch of a page: kernel time in
+// the audio thread).
+long threadFaults() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_minflt + u.ru_majflt;
+}
+
+struct Minute {
+    std::vector<double> took;  // each block's cost in microseconds
+    long faults = 0;           // the audio thread's page faults in the minute
+};
+
+// One minute on a new effect.
+Minute worstBlockMinute() {
     auto fx = std::make_unique<gw::GrainEffect>(&gw::bench::sceneHost);
     gw::bench::sceneTime.sampleRate = kWorstRate;
     gw::bench::sceneTime.tempo = 120.0;
@@ -164,10 +181,16 @@ std::vector<double> worstBlockMinute() {
         }
     });
     std::vector<double> took(static_cast<std::size_t>(kWorstBlocks));
+    long faults = 0;
     for (long n = 0; n < kWorstBlocks; ++n) {
+        const long f0 = threadFaults();
         const double t0 = threadMicros();
         block(warmUp + n);
         took[static_cast<std::size_t>(n)] = threadMicros() - t0;
+        const long f = threadFaults() - f0;
+        faults += f;
+        if (f > 0 && std::getenv("GW_BENCH_FAULTS"))
+            std::fprintf(stderr, "block %ld: %ld page faults, %.1f us\n", n, f, took[static_cast<std::size_t>(n)]);
         if (n % 150 == 149) {
             const int step = static_cast<int>(n / 150);
             wanted.store(step + 1);
@@ -176,29 +199,35 @@ std::vector<double> worstBlockMinute() {
     }
     wanted.store(-1);
     editor.join();
-    return took;
+    return {std::move(took), faults};
 }
 
 void BM_WorstBlock(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<double> least(static_cast<std::size_t>(kWorstBlocks), 1e300);
         double raw = 0.0;
+        long faults = 0;
         for (int m = 0; m < kWorstMinutes; ++m) {
-            const std::vector<double> took = worstBlockMinute();
+            const Minute minute = worstBlockMinute();
+            faults += minute.faults;
             for (std::size_t n = 0; n < least.size(); ++n) {
-                least[n] = std::min(least[n], took[n]);
-                raw = std::max(raw, took[n]);
+                least[n] = std::min(least[n], minute.took[n]);
+                raw = std::max(raw, minute.took[n]);
             }
         }
         double total = 0.0;
         for (const double t : least) total += t;
+        const long slowestBlock = std::max_element(least.begin(), least.end()) - least.begin();
         std::sort(least.begin(), least.end());
-        worstBlock = {least.back(), least[least.size() * 999 / 1000], total / static_cast<double>(least.size()), raw};
+        worstBlock = {least.back(), least[least.size() * 999 / 1000], total / static_cast<double>(least.size()), raw,
+                      slowestBlock, static_cast<double>(faults) / kWorstMinutes};
     }
     const double period = kWorstBlock / kWorstRate * 1e6;
     state.counters["slowest_us"] = worstBlock.slowest;
     state.counters["p999_us"] = worstBlock.p999;
     state.counters["slowest_pct"] = 100.0 * worstBlock.slowest / period;
+    state.counters["slowest_block"] = static_cast<double>(worstBlock.slowestBlock);
+    state.counters["faults_per_minute"] = worstBlock.faultsPerMinute;
 }
 BENCHMARK(BM_WorstBlock)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -238,10 +267,12 @@ int main(int argc, char** argv) {
                     "second thread (each block the least of %d minutes, in the audio thread's CPU time)\n"
                     "  slowest block %.1f us = %.1f %% of the %.0f us period (kept below 10 %%); 99.9th percentile "
                     "%.1f us = %.1f %%; mean %.1f us\n"
-                    "  (the slowest single block measured, what the machine added included: %.1f us = %.1f %%)\n",
+                    "  (the slowest single block measured, what the machine added included: %.1f us = %.1f %%)\n"
+                    "  slowest block: number %ld of the minute; page faults in the audio thread: %.1f a minute "
+                    "(GW_BENCH_FAULTS=1 lists the blocks)\n",
                     kWorstBlock, kWorstRate / 1000.0, kWorstMinutes, worstBlock.slowest, share(worstBlock.slowest),
                     period, worstBlock.p999, share(worstBlock.p999), worstBlock.mean, worstBlock.rawSlowest,
-                    share(worstBlock.rawSlowest));
+                    share(worstBlock.rawSlowest), worstBlock.slowestBlock, worstBlock.faultsPerMinute);
     }
     benchmark::Shutdown();
     return 0;

@@ -124,7 +124,7 @@ public:
     std::array<float, kHalfTransform> targetMagnitudes{};
     PeakList sourcePeaks;
     PeakList targetPeaks;
-    SynthesisScratch synthesisScratch;
+    SynthesisScratch synthesisScratch{};  // written here, so that no page of it is new to the audio thread
     // The synthesis that synthesise runs: tests put a reference formulation in its place.
     SynthesisFunction synthesis = synthesizeSpectrum;
 
