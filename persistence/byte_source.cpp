@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "platform/file_calls.h"
 
 namespace grainwheel {
 
@@ -14,14 +14,6 @@ int seekTo(std::FILE* f, std::uint64_t offset, int whence) {
     return _fseeki64(f, static_cast<long long>(offset), whence);
 #else
     return fseeko(f, static_cast<off_t>(offset), whence);
-#endif
-}
-
-long long tellOf(std::FILE* f) {
-#ifdef _WIN32
-    return _ftelli64(f);
-#else
-    return ftello(f);
 #endif
 }
 
@@ -77,22 +69,10 @@ FileSource::~FileSource() {
 
 bool FileSource::open(const char* path) {
     if (file_) std::fclose(file_);
-    file_ = nullptr;
     size_ = pos_ = 0;
     // Only regular files: opening a FIFO or a device would block, or never end.
-    std::error_code ec;
-    if (path == nullptr || !std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return false;
-    file_ = std::fopen(path, "rb");
-    if (!file_) return false;
-    long long size = -1;
-    if (seekTo(file_, 0, SEEK_END) == 0) size = tellOf(file_);
-    if (size < 0 || seekTo(file_, 0, SEEK_SET) != 0) {
-        std::fclose(file_);
-        file_ = nullptr;
-        return false;
-    }
-    size_ = static_cast<std::uint64_t>(size);
-    return true;
+    file_ = platform::openRegularFile(path, &size_);
+    return file_ != nullptr;
 }
 
 std::size_t FileSource::read(void* dst, std::size_t n) {
@@ -104,6 +84,7 @@ std::size_t FileSource::read(void* dst, std::size_t n) {
 
 bool FileSource::skip(std::uint64_t n) {
     if (!file_) return false;
+    if (n == 0) return true;  // (no system call for an empty chunk)
     const bool fits = n <= remaining();
     const std::uint64_t target = fits ? pos_ + n : size_;
     if (seekTo(file_, target, SEEK_SET) != 0) return false;

@@ -49,7 +49,8 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Owns an open file (mode "rb"); its size is taken when it is opened.
+// Owns an open regular file (never a FIFO, a device or a folder: opening one is refused
+// without waiting); its size is taken when it is opened.
 class FileSource final : public ByteSource {
 public:
     FileSource() = default;

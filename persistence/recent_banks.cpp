@@ -5,6 +5,7 @@
 
 #include "persistence/file_system.h"
 #include "persistence/list_paths.h"
+#include "platform/file_calls.h"
 
 namespace grainwheel {
 
@@ -36,7 +37,8 @@ int RecentBankList::parse(std::span<const std::uint8_t> bytes) {
 }
 
 bool RecentBankList::load(const char* listPath) {
-    std::FILE* f = listPath && *listPath ? std::fopen(listPath, "rb") : nullptr;
+    // (a FIFO or a device in its place would block the editor, or never end)
+    std::FILE* f = platform::openRegularFile(listPath);
     if (!f) {
         clear();
         return false;
@@ -44,7 +46,10 @@ bool RecentBankList::load(const char* listPath) {
     RecentListParser parser(entries_);
     std::uint8_t block[4096];
     bool more = true;
-    while (more) {
+    // A list this program wrote is at most 20 KB; reading stops well past that, so that a
+    // huge file without separators is not read to its end.
+    constexpr std::size_t kMostRead = 1 << 20;
+    for (std::size_t total = 0; more && total < kMostRead; total += sizeof block) {
         const std::size_t got = std::fread(block, 1, sizeof block, f);
         for (std::size_t i = 0; i < got && more; ++i) more = parser.feed(block[i]);
         if (got < sizeof block) break;

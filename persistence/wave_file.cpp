@@ -45,6 +45,9 @@ constexpr int kTagExtensible = 0xFFFE;
 constexpr std::uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr std::uint32_t kLengthToEnd = 0x80000000u;  // set: not a real length
+// The most chunks read besides the format block and the data: real files have a handful
+// (LIST, fact, cue, bext, JUNK and the like).
+constexpr int kMostChunks = 64;
 
 std::uint16_t u16At(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t u32At(const std::uint8_t* p) { return u16At(p) | (std::uint32_t(u16At(p + 2)) << 16); }
@@ -162,15 +165,18 @@ FileResult readWaveHeader(ByteSource& src, WaveFormat& format) {
     if (!idIs(form, "WAVE")) return kFileNoWave;
 
     // The chunks, to the data chunk when the format block came first, else until the format
-    // block turns up after it. Every pass takes at least the four bytes of an id.
+    // block turns up after it. Every pass takes at least the four bytes of an id; the walk
+    // ends at the end of the file, at an id of four zero bytes (no writer makes one: the
+    // file is damaged, or zeros from here on) and after kMostChunks other chunks, so that
+    // no file is read further than its first few kilobytes before its audio.
     FormatBlock fmt;
     bool haveFmt = false, haveData = false;
     std::uint64_t dataStart = 0;
     std::uint32_t dataLength = 0;
-    for (;;) {
+    for (int others = 0; others <= kMostChunks;) {
         char id[4] = {};
         std::uint32_t length = 0;
-        if (!src.readId(id)) break;
+        if (!src.readId(id) || idIs(id, "\0\0\0\0")) break;
         if (!src.readU32(length)) {
             // A header cut short ends the walk; a format id alone still counts (its fields
             // then read as zero), a data id does not.
@@ -193,6 +199,7 @@ FileResult readWaveHeader(ByteSource& src, WaveFormat& format) {
             skipChunk(src, length, length % 2 != 0);
         } else {
             skipChunk(src, (length & kLengthToEnd) ? src.remaining() : length, length % 2 != 0);
+            ++others;
         }
     }
 

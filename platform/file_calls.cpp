@@ -7,9 +7,11 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -65,6 +67,46 @@ bool replaceFile(const char* from, const char* to) {
 #else
     return std::rename(from, to) == 0;
 #endif
+}
+
+std::FILE* openRegularFile(const char* path, std::uint64_t* size) {
+    if (!path || !*path) return nullptr;
+#ifdef _WIN32
+    // A folder does not open without FILE_FLAG_BACKUP_SEMANTICS; pipes, consoles and
+    // devices are not of the disk type.
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    LARGE_INTEGER length{};
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &length) || length.QuadPart < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "rb");
+    if (!file) _close(fd);  // (closes the handle too)
+    const std::uint64_t bytes = static_cast<std::uint64_t>(length.QuadPart);
+#else
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        close(fd);
+        return nullptr;
+    }
+    // Reads of a regular file never wait anyway; the descriptor is made an ordinary one.
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    const std::uint64_t bytes = static_cast<std::uint64_t>(st.st_size);
+#endif
+    if (file && size) *size = bytes;
+    return file;
 }
 
 bool flushToDisk(std::FILE* file) {

@@ -4,6 +4,7 @@
 // Everything else in persistence/ is standard C++.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace platform {
@@ -20,6 +21,12 @@ bool isPathSeparator(char c);
 std::size_t pathLengthLimit();
 // Renames `from` over `to`, replacing `to` where it exists.
 bool replaceFile(const char* from, const char* to);
+// Opens a regular file for reading ("rb") without ever waiting: the open does not block
+// (a FIFO opened for reading would wait for a writer), and the descriptor that was opened,
+// not the path, is then checked, so a path swapped for a FIFO, a device or a folder between
+// a caller's check and the open is refused all the same. Returns nullptr for anything but a
+// regular file, or when the file cannot be opened; `size` (when given) gets its size.
+std::FILE* openRegularFile(const char* path, std::uint64_t* size = nullptr);
 // Writes the file's operating-system buffers to the disk (after std::fflush).
 bool flushToDisk(std::FILE* file);
 

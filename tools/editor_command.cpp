@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "host/editor_inspection.h"
 #include "tools/demo_input.h"
+#include "tools/option_files.h"
 
 namespace gwhost {
 
@@ -320,12 +320,14 @@ int runEditor(int argc, const char* const* argv, std::FILE* out) {
     }
     std::vector<std::string> script;
     if (!options.scriptPath.empty()) {
-        std::ifstream f(options.scriptPath);
-        if (!f) {
-            std::fprintf(stderr, "grainwheel-host editor: cannot read the script %s\n", options.scriptPath.c_str());
+        OptionFile file;
+        std::vector<char> bytes;
+        if (!file.open(options.scriptPath, "--script", kScriptFileLimit, error) || !file.readAll(bytes, error)) {
+            std::fprintf(stderr, "grainwheel-host editor: %s\n", error.c_str());
             return 1;
         }
-        for (std::string line; std::getline(f, line);) script.push_back(line);
+        std::istringstream text(std::string(bytes.begin(), bytes.end()));
+        for (std::string line; std::getline(text, line);) script.push_back(line);
     }
     PlayingSession session;
     if (!session.start(options.session, error)) {

@@ -9,13 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "persistence/byte_source.h"
 #include "persistence/file_result.h"
 #include "persistence/host_file_calls.h"
+#include "persistence/wave_file.h"
 #include "tools/demo_input.h"
 #include "tools/host_session.h"
+#include "tools/option_files.h"
 
 namespace gwhost {
 
@@ -31,10 +33,13 @@ constexpr std::size_t kBufferNumberOffset = 1452;
 }  // namespace
 
 bool readInputFile(const std::string& path, RenderOptions& o, Input& in, std::string& error) {
+    OptionFile file;
+    if (!file.open(path, "--input", kInputFileLimit, error)) return false;
     SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    SNDFILE* f = sf_open_fd(fileno(file.file()), SFM_READ, &info, SF_FALSE);
     if (!f) return error = "cannot read " + path + ": " + sf_strerror(nullptr), false;
     bool ok = true;
+    const std::uint64_t samples = static_cast<std::uint64_t>(info.frames) * static_cast<std::uint64_t>(info.channels);
     if (info.channels < 1 || info.frames < 0) {
         error = path + ": no audio channels";
         ok = false;
@@ -42,8 +47,10 @@ bool readInputFile(const std::string& path, RenderOptions& o, Input& in, std::st
         error = path + " is at " + std::to_string(info.samplerate) + " Hz but --rate is " +
                 std::to_string(static_cast<int>(o.sampleRate)) + " Hz; resample it first or drop --rate";
         ok = false;
-    } else if (info.frames > 100000000) {
-        error = path + ": too long (more than 100 million frames)";
+    } else if (samples > kInputSampleLimit || static_cast<std::uint64_t>(info.frames) > kInputSampleLimit / 2) {
+        error = path + ": too long (" + std::to_string(info.frames) + " frames of " + std::to_string(info.channels) +
+                " channels; --input takes at most " + std::to_string(kInputSampleLimit) + " samples, " +
+                std::to_string(kInputSampleLimit / 2) + " stereo frames)";
         ok = false;
     }
     if (ok) {
@@ -63,13 +70,6 @@ bool readInputFile(const std::string& path, RenderOptions& o, Input& in, std::st
 }
 
 namespace {
-
-bool readFile(const std::string& path, std::vector<char>& bytes) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    return !f.bad();
-}
 
 bool writeFile(const std::string& path, const void* data, std::size_t size) {
     const std::string temp = path + ".part";
@@ -94,18 +94,18 @@ std::vector<char> bankChunk(HostSession& s) {
     return std::vector<char>(p, p + size);
 }
 
-bool isPcm16Wave(const char* path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path, SFM_READ, &info);
-    if (!f) return false;
-    sf_close(f);
-    return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
-           (info.channels == 1 || info.channels == 2) && info.frames > 0;
+// What grainwheel's own WAV reader says of the file: kFileOk when it reads it.
+grainwheel::FileResult waveVerdict(const char* path) {
+    grainwheel::FileSource src;
+    if (!src.open(path)) return grainwheel::kFileOpenFailed;
+    grainwheel::WaveFormat format;
+    return grainwheel::readWaveHeader(src, format);
 }
 
 // Asks grainwheel to read or write a bank file itself (its vendor-specific file call).
 bool bankCall(HostSession& s, std::intptr_t call, const std::string& path, const char* verb, std::string& error) {
     if (s.effect()->uniqueID != kGrainwheelId) return error = "bank files are grainwheel's own (--bank, --save-bank)", false;
+    if (call == grainwheel::kHostLoadBank && !checkOptionFile(path, "--bank", kAnySize, error)) return false;
     const VstIntPtr answer =
         s.dispatch(effVendorSpecific, grainwheel::kHostFileCall, call, const_cast<char*>(path.c_str()));
     const int result = grainwheel::hostFileResult(answer);
@@ -125,8 +125,9 @@ bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
     const bool chunks = (e->flags & effFlagsProgramChunks) != 0;
     if (!o.chunkPath.empty()) {
         std::vector<char> bytes;
-        if (!readFile(o.chunkPath, bytes) || bytes.empty())
-            return error = "cannot read the chunk file " + o.chunkPath, false;
+        OptionFile file;
+        if (!file.open(o.chunkPath, "--chunk", kChunkFileLimit, error) || !file.readAll(bytes, error)) return false;
+        if (bytes.empty()) return error = "the chunk file " + o.chunkPath + " is empty", false;
         if (!chunks) return error = "the plug-in does not take chunks (--chunk)", false;
         const VstInt32 isProgram = bytes.size() == kRecordBytes ? 1 : 0;
         if (s.dispatch(effSetChunk, isProgram, static_cast<VstIntPtr>(bytes.size()), bytes.data()) == 0)
@@ -136,15 +137,20 @@ bool applySession(HostSession& s, const RenderOptions& o, std::string& error) {
     if (!o.loadWavPath.empty()) {
         // The plug-in's own WAV reader runs when a bank chunk names the file as the
         // current buffer's path.
+        if (!checkOptionFile(o.loadWavPath, "--load-wav", kAnySize, error)) return false;
         char resolved[4096];
         if (!realpath(o.loadWavPath.c_str(), resolved)) return error = "cannot find " + o.loadWavPath, false;
         if (std::strlen(resolved) >= kPathBytes) return error = "the WAV path is longer than 1023 characters", false;
-        // The restore reports a failed reload only in a message box, so the file is
-        // checked first against what grainwheel's reader takes.
-        if (e->uniqueID == kGrainwheelId && !isPcm16Wave(resolved))
-            return error = o.loadWavPath + " is not a 16-bit PCM WAV file with one or two channels, "
-                                           "the kind grainwheel reads",
-                   false;
+        // The restore reports a failed reload only in a message box, so grainwheel's own
+        // reader looks at the file first and its answer is given in its words.
+        if (e->uniqueID == kGrainwheelId) {
+            if (const grainwheel::FileResult r = waveVerdict(resolved); r != grainwheel::kFileOk) {
+                const char* text = grainwheel::fileResultText(r);
+                return error = "--load-wav " + o.loadWavPath + ": grainwheel does not read it: " +
+                               (text ? text : "code") + " (" + std::to_string(r) + ")",
+                       false;
+            }
+        }
         std::vector<char> bank = chunks ? bankChunk(s) : std::vector<char>{};
         if (bank.size() != kBankBytes)
             return error = "--load-wav needs a plug-in whose bank chunk holds 16 program records", false;

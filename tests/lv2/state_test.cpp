@@ -7,7 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -211,6 +213,31 @@ TEST(Lv2State, MissingFileLeavesOnlyItsBufferEmptyAndIsReported) {
                         ->access(lilv_instance_get_handle(b.lilv()));
     ASSERT_TRUE(access.takeMessage(message, sizeof message));
     EXPECT_NE(std::strstr(message, "buffer03.wav"), nullptr) << message;
+}
+
+// A state naming, in all sixteen buffers, a sparse 4 GB file of a WAV header and zeros
+// restores at once: each file is refused after its first bytes and reported.
+TEST(Lv2State, HugeZeroFileInEveryBufferIsRefusedAtOnce) {
+    const std::string zeros = freshFolder("zeros") + "/zeros.wav";
+    {
+        std::FILE* f = std::fopen(zeros.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite("RIFF\xFF\xFF\xFF\xFFWAVE", 1, 12, f);
+        std::fclose(f);
+    }
+    fs::resize_file(zeros, std::uint64_t(4) << 30);
+    Instance fx;
+    fx.activate();
+    recordInto(fx, 3, 330.0f);
+    auto props = fx.saveDirect();
+    for (int k = 0; k < kNumBuffers; ++k)
+        props[bufferKey(k)] = {urid(LV2_ATOM__Path), std::vector<std::uint8_t>(zeros.begin(), zeros.end() + 1)};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fx.restoreDirect(props), LV2_STATE_SUCCESS);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    fx.play(512);
+    for (int k = 0; k < kNumBuffers; ++k) EXPECT_EQ(fx.port().bufferLength(k), 0) << "buffer " << k;
+    EXPECT_TRUE(anyLineHas(fx.logLines(), "zeros.wav"));
 }
 
 TEST(Lv2State, RecordsOfTheWrongSizeOrTypeAreRefusedAndChangeNothing) {

@@ -11,6 +11,7 @@
 
 #include "persistence/bank_file.h"
 #include "persistence/file_system.h"
+#include "persistence/recent_banks.h"
 #include "persistence/recovery_banks.h"
 #include "persistence/wave_file.h"
 #include "test_util.h"
@@ -61,7 +62,9 @@ TEST(FileLimits, FifosAndDevicesAreNotRead) {
         const FileResult b = readWaveFile("/dev/zero", wave);
         const FileResult c = readBankFile(fifo.c_str(), bank);
         const FileResult d = readWaveFile(dir.path().c_str(), wave);  // a folder
-        return a == kFileOpenFailed && b == kFileOpenFailed && c == kFileOpenFailed && d == kFileOpenFailed;
+        RecentBankList recent;
+        const bool e = recent.load(fifo.c_str());
+        return a == kFileOpenFailed && b == kFileOpenFailed && c == kFileOpenFailed && d == kFileOpenFailed && !e;
     });
     const bool blocked = reads.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
     // A blocked reader is let go (a writer opens and closes the FIFO) so that the test ends.
@@ -72,6 +75,31 @@ TEST(FileLimits, FifosAndDevicesAreNotRead) {
     EXPECT_FALSE(blocked) << "reading a FIFO blocked";
     EXPECT_TRUE(reads.get());
     EXPECT_TRUE(fileExists(fifo.c_str())) << "the overwrite probe sees it without opening it";
+}
+
+// A sparse file of 4 GB, a WAV header and zeros (4 KB on disk): every reader refuses it
+// (the recent-bank list reads its first megabyte) at once. The file lives below the build
+// tree, where files can be sparse.
+TEST(FileLimits, HugeZeroFilesAreRefusedAtOnce) {
+    test::TempDir dir(GW_PERSISTENCE_WORK);
+    const std::string path = dir.file("zeros.wav");
+    Bytes head;
+    test::putId(head, "RIFF");
+    test::put32(head, 0xFFFFFFFFu);
+    test::putId(head, "WAVE");
+    test::writeFile(path, head);
+    fs::resize_file(path, std::uint64_t(4) << 30);
+    const auto start = std::chrono::steady_clock::now();
+    SampleArrays wave;
+    BankContents bank;
+    float settings[kNumGlobalSettings];
+    RecentBankList recent;
+    EXPECT_EQ(readWaveFile(path.c_str(), wave), kFileNoFmt);
+    EXPECT_EQ(readBankFile(path.c_str(), bank), kFileNoGrb);
+    EXPECT_EQ(readBankOptionsFile(path.c_str(), settings), kFileNoGrb);
+    EXPECT_TRUE(recent.load(path.c_str()));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(1));
 }
 #endif
 

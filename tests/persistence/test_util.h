@@ -84,13 +84,16 @@ inline bool sameBytes(const void* a, const void* b, std::size_t n) { return std:
 // code under test builds and splits native paths.
 class TempDir {
 public:
-    TempDir() {
+    // A new folder in `base` (made when missing), or in the system's temporary folder.
+    explicit TempDir(const std::string& base = "") {
         namespace fs = std::filesystem;
         static unsigned serial = 0;
         std::random_device entropy;
+        std::error_code made;
+        if (!base.empty()) fs::create_directories(base, made);
         for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
             const std::string name = "gw-persist-" + std::to_string(entropy()) + "-" + std::to_string(++serial);
-            fs::path candidate = fs::temp_directory_path() / name;
+            fs::path candidate = (base.empty() ? fs::temp_directory_path() : fs::path(base)) / name;
             std::error_code ec;
             if (fs::create_directory(candidate, ec)) path_ = candidate.make_preferred().string();
         }

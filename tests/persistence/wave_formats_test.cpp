@@ -2,11 +2,14 @@
 // writer's rates and float encoding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
+#include "persistence/byte_source.h"
 #include "persistence/file_system.h"
 #include "persistence/wave_file.h"
 #include "test_util.h"
@@ -424,6 +427,78 @@ TEST(WaveChunks, MissingAndEndlessChunks) {
     Bytes cut = riff({fmt, data});
     cut.resize(12 + fmt.size() + 6);
     EXPECT_EQ(readCode(cut), kFileNoData);
+}
+
+// A file of `size` bytes that exists only as a pattern: `head`, then `unit` over and over to
+// the end. Counts the bytes it delivers.
+class PatternSource final : public ByteSource {
+public:
+    PatternSource(Bytes head, Bytes unit, std::uint64_t size) : head_(std::move(head)), unit_(std::move(unit)), size_(size) {}
+    std::size_t read(void* dst, std::size_t n) override {
+        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, remaining()));
+        auto* out = static_cast<std::uint8_t*>(dst);
+        for (std::size_t i = 0; i < n; ++i, ++pos_)
+            out[i] = pos_ < head_.size() ? head_[pos_] : unit_[(pos_ - head_.size()) % unit_.size()];
+        delivered += n;
+        return n;
+    }
+    bool skip(std::uint64_t n) override {
+        const bool fits = n <= remaining();
+        pos_ = fits ? pos_ + n : size_;
+        return fits;
+    }
+    std::uint64_t remaining() const override { return size_ - pos_; }
+    std::uint64_t position() const override { return pos_; }
+    bool seek(std::uint64_t offset) override { return offset <= size_ && (pos_ = offset, true); }
+    std::uint64_t delivered = 0;
+
+private:
+    Bytes head_, unit_;
+    std::uint64_t size_, pos_ = 0;
+};
+
+// Zeros (a sparse or damaged file) or endless empty chunks end the walk within the first
+// kilobytes, whatever the file's size; a few dozen chunks before the audio still read.
+TEST(WaveChunks, ZeroIdsAndEndlessChunkRunsEndTheWalk) {
+    Format f;
+    const Bytes fmt = chunk("fmt ", fmtBody(f));
+    const Bytes data = chunk("data", samples(f, 4));
+    Bytes top;
+    test::putId(top, "RIFF");
+    test::put32(top, 0xFFFFFFFFu);
+    test::putId(top, "WAVE");
+    // 64 chunks besides the format block and the data are read through; one more ends the walk.
+    for (int junk : {64, 65}) {
+        Bytes file = top;
+        for (int k = 0; k < junk; ++k) {
+            const Bytes j = chunk(k % 2 ? "JUNK" : "LIST", Bytes(k % 3, 7));
+            file.insert(file.end(), j.begin(), j.end());
+        }
+        file.insert(file.end(), fmt.begin(), fmt.end());
+        file.insert(file.end(), data.begin(), data.end());
+        ASSERT_EQ(readCode(file), junk == 64 ? kFileOk : kFileNoFmt) << junk;
+    }
+    Bytes withFmt = top;
+    withFmt.insert(withFmt.end(), fmt.begin(), fmt.end());
+    const std::uint64_t huge = std::uint64_t(4) << 30;
+    struct Case {
+        Bytes head, unit;
+        FileResult code;
+    } cases[] = {
+        {top, Bytes(8, 0), kFileNoFmt},
+        {withFmt, Bytes(8, 0), kFileNoData},
+        {top, chunk("JUNK", Bytes{}), kFileNoFmt},
+        {top, chunk("LIST", Bytes(3, 1)), kFileNoFmt},
+        {withFmt, chunk("JUNK", Bytes{}), kFileNoData},
+    };
+    for (const Case& c : cases) {
+        PatternSource src(c.head, c.unit, huge);
+        WaveFormat format;
+        EXPECT_EQ(readWaveHeader(src, format), c.code);
+        EXPECT_LT(src.delivered, 4096u) << "bytes read of a 4 GB file";
+    }
+    // A zero id between the format block and the data: damaged, not skipped.
+    EXPECT_EQ(readCode(riff({fmt, chunk("\0\0\0\0", Bytes{}), data})), kFileNoData);
 }
 
 // Every prefix of a small file: the header's cuts give their codes, cuts in the samples load

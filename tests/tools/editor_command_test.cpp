@@ -169,6 +169,9 @@ TEST(EditorTool, ReportsWhatItCannotDo) {
     out = runTool(std::string("editor ") + GW_TEST_EDITOR_PLUGIN + " --script " + bad, code);
     EXPECT_EQ(code, 1);
     EXPECT_NE(out.find("bad.txt line 2: unknown command \"frobnicate\""), std::string::npos) << out;
+    out = runTool(std::string("editor ") + GW_TEST_EDITOR_PLUGIN + " --script /dev/zero", code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("--script /dev/zero: a device"), std::string::npos) << out;
     out = runTool(std::string("editor ") + GW_TEST_EDITOR_PLUGIN + " --snapshot /nonexistent/dir/x.png", code);
     EXPECT_EQ(code, 1);
     EXPECT_NE(out.find("cannot write /nonexistent/dir/x.png"), std::string::npos) << out;
