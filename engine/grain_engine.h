@@ -357,6 +357,11 @@ private:
     // another rate than the working rate; the conversion itself (runDeferred).
     void requestRateConversion();
     void convertBuffersToWorkingRate();
+    // Buffer n converted to the working rate when it is at another; true when it was.
+    bool convertToWorkingRate(int n);
+    // Audio thread, taking the current buffer's record converted from `from` frames to
+    // `to`: the record position and a synced recording's wait follow the time scale.
+    void followConversion(std::int32_t from, std::int32_t to) noexcept;
     // Audio thread, between blocks: buffer n takes the spare as `frames` frames. False
     // (nothing changed) with no spare ready or another thread replacing buffer n.
     bool takeSpare(int n, int frames) noexcept;
@@ -386,6 +391,10 @@ private:
     // The audio thread's copies of the published records, and their generations.
     BufferFrames held_[kNumBuffers];
     std::uint32_t heldGeneration_[kNumBuffers] = {};
+    // Per buffer: the generation of the record a rate conversion published (high word)
+    // and the frames it converted (low word), so that recording continues in it where
+    // the take had got to.
+    std::atomic<std::uint64_t> convertedFrom_[kNumBuffers] = {};
     // The spare pair and the pair it last replaced: the audio thread owns them while
     // spareReady_ is true (it takes the spare, leaves the old pair), runDeferred() while
     // it is false.
