@@ -37,10 +37,11 @@ void GrainEngine::requestRateConversion() {
 // Runs inside runDeferred (one caller at a time), and in resume() for the current buffer.
 // Each buffer's `writing` flag is held while its arrays are read and converted: no other
 // thread replaces (and frees) them meanwhile, and the audio thread's rec free / rec sync
-// does not take the spare into it.
+// does not take the spare into it. The current buffer goes first: a take may go on in it.
 void GrainEngine::convertBuffersToWorkingRate() {
     bool converted = false;
-    for (int n = 0; n < kNumBuffers; ++n) converted |= convertToWorkingRate(n);
+    const int current = currentBuffer;
+    for (int k = 0; k < kNumBuffers; ++k) converted |= convertToWorkingRate((current + k) % kNumBuffers);
     if (converted) notify(kBuffersChanged, 1.0f);
 }
 
