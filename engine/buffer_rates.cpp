@@ -34,33 +34,42 @@ void GrainEngine::requestRateConversion() {
     }
 }
 
-// Runs inside runDeferred (one caller at a time). Each buffer's `writing` flag is held
-// while its arrays are read and converted: no other thread replaces (and frees) them
-// meanwhile, and the audio thread's rec free / rec sync does not take the spare into it.
+// Runs inside runDeferred (one caller at a time), and in resume() for the current buffer.
+// Each buffer's `writing` flag is held while its arrays are read and converted: no other
+// thread replaces (and frees) them meanwhile, and the audio thread's rec free / rec sync
+// does not take the spare into it. The current buffer goes first: a take may go on in it.
 void GrainEngine::convertBuffersToWorkingRate() {
     bool converted = false;
-    for (int n = 0; n < kNumBuffers; ++n) {
-        const int target = workingRate();
-        AudioBuffer& buffer = audioBuffers[n];
-        const std::unique_lock<std::mutex> reads = holdBufferReads();  // no writer reads it now
-        claimWriting(buffer);
-        std::uint32_t generation = 0;
-        const BufferFrames frames = framesOf(buffer, &generation);
-        const int rate = buffer.slots[generation & 1u].rate.load(std::memory_order_relaxed);
-        ConvertedAudio out;
-        RateConversion result = RateConversion::Unusable;
-        if (!frames.empty() && rate > 0 && rate != target) result = convertRate(frames.view(), rate, target, out);
-        if (result != RateConversion::Converted) {
-            buffer.writing.store(false, std::memory_order_release);
-            // Memory short: tried again at the next run. A rate the converter cannot take
-            // stays as it is (the audio plays at its own pitch).
-            if (result == RateConversion::OutOfMemory) deferred_.fetch_or(kDeferRates, std::memory_order_release);
-            continue;
-        }
-        publishClaimed(n, out.left, out.right, out.frames, target, 0);
-        converted = true;
-    }
+    const int current = currentBuffer;
+    for (int k = 0; k < kNumBuffers; ++k) converted |= convertToWorkingRate((current + k) % kNumBuffers);
     if (converted) notify(kBuffersChanged, 1.0f);
+}
+
+bool GrainEngine::convertToWorkingRate(int n) {
+    const int target = workingRate();
+    AudioBuffer& buffer = audioBuffers[n];
+    const std::unique_lock<std::mutex> reads = holdBufferReads();  // no writer reads it now
+    claimWriting(buffer);
+    std::uint32_t generation = 0;
+    const BufferFrames frames = framesOf(buffer, &generation);
+    const int rate = buffer.slots[generation & 1u].rate.load(std::memory_order_relaxed);
+    ConvertedAudio out;
+    RateConversion result = RateConversion::Unusable;
+    if (!frames.empty() && rate > 0 && rate != target) result = convertRate(frames.view(), rate, target, out);
+    if (result != RateConversion::Converted) {
+        buffer.writing.store(false, std::memory_order_release);
+        // Memory short: tried again at the next run. A rate the converter cannot take
+        // stays as it is (the audio plays at its own pitch).
+        if (result == RateConversion::OutOfMemory) deferred_.fetch_or(kDeferRates, std::memory_order_release);
+        return false;
+    }
+    // The record published next (this thread holds `writing`) comes from this conversion:
+    // a recording into it goes on at the same moment of the take (takeArrays).
+    convertedFrom_[n].store((static_cast<std::uint64_t>(generation + 1u) << 32) |
+                                static_cast<std::uint32_t>(out.inputFrames),
+                            std::memory_order_relaxed);
+    publishClaimed(n, out.left, out.right, out.frames, target, 0);
+    return true;
 }
 
 }  // namespace grainwheel

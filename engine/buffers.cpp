@@ -1,6 +1,7 @@
 // The 16 audio buffers: selection, allocation, erasing, replacement by the loaders, and
 // switching free and tempo-synced recording on and off.
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -78,7 +79,11 @@ void GrainEngine::takeArrays() noexcept {
         currentRight = frames.right;
         currentLength = frames.length;
         currentLengthFloat = static_cast<float>(frames.length);
-        rec.recordWritePosition = 0;
+        const std::uint64_t converted = convertedFrom_[n].load(std::memory_order_relaxed);
+        if (static_cast<std::uint32_t>(converted >> 32) == heldGeneration_[n])
+            followConversion(static_cast<std::int32_t>(converted & 0xffffffffu), frames.length);
+        else
+            rec.recordWritePosition = 0;
         if (seq.playPosition >= static_cast<float>(frames.length)) seq.playPosition = 0.0f;
     }
     // Full voice reset: no voice may read an array that went, or past a new length.
@@ -86,6 +91,16 @@ void GrainEngine::takeArrays() noexcept {
         voices.resetAll();
         seq.activeVoices = 0;
     }
+}
+
+void GrainEngine::followConversion(std::int32_t from, std::int32_t to) noexcept {
+    // The conversion puts input frame p at output frame p * to / from.
+    const double scale = static_cast<double>(to) / static_cast<double>(from);
+    const std::int32_t pos = rec.recordWritePosition;
+    const double at = (pos > 0 && pos < from) ? static_cast<double>(pos) * scale + 0.5 : 0.0;
+    rec.recordWritePosition = at < static_cast<double>(to) ? static_cast<std::int32_t>(at) : 0;
+    if (const std::int32_t wait = rec.recordSyncWait; wait > 0)
+        rec.recordSyncWait = static_cast<std::int32_t>(std::min(static_cast<double>(wait) * scale + 0.5, 2147483647.0));
 }
 
 namespace {

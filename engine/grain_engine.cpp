@@ -66,6 +66,11 @@ void GrainEngine::setWorkingRate(float sampleRate) {
 
 void GrainEngine::resume(float sampleRate) {
     setWorkingRate(sampleRate);
+    // The buffer a take goes into reaches the new rate before any block records at it
+    // (no block records between suspend() and the end of resume()); recording continues
+    // in the converted arrays at the same moment of the take. The deferred work converts
+    // the others.
+    convertToWorkingRate(currentBuffer);
     setParameter(kBuffersChanged, 1.0f);
     seq.halted = 0;
 }

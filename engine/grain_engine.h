@@ -151,10 +151,17 @@ public:
     void process(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
     void processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) GW_NONBLOCKING;
     // The host stops and restarts processing. resume() takes the sample rate: the
-    // engine's working rate. Buffers whose audio is at another rate are converted to it
-    // by the deferred work (runDeferred), never on the audio thread; blocks play on with
-    // the old arrays meanwhile (at the old rate's pitch) and take the converted ones at a
-    // block boundary, as with every replacement.
+    // engine's working rate. The current buffer, when its audio is at another rate, is
+    // converted by resume() itself, before any block records at the new rate: a take
+    // going on through the change continues in the converted arrays at the same moment
+    // (the write position follows the conversion's time scale), whole. The other
+    // buffers at another rate are converted by the deferred work (runDeferred), never on
+    // the audio thread; blocks play on with the old arrays meanwhile (at the old rate's
+    // pitch) and take the converted ones at a block boundary, as with every replacement.
+    // A host that changes the rate while blocks run (no suspend) leaves the current
+    // buffer to the deferred work: what is recorded while it is converted is lost, and
+    // what was recorded at the new rate before is converted as if at the old one; the
+    // take's beginning stays and the take goes on at its moment.
     void suspend();
     void resume(float sampleRate);
     // The host's working rate changes (a VST 2 host tells it while the effect is
@@ -357,6 +364,11 @@ private:
     // another rate than the working rate; the conversion itself (runDeferred).
     void requestRateConversion();
     void convertBuffersToWorkingRate();
+    // Buffer n converted to the working rate when it is at another; true when it was.
+    bool convertToWorkingRate(int n);
+    // Audio thread, taking the current buffer's record converted from `from` frames to
+    // `to`: the record position and a synced recording's wait follow the time scale.
+    void followConversion(std::int32_t from, std::int32_t to) noexcept;
     // Audio thread, between blocks: buffer n takes the spare as `frames` frames. False
     // (nothing changed) with no spare ready or another thread replacing buffer n.
     bool takeSpare(int n, int frames) noexcept;
@@ -386,6 +398,10 @@ private:
     // The audio thread's copies of the published records, and their generations.
     BufferFrames held_[kNumBuffers];
     std::uint32_t heldGeneration_[kNumBuffers] = {};
+    // Per buffer: the generation of the record a rate conversion published (high word)
+    // and the frames it converted (low word), so that recording continues in it where
+    // the take had got to.
+    std::atomic<std::uint64_t> convertedFrom_[kNumBuffers] = {};
     // The spare pair and the pair it last replaced: the audio thread owns them while
     // spareReady_ is true (it takes the spare, leaves the old pair), runDeferred() while
     // it is false.

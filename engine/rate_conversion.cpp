@@ -38,6 +38,7 @@ RateConversion convertRate(BufferView in, int inRate, int outRate, ConvertedAudi
     out.left = left;
     out.right = right;
     out.frames = static_cast<int>(frames);
+    out.inputFrames = static_cast<int>(inFrames);
     return RateConversion::Converted;
 }
 

@@ -15,6 +15,7 @@ struct ConvertedAudio {
     float* left = nullptr;
     float* right = nullptr;
     int frames = 0;
+    int inputFrames = 0;  // the input frames converted: all of them unless the result was cut
 };
 
 enum class RateConversion {

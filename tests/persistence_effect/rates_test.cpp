@@ -280,32 +280,34 @@ TEST_F(RatesTest, ChunkRestoredBeforeResumeIsTakenAtTheHostsNewRate) {
     EXPECT_EQ(std::memcmp(f.left, file.left.get(), sizeof(float) * 24001), 0) << "converted there and back";
 }
 
-// The host changes the rate between suspend and resume: the buffers are converted by the
-// deferred work, not by resume and not by a block.
+// The host changes the rate between suspend and resume: resume converts the current
+// buffer (a take may go on in it), the deferred work the others, never a block.
 TEST_F(RatesTest, ResumeAtANewRateConvertsTheBuffersThroughTheDeferredWork) {
     auto fx = session(44100.0f);
     gwtest::fillBuffer(*fx, 0, 44100, [](int i) { return 0.5 * std::sin(2.0 * kPi * kTone * i / 44100.0); });
     gwtest::fillBuffer(*fx, 4, 10000, [](int i) { return 0.5 * std::sin(2.0 * kPi * kTone * i / 44100.0); });
     fx->engine().markBufferSaved(4);
     EXPECT_FALSE(fx->engine().hasDeferred());
+    ASSERT_EQ(fx->engine().getCurrentBuffer(), 0);
     fx->suspend();
     fx->setSampleRate(96000.0f);
     fx->resume();
     EXPECT_TRUE(fx->engine().hasDeferred());
-    EXPECT_EQ(fx->engine().bufferRate(0), 44100) << "resume itself converts nothing";
+    EXPECT_EQ(fx->engine().bufferRate(0), 96000) << "resume converts the current buffer";
+    EXPECT_EQ(fx->engine().bufferRate(4), 44100) << "and no other";
     // Meanwhile the buffer's line counts its seconds at its own rate.
-    EXPECT_EQ(fx->makeEditorPort()->bufferRate(0), 44100.0f);
+    EXPECT_EQ(fx->makeEditorPort()->bufferRate(4), 44100.0f);
     float in[64] = {}, outL[64], outR[64];
     float* ins[2] = {in, in};
     float* outs[2] = {outL, outR};
     fx->processReplacing(ins, outs, 64);
-    EXPECT_EQ(fx->engine().bufferRate(0), 44100) << "nor does a block";
+    EXPECT_EQ(fx->engine().bufferRate(4), 44100) << "nor does a block";
 
     EXPECT_TRUE(fx->engine().runDeferred());
     expectToneAt(*fx, 0, 44100, 44100, 96000);
     expectToneAt(*fx, 4, 10000, 44100, 96000);
     EXPECT_EQ(fx->engine().audioBuffer(4).saved.load(), 1) << "its file still holds its audio";
-    EXPECT_EQ(fx->makeEditorPort()->bufferRate(0), 96000.0f);
+    EXPECT_EQ(fx->makeEditorPort()->bufferRate(4), 96000.0f);
     EXPECT_FALSE(fx->engine().hasDeferred());
 
     // Back at 96 kHz after a suspend: nothing to do.

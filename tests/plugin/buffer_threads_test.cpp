@@ -6,7 +6,10 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "engine/rate_conversion.h"
 #include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
@@ -79,6 +82,97 @@ TEST_F(EffectTest, ArraysAreFreedOnlyAfterTheAudioThreadLeftTheBlock) {
     EXPECT_GE(blocks.load(), kBlocks);
     EXPECT_GE(readableBlocks.load(), kBlocks / 2);
     EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
+}
+
+namespace {
+
+// A buffer's frames, copied (left then right).
+std::vector<float> copyOf(const BufferFrames& f) {
+    std::vector<float> v(f.left, f.left + f.length);
+    v.insert(v.end(), f.right, f.right + f.length);
+    return v;
+}
+
+// The copy converted by the engine's own conversion, as copyOf lays it out.
+std::vector<float> converted(std::vector<float> v, int from, int to) {
+    const auto n = static_cast<std::int32_t>(v.size() / 2);
+    ConvertedAudio out;
+    EXPECT_EQ(convertRate(BufferView{v.data(), v.data() + n, n}, from, to, out), RateConversion::Converted);
+    std::vector<float> c(out.left, out.left + out.frames);
+    c.insert(c.end(), out.right, out.right + out.frames);
+    delete[] out.left;
+    delete[] out.right;
+    return c;
+}
+
+}  // namespace
+
+// A take through suspend, effSetSampleRate and resume, as a host switching its device
+// does: the frames recorded before come back converted, those after follow at the same
+// moment of the take in order (the first block after resume may be lost: a replacement
+// the worker publishes before it raises the gate), and the other buffers are only
+// converted. Input frame i carries i + 1 on the left, -(i + 1) on the right.
+TEST_F(EffectTest, ATakeRecordedThroughARateChangeComesBackWhole) {
+    constexpr int kBlock = 256;
+    for (const auto& [from, to] : {std::pair{44100, 48000}, std::pair{48000, 44100}})
+        for (const int mode : {kRecFree, kRecSync}) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to << (mode == kRecSync ? " synced" : " free"));
+            fx = std::make_unique<GrainEffect>(&gwtest::hostCallback);
+            AEffect* e = fx->getAeffect();
+            const auto dispatch = [e](VstInt32 op, VstIntPtr value, float opt = 0.0f) {
+                e->dispatcher(e, op, 0, value, nullptr, opt);
+            };
+            std::vector<float> inL(kBlock), inR(kBlock), out(2 * kBlock);
+            int next = 0;  // the next input frame
+            const auto play = [&](int frames) {
+                for (; frames > 0; frames -= kBlock, next += kBlock) {
+                    for (int i = 0; i < kBlock; ++i) inR[i] = -(inL[i] = static_cast<float>(next + i + 1));
+                    float* ins[2] = {inL.data(), inR.data()};
+                    float* outs[2] = {out.data(), out.data() + kBlock};
+                    e->processReplacing(e, ins, outs, kBlock);
+                }
+            };
+            const auto rateChange = [&](int rate) {
+                dispatch(effMainsChanged, 0);
+                dispatch(effSetSampleRate, 0, static_cast<float>(rate));
+                dispatch(effMainsChanged, 1);
+            };
+            rateChange(from);
+            const int n = fx->engine().getCurrentBuffer(), other = (n + 2) % kNumBuffers;
+            float* l = GrainEngine::newSampleArray(30000);
+            float* r = GrainEngine::newSampleArray(30000);
+            for (int i = 0; i < 30000; ++i) r[i] = -(l[i] = std::sin(0.01f * static_cast<float>(i)));
+            fx->engine().replaceBufferArrays(other, l, r, 30000);
+            const std::vector<float> otherBefore = copyOf(framesOf(fx->engine().audioBuffer(other)));
+
+            fx->setParameter(mode, 1.0f);  // rec sync without host time records at once
+            play(from);                    // about a second
+            const std::vector<float> before = copyOf(framesOf(fx->engine().audioBuffer(n)));
+            const int taken = next, length = static_cast<int>(before.size() / 2);
+            for (int i = 220; i < taken; ++i) ASSERT_EQ(before[i], static_cast<float>(i + 1)) << i;
+            rateChange(to);
+            play(to * 3 / 2);
+            const std::vector<float> after = copyOf(framesOf(fx->engine().audioBuffer(n)));
+            const std::vector<float> expected = converted(before, from, to);
+            const int frames = static_cast<int>(after.size() / 2);
+            ASSERT_EQ(frames, static_cast<int>(expected.size() / 2));
+            const int at = static_cast<int>(std::lround(static_cast<double>(taken) * frames / length));
+            for (int i = 0; i < at; ++i) ASSERT_EQ(after[i], expected[i]) << i;
+            const int resumed = static_cast<int>(after[at]) - 1;  // the first input frame after resume
+            EXPECT_TRUE(resumed == taken || resumed == taken + kBlock) << resumed - taken;
+            const int end = mode == kRecSync ? frames - 220 : at + to;
+            for (int i = at; i < end; ++i) {
+                ASSERT_EQ(after[i], static_cast<float>(resumed + i - at + 1)) << i;
+                ASSERT_EQ(after[frames + i], -after[i]) << i;
+            }
+
+            fx->setParameter(kRecFree, 0.0f);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (fx->engine().bufferRate(other) != to && std::chrono::steady_clock::now() < deadline) play(kBlock);
+            EXPECT_EQ(copyOf(framesOf(fx->engine().audioBuffer(other))), converted(otherBefore, from, to));
+            for (int k = 0; k < kNumBuffers; ++k)
+                EXPECT_EQ(fx->engine().bufferLength(k) == 0, k != n && k != other) << k;
+        }
 }
 
 TEST(BufferGateTest, WaitReturnsAtOnceWithoutABlock) {
