@@ -20,9 +20,11 @@ public:
     // has). Its parameter calls set the engine directly; a UI sends automatable changes
     // to the host instead, which hands them to the plug-in through the control ports.
     virtual EffectPort& port() = 0;
-    // The engine's notices go to `listener` from now on (null: nowhere). Returns once no
-    // notice to the previous listener is under way; the UI's thread only.
-    virtual void setListener(EngineListener* listener) = 0;
+    // The engine's notices go to every listener added (one per open panel; a host may
+    // show two panels of one instance). add answers false when all places are taken;
+    // remove returns once no notice to `listener` is under way. The UI's thread only.
+    virtual bool addListener(EngineListener* listener) = 0;
+    virtual void removeListener(EngineListener* listener) = 0;
     // A message the plug-in could not show (a restore that missed files): copies it into
     // text[size] and clears it; false when there is none. Any thread but the audio thread.
     virtual bool takeMessage(char* text, std::size_t size) = 0;

@@ -16,10 +16,12 @@ using namespace VSTGUI;
 
 namespace {
 
-// The host parameters that are commands (a press, not a value): never written back to the
-// host as the engine's value, and not set on the shadow engine from the host's ports.
-bool isTrigger(int index) {
-    return index == kKillBufr || index == kNextProg || index == kPrevProg || index == kCopyPrg || index == kPastePrg;
+// The host parameters that are commands (a press, not a value) are never written back to
+// the host as the engine's value: the plug-in runs a command on every change of its port.
+// The shadow engine takes the presets from the host's ports (it shows the pitches and
+// speeds they set), not the others.
+bool shadowTakes(int index) {
+    return !isCommandPort(index) || (index >= kPitchPreset && index < kBufPos);
 }
 
 // Idles (about 30 a second) to wait for the instance to apply a change before the status
@@ -72,7 +74,7 @@ void Lv2Editor::valueChanged(CDrawContext* context, CControl* control) {
         return;
     }
     ADEditor::valueChanged(context, control);
-    if (!ui().shadow() && tag >= 0 && tag <= kLastHostParameter && !isTrigger(tag)) {
+    if (!ui().shadow() && tag >= 0 && tag <= kLastHostParameter && !isCommandPort(tag)) {
         statusTag_ = tag;
         statusValue_ = control->getValue();
         statusWait_ = kStatusWaitIdles;
@@ -95,7 +97,7 @@ void Lv2Editor::followPendingStatus() {
 
 // --- the panel ----------------------------------------------------------------------------
 
-Lv2Panel::Lv2Panel(const Host& host) : host_(host), link_(host.write, host.controller, host.touch) {}
+Lv2Panel::Lv2Panel(const Host& host) : host_(host), link_(host.write, host.controller, host.touch, host.map) {}
 
 Lv2Panel* Lv2Panel::create(const Host& host) {
     std::unique_ptr<Lv2Panel> p(new (std::nothrow) Lv2Panel(host));
@@ -117,8 +119,8 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
     p->editor_.reset(new (std::nothrow) Lv2Editor(std::move(port)));
     if (!p->editor_) return nullptr;
 
-    if (host.access != nullptr) host.access->setListener(p.get());
-    else p->shadow_->engine.setListener(p.get());
+    if (host.access == nullptr) p->shadow_->engine.setListener(p.get());
+    else if (!host.access->addListener(p.get())) return nullptr;
     p->editor_->open(host.parent);
     if (host.access == nullptr) p->editor_->showText(kNoAccessText);
 
@@ -133,7 +135,7 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
 Lv2Panel::~Lv2Panel() {
     // No notice may reach the editor once it is gone: detach first (this waits for a
     // notice under way on another thread).
-    if (host_.access != nullptr) host_.access->setListener(nullptr);
+    if (host_.access != nullptr) host_.access->removeListener(this);
     else if (shadow_) shadow_->engine.setListener(nullptr);
     if (editor_) editor_->close();
     editor_.reset();
@@ -158,7 +160,7 @@ void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t 
     if (i == link_.editing()) return;
     if (shadow_) {
         // The shadow engine takes the value; its notice updates the control.
-        if (!isTrigger(i)) shadow_->engine.setParameter(i, value);
+        if (shadowTakes(i)) shadow_->engine.setParameter(i, value);
         // The host's buffer is the current one at once (a morph to it would wait for
         // blocks the shadow never runs).
         if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(value * 15.0f + 0.5f));
@@ -186,7 +188,7 @@ void Lv2Panel::writeEngineValues() {
     EffectPort& engine = host_.access->port();
     const int editing = link_.editing();
     for (int i = 0; i < kParameterPorts; ++i) {
-        if (isTrigger(i) || i == editing) continue;
+        if (isCommandPort(i) || i == editing) continue;
         const float v = engine.getParameter(i);
         // A recording the engine ended is followed (the next press is a change again); a
         // running one is never started again from here.

@@ -57,6 +57,7 @@ public:
         const LV2UI_Resize* resize = nullptr;
         void* parent = nullptr;           // ui:parent, an X window id
         InstanceAccess* access = nullptr;  // null: no access to the running instance
+        LV2_URID_Map* map = nullptr;       // urid:map: commands go as messages (else by port)
         float sampleRate = 44100.0f;       // the shadow engine's (without access)
     };
     // Null when memory is short.
