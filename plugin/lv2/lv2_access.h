@@ -28,6 +28,11 @@ public:
     // A message the plug-in could not show (a restore that missed files): copies it into
     // text[size] and clears it; false when there is none. Any thread but the audio thread.
     virtual bool takeMessage(char* text, std::size_t size) = 0;
+    // The UI is about to write the engine's own value of host parameter `index` to the
+    // host's port (after a program change or a bank read): when the port next changes to
+    // `value` the plug-in takes it as seen instead of setting it, since a write-back is
+    // no user's change (set again, bufferNo would end trigger mode's halt). Any thread.
+    virtual void writingBack(int index, float value) = 0;
     // Runs the work the audio thread handed off when the host offers no worker (the UI
     // calls it at each idle, as the VST 2 editor's idle does); nothing otherwise.
     virtual void runDeferredWork() = 0;

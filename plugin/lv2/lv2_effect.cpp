@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -44,6 +45,8 @@ private:
     Lv2Effect& fx_;
 };
 
+constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
+
 // A feature's data by URI, or null.
 void* feature(const LV2_Feature* const* features, const char* uri) {
     for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
@@ -67,7 +70,9 @@ Lv2Effect::Lv2Effect(double sampleRate)
       engine_(this, static_cast<float>(sampleRate)),
       quiet_(*this),
       files_(engine_, this, &fileDialogs),
-      position_(sampleRate) {}
+      position_(sampleRate) {
+    for (auto& v : writtenBack_) v.store(kNoValue, std::memory_order_relaxed);
+}
 
 Lv2Effect* Lv2Effect::create(double sampleRate, const LV2_Feature* const* features) {
     if (!(sampleRate > 0.0) || !std::isfinite(sampleRate)) return nullptr;
@@ -153,12 +158,14 @@ void Lv2Effect::applyPorts() noexcept {
         }
         if (v == seen_[i]) continue;
         seen_[i] = v;
-        if (resync) continue;
-        const float value = v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v;
-        // Set again, bufferNo would restart the buffer and end a halt, program would
-        // reload the program.
-        if (value != engine_.getParameter(i)) engine_.setParameter(i, value);
+        const float back = writtenBack_[i].exchange(kNoValue, std::memory_order_acq_rel);
+        if (!resync && v != back) engine_.setParameter(i, v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v);
     }
+}
+
+void Lv2Effect::writingBack(int index, float value) {
+    if (index >= 0 && index < kParameterPorts && !isCommandPort(index))
+        writtenBack_[index].store(value, std::memory_order_release);
 }
 
 void Lv2Effect::applyCommandPort(int i, float v, bool resync) noexcept {

@@ -3,8 +3,7 @@
 // it, like the VST 2 adapter, and maps LV2's calls onto them:
 //  - the 107 control ports are the host parameters: a port whose value changed since the
 //    last block is set on the engine at the start of the next one, in index order, unless
-//    the engine has that value already (a panel writing the engine's values back to the
-//    host after a program change must not act as a user's change);
+//    it is the panel's write-back of the engine's own value (writingBack);
 //  - a command port (kill buffer, next/previous program, copy, paste, the presets) runs
 //    its command once on every change of its value, so that a host showing it as a
 //    toggle that stays where it was clicked (Ardour 7's generic controls) runs it on
@@ -117,6 +116,7 @@ public:
     bool addListener(EngineListener* listener) override;
     void removeListener(EngineListener* listener) override;
     bool takeMessage(char* text, std::size_t size) override;
+    void writingBack(int index, float value) override;
     void runDeferredWork() override;
 
     // A message for the host's log and the UI (other threads only).
@@ -163,6 +163,8 @@ private:
     float seen_[kParameterPorts] = {};
     // A command port that rose from 0 in the last block (audio thread).
     bool rose_[kParameterPorts] = {};
+    // The value the panel is writing back to each port (NaN: none).
+    std::atomic<float> writtenBack_[kParameterPorts];
     // After a restore the state's values stand: the next block takes the ports' values
     // as seen instead of setting them.
     std::atomic<bool> resync_{false};

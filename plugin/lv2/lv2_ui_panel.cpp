@@ -193,7 +193,9 @@ void Lv2Panel::writeEngineValues() {
         // A recording the engine ended is followed (the next press is a change again); a
         // running one is never started again from here.
         if ((i == kRecFree || i == kRecSync) && v != 0.0f) continue;
-        if (v != link_.known(i)) link_.write(i, v);
+        if (v == link_.known(i)) continue;
+        host_.access->writingBack(i, v);
+        link_.write(i, v);
     }
 }
 
