@@ -6,7 +6,8 @@
 # session must bring back the parameters and the recorded audio, as a WAV file in the
 # session's folder (grainwheel plays it while the transport rolls), and report nothing. A
 # second save after a change keeps the audio too. With the WAV file gone, reopening names
-# it in grainwheel's recovery message, and the parameters still come back.
+# it in grainwheel's recovery message, and the parameters still come back. A command
+# (kill buffer), shown by Ardour as a toggle, acts on each click, on and off.
 # Usage: ardour-lv2-session.sh BUNDLE_FOLDER WORKDIR
 set -u
 bundle=$1
@@ -152,5 +153,53 @@ check "the parameters still came back" has "$work/missing.log" "params 0.30 0.60
 peak=$(sed -n 's/^peak //p' "$work/missing.log")
 check "with its buffer empty grainwheel stays silent (peak ${peak:-none} dBFS)" \
   awk -v p="${peak:-0}" 'BEGIN { exit !(p < -100) }'
+# 5. Ardour 7 shows a command as a toggle that stays where it was clicked and never
+# resets it: every click must act. Kill buffer clicked on (0 -> 1) silences the recording;
+# recorded again, kill buffer clicked off (1 -> 0) silences it again.
+cat > "$work/commands.lua" <<LUA
+local backend = AudioEngine:set_backend("None (Dummy)", "", "")
+assert(backend:set_device_name("Sine Wave") == 0, "the dummy back end has no sine wave input")
+create_session("$work/commands", "cmd", 44100)
+local t = Session:new_audio_track(2, 2, nil, 1, "cmd", ARDOUR.PresentationInfo.max_order,
+                                  ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(Session, "urn:orbelune:grainwheel", ARDOUR.PluginType.LV2, "")
+assert(t:add_processor_by_index(p, 0, nil, true))
+t:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
+Session:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+os.execute("sleep 0.5")
+local function record()
+  ARDOUR.LuaAPI.set_processor_param(p, 9, 1)
+  os.execute("sleep 1")
+  ARDOUR.LuaAPI.set_processor_param(p, 9, 0)
+end
+-- The meter falls slowly: what is silenced is measured after 4 s, the level then is
+-- below -75 dBFS where the recording still plays at -55 dBFS or more.
+local function peak(what, wait)
+  os.execute("sleep " .. wait)
+  local level = -200
+  for i = 1, 10 do
+    os.execute("sleep 0.1")
+    local l = t:peak_meter():meter_level(0, ARDOUR.MeterType.MeterPeak)
+    if l > level then level = l end
+  end
+  print(string.format("%s %.1f", what, level))
+end
+record()
+peak("recorded", 0.5)
+ARDOUR.LuaAPI.set_processor_param(p, 11, 1)
+peak("click1", 4)
+record()
+peak("recorded2", 0.5)
+ARDOUR.LuaAPI.set_processor_param(p, 11, 0)
+peak("click2", 4)
+Session:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+close_session()
+LUA
+run_lua "$work/commands.lua" "$work/commands.log"
+level() { sed -n "s/^$1 //p" "$work/commands.log"; }
+check "a recording plays ($(level recorded) dBFS)" above "$(level recorded)" -60
+check "kill buffer clicked on silenced it ($(level click1) dBFS)" awk -v p="$(level click1)" 'BEGIN { exit !(p != "" && p < -75) }'
+check "recorded again, it plays ($(level recorded2) dBFS)" above "$(level recorded2)" -60
+check "kill buffer clicked off silenced it too ($(level click2) dBFS)" awk -v p="$(level click2)" 'BEGIN { exit !(p != "" && p < -75) }'
 echo "Ardour runs took $(( $(date +%s) - start )) s"
 exit $fail
