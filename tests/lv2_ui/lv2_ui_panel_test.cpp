@@ -1,7 +1,8 @@
 // The LV2 panel against the plug-in's own adapter, in one process: what reaches the host's
 // control ports and touch, what goes straight to the instance, kill buffer's question,
-// the engine's values written back after a program change and a bank read, the
-// instance's messages, port events, and the panel without access to the instance.
+// the engine's values written back after a program change and a bank read (taken as no
+// user's change), the instance's messages, port events, two panels on one instance, the
+// commands as messages, and the panel without access to the instance.
 
 #include <gtest/gtest.h>
 
