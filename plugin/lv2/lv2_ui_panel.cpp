@@ -18,11 +18,7 @@ namespace {
 
 // The host parameters that are commands (a press, not a value) are never written back to
 // the host as the engine's value: the plug-in runs a command on every change of its port.
-// The shadow engine takes the presets from the host's ports (it shows the pitches and
-// speeds they set), not the others.
-bool shadowTakes(int index) {
-    return !isCommandPort(index) || (index >= kPitchPreset && index < kBufPos);
-}
+bool isPreset(int index) { return index >= kPitchPreset && index < kBufPos; }
 
 // Idles (about 30 a second) to wait for the instance to apply a change before the status
 // line shows its text anyway.
@@ -159,8 +155,15 @@ void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t 
     // The control the user is moving keeps the user's value.
     if (i == link_.editing()) return;
     if (shadow_) {
-        // The shadow engine takes the value; its notice updates the control.
-        if (shadowTakes(i)) shadow_->engine.setParameter(i, value);
+        // The shadow engine takes the value; its notice updates the control. A change of
+        // a preset's port is a click (the plug-in's rule), which the shadow follows to show
+        // the pitches or speeds it sets (a preset twice sets the same values).
+        if (!isCommandPort(i)) {
+            shadow_->engine.setParameter(i, value);
+        } else if (isPreset(i)) {
+            shadow_->engine.setParameter(i, 1.0f);
+            shadow_->engine.setParameter(i, 0.0f);
+        }
         // The host's buffer is the current one at once (a morph to it would wait for
         // blocks the shadow never runs).
         if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(value * 15.0f + 0.5f));

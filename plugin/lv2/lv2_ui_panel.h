@@ -6,7 +6,8 @@
 //    instance's own port; its notices reach the panel through the instance's listener;
 //    messages the instance could not show appear on the status line; when the engine's
 //    parameters change by other means than the host's ports (a program change, a bank
-//    read) the engine's values are written to the host's ports;
+//    read) the engine's values are written to the host's ports, marked for the instance
+//    as write-backs (no user's change); every panel open on one instance hears it;
 //  - without it: a shadow engine of the UI's own, fed by the host's port events, gives the
 //    values and display texts; what needs the running instance (scopes, buffers, file
 //    commands, settings) says so on the status line.
