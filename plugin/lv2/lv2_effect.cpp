@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -44,6 +45,8 @@ private:
     Lv2Effect& fx_;
 };
 
+constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
+
 // A feature's data by URI, or null.
 void* feature(const LV2_Feature* const* features, const char* uri) {
     for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
@@ -67,7 +70,9 @@ Lv2Effect::Lv2Effect(double sampleRate)
       engine_(this, static_cast<float>(sampleRate)),
       quiet_(*this),
       files_(engine_, this, &fileDialogs),
-      position_(sampleRate) {}
+      position_(sampleRate) {
+    for (auto& v : writtenBack_) v.store(kNoValue, std::memory_order_relaxed);
+}
 
 Lv2Effect* Lv2Effect::create(double sampleRate, const LV2_Feature* const* features) {
     if (!(sampleRate > 0.0) || !std::isfinite(sampleRate)) return nullptr;
@@ -115,6 +120,9 @@ bool Lv2Effect::takeFeatures(const LV2_Feature* const* features) {
     uri_.logError = m(LV2_LOG__Error);
     uri_.logWarning = m(LV2_LOG__Warning);
     uri_.records = m(kStateRecordsUri);
+    uri_.command = m(kCommandUri);
+    uri_.commandIndex = m(kCommandIndexUri);
+    uri_.commandValue = m(kCommandValueUri);
     for (int k = 0; k < kNumBuffers; ++k) {
         char uri[64];
         std::snprintf(uri, sizeof uri, "%s%02d", kStateBufferUri, k + 1);
@@ -143,10 +151,50 @@ void Lv2Effect::applyPorts() noexcept {
     for (int i = 0; i < kParameterPorts; ++i) {
         if (controls_[i] == nullptr) continue;
         const float v = *controls_[i];
-        if (v == seen_[i] || std::isnan(v)) continue;
+        if (std::isnan(v)) continue;
+        if (isCommandPort(i)) {
+            applyCommandPort(i, v, resync);
+            continue;
+        }
+        if (v == seen_[i]) continue;
         seen_[i] = v;
-        if (!resync) engine_.setParameter(i, v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v);
+        const float back = writtenBack_[i].exchange(kNoValue, std::memory_order_acq_rel);
+        if (!resync && v != back) engine_.setParameter(i, v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v);
     }
+}
+
+void Lv2Effect::writingBack(int index, float value) {
+    if (index >= 0 && index < kParameterPorts && !isCommandPort(index))
+        writtenBack_[index].store(value, std::memory_order_release);
+}
+
+void Lv2Effect::applyCommandPort(int i, float v, bool resync) noexcept {
+    const bool rose = rose_[i];
+    rose_[i] = false;
+    const float was = seen_[i];
+    if (v == was) return;
+    seen_[i] = v;
+    if (resync || (rose && v == 0.0f)) return;
+    rose_[i] = was == 0.0f;
+    // One press and release: kill buffer and the presets act on the press, the others
+    // on the release.
+    engine_.setParameter(i, 1.0f);
+    engine_.setParameter(i, 0.0f);
+}
+
+void Lv2Effect::takeCommand(const LV2_Atom_Event* ev) noexcept {
+    const auto type = ev->body.type;
+    if (type != uri_.atomObject && type != uri_.atomBlank) return;
+    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+    if (object->body.otype != uri_.command) return;
+    const LV2_Atom *index = nullptr, *value = nullptr;
+    lv2_atom_object_get(object, uri_.commandIndex, &index, uri_.commandValue, &value, 0);
+    if (index == nullptr || value == nullptr || index->type != uri_.atomInt || index->size < sizeof(std::int32_t) ||
+        value->type != uri_.atomFloat || value->size < sizeof(float))
+        return;
+    const std::int32_t i = reinterpret_cast<const LV2_Atom_Int*>(index)->body;
+    const float v = reinterpret_cast<const LV2_Atom_Float*>(value)->body;
+    if (isCommandPort(i) && (v == 0.0f || v == 1.0f)) engine_.setParameter(i, v);
 }
 
 void Lv2Effect::processSpan(std::uint32_t from, std::uint32_t count) noexcept {
@@ -215,6 +263,9 @@ void Lv2Effect::run(std::uint32_t frames) {
     // so that a recording switched on here takes the spare instead of allocating.
     engine_.bufferGate().claimAudioThread();
     applyPorts();
+    if (timed) {
+        LV2_ATOM_SEQUENCE_FOREACH(time_, ev) takeCommand(ev);
+    }
     std::uint32_t done = 0;
     if (timed) {
         std::uint32_t seen = 0;
@@ -259,19 +310,32 @@ bool Lv2Effect::transport(std::int32_t, EngineTransport& out) { return position_
 
 void Lv2Effect::engineNotice(int index, float value) {
     noticesUnderWay_.fetch_add(1);
-    if (EngineListener* l = listener_.load()) l->engineNotice(index, value);
+    for (auto& slot : listeners_)
+        if (EngineListener* l = slot.load()) l->engineNotice(index, value);
     noticesUnderWay_.fetch_sub(1);
 }
 
 void Lv2Effect::engineRefresh() {
     noticesUnderWay_.fetch_add(1);
-    if (EngineListener* l = listener_.load()) l->engineRefresh();
+    for (auto& slot : listeners_)
+        if (EngineListener* l = slot.load()) l->engineRefresh();
     noticesUnderWay_.fetch_sub(1);
 }
 
-void Lv2Effect::setListener(EngineListener* listener) {
-    listener_.store(listener);
-    // A notice that loaded the old listener has counted itself in first.
+bool Lv2Effect::addListener(EngineListener* listener) {
+    for (auto& slot : listeners_) {
+        EngineListener* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, listener)) return true;
+    }
+    return false;
+}
+
+void Lv2Effect::removeListener(EngineListener* listener) {
+    for (auto& slot : listeners_) {
+        EngineListener* mine = listener;
+        slot.compare_exchange_strong(mine, nullptr);
+    }
+    // A notice that loaded the listener has counted itself in first.
     while (noticesUnderWay_.load() != 0) std::this_thread::yield();
 }
 

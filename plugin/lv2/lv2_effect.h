@@ -2,7 +2,16 @@
 // Lv2Effect: the LV2 adapter. One instance owns one GrainEngine and the EffectFiles of
 // it, like the VST 2 adapter, and maps LV2's calls onto them:
 //  - the 107 control ports are the host parameters: a port whose value changed since the
-//    last block is set on the engine at the start of the next one, in index order;
+//    last block is set on the engine at the start of the next one, in index order, unless
+//    it is the panel's write-back of the engine's own value (writingBack);
+//  - a command port (kill buffer, next/previous program, copy, paste, the presets) runs
+//    its command once on every change of its value, so that a host showing it as a
+//    toggle that stays where it was clicked (Ardour 7's generic controls) runs it on
+//    every click; a return to 0 in the block right after a rise from 0 is a host
+//    resetting the trigger (pprops:trigger), not a second click;
+//  - the UI's command messages on the time port (kCommandUri) go to the engine as they
+//    are, press and release, so a click on the panel acts once however the host's
+//    cycles fall;
 //  - the time port's time:Position objects become the engine's transport (HostPosition);
 //    a block is split where one arrives;
 //  - the work the audio thread hands off (GrainEngine::runDeferred) is scheduled on the
@@ -104,8 +113,10 @@ public:
     const char* hostFolder() override { return nullptr; }
     // InstanceAccess.
     EffectPort& port() override { return *port_; }
-    void setListener(EngineListener* listener) override;
+    bool addListener(EngineListener* listener) override;
+    void removeListener(EngineListener* listener) override;
     bool takeMessage(char* text, std::size_t size) override;
+    void writingBack(int index, float value) override;
     void runDeferredWork() override;
 
     // A message for the host's log and the UI (other threads only).
@@ -120,6 +131,10 @@ private:
     const LV2_Atom_Object* positionOf(const LV2_Atom_Event* ev) const noexcept;
     void readTime(const LV2_Atom_Object* object) noexcept;
     void applyPorts() noexcept;
+    // A command port's value, changed or not (applyPorts).
+    void applyCommandPort(int i, float v, bool resync) noexcept;
+    // The UI's command message in `ev`, if it is one.
+    void takeCommand(const LV2_Atom_Event* ev) noexcept;
     void processSpan(std::uint32_t from, std::uint32_t count) noexcept;
 
     double rate_;
@@ -136,6 +151,7 @@ private:
         LV2_URID atomBlank, atomObject, atomFloat, atomDouble, atomInt, atomLong, atomChunk, atomPath;
         LV2_URID timePosition, timeBar, timeBarBeat, timeBeat, timeBeatUnit, timeBeatsPerBar, timeTempo, timeSpeed;
         LV2_URID logError, logWarning, records, buffer[kNumBuffers];
+        LV2_URID command, commandIndex, commandValue;
     } uri_{};
 
     // Ports.
@@ -145,6 +161,10 @@ private:
     const LV2_Atom_Sequence* time_ = nullptr;
     // The value of each control port last set on the engine (audio thread).
     float seen_[kParameterPorts] = {};
+    // A command port that rose from 0 in the last block (audio thread).
+    bool rose_[kParameterPorts] = {};
+    // The value the panel is writing back to each port (NaN: none).
+    std::atomic<float> writtenBack_[kParameterPorts];
     // After a restore the state's values stand: the next block takes the ports' values
     // as seen instead of setting them.
     std::atomic<bool> resync_{false};
@@ -154,8 +174,9 @@ private:
     std::atomic<bool> workPending_{false};
     std::mutex filesLock_;
 
-    // The UI's listener and the notices under way to it.
-    std::atomic<EngineListener*> listener_{nullptr};
+    // The UI's listeners and the notices under way to them.
+    static constexpr int kMaxListeners = 4;
+    std::atomic<EngineListener*> listeners_[kMaxListeners] = {};
     std::atomic<int> noticesUnderWay_{0};
 
     std::mutex messageLock_;

@@ -7,6 +7,7 @@
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include "plugin/lv2/lv2_ui_panel.h"
 
@@ -29,6 +30,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         if (std::strcmp(uri, LV2_UI__parent) == 0) host.parent = (*f)->data;
         else if (std::strcmp(uri, LV2_UI__resize) == 0) host.resize = static_cast<const LV2UI_Resize*>((*f)->data);
         else if (std::strcmp(uri, LV2_UI__touch) == 0) host.touch = static_cast<const LV2UI_Touch*>((*f)->data);
+        else if (std::strcmp(uri, LV2_URID__map) == 0) host.map = static_cast<LV2_URID_Map*>((*f)->data);
         else if (std::strcmp(uri, LV2_INSTANCE_ACCESS_URI) == 0) instance = (*f)->data;
         else if (std::strcmp(uri, LV2_DATA_ACCESS_URI) == 0)
             data = static_cast<const LV2_Extension_Data_Feature*>((*f)->data);

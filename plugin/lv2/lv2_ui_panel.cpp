@@ -16,11 +16,9 @@ using namespace VSTGUI;
 
 namespace {
 
-// The host parameters that are commands (a press, not a value): never written back to the
-// host as the engine's value, and not set on the shadow engine from the host's ports.
-bool isTrigger(int index) {
-    return index == kKillBufr || index == kNextProg || index == kPrevProg || index == kCopyPrg || index == kPastePrg;
-}
+// The host parameters that are commands (a press, not a value) are never written back to
+// the host as the engine's value: the plug-in runs a command on every change of its port.
+bool isPreset(int index) { return index >= kPitchPreset && index < kBufPos; }
 
 // Idles (about 30 a second) to wait for the instance to apply a change before the status
 // line shows its text anyway.
@@ -72,7 +70,7 @@ void Lv2Editor::valueChanged(CDrawContext* context, CControl* control) {
         return;
     }
     ADEditor::valueChanged(context, control);
-    if (!ui().shadow() && tag >= 0 && tag <= kLastHostParameter && !isTrigger(tag)) {
+    if (!ui().shadow() && tag >= 0 && tag <= kLastHostParameter && !isCommandPort(tag)) {
         statusTag_ = tag;
         statusValue_ = control->getValue();
         statusWait_ = kStatusWaitIdles;
@@ -95,7 +93,7 @@ void Lv2Editor::followPendingStatus() {
 
 // --- the panel ----------------------------------------------------------------------------
 
-Lv2Panel::Lv2Panel(const Host& host) : host_(host), link_(host.write, host.controller, host.touch) {}
+Lv2Panel::Lv2Panel(const Host& host) : host_(host), link_(host.write, host.controller, host.touch, host.map) {}
 
 Lv2Panel* Lv2Panel::create(const Host& host) {
     std::unique_ptr<Lv2Panel> p(new (std::nothrow) Lv2Panel(host));
@@ -117,8 +115,8 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
     p->editor_.reset(new (std::nothrow) Lv2Editor(std::move(port)));
     if (!p->editor_) return nullptr;
 
-    if (host.access != nullptr) host.access->setListener(p.get());
-    else p->shadow_->engine.setListener(p.get());
+    if (host.access == nullptr) p->shadow_->engine.setListener(p.get());
+    else if (!host.access->addListener(p.get())) return nullptr;
     p->editor_->open(host.parent);
     if (host.access == nullptr) p->editor_->showText(kNoAccessText);
 
@@ -133,7 +131,7 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
 Lv2Panel::~Lv2Panel() {
     // No notice may reach the editor once it is gone: detach first (this waits for a
     // notice under way on another thread).
-    if (host_.access != nullptr) host_.access->setListener(nullptr);
+    if (host_.access != nullptr) host_.access->removeListener(this);
     else if (shadow_) shadow_->engine.setListener(nullptr);
     if (editor_) editor_->close();
     editor_.reset();
@@ -157,8 +155,15 @@ void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t 
     // The control the user is moving keeps the user's value.
     if (i == link_.editing()) return;
     if (shadow_) {
-        // The shadow engine takes the value; its notice updates the control.
-        if (!isTrigger(i)) shadow_->engine.setParameter(i, value);
+        // The shadow engine takes the value; its notice updates the control. A change of
+        // a preset's port is a click (the plug-in's rule), which the shadow follows to show
+        // the pitches or speeds it sets (a preset twice sets the same values).
+        if (!isCommandPort(i)) {
+            shadow_->engine.setParameter(i, value);
+        } else if (isPreset(i)) {
+            shadow_->engine.setParameter(i, 1.0f);
+            shadow_->engine.setParameter(i, 0.0f);
+        }
         // The host's buffer is the current one at once (a morph to it would wait for
         // blocks the shadow never runs).
         if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(value * 15.0f + 0.5f));
@@ -186,12 +191,14 @@ void Lv2Panel::writeEngineValues() {
     EffectPort& engine = host_.access->port();
     const int editing = link_.editing();
     for (int i = 0; i < kParameterPorts; ++i) {
-        if (isTrigger(i) || i == editing) continue;
+        if (isCommandPort(i) || i == editing) continue;
         const float v = engine.getParameter(i);
         // A recording the engine ended is followed (the next press is a change again); a
         // running one is never started again from here.
         if ((i == kRecFree || i == kRecSync) && v != 0.0f) continue;
-        if (v != link_.known(i)) link_.write(i, v);
+        if (v == link_.known(i)) continue;
+        host_.access->writingBack(i, v);
+        link_.write(i, v);
     }
 }
 

@@ -6,7 +6,8 @@
 //    instance's own port; its notices reach the panel through the instance's listener;
 //    messages the instance could not show appear on the status line; when the engine's
 //    parameters change by other means than the host's ports (a program change, a bank
-//    read) the engine's values are written to the host's ports;
+//    read) the engine's values are written to the host's ports, marked for the instance
+//    as write-backs (no user's change); every panel open on one instance hears it;
 //  - without it: a shadow engine of the UI's own, fed by the host's port events, gives the
 //    values and display texts; what needs the running instance (scopes, buffers, file
 //    commands, settings) says so on the status line.
@@ -57,6 +58,7 @@ public:
         const LV2UI_Resize* resize = nullptr;
         void* parent = nullptr;           // ui:parent, an X window id
         InstanceAccess* access = nullptr;  // null: no access to the running instance
+        LV2_URID_Map* map = nullptr;       // urid:map: commands go as messages (else by port)
         float sampleRate = 44100.0f;       // the shadow engine's (without access)
     };
     // Null when memory is short.

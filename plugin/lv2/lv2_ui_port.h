@@ -5,8 +5,13 @@
 // running instance's own (instance-access) or a port onto the UI's shadow engine (when
 // the host gives no access), except the parts that belong to the host:
 //  - an automated change of a host parameter (0..106) goes to the host's control port; the
-//    plug-in applies it at its next block and the host records it as automation. Kill
-//    buffer is asked first, with the engine's own question, and only a Yes is sent;
+//    plug-in applies it at its next block and the host records it as automation;
+//  - a command's press and release (kill buffer, copy, paste, the presets) go to the
+//    plug-in as messages on its time port when the host maps URIs for the UI: they
+//    arrive in order and each once, even when both fall between two blocks. Without
+//    urid:map the press alone is sent by changing the command's port (the plug-in runs
+//    a command on each change). Kill buffer is asked first, with the engine's own
+//    question, and only a Yes is sent;
 //  - the user's gestures become the host's touch (ui:touch) when it offers it.
 // Settings, buffer selection by number and the buttons (107 and above) go to the target.
 //
@@ -16,6 +21,7 @@
 #include <cstdint>
 
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include "editor/effect_port.h"
 #include "plugin/lv2/lv2_uris.h"
@@ -24,10 +30,13 @@ namespace grainwheel::lv2 {
 
 class HostLink {
 public:
-    HostLink(LV2UI_Write_Function writeFunction, LV2UI_Controller controller, const LV2UI_Touch* touchFeature);
+    HostLink(LV2UI_Write_Function writeFunction, LV2UI_Controller controller, const LV2UI_Touch* touchFeature,
+             LV2_URID_Map* map = nullptr);
 
     // Sets host parameter `index` (0..106) on the host's control port.
     void write(int index, float value);
+    // A press (1) or release (0) of command `index` (isCommandPort).
+    void command(int index, float value);
     // The user grabs or lets go of the control of host parameter `index`.
     void touch(int index, bool grabbed);
     // A control port's value as the host last told it (port_event) or the UI wrote it.
@@ -45,6 +54,9 @@ private:
     LV2UI_Write_Function write_;
     LV2UI_Controller controller_;
     const LV2UI_Touch* touch_;
+    // The URIDs of the command message (0: no urid:map).
+    std::uint32_t eventTransfer_ = 0, atomObject_ = 0, atomInt_ = 0, atomFloat_ = 0;
+    std::uint32_t commandType_ = 0, commandIndex_ = 0, commandValue_ = 0;
     float known_[kParameterPorts] = {};
     std::atomic<int> editing_{-1};
 };

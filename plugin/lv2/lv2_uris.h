@@ -1,6 +1,9 @@
 #pragma once
-// The URIs of grainwheel's LV2 plug-in: its own, its UI's, its state properties and the
-// extension through which its UI reaches the running instance.
+// The URIs of grainwheel's LV2 plug-in: its own, its UI's, its state properties, the
+// extension through which its UI reaches the running instance and the UI's command
+// messages; the port indices.
+
+#include "engine/parameter_index.h"
 
 namespace grainwheel::lv2 {
 
@@ -12,6 +15,13 @@ inline constexpr const char* kStateRecordsUri = GW_LV2_URI "#records";
 inline constexpr const char* kStateBufferUri = GW_LV2_URI "#buffer";  // + "01".."16"
 // Extension data: the instance's InstanceAccess (lv2_access.h).
 inline constexpr const char* kAccessUri = GW_LV2_URI "#access";
+// A press or release of a command's button on the UI, sent to the time port as an object
+// of this type (atom:eventTransfer) with the parameter's index (atom:Int) and the value
+// (atom:Float): every message reaches the engine once, in order, however many arrive
+// within one block.
+inline constexpr const char* kCommandUri = GW_LV2_URI "#Command";
+inline constexpr const char* kCommandIndexUri = GW_LV2_URI "#commandIndex";
+inline constexpr const char* kCommandValueUri = GW_LV2_URI "#commandValue";
 #undef GW_LV2_URI
 
 // Port indices: the 107 parameters first, in parameter order, then audio and time.
@@ -22,5 +32,11 @@ inline constexpr int kPortOutLeft = 109;
 inline constexpr int kPortOutRight = 110;
 inline constexpr int kPortTime = 111;
 inline constexpr int kPortCount = 112;
+
+// The control ports that are commands (a press, not a value): kill buffer, next and
+// previous program, copy and paste, the pitch and speed presets.
+constexpr bool isCommandPort(int i) {
+    return i == kKillBufr || (i >= kNextProg && i <= kPastePrg) || (i >= kPitchPreset && i < kBufPos);
+}
 
 }  // namespace grainwheel::lv2

@@ -49,7 +49,7 @@ enum class Kind { Continuous, Toggle, Command, Choice };
 
 Kind kindOf(int i) {
     if (i >= kTrigmode && i <= kRecSync) return Kind::Toggle;
-    if (i == kKillBufr || (i >= kNextProg && i <= kPastePrg) || (i >= kPitchPreset && i < kBufPos)) return Kind::Command;
+    if (lv2::isCommandPort(i)) return Kind::Command;
     if (i == kBufferNo || i == kUnitDura || i == kProgram) return Kind::Choice;
     return Kind::Continuous;
 }
@@ -123,8 +123,8 @@ std::string pluginTtl() {
         case Kind::Toggle: t << "        lv2:portProperty lv2:toggled ;\n"; break;
         case Kind::Command:
             t << "        lv2:portProperty lv2:toggled , pprops:trigger ;\n"
-                 "        rdfs:comment \"A command: it runs once each time the port goes from 1 back to 0 "
-                 "(the host resets a trigger after the block).\" ;\n";
+                 "        rdfs:comment \"A command: it runs once each time the port's value changes; a host "
+                 "that resets the trigger to 0 after the block that took the press does not run it again.\" ;\n";
             break;
         case Kind::Choice: {
             // A list to choose from where the default is one of its values; unitDura's
@@ -167,7 +167,7 @@ std::string uiTtl() {
     t << "\n<" << lv2::kUiUri << ">\n"
       << "    a ui:X11UI ;\n"
          "    lv2:requiredFeature ui:idleInterface ;\n"
-         "    lv2:optionalFeature ui:parent , ui:resize , ui:touch , "
+         "    lv2:optionalFeature ui:parent , ui:resize , ui:touch , urid:map , "
          "<http://lv2plug.in/ns/ext/instance-access> , <http://lv2plug.in/ns/ext/data-access> ;\n"
          "    lv2:extensionData ui:idleInterface .\n";
     return t.str();

@@ -161,6 +161,19 @@ void Instance::queuePosition(std::uint32_t frame, const Position& p) {
     timePending_ = true;
 }
 
+void Instance::queueCommand(std::uint32_t frame, int index, float value) {
+    UridTable& u = World::get().urids;
+    LV2_Atom_Forge_Frame object;
+    lv2_atom_forge_frame_time(&forge_, frame);
+    lv2_atom_forge_object(&forge_, &object, 0, u.map(grainwheel::lv2::kCommandUri));
+    lv2_atom_forge_key(&forge_, u.map(grainwheel::lv2::kCommandIndexUri));
+    lv2_atom_forge_int(&forge_, index);
+    lv2_atom_forge_key(&forge_, u.map(grainwheel::lv2::kCommandValueUri));
+    lv2_atom_forge_float(&forge_, value);
+    lv2_atom_forge_pop(&forge_, &object);
+    timePending_ = true;
+}
+
 void Instance::queueRawTimeEvent(std::uint32_t frame, LV2_URID type, const void* body, std::uint32_t size) {
     lv2_atom_forge_frame_time(&forge_, frame);
     lv2_atom_forge_atom(&forge_, size, type);

@@ -88,6 +88,8 @@ public:
     // Time events for the next run only (frame offsets in that block, in order).
     void queuePosition(std::uint32_t frame, const Position& p);
     void queueRawTimeEvent(std::uint32_t frame, LV2_URID type, const void* body, std::uint32_t size);
+    // A UI's command message (press 1, release 0), as a host hands it on at `frame`.
+    void queueCommand(std::uint32_t frame, int index, float value);
     // One block: the input frames in, the output frames out (stereo, separate channels).
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, std::uint32_t frames);
     // Runs `frames` frames in blocks of `block` with a sine of `hz` as input; the instance's

@@ -125,7 +125,13 @@ Output runLv2(const Case& c, const std::vector<float>& inL, const std::vector<fl
     Scripted s = script(c);
     for (std::int64_t at = 0; at < frames; at += c.block) {
         const auto n = static_cast<std::uint32_t>(std::min<std::int64_t>(c.block, frames - at));
-        for (const auto& [index, value] : s.take(at)) lv2.control(index) = value;
+        for (const auto& [index, value] : s.take(at)) {
+            // A command's click is one change of its port (a host's toggle), made where the
+            // VST 2 command acts: next program on its release.
+            const bool edge = index >= kNextProg && index <= kPastePrg;
+            if (!grainwheel::lv2::isCommandPort(index)) lv2.control(index) = value;
+            else if ((value == 0.0f) == edge) lv2.control(index) = lv2.control(index) == 0.0f ? 1.0f : 0.0f;
+        }
         if (at == 0) lv2.queuePosition(0, positionAt(c, 0.0));
         for (const Relocation& r : c.relocations) {
             const std::int64_t f = frameOf(c, r.beat);

@@ -1,9 +1,11 @@
-// The control ports as the engine receives them (clamped, NaN ignored, triggers once, a
+// The control ports as the engine receives them (clamped, NaN ignored, each click on a
+// command once in any kind of host, the ports' properties as the engine behaves, a
 // restored state not overridden by the ports' old values) and the worker (none offered:
 // the plug-in runs on; offered: the handed-off work runs there, not in run(); a recording
 // switched on before the first block allocates nothing there).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -63,18 +65,133 @@ TEST(Lv2Ports, OutOfRangeAndNaNNeverReachTheEngine) {
     }
 }
 
-TEST(Lv2Ports, TriggerRunsOnce) {
+// Every click on a command acts once, however the host delivers it: Ardour 7 shows the
+// command ports as toggles that stay where they were clicked (each click one change); a
+// host honouring pprops:trigger resets the port to its default after the block; the panel
+// sends press and release as messages, both possibly within one block. nextprog acts on
+// the engine's falling edge, the pitch preset on its press.
+TEST(Lv2Ports, EveryClickOnACommandActsOnce) {
     Instance fx;
     fx.activate();
     fx.play(256);
-    ASSERT_EQ(fx.port().getParameter(kProgram), 0.0f);
-    fx.control(kNextProg) = 1.0f;
-    fx.play(256 * 4);
-    fx.control(kNextProg) = 0.0f;
-    fx.play(256 * 4);
-    EXPECT_NEAR(fx.port().getParameter(kProgram), kStep, 1e-6f) << "one program on";
-    fx.play(256 * 4);
-    EXPECT_NEAR(fx.port().getParameter(kProgram), kStep, 1e-6f);
+    int expected = 0;
+    auto program = [&] { return static_cast<int>(std::lround(fx.port().getParameter(kProgram) * 15.0f)); };
+    auto pitchAfterClick = [&](auto click) {
+        fx.control(kPitch + 3) = 0.3f;
+        fx.play(256);
+        click();
+        return fx.port().getParameter(kPitch + 3);
+    };
+    for (int click = 0; click < 4; ++click) {  // latching: 0 -> 1 -> 0 -> 1 -> 0
+        fx.control(kNextProg) = fx.control(kNextProg) == 0.0f ? 1.0f : 0.0f;
+        fx.play(256 * 3);
+        EXPECT_EQ(program(), ++expected) << "toggle click " << click;
+        EXPECT_FLOAT_EQ(pitchAfterClick([&] {
+            fx.control(kPitchPreset + 2) = fx.control(kPitchPreset + 2) == 0.0f ? 1.0f : 0.0f;
+            fx.play(256);
+        }), 0.5f) << "toggle click " << click;
+    }
+    for (int click = 0; click < 3; ++click) {  // reset after the block
+        fx.control(kNextProg) = 1.0f;
+        fx.play(256);
+        fx.control(kNextProg) = 0.0f;
+        fx.play(256 * 3);
+        EXPECT_EQ(program(), ++expected) << "trigger click " << click;
+        EXPECT_FLOAT_EQ(pitchAfterClick([&] {
+            fx.control(kPitchPreset + 1) = 1.0f;
+            fx.play(256);
+            fx.control(kPitchPreset + 1) = 0.0f;
+            fx.play(256);
+        }), 0.75f);
+    }
+    for (int clicks = 1; clicks <= 2; ++clicks) {  // messages, all within one block
+        for (int c = 0; c < clicks; ++c) {
+            fx.queueCommand(3 + 2 * c, kNextProg, 1.0f);
+            fx.queueCommand(4 + 2 * c, kNextProg, 0.0f);
+        }
+        fx.play(256);
+        fx.play(256 * 3);
+        expected += clicks;
+        EXPECT_EQ(program(), expected) << clicks << " clicks in one block";
+        EXPECT_FLOAT_EQ(pitchAfterClick([&] {
+            fx.queueCommand(0, kPitchPreset + 4, 1.0f);
+            fx.queueCommand(0, kPitchPreset + 4, 0.0f);
+            fx.play(256);
+        }), 0.0f);
+    }
+    // A message for what is not a command, or of another value, does nothing.
+    fx.queueCommand(0, kProgram, 1.0f);
+    fx.queueCommand(0, kNextProg, 0.5f);
+    fx.queueCommand(0, kNextProg, 0.0f);
+    fx.play(256);
+    EXPECT_EQ(program(), expected);
+}
+
+// What each control port's properties tell a host, against what the engine does with the
+// port's values: a trigger is a command (toggled, at rest by default, its value not kept);
+// an enumeration's drop-down shows its scale points, so the default is one of them and
+// the engine keeps exactly those values; a toggle keeps its two values; every other port
+// keeps a value in between, as a slider shows it.
+TEST(Lv2Ports, PortPropertiesMeanWhatTheEngineDoes) {
+    World& w = World::get();
+    auto node = [&](const char* uri) { return lilv_new_uri(w.world, uri); };
+    LilvNode* enumeration = node(LV2_CORE__enumeration);
+    LilvNode* toggled = node(LV2_CORE__toggled);
+    LilvNode* integer = node(LV2_CORE__integer);
+    LilvNode* trigger = node("http://lv2plug.in/ns/ext/port-props#trigger");
+    Instance fx;
+    fx.activate();
+    fx.play(256);
+    auto kept = [&](int i, float v) {
+        fx.control(i) = v;
+        fx.play(256);
+        return fx.port().getParameter(i);
+    };
+    for (int i = 0; i < grainwheel::lv2::kParameterPorts; ++i) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(w.plugin, static_cast<std::uint32_t>(i));
+        ASSERT_NE(port, nullptr);
+        const char* name = Instance::symbol(i);
+        auto has = [&](const LilvNode* p) { return lilv_port_has_property(w.plugin, port, p); };
+        LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
+        lilv_port_get_range(w.plugin, port, &def, &min, &max);
+        ASSERT_TRUE(def && min && max) << name;
+        const float d = lilv_node_as_float(def), lo = lilv_node_as_float(min), hi = lilv_node_as_float(max);
+        lilv_node_free(def), lilv_node_free(min), lilv_node_free(max);
+        std::vector<float> points;
+        LilvScalePoints* sp = lilv_port_get_scale_points(w.plugin, port);
+        LILV_FOREACH (scale_points, it, sp)
+            points.push_back(lilv_node_as_float(lilv_scale_point_get_value(lilv_scale_points_get(sp, it))));
+        lilv_scale_points_free(sp);
+        std::sort(points.begin(), points.end());
+        const auto isPoint = [&](float v) { return std::find(points.begin(), points.end(), v) != points.end(); };
+
+        EXPECT_FALSE(has(integer)) << name << ": every parameter is a fraction of 0..1";
+        EXPECT_EQ(lo, 0.0f) << name;
+        EXPECT_EQ(hi, 1.0f) << name;
+        if (has(trigger)) {
+            EXPECT_TRUE(has(toggled)) << name << ": a button where triggers are not known";
+            EXPECT_EQ(d, 0.0f) << name << ": a host resets a trigger to its default";
+            EXPECT_EQ(kept(i, 1.0f), 0.0f) << name << " keeps a value: not a command";
+        } else if (has(enumeration)) {
+            EXPECT_TRUE(isPoint(d)) << name << ": default " << d << " is none of its " << points.size() << " points";
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                EXPECT_EQ(kept(i, points[k]), points[k]) << name << " point " << k;
+                if (k + 1 < points.size()) {
+                    EXPECT_TRUE(isPoint(kept(i, 0.5f * (points[k] + points[k + 1]))))
+                        << name << " keeps a value between two points: not a choice of them";
+                }
+            }
+        } else if (has(toggled)) {
+            EXPECT_TRUE(d == lo || d == hi) << name;
+            EXPECT_EQ(kept(i, 1.0f), 1.0f) << name;
+            EXPECT_EQ(kept(i, 0.0f), 0.0f) << name;
+        } else {
+            EXPECT_FLOAT_EQ(kept(i, 0.37f), 0.37f) << name << " does not keep a value between its ends";
+        }
+        fx.control(i) = d;
+        fx.play(256);
+    }
+    for (LilvNode* n : {enumeration, toggled, integer, trigger}) lilv_node_free(n);
 }
 
 TEST(Lv2Ports, RestoredStateStandsAgainstThePortsOldValues) {

@@ -98,6 +98,19 @@ TEST(Lv2HostPosition, StopFreezesAndRollingOnContinues) {
     EXPECT_NE(answer(p).flags & EngineTransport::kPlaying, 0);
 }
 
+// A host playing at half speed (or backwards, rewinding) runs the position at that speed.
+TEST(Lv2HostPosition, TheSpeedScalesTheRun) {
+    for (const double speed : {0.5, -1.0, 2.0}) {
+        HostPosition p(48000.0);
+        PositionUpdate u = rolling(8.0, 120.0);
+        u.speed = speed;
+        p.take(u);
+        p.advance(48000);  // a second: two quarters at 120 BPM and speed 1
+        EXPECT_DOUBLE_EQ(answer(p).ppqPosition, 8.0 + 2.0 * speed) << speed;
+        EXPECT_NE(answer(p).flags & EngineTransport::kPlaying, 0);
+    }
+}
+
 TEST(Lv2HostPosition, RelocationByBeatOrByBar) {
     HostPosition p(44100.0);
     p.take(rolling(0.0, 120.0));

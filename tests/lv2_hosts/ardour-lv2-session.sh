@@ -6,7 +6,8 @@
 # session must bring back the parameters and the recorded audio, as a WAV file in the
 # session's folder (grainwheel plays it while the transport rolls), and report nothing. A
 # second save after a change keeps the audio too. With the WAV file gone, reopening names
-# it in grainwheel's recovery message, and the parameters still come back.
+# it in grainwheel's recovery message, and the parameters still come back. A command
+# (kill buffer), shown by Ardour as a toggle, acts on each click, on and off.
 # Usage: ardour-lv2-session.sh BUNDLE_FOLDER WORKDIR
 set -u
 bundle=$1
@@ -152,5 +153,53 @@ check "the parameters still came back" has "$work/missing.log" "params 0.30 0.60
 peak=$(sed -n 's/^peak //p' "$work/missing.log")
 check "with its buffer empty grainwheel stays silent (peak ${peak:-none} dBFS)" \
   awk -v p="${peak:-0}" 'BEGIN { exit !(p < -100) }'
+# 5. Ardour 7 shows a command as a toggle that stays where it was clicked and never
+# resets it: every click must act. Kill buffer clicked on (0 -> 1) empties the recorded
+# buffer; recorded again, kill buffer clicked off (1 -> 0) empties it again. A save after
+# each step tells: the plug-in's state names buffer 1's file only while it holds audio.
+cat > "$work/commands.lua" <<LUA
+local backend = AudioEngine:set_backend("None (Dummy)", "", "")
+assert(backend:set_device_name("Sine Wave") == 0, "the dummy back end has no sine wave input")
+create_session("$work/commands", "cmd", 44100)
+local t = Session:new_audio_track(2, 2, nil, 1, "cmd", ARDOUR.PresentationInfo.max_order,
+                                  ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(Session, "urn:orbelune:grainwheel", ARDOUR.PluginType.LV2, "")
+assert(t:add_processor_by_index(p, 0, nil, true))
+t:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
+Session:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+os.execute("sleep 0.5")
+local function step(param, value, wait)
+  ARDOUR.LuaAPI.set_processor_param(p, param, value)
+  os.execute("sleep " .. wait)
+end
+local saves = 0
+local function save()  -- prints the save's number and the plug-in's state folder
+  Session:save_state("", false, false, false, false, false)
+  saves = saves + 1
+  local f = io.open("$work/commands/cmd.ardour")
+  local xml = f:read("a")
+  f:close()
+  print(string.format("save %d %s", saves, xml:match('state%-dir="(state%d+)"') or "none"))
+end
+step(9, 1, 1) step(9, 0, 0.5) save()   -- recorded
+step(11, 1, 0.5) save()                -- kill buffer clicked on
+step(9, 1, 1) step(9, 0, 0.5) save()   -- recorded again
+step(11, 0, 0.5) save()                -- kill buffer clicked off
+Session:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+close_session()
+LUA
+run_lua "$work/commands.lua" "$work/commands.log"
+holds() {  # holds SAVE: yes when the plug-in's state of that save names buffer 1's file
+  local dir state
+  dir=$(sed -n "s/^save $1 //p" "$work/commands.log")
+  state=$(find "$work/commands/plugins" -path "*/$dir/state.ttl" | head -n 1)
+  if [ -z "$dir" ] || [ -z "$state" ]; then echo "no state"
+  elif grep -q 'buffer01' "$state"; then echo yes
+  else echo no; fi
+}
+check "a recording is saved with the session" test "$(holds 1)" = yes
+check "kill buffer clicked on emptied the buffer" test "$(holds 2)" = no
+check "recorded again, it is saved" test "$(holds 3)" = yes
+check "kill buffer clicked off emptied it again" test "$(holds 4)" = no
 echo "Ardour runs took $(( $(date +%s) - start )) s"
 exit $fail

@@ -1,12 +1,14 @@
 // The LV2 panel against the plug-in's own adapter, in one process: what reaches the host's
 // control ports and touch, what goes straight to the instance, kill buffer's question,
-// the engine's values written back after a program change and a bank read, the
-// instance's messages, port events, and the panel without access to the instance.
+// the engine's values written back after a program change and a bank read (taken as no
+// user's change), the instance's messages, port events, two panels on one instance, the
+// commands as messages, and the panel without access to the instance.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -17,6 +19,7 @@
 #include "editor/clabel.h"
 #include "engine/parameter_index.h"
 #include "gui/vstgui.h"
+#include <lv2/atom/util.h>
 #include "plugin/lv2/lv2_effect.h"
 #include "plugin/lv2/lv2_ui_panel.h"
 #include "platform/scripted_dialogs.h"
@@ -28,16 +31,34 @@ using namespace VSTGUI;
 
 namespace {
 
+// URIs to numbers, for the instance and the panel of a host that maps them.
+struct UridMap {
+    std::vector<std::string> uris;
+    LV2_URID_Map feature{this, [](LV2_URID_Map_Handle h, const char* uri) -> LV2_URID {
+                             auto& u = static_cast<UridMap*>(h)->uris;
+                             for (std::size_t i = 0; i < u.size(); ++i)
+                                 if (u[i] == uri) return static_cast<LV2_URID>(i + 1);
+                             u.emplace_back(uri);
+                             return static_cast<LV2_URID>(u.size());
+                         }};
+    LV2_URID operator()(const char* uri) { return feature.map(this, uri); }
+};
+
 // What the host heard from the panel.
 struct HostRecord {
     std::vector<std::pair<std::uint32_t, float>> writes;
+    std::vector<std::vector<std::uint8_t>> messages;  // atom:eventTransfer to the time port
     std::vector<std::string> touches;  // "+1" grabbed, "-1" let go
     int width = 0, height = 0;
 
     static void write(LV2UI_Controller c, std::uint32_t port, std::uint32_t size, std::uint32_t format,
                       const void* buffer) {
-        if (size == sizeof(float) && format == 0)
-            static_cast<HostRecord*>(c)->writes.emplace_back(port, *static_cast<const float*>(buffer));
+        auto* r = static_cast<HostRecord*>(c);
+        if (size == sizeof(float) && format == 0) r->writes.emplace_back(port, *static_cast<const float*>(buffer));
+        else if (format != 0 && port == kPortTime) {
+            const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+            r->messages.emplace_back(bytes, bytes + size);
+        }
     }
     static void touch(LV2UI_Feature_Handle h, std::uint32_t port, bool grabbed) {
         static_cast<HostRecord*>(h)->touches.push_back((grabbed ? "+" : "-") + std::to_string(port));
@@ -64,7 +85,7 @@ struct HostRecord {
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fx_ = Lv2Effect::create(44100.0, nullptr);
+        fx_ = Lv2Effect::create(44100.0, mapped_ ? features_ : nullptr);
         ASSERT_NE(fx_, nullptr);
         for (int i = 0; i < kParameterPorts; ++i) {
             ports_[i] = fx_->engine().getParameter(i);
@@ -74,6 +95,7 @@ protected:
         fx_->connectPort(kPortInRight, in_);
         fx_->connectPort(kPortOutLeft, out_[0]);
         fx_->connectPort(kPortOutRight, out_[1]);
+        if (mapped_) fx_->connectPort(kPortTime, &sequence_);
         fx_->activate();
     }
     void TearDown() override {
@@ -87,12 +109,27 @@ protected:
         h.touch = &touch_;
         h.resize = &resize_;
         h.access = access ? fx_ : nullptr;
+        h.map = mapped_ ? &map_.feature : nullptr;
         panel_.reset(Lv2Panel::create(h));
         ASSERT_NE(panel_, nullptr);
     }
-    // The host takes the panel's writes into its ports and runs a block.
+    // The host takes the panel's writes into its ports and its messages into the time
+    // port's sequence (all at the block's last frame, as Ardour does), and runs a block.
     void hostCycle() {
         for (const auto& w : host_.writes) ports_[w.first] = w.second;
+        sequence_.atom = {sizeof(LV2_Atom_Sequence_Body), map_(LV2_ATOM__Sequence)};
+        sequence_.body = {0, 0};
+        auto* end = reinterpret_cast<std::uint8_t*>(&sequence_.body + 1);
+        for (const auto& m : host_.messages) {
+            LV2_Atom_Event ev{};
+            ev.time.frames = kBlock - 1;
+            std::memcpy(end, &ev, sizeof(ev.time));
+            std::memcpy(end + sizeof(ev.time), m.data(), m.size());
+            const std::uint32_t n = lv2_atom_pad_size(static_cast<std::uint32_t>(sizeof(ev.time) + m.size()));
+            end += n;
+            sequence_.atom.size += n;
+        }
+        host_.messages.clear();
         fx_->run(kBlock);
     }
     void idle(int n = 1) {
@@ -117,6 +154,14 @@ protected:
     std::string status() { return panel_->editor().status() ? panel_->editor().status()->getText() : "<none>"; }
 
     static constexpr std::uint32_t kBlock = 64;
+    bool mapped_ = false;  // the host maps URIs for the instance and the panel
+    UridMap map_;
+    const LV2_Feature mapFeature_{LV2_URID__map, &map_.feature};
+    const LV2_Feature* features_[2] = {&mapFeature_, nullptr};
+    union {
+        LV2_Atom_Sequence sequence_;
+        std::uint8_t sequenceSpace_[4096];
+    };
     HostRecord host_;
     LV2UI_Touch touch_{&host_, &HostRecord::touch};
     LV2UI_Resize resize_{&host_, &HostRecord::resize};
@@ -223,6 +268,61 @@ TEST_F(PanelTest, AProgramChangeAndABankReadWriteTheEnginesValuesToTheHost) {
     std::remove(bank.c_str());
 }
 
+// After a program change the panel writes the engine's values to the host's ports: the
+// instance takes none of them as a user's change (bufferNo would end trigger mode's halt,
+// program would reload the program).
+TEST_F(PanelTest, TheWriteBackActsAsNoUsersChange) {
+    open(true);
+    ports_[kTrigmode] = 1.0f;
+    hostCycle();
+    fx_->engine().setParameter(kSettingMorphAlgorithm, 0.0f);  // buffers selected at once
+    ports_[kBufferNo] = 6.0f / 15.0f;  // the user's choice in the host, which tells the panel
+    panel_->portEvent(kBufferNo, sizeof(float), 0, &ports_[kBufferNo]);
+    hostCycle();
+    ASSERT_EQ(fx_->engine().getCurrentBuffer(), 6);
+    userSets(kNextProg, 1.0f);
+    userSets(kNextProg, 0.0f);
+    fx_->engine().setParameter(kMainLevl, 0.2f);  // an edit not saved in program 1
+    fx_->engine().setHalted(true);
+    host_.writes.clear();
+    idle();
+    ASSERT_EQ(host_.lastWrite(kBufferNo), 0.0f);  // program 1's buffer
+    ASSERT_FLOAT_EQ(host_.lastWrite(kProgram), 1.0f / 15.0f);
+    hostCycle();
+    EXPECT_TRUE(fx_->engine().isHalted());
+    EXPECT_EQ(fx_->engine().getCurrentBuffer(), 0);
+    EXPECT_FLOAT_EQ(fx_->engine().getParameter(kMainLevl), 0.2f);
+    // The user's own choice of a buffer does end it.
+    host_.writes.clear();
+    ports_[kBufferNo] = 2.0f / 15.0f;
+    hostCycle();
+    EXPECT_FALSE(fx_->engine().isHalted());
+}
+
+// Two panels on one instance: each hears the engine until it is closed itself.
+TEST_F(PanelTest, ClosingOnePanelLeavesTheOtherAttached) {
+    open(true);
+    Lv2Panel::Host h;
+    h.write = &HostRecord::write;
+    h.controller = &host_;
+    h.access = fx_;
+    std::unique_ptr<Lv2Panel> second(Lv2Panel::create(h));
+    ASSERT_NE(second, nullptr);
+    fx_->engine().setParameter(kSpeed + 1, 0.125f);
+    panel_->idle();
+    second->idle();
+    EXPECT_FLOAT_EQ(control(kSpeed + 1)->getValue(), 0.125f);
+    panel_.reset();
+    fx_->engine().setParameter(kSpeed + 1, 0.625f);
+    second->idle();
+    EXPECT_FLOAT_EQ(second->editor().controlWithTag(kSpeed + 1)->getValue(), 0.625f);
+    open(true);
+    second.reset();
+    fx_->engine().setParameter(kSpeed + 1, 0.25f);
+    idle();
+    EXPECT_FLOAT_EQ(control(kSpeed + 1)->getValue(), 0.25f);
+}
+
 TEST_F(PanelTest, PortEventsMoveTheControlsAndTheInstancesMessagesReachTheStatusLine) {
     open(true);
     // The host's first values repeat what the panel shows: no reaction (rec sync's 0
@@ -255,6 +355,14 @@ TEST_F(PanelTest, WithoutAccessThePanelOpensControlsTheHostAndSaysWhatIsMissing)
     const float v = 0.75f;
     panel_->portEvent(kMainLevl, sizeof(float), 0, &v);
     EXPECT_FLOAT_EQ(control(kMainLevl)->getValue(), v);
+    // A preset's port clicked on and off in the host (each change a click): the pitches
+    // it sets show both times.
+    for (const float click : {1.0f, 0.0f}) {
+        const float low = 0.3f;
+        panel_->portEvent(kPitch + 2, sizeof(float), 0, &low);
+        panel_->portEvent(kPitchPreset + 1, sizeof(float), 0, &click);
+        EXPECT_FLOAT_EQ(control(kPitch + 2)->getValue(), 0.75f) << click;
+    }
     // The user's change goes to the host, with its touch, and its text is shown at once.
     userMoves(kPitch + 1, 0.2f);
     EXPECT_FLOAT_EQ(host_.lastWrite(kPitch + 1), 0.2f);
@@ -277,6 +385,50 @@ TEST_F(PanelTest, WithoutAccessThePanelOpensControlsTheHostAndSaysWhatIsMissing)
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].text, "Erase buffer number  3 ?");
     EXPECT_FLOAT_EQ(host_.lastWrite(kKillBufr), 1.0f);
+}
+
+// A host that maps URIs for the panel: a command's press and release reach the instance
+// as messages, each once and in order, also when both fall within one host cycle; the
+// command's port is never written.
+class MappedPanelTest : public PanelTest {
+protected:
+    MappedPanelTest() { mapped_ = true; }
+};
+
+TEST_F(MappedPanelTest, EveryClickOnACommandActsOnceWhateverTheHostsCycles) {
+    open(true);
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scoped(dialogs);
+    auto pitches = [&](float v) {
+        for (int u = 0; u < 16; ++u) ports_[kPitch + u] = v;
+        hostCycle();
+    };
+    pitches(0.3f);
+    userSets(kPitchPreset + 1, 1.0f);  // press and release within one cycle
+    userSets(kPitchPreset + 1, 0.0f);
+    hostCycle();
+    EXPECT_FLOAT_EQ(fx_->engine().getParameter(kPitch + 9), 0.75f);
+    pitches(0.4f);
+    hostCycle();  // nothing sent again
+    EXPECT_FLOAT_EQ(fx_->engine().getParameter(kPitch + 9), 0.4f);
+    userSets(kPitchPreset + 1, 1.0f);  // press and release in two cycles
+    hostCycle();
+    userSets(kPitchPreset + 1, 0.0f);
+    hostCycle();
+    EXPECT_FLOAT_EQ(fx_->engine().getParameter(kPitch + 9), 0.75f);
+
+    // Copy in program 0, paste into program 1: both within one cycle.
+    fx_->engine().setParameter(kDensity, 0.125f);
+    userSets(kCopyPrg, 1.0f);
+    userSets(kCopyPrg, 0.0f);
+    hostCycle();
+    fx_->engine().switchProgram(1);
+    ASSERT_NE(fx_->engine().getParameter(kDensity), 0.125f);
+    userSets(kPastePrg, 1.0f);
+    userSets(kPastePrg, 0.0f);
+    hostCycle();
+    EXPECT_FLOAT_EQ(fx_->engine().getParameter(kDensity), 0.125f);
+    for (const int i : {kPitchPreset + 1, static_cast<int>(kCopyPrg), static_cast<int>(kPastePrg)}) EXPECT_EQ(host_.count(i), 0) << i;
 }
 
 // Closing the panel while the instance's audio thread sends notices: the listener is
