@@ -196,10 +196,13 @@ std::uint32_t XcbWindow::cardinal(xcb_window_t w, xcb_atom_t property, bool& pre
 }
 
 std::vector<xcb_window_t> XcbWindow::windowsOfProcess(std::uint32_t processId) {
-    const xcb_atom_t pidAtom = atom("_NET_WM_PID");
+    if (aNetWmPid == XCB_ATOM_NONE) {
+        aNetWmPid = atom("_NET_WM_PID");
+        aNetClientList = atom("_NET_CLIENT_LIST");
+    }
     std::vector<xcb_window_t> candidates;
     xcb_get_property_reply_t* list = xcb_get_property_reply(
-        conn, xcb_get_property(conn, 0, screen->root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 4096), nullptr);
+        conn, xcb_get_property(conn, 0, screen->root, aNetClientList, XCB_ATOM_WINDOW, 0, 4096), nullptr);
     if (list && list->format == 32) {
         const auto* w = static_cast<const xcb_window_t*>(xcb_get_property_value(list));
         candidates.assign(w, w + xcb_get_property_value_length(list) / 4);
@@ -213,10 +216,9 @@ std::vector<xcb_window_t> XcbWindow::windowsOfProcess(std::uint32_t processId) {
         }
     }
     std::vector<xcb_window_t> found;
-    if (pidAtom == XCB_ATOM_NONE) return found;
     for (xcb_window_t w : candidates) {
         bool present = false;
-        if (cardinal(w, pidAtom, present) == processId && present) found.push_back(w);
+        if (cardinal(w, aNetWmPid, present) == processId && present) found.push_back(w);
     }
     return found;
 }

@@ -71,6 +71,7 @@ private:
     bool grabbed = false;
     xcb_window_t dialogOwner = 0;
     xcb_atom_t aWmState = 0;
+    xcb_atom_t aNetWmPid = 0, aNetClientList = 0;  // interned when a dialog is first held
     // XDND
     xcb_atom_t aXdndAware = 0, aEnter = 0, aPosition = 0, aStatus = 0, aDrop = 0, aFinished = 0, aLeave = 0;
     xcb_atom_t aSelection = 0, aActionCopy = 0, aUriList = 0, aProperty = 0;
