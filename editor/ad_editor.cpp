@@ -48,6 +48,8 @@ void ADEditor::close() {
     // No notice from another thread may touch a control from here on.
     open_.store(false, std::memory_order_seq_cst);
     while (inFlight_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
+    // An open file selector closes with the panel; its command is dropped.
+    closeFileSelection();
 
     OpenState& s = ui_;
     if (s.hoveredControl && s.savedBackground) s.hoveredControl->setBackground(s.savedBackground);
@@ -76,6 +78,7 @@ void ADEditor::idle() {
     // The thread that idles the editor is its user-interface thread.
     uiThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     if (isOpen()) {
+        pollFileSelection();
         runPendingWork();
         if (!fileMenuCurrent()) rebuildFileMenu();
     }

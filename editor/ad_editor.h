@@ -28,6 +28,7 @@
 #include "engine/parameter_index.h"
 #include "gui/vstgui.h"
 #include "host/aeffguieditor.h"
+#include "platform/dialogs.h"
 
 namespace grainwheel {
 
@@ -59,7 +60,8 @@ public:
 
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
 
-    // The file commands (user-interface thread).
+    // The file commands (user-interface thread). Those that ask for a file go on when the
+    // selector is answered (file_commands.cpp): at once, or at a later idle.
     void loadWaveCommand();
     void saveWaveCommand();
     void importOptionsCommand();
@@ -67,6 +69,8 @@ public:
     void saveBankCommand();
     // Writes the message of a file result code into the status line.
     void showFileMessage(int code);
+    // True while a file selector is open (the panel then takes no input).
+    bool fileSelectionOpen() const { return selection_ != nullptr; }
 
     // The tags of the two menus that are no parameters.
     static constexpr int kFileMenuTag = 262;
@@ -173,7 +177,18 @@ private:
     // file_commands.cpp
     void rebuildFileMenu();
     bool fileMenuCurrent() const;
-    bool selectFile(bool save, const char* title, bool bank, char* path);
+    enum class FileCommand { LoadWave, SaveWave, ImportOptions, LoadBank, SaveBank };
+    void startFileCommand(FileCommand command, bool save, const char* title, bool bank);
+    // Finishes the command when its selector has answered; true while it is still open.
+    bool pollFileSelection();
+    void closeFileSelection();
+    void finishFileCommand(FileCommand command, bool chosen, char* path);
+    // The commands' second halves; an empty path: nothing chosen.
+    void loadWaveChosen(const char* path);
+    void saveWaveChosen(const char* path);
+    void importOptionsChosen(const char* path);
+    void loadBankPath(const char* path, bool fromSelector);
+    void saveBankChosen(const char* path);
 
     // ad_editor_notices.cpp
     bool onUiThread() const;
@@ -198,6 +213,10 @@ private:
     VSTGUI::CBitmap* hoverHandle(int i, int unit) const;
 
     std::unique_ptr<EffectPort> port_;
+    // The file selector under way and the command waiting for it.
+    std::unique_ptr<platform::PendingFileSelection> selection_;
+    FileCommand selectionCommand_ = FileCommand::LoadWave;
+    bool selectionTied_ = false;
     // Panel image, from construction to destruction.
     VSTGUI::CBitmap* panelBitmap = nullptr;
     OpenState ui_;

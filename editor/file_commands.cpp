@@ -102,7 +102,12 @@ void ADEditor::showFileMessage(int code) {
     }
 }
 
-bool ADEditor::selectFile(bool save, const char* title, bool bank, char* path) {
+// The file selector runs beside the host's event loop: a command starts it and goes on
+// when it is answered, at once for a back end that answers before it returns, else at the
+// idle that finds the answer. Meanwhile the panel takes no input and no second selector
+// is started; closing the editor closes the selector and drops the command.
+void ADEditor::startFileCommand(FileCommand command, bool save, const char* title, bool bank) {
+    if (selection_) return;
     platform::FileSelectRequest request;
     request.mode = save ? platform::FileSelectRequest::Mode::Save : platform::FileSelectRequest::Mode::Load;
     request.title = title;
@@ -110,15 +115,53 @@ bool ADEditor::selectFile(bool save, const char* title, bool bank, char* path) {
     request.extension = bank ? kBankExtension : kWaveExtension;
     request.initialPath = "";
     CFileSelector selector(effect);
-    const bool chosen = selector.run(request, path) == 1;
+    selection_ = selector.start(request);
+    selectionCommand_ = command;
+    selectionTied_ = false;
+    if (CFrame* f = panelFrame()) f->setInputBlocked(true);
+    pollFileSelection();
+}
+
+bool ADEditor::pollFileSelection() {
+    if (!selection_) return false;
+    char path[platform::kFileSelectionSize] = {};
+    const auto state = selection_->poll(path);
+    if (state == platform::PendingFileSelection::State::Open) {
+        // Tied to the panel's window once the dialog's window exists.
+        if (!selectionTied_ && panelFrame() && panelFrame()->getPlatformWindow())
+            selectionTied_ = panelFrame()->getPlatformWindow()->holdDialog(selection_->processId());
+        return true;
+    }
+    selection_.reset();
+    if (CFrame* f = panelFrame()) f->setInputBlocked(false);
     path[platform::kFileSelectionSize - 1] = 0;
-    return chosen;
+    finishFileCommand(selectionCommand_, state == platform::PendingFileSelection::State::Chosen, path);
+    return false;
+}
+
+void ADEditor::closeFileSelection() {
+    selection_.reset();
+    if (CFrame* f = panelFrame()) f->setInputBlocked(false);
+}
+
+void ADEditor::finishFileCommand(FileCommand command, bool chosen, char* path) {
+    if (!port_) return;
+    if (!chosen) path[0] = 0;
+    switch (command) {
+        case FileCommand::LoadWave: return loadWaveChosen(path);
+        case FileCommand::SaveWave: return saveWaveChosen(path);
+        case FileCommand::ImportOptions: return importOptionsChosen(path);
+        case FileCommand::LoadBank: return loadBankPath(path, true);
+        case FileCommand::SaveBank: return saveBankChosen(path);
+    }
 }
 
 void ADEditor::loadWaveCommand() {
-    if (!port_) return;
-    char path[platform::kFileSelectionSize] = {};
-    if (!selectFile(false, kLoadWaveTitle, false, path) || path[0] == 0) return showFileMessage(kFileDoneNothing);
+    if (port_) startFileCommand(FileCommand::LoadWave, false, kLoadWaveTitle, false);
+}
+
+void ADEditor::loadWaveChosen(const char* path) {
+    if (path[0] == 0) return showFileMessage(kFileDoneNothing);
     if (std::strlen(path) > kMaxPath) return showFileMessage(kFileNameTooLong);
     const int b = port_->currentBuffer();
     // Audio that is stored in no file is not replaced without a Yes.
@@ -133,10 +176,13 @@ void ADEditor::loadWaveCommand() {
 
 void ADEditor::saveWaveCommand() {
     if (!port_) return;
+    if (!port_->bufferHasArrays(port_->currentBuffer())) return showFileMessage(kFileBufferEmpty);
+    startFileCommand(FileCommand::SaveWave, true, kSaveWaveTitle, false);
+}
+
+void ADEditor::saveWaveChosen(const char* chosen) {
+    if (chosen[0] == 0) return showFileMessage(kFileDoneNothing);
     const int b = port_->currentBuffer();
-    if (!port_->bufferHasArrays(b)) return showFileMessage(kFileBufferEmpty);
-    char chosen[platform::kFileSelectionSize] = {};
-    if (!selectFile(true, kSaveWaveTitle, false, chosen) || chosen[0] == 0) return showFileMessage(kFileDoneNothing);
     const std::string path = pathWithExtension(chosen, kWaveExtension);
     if (path.size() > kMaxPath) return showFileMessage(kFileNameTooLong);
     showFileMessage(kFileBufferInfo + b);
@@ -147,9 +193,11 @@ void ADEditor::saveWaveCommand() {
 }
 
 void ADEditor::importOptionsCommand() {
-    if (!port_) return;
-    char path[platform::kFileSelectionSize] = {};
-    if (!selectFile(false, kImportOptionsTitle, true, path) || path[0] == 0) {
+    if (port_) startFileCommand(FileCommand::ImportOptions, false, kImportOptionsTitle, true);
+}
+
+void ADEditor::importOptionsChosen(const char* path) {
+    if (path[0] == 0) {
         showFileMessage(kFileDoneNothing);
     } else if (std::strlen(path) > kMaxPath) {
         return showFileMessage(kFileNameTooLong);
@@ -170,20 +218,18 @@ void ADEditor::importOptionsCommand() {
 
 void ADEditor::loadBankCommand(int entry) {
     if (!port_) return;
+    if (entry == 0) return startFileCommand(FileCommand::LoadBank, false, kLoadBankTitle, true);
     char path[platform::kFileSelectionSize] = {};
-    bool chosen = false;
-    const bool fromSelector = entry == 0;
-    if (fromSelector) {
-        chosen = selectFile(false, kLoadBankTitle, true, path);
-        if (chosen && std::strlen(path) > kMaxPath) return showFileMessage(kFileNameTooLong);
-    } else if (entry >= kFirstRecentEntry && entry < kFirstRecentEntry + kNumRecentBanks) {
+    if (entry >= kFirstRecentEntry && entry < kFirstRecentEntry + kNumRecentBanks) {
         const char* recent = port_->recentBank(entry - kFirstRecentEntry);
-        if (recent && recent[0] != '<' && std::strlen(recent) <= kMaxPath) {
-            std::memcpy(path, recent, std::strlen(recent) + 1);
-            chosen = true;
-        }
+        if (recent && recent[0] != '<' && std::strlen(recent) <= kMaxPath) std::memcpy(path, recent, std::strlen(recent) + 1);
     }
-    if (chosen && path[0] != 0) {
+    loadBankPath(path, false);
+}
+
+void ADEditor::loadBankPath(const char* path, bool fromSelector) {
+    if (fromSelector && std::strlen(path) > kMaxPath) return showFileMessage(kFileNameTooLong);
+    if (path[0] != 0) {
         char previous[platform::kFileSelectionSize] = {};
         std::strncpy(previous, port_->bankName(), sizeof previous - 1);
         port_->setBankName(path);
@@ -209,9 +255,11 @@ void ADEditor::loadBankCommand(int entry) {
 }
 
 void ADEditor::saveBankCommand() {
-    if (!port_) return;
-    char chosen[platform::kFileSelectionSize] = {};
-    if (!selectFile(true, kSaveBankTitle, true, chosen) || chosen[0] == 0) return showFileMessage(kFileDoneNothing);
+    if (port_) startFileCommand(FileCommand::SaveBank, true, kSaveBankTitle, true);
+}
+
+void ADEditor::saveBankChosen(const char* chosen) {
+    if (chosen[0] == 0) return showFileMessage(kFileDoneNothing);
     const std::string path = pathWithExtension(chosen, kBankExtension);
     if (path.size() > kMaxPath) return showFileMessage(kFileNameTooLong);
     char previous[platform::kFileSelectionSize] = {};

@@ -166,6 +166,7 @@ void CFrame::flushDamage() {
 void CFrame::onMouseDown(CPoint where, long buttons) {
     lastMouse = where;
     lastButtons = buttons;
+    if (inputBlocked) return;
     if (menus->active()) {
         menus->mouseDown(where);
         flushDamage();
@@ -230,7 +231,7 @@ void CFrame::onMouseUp(CPoint where, long buttons) {
 }
 
 bool CFrame::onWheelAt(CPoint where, float distance, long modifiers) {
-    if (menus->active() || modalView) return false;
+    if (menus->active() || modalView || inputBlocked) return false;
     CView* target = viewAt(where);
     if (!target) return false;
     inEvent = true;
@@ -243,6 +244,7 @@ bool CFrame::onWheelAt(CPoint where, float distance, long modifiers) {
 }
 
 long CFrame::onKey(KeyCode& key, bool down) {
+    if (inputBlocked) return -1;
     if (menus->active()) {
         if (down && key.virt == kVirtualKeyEscape) menus->cancel();
         return 1;
@@ -253,7 +255,7 @@ long CFrame::onKey(KeyCode& key, bool down) {
 }
 
 bool CFrame::onDropItems(const std::vector<std::string>& items, long type, CPoint where) {
-    if (items.empty()) return false;
+    if (items.empty() || inputBlocked) return false;
     std::vector<void*> ptrs;
     ptrs.reserve(items.size());
     for (const std::string& s : items) ptrs.push_back(const_cast<char*>(s.c_str()));

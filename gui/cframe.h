@@ -60,6 +60,12 @@ public:
     // Redraws the dirty views and shows the result; idle() calls it after the events.
     void redrawDirty();
 
+    // While blocked (a dialog of the editor's is open beside it) the frame takes no clicks,
+    // wheel steps, keys or drops; a gesture already under way still ends, and the frame
+    // still draws.
+    void setInputBlocked(bool blocked) { inputBlocked = blocked; }
+    bool isInputBlocked() const { return inputBlocked; }
+
     // Event entry points (window back ends and tests). Positions are frame coordinates.
     void onMouseDown(CPoint where, long buttons);
     void onMouseMove(CPoint where, long buttons);
@@ -113,6 +119,7 @@ protected:
     CPoint lastMouse;
     long lastButtons = 0;
     bool inEvent = false;
+    bool inputBlocked = false;
     long eventButtons = 0;
     Stats stats;
     CView* statusView = nullptr;

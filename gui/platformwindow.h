@@ -39,6 +39,10 @@ public:
     // The screen's area in frame coordinates, where pop-ups must stay; false when unknown
     // (pop-ups then stay within the frame).
     virtual bool screenArea(CRect& area) { return false; }
+    // Ties the window of a dialog program (its process id) to the frame's top-level window,
+    // so the window manager keeps it above the host's window; true once done, false while
+    // the program's window cannot be found yet (or the window system has no such tie).
+    virtual bool holdDialog(long processId) { return false; }
 };
 
 }  // namespace VSTGUI

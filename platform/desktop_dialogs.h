@@ -21,6 +21,10 @@ public:
     bool askYesNo(const char* title, const char* text) override;
     void showMessage(const char* title, const char* text) override;
     bool selectFile(const FileSelectRequest& request, char* result) override;
+#if !defined(_WIN32)
+    // The selector program runs beside the host's event loop; poll the answer from idle.
+    std::unique_ptr<PendingFileSelection> startFileSelection(const FileSelectRequest& request) override;
+#endif
     bool canAsk() const override;
 };
 
@@ -47,11 +51,22 @@ std::vector<std::string> ownerArguments(Program p, std::uintptr_t owner);
 // must not leak into the dialog program).
 std::vector<std::string> childEnvironment();
 
-// Starts the program with the arguments and the cleaned environment, waits for it and
-// returns its exit status (-1 when it could not be started); its standard output, up to
-// `limit` bytes, in `output`.
+// Starts the program with the arguments and the cleaned environment, its standard output
+// on a pipe whose read end is put in `output`; its process id, or -1 when it could not be
+// started.
+int spawn(const std::string& program, const std::vector<std::string>& arguments, int& output);
+// Reads the pipe until it ends (true) or, when it does not block, until it is empty for
+// now (false); up to `limit` bytes go to `output`, the rest is read and dropped.
+bool readOutput(int fd, std::string* output, std::size_t limit);
+// Starts the program as spawn does, waits for it and returns its exit status (-1 when it
+// could not be started); its standard output, up to `limit` bytes, in `output`.
 int run(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
         std::size_t limit);
+// The exit status of a wait status (-1 for a program that did not exit by itself).
+int exitStatus(int status);
+// The selector's answer from its exit status and output: true with the path in result
+// (cut to kFileSelectionSize - 1 characters), false for a cancel, no answer or several.
+bool selectionAnswer(int status, std::string chosen, char* result);
 
 }  // namespace desktop
 #endif

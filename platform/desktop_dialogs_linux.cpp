@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,8 +97,8 @@ std::vector<std::string> childEnvironment() {
     return env;
 }
 
-int run(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
-        std::size_t limit) {
+int spawn(const std::string& program, const std::vector<std::string>& arguments, int& output) {
+    output = -1;
     std::vector<std::string> env = childEnvironment();
     std::vector<char*> argv, envp;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -106,13 +107,12 @@ int run(const std::string& program, const std::vector<std::string>& arguments, s
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    // Close-on-exec: no other program the host starts meanwhile holds the pipe open.
     int pipeFds[2] = {-1, -1};
-    if (pipe(pipeFds) != 0) return -1;
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
     // The program's own warnings (GTK and dconf write dozens per dialog) stay out of the
     // host's log; the answer comes from the exit status and standard output alone.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
@@ -124,19 +124,47 @@ int run(const std::string& program, const std::vector<std::string>& arguments, s
         close(pipeFds[0]);
         return -1;
     }
+    output = pipeFds[0];
+    return pid;
+}
+
+bool readOutput(int fd, std::string* output, std::size_t limit) {
     char chunk[512];
     for (;;) {
-        const ssize_t n = read(pipeFds[0], chunk, sizeof chunk);
+        const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+        if (n <= 0) return true;
         if (output && output->size() < limit)
             output->append(chunk, std::min(static_cast<std::size_t>(n), limit - output->size()));
     }
-    close(pipeFds[0]);
+}
+
+int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+int run(const std::string& program, const std::vector<std::string>& arguments, std::string* output,
+        std::size_t limit) {
+    int fd = -1;
+    const pid_t pid = spawn(program, arguments, fd);
+    if (pid < 0) return -1;
+    readOutput(fd, output, limit);
+    close(fd);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exitStatus(status);
+}
+
+bool selectionAnswer(int status, std::string chosen, char* result) {
+    if (status != 0 || result == nullptr) return false;
+    if (chosen.size() < kFileSelectionSize)
+        while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+    // Longer than the area: cut, far beyond any path area, so the caller's length rule
+    // reports it ("Filename too long") and never opens the cut name.
+    if (chosen.size() > kFileSelectionSize - 1) chosen.resize(kFileSelectionSize - 1);
+    if (chosen.empty() || chosen.find('\n') != std::string::npos) return false;
+    std::memcpy(result, chosen.c_str(), chosen.size() + 1);
+    return true;
 }
 
 }  // namespace desktop
@@ -180,16 +208,79 @@ bool DesktopDialogs::selectFile(const FileSelectRequest& request, char* result) 
     if (p == Program::kNone || result == nullptr) return false;
     // Read one byte beyond the characters the area holds, to see an answer that must be cut.
     std::string chosen;
-    if (desktop::run(path, attached(p, desktop::selectorArguments(p, request)), &chosen, kFileSelectionSize) != 0)
-        return false;
-    if (chosen.size() < kFileSelectionSize)
-        while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
-    // Longer than the area: cut, far beyond any path area, so the caller's length rule
-    // reports it ("Filename too long") and never opens the cut name.
-    if (chosen.size() > kFileSelectionSize - 1) chosen.resize(kFileSelectionSize - 1);
-    if (chosen.empty() || chosen.find('\n') != std::string::npos) return false;
-    std::memcpy(result, chosen.c_str(), chosen.size() + 1);
-    return true;
+    const int status = desktop::run(path, attached(p, desktop::selectorArguments(p, request)), &chosen,
+                                    kFileSelectionSize);
+    return desktop::selectionAnswer(status, std::move(chosen), result);
+}
+
+namespace {
+
+// The selector program running beside the host: its output is read as it comes, without
+// waiting, and its exit is collected once its output ends.
+class SelectorProcess final : public PendingFileSelection {
+public:
+    SelectorProcess(pid_t pid, int output) : pid_(pid), fd_(output) {}
+    ~SelectorProcess() override {
+        if (fd_ >= 0) close(fd_);
+        if (pid_ > 0) stop();
+    }
+
+    State poll(char* result) override {
+        if (state_ == State::Open) collect();
+        if (state_ == State::Chosen && result) std::memcpy(result, answer_, std::strlen(answer_) + 1);
+        return state_;
+    }
+    long processId() const override { return pid_ > 0 ? pid_ : reaped_; }
+
+private:
+    void collect() {
+        if (fd_ >= 0) {
+            if (!desktop::readOutput(fd_, &output_, kFileSelectionSize)) return;  // more to come
+            close(fd_);
+            fd_ = -1;
+        }
+        int status = 0;
+        pid_t done = waitpid(pid_, &status, WNOHANG);
+        while (done < 0 && errno == EINTR) done = waitpid(pid_, &status, WNOHANG);
+        if (done == 0) return;  // output closed, the program still ending
+        // A host that collects every child itself leaves no status: the output decides.
+        const int code = done == pid_ ? desktop::exitStatus(status) : (output_.empty() ? -1 : 0);
+        reaped_ = pid_;
+        pid_ = -1;
+        state_ = desktop::selectionAnswer(code, std::move(output_), answer_) ? State::Chosen : State::Nothing;
+    }
+    // Closes the dialog: asked to end, then ended if it has not within a short while.
+    void stop() {
+        kill(pid_, SIGTERM);
+        for (int i = 0; i < 100; ++i) {
+            const pid_t done = waitpid(pid_, nullptr, WNOHANG);
+            if (done != 0 && !(done < 0 && errno == EINTR)) return;
+            usleep(2000);
+        }
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    pid_t pid_;
+    pid_t reaped_ = 0;
+    int fd_;
+    State state_ = State::Open;
+    std::string output_;
+    char answer_[kFileSelectionSize] = {};
+};
+
+}  // namespace
+
+std::unique_ptr<PendingFileSelection> DesktopDialogs::startFileSelection(const FileSelectRequest& request) {
+    std::string path;
+    const Program p = desktop::findProgram(path);
+    if (p == Program::kNone) return answeredSelection(false, nullptr);
+    int fd = -1;
+    const pid_t pid = desktop::spawn(path, attached(p, desktop::selectorArguments(p, request)), fd);
+    if (pid < 0) return answeredSelection(false, nullptr);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return std::make_unique<SelectorProcess>(pid, fd);
 }
 
 Dialogs& systemDialogs() {

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/default_dialogs.h"
 #if defined(GW_DESKTOP_DIALOGS)
@@ -19,6 +20,40 @@ void DefaultDialogs::showMessage(const char* title, const char* text) {
 }
 
 bool DefaultDialogs::selectFile(const FileSelectRequest& request, char* result) { return false; }
+
+namespace {
+
+class AnsweredSelection final : public PendingFileSelection {
+public:
+    AnsweredSelection(bool chosen, const char* path) : chosen_(chosen && path != nullptr) {
+        if (chosen_) {
+            std::strncpy(path_, path, kFileSelectionSize - 1);
+            path_[kFileSelectionSize - 1] = 0;
+        }
+    }
+    State poll(char* result) override {
+        if (!chosen_ || result == nullptr) return State::Nothing;
+        std::memcpy(result, path_, std::strlen(path_) + 1);
+        return State::Chosen;
+    }
+
+private:
+    bool chosen_;
+    char path_[kFileSelectionSize] = {};
+};
+
+}  // namespace
+
+std::unique_ptr<PendingFileSelection> answeredSelection(bool chosen, const char* path) {
+    return std::make_unique<AnsweredSelection>(chosen, path);
+}
+
+std::unique_ptr<PendingFileSelection> Dialogs::startFileSelection(const FileSelectRequest& request) {
+    char path[kFileSelectionSize] = {};
+    const bool chosen = selectFile(request, path);
+    path[kFileSelectionSize - 1] = 0;
+    return answeredSelection(chosen, path);
+}
 
 namespace {
 // Constant-initialised: loading the library runs no constructor for it.

@@ -4,6 +4,7 @@
 // platform::dialogs(). Tests install a scripted back end with platform::setDialogs().
 
 #include <cstddef>
+#include <memory>
 
 namespace platform {
 
@@ -22,6 +23,20 @@ struct FileSelectRequest {
     const char* initialPath = ""; // may be empty
 };
 
+// A file selection under way: started by Dialogs::startFileSelection, answered later.
+// Deleting it while it is open closes the dialog (the choice is lost, as a Cancel).
+class PendingFileSelection {
+public:
+    enum class State { Open, Chosen, Nothing };
+    virtual ~PendingFileSelection() = default;
+    // Never waits. Chosen: the path is in result[kFileSelectionSize] (cut as selectFile
+    // cuts). Once answered, every later call gives the same answer.
+    virtual State poll(char* result) = 0;
+    // The dialog program's process (0 for none): the window back end ties the program's
+    // window to the panel's.
+    virtual long processId() const { return 0; }
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -33,7 +48,15 @@ public:
     // result[kFileSelectionSize] (cut as said above) and returns true. Nothing chosen:
     // false, result untouched. Callers check the length against their own path area.
     virtual bool selectFile(const FileSelectRequest& request, char* result) = 0;
+    // Starts a file selection and returns at once (never null). The request's texts are
+    // copied. A back end without dialogs of its own that run beside the host's event loop
+    // answers through selectFile before it returns (Windows' modal dialogs keep the host
+    // drawing themselves); the Linux desktop starts its program and is answered later.
+    virtual std::unique_ptr<PendingFileSelection> startFileSelection(const FileSelectRequest& request);
 };
+
+// A selection that is already answered (chosen: the path, else nothing).
+std::unique_ptr<PendingFileSelection> answeredSelection(bool chosen, const char* path);
 
 // The back end in force (never null).
 Dialogs& dialogs();

@@ -1,8 +1,11 @@
 #pragma once
 // A Dialogs back end for tests: answers come from queues filled in advance, and every
 // question, message and file request is recorded. An empty queue answers No / nothing.
+// File selections can also be held open until the test answers them, as the desktop's
+// selector stays open beside the host's event loop.
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,18 @@ public:
     bool askYesNo(const char* title, const char* text) override;
     void showMessage(const char* title, const char* text) override;
     bool selectFile(const FileSelectRequest& request, char* result) override;
+    // Held: open until answerSelection; else answered at once, as selectFile answers.
+    std::unique_ptr<PendingFileSelection> startFileSelection(const FileSelectRequest& request) override;
+
+    // From now on started selections stay open until answered (true) or are answered at
+    // once from the queue (false).
+    void holdSelections(bool hold) { holding = hold; }
+    // Answers the oldest open selection with a path, or with nothing (null: Cancel);
+    // false when none is open.
+    bool answerSelection(const char* path);
+    // Selections open now, and those deleted while open (their dialog closed).
+    int openSelections() const;
+    int selectionsClosedOpen() const;
 
     std::vector<Entry> questions;
     std::vector<Entry> messages;
@@ -38,9 +53,20 @@ public:
     };
     std::vector<FileRequest> fileRequestDetails;
 
+    struct Held {
+        bool answered = false;
+        bool chosen = false;
+        bool closedOpen = false;
+        std::string path;
+    };
+
 private:
+    void recordRequest(const FileSelectRequest& request);
+
     std::deque<bool> answers;
     std::deque<std::string> files;
+    bool holding = false;
+    std::vector<std::shared_ptr<Held>> held;
 };
 
 // Installs a back end for the lifetime of a scope (tests), restoring the default after.

@@ -182,6 +182,59 @@ void XcbWindow::claimDialogs() {
     platform::setDialogOwner(top);
 }
 
+std::uint32_t XcbWindow::cardinal(xcb_window_t w, xcb_atom_t property, bool& present) {
+    present = false;
+    xcb_get_property_reply_t* r =
+        xcb_get_property_reply(conn, xcb_get_property(conn, 0, w, property, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+    std::uint32_t value = 0;
+    if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4) {
+        std::memcpy(&value, xcb_get_property_value(r), 4);
+        present = true;
+    }
+    std::free(r);
+    return value;
+}
+
+std::vector<xcb_window_t> XcbWindow::windowsOfProcess(std::uint32_t processId) {
+    if (aNetWmPid == XCB_ATOM_NONE) {
+        aNetWmPid = atom("_NET_WM_PID");
+        aNetClientList = atom("_NET_CLIENT_LIST");
+    }
+    std::vector<xcb_window_t> candidates;
+    xcb_get_property_reply_t* list = xcb_get_property_reply(
+        conn, xcb_get_property(conn, 0, screen->root, aNetClientList, XCB_ATOM_WINDOW, 0, 4096), nullptr);
+    if (list && list->format == 32) {
+        const auto* w = static_cast<const xcb_window_t*>(xcb_get_property_value(list));
+        candidates.assign(w, w + xcb_get_property_value_length(list) / 4);
+    }
+    std::free(list);
+    if (candidates.empty()) {
+        if (xcb_query_tree_reply_t* tree = xcb_query_tree_reply(conn, xcb_query_tree(conn, screen->root), nullptr)) {
+            const xcb_window_t* c = xcb_query_tree_children(tree);
+            candidates.assign(c, c + xcb_query_tree_children_length(tree));
+            std::free(tree);
+        }
+    }
+    std::vector<xcb_window_t> found;
+    for (xcb_window_t w : candidates) {
+        bool present = false;
+        if (cardinal(w, aNetWmPid, present) == processId && present) found.push_back(w);
+    }
+    return found;
+}
+
+bool XcbWindow::holdDialog(long processId) {
+    if (processId <= 0 || !screen) return false;
+    const std::vector<xcb_window_t> dialogs = windowsOfProcess(static_cast<std::uint32_t>(processId));
+    if (dialogs.empty()) return false;
+    const xcb_window_t top = topLevelWindow();
+    if (top == 0) return true;  // nothing to tie it to
+    for (xcb_window_t w : dialogs)
+        xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &top);
+    xcb_flush(conn);
+    return true;
+}
+
 void XcbWindow::upload(xcb_drawable_t drawable, std::uint8_t d, DrawSurface& buffer, const CRect& part, long x,
                        long y) {
     long stride = 0;

@@ -29,6 +29,7 @@ public:
     std::unique_ptr<PopupWindow> openPopup(const CRect& rect) override;
     bool screenArea(CRect& area) override;
     void popupsClosed() override;
+    bool holdDialog(long processId) override;
 
     xcb_window_t windowId() const { return window; }
     // The top-level window that holds the frame: the highest ancestor a window manager
@@ -52,6 +53,10 @@ private:
     long keyVirt(xcb_keycode_t code);
     // Makes the frame's top-level window the owner of the desktop dialogs.
     void claimDialogs();
+    // The windows whose _NET_WM_PID is processId: among the window manager's clients, or
+    // among the root's children when no manager lists them.
+    std::vector<xcb_window_t> windowsOfProcess(std::uint32_t processId);
+    std::uint32_t cardinal(xcb_window_t w, xcb_atom_t property, bool& present);
 
     xcb_connection_t* conn = nullptr;
     xcb_screen_t* screen = nullptr;
@@ -66,6 +71,7 @@ private:
     bool grabbed = false;
     xcb_window_t dialogOwner = 0;
     xcb_atom_t aWmState = 0;
+    xcb_atom_t aNetWmPid = 0, aNetClientList = 0;  // interned when a dialog is first held
     // XDND
     xcb_atom_t aXdndAware = 0, aEnter = 0, aPosition = 0, aStatus = 0, aDrop = 0, aFinished = 0, aLeave = 0;
     xcb_atom_t aSelection = 0, aActionCopy = 0, aUriList = 0, aProperty = 0;

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "editor/file_commands.h"
 #include "editor_support.h"
+#include "resources/panel_layout.h"
 
 using namespace VSTGUI;
 using editortest::statusColour;
@@ -90,6 +93,19 @@ protected:
         m->setValue(static_cast<float>(entry));
         editor().valueChanged(nullptr, m);
     }
+    // Idles the editor until its file selector has answered (the desktop's runs beside it).
+    void settle() {
+        for (int i = 0; i < 5000 && editor().fileSelectionOpen(); ++i) {
+            editor().idle();
+            usleep(1000);
+        }
+        ASSERT_FALSE(editor().fileSelectionOpen());
+    }
+    void click(const grainwheel::panel::Rect& r) {
+        const CPoint p((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        frame().onMouseDown(p, kLButton);
+        frame().onMouseUp(p, 0);
+    }
     const platform::ScriptedDialogs::FileRequest& lastRequest() { return dialogs.fileRequestDetails.back(); }
     void junk(const std::string& p) { std::ofstream(p) << "not a file of ours"; }
 
@@ -133,6 +149,60 @@ TEST_F(FileCommands, CancelledSelectorsDoNothing) {
         EXPECT_EQ(r.typeName, want[i].type);
         EXPECT_EQ(r.extension, want[i].ext);
     }
+}
+
+// The selector stays open beside the host's event loop: meanwhile the panel takes no
+// input and starts no second selector; the command goes on at the idle that finds the
+// answer, and the panel takes input again.
+TEST_F(FileCommands, WhileTheSelectorIsOpenThePanelWaits) {
+    namespace panel = grainwheel::panel;
+    fx->engine().allocateBuffer(500);
+    dialogs.queueFile(path("take"));
+    press(264);
+    ASSERT_TRUE(fs::exists(path("take.wav")));
+    fx->setParameter(274, 0.0f);
+    fx->setParameter(0, 4.0f / 15.0f);
+    dialogs.holdSelections(true);
+    click(panel::kLoadWaveButton);
+    ASSERT_TRUE(editor().fileSelectionOpen());
+    const int program = fx->getProgram();
+    click(panel::kNextButton);
+    click(panel::kLoadWaveButton);
+    editor().idle();
+    EXPECT_EQ(fx->getProgram(), program);
+    EXPECT_EQ(dialogs.fileRequests.size(), 2u);  // the save's and one load
+    EXPECT_EQ(dialogs.openSelections(), 1);
+    ASSERT_TRUE(dialogs.answerSelection(path("take.wav").c_str()));
+    EXPECT_EQ(fx->engine().audioBuffer(4).length.load(), 0);  // not before the idle
+    editor().idle();
+    EXPECT_FALSE(editor().fileSelectionOpen());
+    EXPECT_EQ(fx->engine().audioBuffer(4).length.load(), 500);
+    EXPECT_NE(status().find("[0.011 sec audio]"), std::string::npos) << status();
+    click(panel::kNextButton);
+    EXPECT_NE(fx->getProgram(), program);
+}
+
+// Cancel does nothing; closing the panel closes its selector and drops the command, and
+// the answer it would have had goes nowhere.
+TEST_F(FileCommands, ACancelledOrAbandonedSelectorDoesNothing) {
+    dialogs.holdSelections(true);
+    press(261);
+    ASSERT_TRUE(dialogs.answerSelection(nullptr));
+    editor().idle();
+    EXPECT_EQ(status(), "Done nothing.");
+    EXPECT_FALSE(editor().fileSelectionOpen());
+    fx->engine().allocateBuffer(500);
+    press(263);  // save bank
+    ASSERT_TRUE(editor().fileSelectionOpen());
+    editor().close();
+    EXPECT_EQ(dialogs.selectionsClosedOpen(), 1);
+    EXPECT_FALSE(dialogs.answerSelection(path("set.grb").c_str()));
+    ASSERT_EQ(editor().open(nullptr), 1);
+    editor().idle();
+    EXPECT_FALSE(editor().fileSelectionOpen());
+    EXPECT_FALSE(fs::exists(path("set.grb")));
+    click(grainwheel::panel::kNextButton);  // the new panel takes input
+    EXPECT_EQ(fx->getProgram(), 1);
 }
 
 TEST_F(FileCommands, SaveWaveOfAnEmptyBufferAsksNothing) {
@@ -275,12 +345,15 @@ TEST_F(FileCommands, TooLongPathFromTheDialogProgram) {
     platform::setDialogs(nullptr);  // the desktop back end, which can ask now
     testing::internal::CaptureStderr();
     press(261);
+    settle();
     const std::string loadWave = status();
     chooseFileMenu(0);
+    settle();
     const std::string loadBank = status();
     COptionMenu* options = editor().optionsMenuView();
     options->setValue(0.0f);
     editor().valueChanged(nullptr, options);
+    settle();
     const std::string import = status();
     const std::string err = testing::internal::GetCapturedStderr();
     platform::setDialogs(&dialogs);

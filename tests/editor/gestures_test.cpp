@@ -96,4 +96,36 @@ TEST_F(Gestures, ClosingTheEditorMidDragEndsTheGesture) {
     EXPECT_EQ(take(), "b2 v2 e2");
 }
 
+// A host that keeps its tempo map per thread reads it when a gesture begins on a playing
+// transport: the editor's thread asks it for a tempo first, so the begin never finds the
+// map missing; any other host hears exactly the gestures it heard before (the scripted
+// host counts the begin it would have crashed on).
+class TempoMapPerThread : public Gestures {
+protected:
+    void dragAs(const char* product) {
+        auto& host = enginetest::scriptedHost();
+        host.playingAt(8.0, 8.0, 120.0);
+        host.product = product;
+        host.tempoMapPerThread = true;
+        take();
+        const CPoint p = centre(panel::columnFader(panel::kTimeColumn, 3));
+        press(p.h, p.v);
+        moveHeld(p.h, p.v - 20);
+        release(p.h, p.v - 20);
+        EXPECT_EQ(take(), "b46 v46 e46");
+    }
+};
+
+TEST_F(TempoMapPerThread, ArdourIsAskedForTheTempoBeforeEveryGesture) {
+    dragAs("Ardour");
+    EXPECT_EQ(enginetest::scriptedHost().unmappedBegins, 0);
+    EXPECT_GE(enginetest::scriptedHost().tempoQueries, 3);  // before the begin, each automation, the end
+}
+
+TEST_F(TempoMapPerThread, OtherHostsAreNotAsked) {
+    dragAs("another host");
+    EXPECT_EQ(enginetest::scriptedHost().tempoQueries, 0);
+    EXPECT_EQ(enginetest::scriptedHost().unmappedBegins, 1);  // what the Ardour case prevents
+}
+
 }  // namespace

@@ -364,6 +364,34 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
     return a;
 }
 
+// A dialog program whose own tie to the panel is ignored (the file selector) is tied by
+// the window back end: its window, found by the program's process id, becomes transient
+// for the panel's top-level window; until that window exists nothing is tied.
+TEST_F(X11, DialogWindowFoundByItsProcessIsTiedToThePanelsTopLevel) {
+    std::unique_ptr<CFrame> frame(openFrame());
+    PlatformWindow* window = frame->getPlatformWindow();
+    ASSERT_NE(window, nullptr);
+    const std::uint32_t pid = 999999;
+    EXPECT_FALSE(window->holdDialog(pid));
+    const xcb_window_t dialog = xcb_generate_id(host);
+    xcb_create_window(host, XCB_COPY_FROM_PARENT, dialog, screen->root, 0, 0, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
+    xcb_change_property(host, XCB_PROP_MODE_REPLACE, dialog, internAtom(host, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &pid);
+    xcb_map_window(host, dialog);
+    sync();
+    EXPECT_FALSE(window->holdDialog(pid + 1));
+    ASSERT_TRUE(window->holdDialog(pid));
+    auto* r = xcb_get_property_reply(
+        host, xcb_get_property(host, 0, dialog, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(xcb_get_property_value_length(r), 4);
+    EXPECT_EQ(*static_cast<const xcb_window_t*>(xcb_get_property_value(r)), parent);
+    std::free(r);
+    xcb_destroy_window(host, dialog);
+    sync();
+}
+
 TEST_F(X11, FilesDroppedThroughXdndReachTheViewUnderThePointer) {
     std::unique_ptr<CFrame> frame(openFrame());
     auto* target = new DropTarget(CRect(100, 50, 250, 150));

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +62,8 @@ protected:
                "/usr/bin/env > \"$GW_FAKE_DIR/env\"\n"
                // What GTK and dconf say on a machine without a session bus, 40 lines.
                "i=0; while [ $i -lt 40 ]; do echo \"(zenity:1): dconf-WARNING **: noise $i\" >&2; i=$((i+1)); done\n"
+               "[ -f \"$GW_FAKE_DIR/hang\" ] && exec /bin/sleep 30\n"
+               "[ -f \"$GW_FAKE_DIR/delay\" ] && /bin/sleep \"$(/bin/cat \"$GW_FAKE_DIR/delay\")\"\n"
                "[ -f \"$GW_FAKE_DIR/out\" ] && /bin/cat \"$GW_FAKE_DIR/out\"\n"
                "exit $(/bin/cat \"$GW_FAKE_DIR/status\" 2>/dev/null || echo 0)\n";
         out.close();
@@ -190,6 +197,46 @@ TEST_F(DesktopDialogsTest, DialogsAttachToThePanelsWindow) {
     platform::setDialogOwner(4242);
     EXPECT_TRUE(d.askYesNo("t", "q"));
     EXPECT_EQ(args(), "--title\nt\n--yesno\nq\n--attach\n4242\n");
+}
+
+// The selector runs beside its caller: started at once, answered when the program is,
+// closed (its program ended and collected) when the caller gives it up.
+TEST_F(DesktopDialogsTest, SelectorRunsBesideTheCallerAndEndsWithIt) {
+    using State = platform::PendingFileSelection::State;
+    platform::FileSelectRequest r;
+    r.title = "Load Wav into Buffer";
+    answer(0, "/home/u/take.wav\n");
+    std::ofstream(dir.file("delay")) << "0.3";
+    char result[platform::kFileSelectionSize] = "untouched";
+    const auto started = std::chrono::steady_clock::now();
+    auto pending = d.startFileSelection(r);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
+    EXPECT_GT(pending->processId(), 0);
+    EXPECT_EQ(pending->poll(result), State::Open);
+    State s = State::Open;
+    for (int i = 0; i < 500 && s == State::Open; ++i, usleep(10000)) s = pending->poll(result);
+    ASSERT_EQ(s, State::Chosen);
+    EXPECT_STREQ(result, "/home/u/take.wav");
+    EXPECT_EQ(args().rfind("--file-selection\n--title=Load Wav into Buffer\n", 0), 0u);
+    EXPECT_EQ(pending->poll(result), State::Chosen);  // the answer stays
+    std::remove(dir.file("delay").c_str());
+
+    answer(1);  // Cancel
+    pending = d.startFileSelection(r);
+    for (int i = 0; i < 500 && (s = pending->poll(result)) == State::Open; ++i) usleep(10000);
+    EXPECT_EQ(s, State::Nothing);
+
+    std::ofstream(dir.file("hang")) << "";
+    pending = d.startFileSelection(r);
+    const pid_t pid = static_cast<pid_t>(pending->processId());
+    usleep(50000);
+    EXPECT_EQ(pending->poll(result), State::Open);
+    const auto closing = std::chrono::steady_clock::now();
+    pending.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(500));
+    errno = 0;
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);  // already collected: no zombie left
+    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST_F(DesktopDialogsTest, KdialogWhenZenityIsMissing) {
