@@ -17,18 +17,20 @@ class AudioEffect;
 namespace grainwheel {
 
 struct AudioBuffer;
+class BufferReaders;
 
 using FileResult = int;
 
-// The read-only view of what the editor shows, as the engine's own words (pointers stay
-// valid while the effect lives; the editor's views read them at each draw). Sample arrays
-// are read through the buffer records, whole record at a time.
+// The read-only view of what the editor shows, as the engine's own words (the pointers
+// here stay valid while the effect lives; the editor's views read them at each draw).
+// Sample arrays are not: other threads replace and free them at any time. A view reads
+// them through the buffer records, whole record at a time, only inside a
+// BufferReaders::Reading on `readers`, and keeps no array pointer past it.
 struct ScopeSources {
     // The scope capture: its hand-shake word (1 = a capture is finished; the small scope
     // sets it back to 0, asking for the next one) and its array.
     std::atomic<std::int32_t>* captureState = nullptr;
     const float* captureBuffer = nullptr;
-    const float* currentSamples = nullptr;                 // the current buffer's left array now
     const std::atomic<float>* currentLength = nullptr;     // frames
     const std::atomic<float>* playPosition = nullptr;      // frames
     const std::atomic<float>* grainLength = nullptr;       // frames
@@ -40,6 +42,7 @@ struct ScopeSources {
     const std::atomic<std::int32_t>* previousBuffer = nullptr;
     const std::atomic<float>* linkedDensity = nullptr;     // 0 outside the linked time modes
     const AudioBuffer* records = nullptr;                  // the 16 buffer records
+    BufferReaders* readers = nullptr;                      // holds their arrays while read
 };
 
 class EffectPort {

@@ -98,7 +98,8 @@ void BufferThumbnail::draw(CDrawContext* context, WaveDisplay& on) {
         context->fillRect(size);
     }
     if (!sources.records || buffer < 0 || buffer >= kNumBuffers) return;
-    const BufferFrames frames = framesOf(sources.records[buffer]);
+    const BufferReaders::Reading reading(sources.readers);  // the arrays stay till the end
+    const BufferFrames frames = reading.frames(sources.records[buffer]);
     if (frames.left == nullptr) return;
     const int half = halfHeight(on);
     const int cols = columns > WaveDisplay::kMainColumns ? WaveDisplay::kMainColumns : columns;
@@ -144,9 +145,10 @@ void MainScope::draw(CDrawContext* context, WaveDisplay& on) {
     const CRect size = viewRect(on);
     ClipToView clip(context, size);
     BufferFrames frames;
+    const BufferReaders::Reading reading(sources.readers);  // the arrays stay till the end
     if (sources.records && sources.currentBuffer) {
         const std::int32_t n = sources.currentBuffer->load(std::memory_order_relaxed);
-        if (n >= 0 && n < kNumBuffers) frames = framesOf(sources.records[n]);
+        if (n >= 0 && n < kNumBuffers) frames = reading.frames(sources.records[n]);
     }
     if (frames.left == nullptr || frames.length <= 0) {
         // Empty: the background colour over the whole view, every time.

@@ -60,8 +60,9 @@ void WaveDisplay::connect(const ScopeSources& s) {
     setDirty();
 }
 
-void WaveDisplay::setBufferRecords(const AudioBuffer* records) {
+void WaveDisplay::setBufferRecords(const AudioBuffer* records, BufferReaders* readers) {
     view_->sources.records = records;
+    view_->sources.readers = readers;
     setDirty();
 }
 

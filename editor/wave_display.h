@@ -12,7 +12,8 @@
 //
 // The view reads engine data only through the pointers it is given (all of them may stay
 // null: the view then paints its empty picture). Every draw reads a buffer's sample
-// pointer and length once, together, from the buffer's record and clamps every index it
+// pointer and length once, together, from the buffer's record, inside a reading that
+// keeps those arrays from being freed until the draw ends, and clamps every index it
 // reads; non-finite or out-of-range samples are drawn at the edge of the view. The
 // columns drawn are kept in arrays of the view's own, so a redraw without new data never
 // reads the engine's arrays again. Drawing happens on the editor's thread only; setStale
@@ -68,8 +69,9 @@ public:
     // keeps what it draws from.
     void connect(const ScopeSources& sources);
     // One at a time. The 16 buffer records: a thumbnail draws record n, the main scope the
-    // record whose number *currentBuffer holds.
-    void setBufferRecords(const AudioBuffer* records);
+    // record whose number *currentBuffer holds; their arrays are read inside a reading on
+    // `readers` (null: records nobody frees while the view lives).
+    void setBufferRecords(const AudioBuffer* records, BufferReaders* readers = nullptr);
     // Thumbnails and main scope: the current buffer's number.
     void setCurrentBuffer(const std::atomic<std::int32_t>* index);
     // Main scope: play position and grain length (frames), grain interval (frames) and

@@ -15,6 +15,13 @@
 // that boundary, so no voice reads past the new length. When no block is under way
 // (never processed, suspended, between blocks) the old arrays are freed at once.
 //
+// Readers outside a block. The panel's views read the published arrays while they draw,
+// on the user-interface thread. Each such read is held as a BufferReaders::Reading; a
+// thread that frees arrays it replaced waits, after the block under way, for the
+// readings that may still hold them (waitForReaders). Only other threads free arrays
+// (the audio thread leaves what it replaces to runDeferred), so the audio thread never
+// waits for a reader.
+//
 // The gate. Changes of the voices and the play head are handed over in one word that the
 // audio thread takes at the start of its next block (see handOver()). A Replacement
 // (raising the gate) is used only where no audio thread is known, to make such a change
@@ -22,6 +29,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 #include "engine/dsp/buffer_view.h"
@@ -71,13 +79,51 @@ inline BufferFrames framesOf(const AudioBuffer& b, std::uint32_t* generation = n
     const std::uint32_t g = b.generation.load(std::memory_order_seq_cst);
     const AudioBuffer::Arrays& a = b.slots[g & 1u];
     BufferFrames v;
-    v.left = a.left.load(std::memory_order_relaxed);
-    v.right = a.right.load(std::memory_order_relaxed);
-    v.length = a.length.load(std::memory_order_relaxed);
+    // Acquire, paired with the publication's release stores: a slot refilled after this
+    // generation was read shows in a later read of the generation (Reading::frames).
+    v.left = a.left.load(std::memory_order_acquire);
+    v.right = a.right.load(std::memory_order_acquire);
+    v.length = a.length.load(std::memory_order_acquire);
     if (v.left == nullptr || v.right == nullptr) v.length = 0;
     if (generation != nullptr) *generation = g;
     return v;
 }
+
+// Holds the arrays a reader outside a block (the panel) reads against being freed. Two
+// reading counts and an epoch: a reading counts itself under the epoch's parity; a thread
+// that frees arrays, after publishing the arrays that replace them, advances the epoch and
+// waits until the readings under the old parity have ended. Readings that start meanwhile
+// count under the new parity and see the new record, so the wait ends however often the
+// panel draws. A reading is short (one view's drawing) and never waits itself.
+class BufferReaders {
+public:
+    // One reading, for its lifetime; with null readers it holds nothing (views drawing
+    // records of their own). Reader threads only, never inside a block.
+    class Reading {
+    public:
+        explicit Reading(BufferReaders* readers) noexcept;
+        ~Reading();
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+        // Buffer b's published record (arrays and length of one publication); the arrays
+        // stay allocated until the reading ends.
+        BufferFrames frames(const AudioBuffer& b) const noexcept;
+
+    private:
+        BufferReaders* readers_;
+        std::uint32_t parity_ = 0;
+    };
+
+    // Other threads, after publishing the arrays that replace the ones they free: returns
+    // once no reading that may have taken the old record is under way. Never on the audio
+    // thread, never while holding a Reading.
+    void waitForReaders() noexcept;
+
+private:
+    std::atomic<std::uint32_t> epoch_{0};
+    std::atomic<std::int32_t> readings_[2] = {};
+    std::mutex waiting_;  // one epoch change at a time
+};
 
 // Claims a buffer's `writing` flag for a replacement (other threads; waits for another
 // replacement of the same buffer to finish). The audio thread only tries it, never waits.

@@ -112,9 +112,9 @@ std::pair<float*, float*> publish(AudioBuffer& b, float* left, float* right, int
     AudioBuffer::Arrays& next = b.slots[(g + 1u) & 1u];
     const std::pair<float*, float*> gone{old.left.load(std::memory_order_relaxed),
                                          old.right.load(std::memory_order_relaxed)};
-    next.left.store(left, std::memory_order_relaxed);
-    next.right.store(right, std::memory_order_relaxed);
-    next.length.store(frames, std::memory_order_relaxed);
+    next.left.store(left, std::memory_order_release);
+    next.right.store(right, std::memory_order_release);
+    next.length.store(frames, std::memory_order_release);
     next.rate.store(rate, std::memory_order_relaxed);
     b.generation.store(g + 1u, std::memory_order_seq_cst);
     b.left.store(left, std::memory_order_release);
@@ -139,6 +139,8 @@ void GrainEngine::publishClaimed(int n, float* left, float* right, int frames, i
     handToAudioThread(request);
     // A block that started before the publication may still read the old arrays.
     gate.waitForBlockEnd();
+    // And the panel's views may be drawing them.
+    if (oldLeft != nullptr || oldRight != nullptr) readers_.waitForReaders();
     buffer.writing.store(false, std::memory_order_release);
     delete[] oldLeft;
     delete[] oldRight;
@@ -166,6 +168,9 @@ bool GrainEngine::takeSpare(int n, int frames) noexcept {
 
 void GrainEngine::makeSpare() {
     if (spareReady_.load(std::memory_order_acquire)) return;
+    // The arrays the spare replaced: no block reads them (the audio thread published the
+    // spare between two of its blocks), but the panel's views may.
+    if (retiredLeft_ != nullptr || retiredRight_ != nullptr) readers_.waitForReaders();
     delete[] retiredLeft_;
     delete[] retiredRight_;
     retiredLeft_ = nullptr;

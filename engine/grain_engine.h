@@ -29,7 +29,8 @@
 //    until the block under way at that moment (if any) has left, then free the old
 //    arrays; blocks meanwhile play on with the old or the new arrays, never silent. The
 //    audio thread resets the voices itself at the block boundary where it takes a new
-//    record (audio_buffer.h).
+//    record (audio_buffer.h). Before freeing they also wait for the panel's readings of
+//    the arrays (bufferReaders()); the audio thread never does.
 //  - runDeferred: any thread but the audio thread; two callers at once are fine.
 //  - The read accessors: any thread; every published word is a whole atomic word.
 //  - EngineListener calls come from whichever thread made the change, the audio thread
@@ -200,6 +201,9 @@ public:
     // writers): the deferred rate conversion does not replace (and free) arrays meanwhile.
     // Never on the audio thread.
     [[nodiscard]] std::unique_lock<std::mutex> holdBufferReads() { return std::unique_lock<std::mutex>(bufferReads_); }
+    // The readings of the user-interface thread's views: arrays taken from a buffer's
+    // record inside a BufferReaders::Reading on it stay allocated until the reading ends.
+    BufferReaders& bufferReaders() { return readers_; }
     AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
     const AudioBuffer& audioBuffer(int n) const { return audioBuffers[n]; }
     int getCurrentBuffer() const { return currentBuffer; }
@@ -395,6 +399,7 @@ private:
     // Buffers (index 0..15) and recording.
     AudioBuffer audioBuffers[kNumBuffers];
     BufferGate gate;
+    BufferReaders readers_;
     // The audio thread's copies of the published records, and their generations.
     BufferFrames held_[kNumBuffers];
     std::uint32_t heldGeneration_[kNumBuffers] = {};

@@ -21,7 +21,6 @@ ScopeSources EnginePort::scopeSources() {
     ScopeSources s;
     s.captureState = &e.captureStateWord();
     s.captureBuffer = e.captureBuffer();
-    s.currentSamples = e.currentLeftSamples();
     s.currentLength = &e.currentBufferLengthWord();
     s.playPosition = e.sequencer().playPosition.address();
     s.grainLength = e.sequencer().grainLengthFloat.address();
@@ -33,6 +32,7 @@ ScopeSources EnginePort::scopeSources() {
     s.previousBuffer = &e.previousBufferWord();
     s.linkedDensity = e.sequencer().linkedDensity.address();
     s.records = &e.audioBuffer(0);
+    s.readers = &e.bufferReaders();
     return s;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -31,7 +32,7 @@ constexpr int kBlock = 512;
 constexpr double kRate = 44100.0;
 constexpr float kInput = 0.5f;  // a constant input: recorded columns rise 9 of 19 pixels
 // The rec free button and the thumbnail of buffer 0 (74 x 38, its centre line 19 down).
-constexpr int kRecFreeX = 135, kRecFreeY = 183;
+constexpr int kRecFreeX = 135, kRecFreeY = 183, kRecSyncX = 76, kRecSyncY = 186;
 constexpr long kThumbLeft = 29, kThumbTop = 211, kThumbWidth = 74, kThumbHeight = 38;
 // Rec free gives an empty buffer 16 beats (8 s at 120 BPM); a column stands for 1/74 of it.
 constexpr long kColumnFrames = 352800 / 74;
@@ -92,13 +93,36 @@ public:
         std::lock_guard<std::mutex> lock(m);
         return processed;
     }
+    // Processes one frame at a time until finished() answers true (asked after each frame);
+    // returns the frames processed.
+    long framesUntil(const std::function<bool()>& finished) {
+        std::unique_lock<std::mutex> lock(m);
+        long count = 0;
+        job = [&] {
+            do {
+                processOne(1);
+                ++count;
+            } while (!finished());
+        };
+        cv.notify_all();
+        cv.wait(lock, [&] { return !job; });
+        return count;
+    }
 
 private:
     void loop() {
         std::unique_lock<std::mutex> lock(m);
         for (;;) {
-            cv.wait(lock, [&] { return quit || playing || done < requested; });
+            cv.wait(lock, [&] { return quit || playing || done < requested || job; });
             if (quit) return;
+            if (job) {
+                lock.unlock();
+                job();
+                lock.lock();
+                job = nullptr;
+                cv.notify_all();
+                continue;
+            }
             const bool paced = playing;
             busy = true;
             lock.unlock();
@@ -112,12 +136,12 @@ private:
             cv.notify_all();
         }
     }
-    void processOne() {
+    void processOne(int frames = kBlock) {
         AEffect* e = session.effect();
         float* inputs[2] = {in[0].data(), in[1].data()};
         float* outputs[2] = {out[0].data(), out[1].data()};
-        e->processReplacing(e, inputs, outputs, kBlock);
-        session.transport.advance(kBlock);
+        e->processReplacing(e, inputs, outputs, frames);
+        session.transport.advance(frames);
     }
 
     gwhost::HostSession& session;
@@ -126,6 +150,7 @@ private:
     std::condition_variable cv;
     long requested = 0, done = 0, processed = 0;
     bool playing = false, busy = false, quit = false;
+    std::function<void()> job;  // run once on the audio thread, then cleared
     std::thread thread;
 };
 
@@ -235,6 +260,30 @@ TEST_F(RecordingView, ThumbnailFollowsEachIdleAndShowsTheWholeRecording) {
     idle();
     const Picture shown = snapshot();
     EXPECT_GE(risenColumns(shown, silent), risen);
+    expectSameViews(shown, reopened());
+}
+
+// A synced recording ends by itself on the audio thread, and the frame that ends it takes
+// the engine's recording mark back: the frames since the last idle leave no mark behind.
+// The first idle after it still draws them (its last drawing of the recording).
+TEST_F(RecordingView, TheEndOfASyncedRecordingShowsWithoutAMark) {
+    AEffect* e = host.effect();
+    e->setParameter(e, 276, 8.0f);  // rec sync unit 1/4: one beat, 22050 frames at 120 BPM
+    click(kRecSyncX, kRecSyncY);    // rec sync on: it starts at the next bar
+    idle();
+    const Picture silent = snapshot();
+    audio->blocks(190);  // the bar (168 blocks) and about half the beat
+    idle();
+    const long half = risenColumns(snapshot(), silent);
+    EXPECT_GT(half, 20);
+    EXPECT_LT(half, 50);
+    // Up to the frame that ends the recording, not one frame further (the fade-out after
+    // it would leave a mark again).
+    const long frames = audio->framesUntil([e] { return e->getParameter(e, 10) == 0.0f; });
+    EXPECT_LT(frames, 22050);
+    idle();
+    const Picture shown = snapshot();
+    EXPECT_GT(risenColumns(shown, silent), kThumbWidth - 4);
     expectSameViews(shown, reopened());
 }
 

@@ -16,7 +16,10 @@ inline void writeToneWave(const std::string& path, int rate, int frames, int bit
     const auto put = [&b](std::uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     };
-    const auto id = [&b](const char* s) { b.insert(b.end(), s, s + 4); };
+    // Byte by byte: GCC 12's overflow warning misreads a range insert here (ThreadSanitizer build).
+    const auto id = [&b](const char* s) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(s[i]));
+    };
     const int sampleBytes = bits / 8;
     const std::uint32_t frameBytes = 2u * static_cast<std::uint32_t>(sampleBytes);
     const std::uint32_t data = static_cast<std::uint32_t>(frames) * frameBytes;
