@@ -6,7 +6,7 @@
 set -eu
 build=$1
 bin="$build/tests/loop/loop_render_hashes"
-ninja -C "$build" loop_render_hashes >/dev/null
+cmake --build "$build" --target loop_render_hashes >/dev/null
 if [ $# -lt 2 ]; then
     "$bin"
     exit 0
