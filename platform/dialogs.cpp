@@ -27,8 +27,9 @@ class AnsweredSelection final : public PendingFileSelection {
 public:
     AnsweredSelection(bool chosen, const char* path) : chosen_(chosen && path != nullptr) {
         if (chosen_) {
-            std::strncpy(path_, path, kFileSelectionSize - 1);
-            path_[kFileSelectionSize - 1] = 0;
+            const std::size_t n = strnlen(path, kFileSelectionSize - 1);
+            std::memcpy(path_, path, n);
+            path_[n] = 0;
         }
     }
     State poll(char* result) override {
