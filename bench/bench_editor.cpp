@@ -18,8 +18,8 @@
 
 #include "plugin/grain_effect.h"
 #include "gui/cframe.h"
-#include "host/aeffguieditor.h"
 #include "host/editor_inspection.h"
+#include "plugin/vst2_editor.h"
 
 namespace {
 
@@ -78,9 +78,8 @@ VstIntPtr dispatch(gw::GrainEffect& fx, VstInt32 op, VstInt32 index = 0, VstIntP
 }
 
 VSTGUI::CFrame* frameOf(gw::GrainEffect& fx) {
-    AEffEditor* ed = fx.getEditor();
-    auto* gui = dynamic_cast<AEffGUIEditor*>(ed);
-    return gui ? dynamic_cast<VSTGUI::CFrame*>(gui->getFrame()) : nullptr;
+    auto* editor = dynamic_cast<gw::Vst2Editor*>(fx.getEditor());
+    return editor ? editor->panel().panelFrame() : nullptr;
 }
 
 void BM_EditorOpenClose(benchmark::State& state) {

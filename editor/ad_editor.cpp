@@ -1,4 +1,5 @@
-// The editor's life: construction, open, close and idle, and the look-ups of its controls.
+// The panel's life: construction, open, close, the user's changes and idle, and the
+// look-ups of its controls.
 
 #include "editor/ad_editor.h"
 
@@ -11,40 +12,33 @@ using namespace VSTGUI;
 
 // --- construction -----------------------------------------------------------------------
 
-ADEditor::ADEditor(AudioEffect* owner) : ADEditor(owner, nullptr) {}
-
-ADEditor::ADEditor(AudioEffect* owner, std::unique_ptr<EffectPort> port)
-    : AEffGUIEditor(owner), port_(port ? std::move(port) : makeEffectPort(owner)) {
+ADEditor::ADEditor(std::unique_ptr<EffectPort> port, PanelHost* host) : port_(std::move(port)), host_(host) {
     static_assert(std::atomic<std::thread::id>::is_always_lock_free);
     panelBitmap = new CBitmap(128);
-    rect.top = 0;
-    rect.left = 0;
-    rect.bottom = static_cast<VstInt16>(panelBitmap->isLoaded() ? panelBitmap->getHeight() : panel::kHeight);
-    rect.right = static_cast<VstInt16>(panelBitmap->isLoaded() ? panelBitmap->getWidth() : panel::kWidth);
+    const bool loaded = panelBitmap->isLoaded();
+    size_.width = loaded ? static_cast<int>(panelBitmap->getWidth()) : panel::kWidth;
+    size_.height = loaded ? static_cast<int>(panelBitmap->getHeight()) : panel::kHeight;
 }
 
 ADEditor::~ADEditor() {
-    if (isOpen() || frame != nullptr) close();
+    if (isOpen() || frame_ != nullptr) close();
     if (panelBitmap) panelBitmap->forget();
     panelBitmap = nullptr;
 }
 
-CFrame* ADEditor::panelFrame() const { return static_cast<CFrame*>(frame); }
-
 // --- open and close ---------------------------------------------------------------------
 
-VstInt32 ADEditor::open(void* ptr) {
-    if (isOpen() || frame != nullptr) close();  // a second open rebuilds
+bool ADEditor::open(void* parentWindow) {
+    if (isOpen() || frame_ != nullptr) close();  // a second open rebuilds
     uiThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    AEffGUIEditor::open(ptr);
-    buildPanel();
+    buildPanel(parentWindow);
     open_.store(true, std::memory_order_seq_cst);
     idle();
-    return 1;
+    return true;
 }
 
 void ADEditor::close() {
-    if (!isOpen() && frame == nullptr) return;
+    if (!isOpen() && frame_ == nullptr) return;
     // No notice from another thread may touch a control from here on.
     open_.store(false, std::memory_order_seq_cst);
     while (inFlight_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
@@ -61,8 +55,8 @@ void ADEditor::close() {
     if (s.mainScope) s.mainScope->setLayers(nullptr, nullptr);
     for (COffscreenContext*& c : s.scopeLayers) release(c);
     // The frame owns every view on it; the setting menus live only inside the options menu.
-    if (CFrame* f = panelFrame()) f->forget();
-    frame = nullptr;
+    if (frame_) frame_->forget();
+    frame_ = nullptr;
     for (int tag = kFirstSetting; tag <= kLastSetting; ++tag) release(s.controls[tag]);
     for (CBitmap** b : {&s.handleNormal, &s.handlePlaying, &s.handleHover, &s.handleHoverPlaying, &s.bufferHandle,
                         &s.bufferHandleCurrent})
@@ -71,10 +65,17 @@ void ADEditor::close() {
     pending_.store(0, std::memory_order_relaxed);
 }
 
+void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
+    if (!control) return;
+    const int tag = static_cast<int>(control->getTag());
+    if (host_ && !host_->userChanging(tag)) return;
+    actOnChange(context, control);
+    if (host_) host_->userChanged(tag, control->getValue());
+}
+
 // --- idle -------------------------------------------------------------------------------
 
 void ADEditor::idle() {
-    if (inIdleStuff) return;
     // The thread that idles the editor is its user-interface thread.
     uiThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     if (isOpen()) {
@@ -82,26 +83,24 @@ void ADEditor::idle() {
         runPendingWork();
         if (!fileMenuCurrent()) rebuildFileMenu();
     }
-    // 1. The pending editor update (the frame's own redraw comes last).
-    AEffEditor::idle();
-    // 2. The meter: the output peak since the last read.
+    // 1. The meter: the output peak since the last read.
     if (ui_.vuMeter && port_) {
         ui_.vuMeter->setValue(port_->getParameter(kReadPeakLevel));
         ui_.vuMeter->setDirty();
     }
     if (port_ && isOpen()) {
         const int u = port_->currentUnit();
-        // 3. Hover columns, the playing unit's handles, the button hover images.
+        // 2. Hover columns, the playing unit's handles, the button hover images.
         idleHoverColumns(u);
         idlePlayingUnit(u);
         idleButtonHover();
-        // 4. The linked density.
+        // 3. The linked density.
         const float linked = port_->linkedDensity();
         if (linked != 0.0f) {
             setParameter(kDensity, linked);
             if (CControl* density = controlWithTag(kDensity)) density->setDirty();
         }
-        // 5. The current buffer's handle.
+        // 4. The current buffer's handle.
         const int b = port_->currentBuffer();
         if (b != ui_.shownBuffer && b >= 0 && b < panel::kNumBuffers) {
             ui_.shownBuffer = b;
@@ -111,14 +110,14 @@ void ADEditor::idle() {
                     s->setDirty();
                 }
         }
-        // 6. The main scope, and the thumbnail of the buffer being recorded.
+        // 5. The main scope, and the thumbnail of the buffer being recorded.
         const bool recorded = port_->takeRecordingMark();
         if (ui_.mainScope) {
             if (recorded) ui_.mainScope->setStale();
             ui_.mainScope->setDirty();
         }
         idleRecording(recorded, b);
-        // 7. The small scope, when a capture is finished or it must be drawn anyway.
+        // 6. The small scope, when a capture is finished or it must be drawn anyway.
         if (ui_.smallScope) {
             const ScopeSources s = port_->scopeSources();
             const bool captured = s.captureState && s.captureState->load(std::memory_order_relaxed) ==
@@ -130,7 +129,7 @@ void ADEditor::idle() {
         }
     }
     // The same idle shows its own changes: the frame redraws last.
-    if (frame) frame->idle();
+    if (frame_) frame_->idle();
 }
 
 // The engine writes recorded frames straight into the buffer's arrays and tells nobody,

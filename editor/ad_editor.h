@@ -1,6 +1,7 @@
 #pragma once
-// ADEditor: the plug-in's editor. It exists as long as the effect; between open and close
-// it owns the 930 x 414 panel: four columns of unit faders, the buffer scopes with their
+// ADEditor: the plug-in's panel, the same for every plug-in format (editor/panel.h: each
+// adapter owns one through a glue class of its own). Between open and close it owns the
+// 930 x 414 panel: four columns of unit faders, the buffer scopes with their
 // start-position sliders, the scopes, the buttons, the option menus and the status line.
 // (The class name is kept as it is because hosts and files never see it.)
 //
@@ -24,33 +25,35 @@
 #include <thread>
 
 #include "editor/effect_port.h"
+#include "editor/panel.h"
 #include "editor/wave_display.h"
 #include "engine/parameter_index.h"
 #include "gui/vstgui.h"
-#include "host/aeffguieditor.h"
 #include "platform/dialogs.h"
 
 namespace grainwheel {
 
 class CLabel;
 
-struct EditorNotice {
-    VstInt32 index = 0;
-    float value = 0.0f;
-};
-
-class ADEditor : public AEffGUIEditor, public VSTGUI::CControlListener, public ScopeClickListener {
+class ADEditor final : public Panel, public VSTGUI::CControlListener, public ScopeClickListener {
 public:
-    explicit ADEditor(AudioEffect* owner);
-    // A port of the caller's own (tests); null uses the owner's.
-    ADEditor(AudioEffect* owner, std::unique_ptr<EffectPort> port);
+    // The panel on port (null: a panel that shows the default values and acts on nothing);
+    // host, when given, hears of the user's changes and must outlive the panel.
+    explicit ADEditor(std::unique_ptr<EffectPort> port, PanelHost* host = nullptr);
     ~ADEditor() override;
+    ADEditor(const ADEditor&) = delete;
+    ADEditor& operator=(const ADEditor&) = delete;
 
-    VstInt32 open(void* ptr) override;
+    // Panel
+    bool open(void* parentWindow) override;
     void close() override;
     void idle() override;
-    // A parameter change or notice from the effect (any thread; never blocks).
-    void setParameter(VstInt32 index, float value) override;
+    PanelSize size() const override { return size_; }
+    void setParameter(int index, float value) override;
+    VSTGUI::CFrame* panelFrame() const override { return frame_; }
+
+    // The user's change of a control: the panel host's say, the panel's own action
+    // (ad_editor_status.cpp), the panel host's follow-up.
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
     // The host hears of the gestures on the controls of the parameters it automates.
     void controlBeginEdit(VSTGUI::CControl* control) override;
@@ -76,8 +79,7 @@ public:
     static constexpr int kFileMenuTag = 262;
     static constexpr int kOptionsMenuTag = 266;
 
-    // The panel while open (null while closed); for tests and tools.
-    VSTGUI::CFrame* panelFrame() const;
+    // The views while open (null while closed); for adapters and tests.
     CLabel* status() const { return ui_.statusLabel; }
     VSTGUI::COptionMenu* optionsMenuView() const { return control<VSTGUI::COptionMenu>(kOptionsMenuTag); }
     VSTGUI::COptionMenu* fileMenuView() const { return control<VSTGUI::COptionMenu>(kFileMenuTag); }
@@ -96,15 +98,9 @@ public:
     VSTGUI::CControl* hovered() const { return ui_.hoveredControl; }
     EffectPort* port() const { return port_.get(); }
 
-    // The notices received so far, newest last: the total count and the k-th newest
-    // (k = 0 is the last one, up to kNoticeHistory - 1).
-    static constexpr int kNoticeHistory = 1024;
-    std::uint32_t noticeCount() const { return count_.load(std::memory_order_acquire); }
-    EditorNotice recentNotice(int k) const;
-
-protected:
-    // The status line (ad_editor_status.cpp): the text of a control's value as a change
-    // of it shows it; prefix, a parameter's display text and suffix; a plain text.
+    // The status line (ad_editor_status.cpp), user-interface thread: the text of a
+    // control's value as a change of it shows it; prefix, a parameter's display text and
+    // suffix; a plain text.
     void showValueText(int tag);
     void statusComposite(const char* prefix, int index, const char* suffix);
     void statusPlain(const char* text);
@@ -165,7 +161,7 @@ private:
     VSTGUI::CBitmap* keptBitmap(long id) const;
 
     // ad_editor_panel.cpp
-    void buildPanel();
+    void buildPanel(void* parentWindow);
     void add(VSTGUI::CControl* c, bool onPanel = true);
     void connectScopes();
     void reconnectBufferScopes();
@@ -192,15 +188,15 @@ private:
 
     // ad_editor_notices.cpp
     bool onUiThread() const;
-    void record(VstInt32 index, float value);
     // The editor-side reaction; ui tells whether it runs on the user-interface thread.
-    void react(VstInt32 index, float value, bool ui);
+    void react(int index, float value, bool ui);
     void defer(std::uint32_t work) { pending_.fetch_or(work, std::memory_order_acq_rel); }
     void deferStatus(int status);
     void supersedePendingStatus() { pending_.fetch_and(~static_cast<std::uint32_t>(kPendingStatus)); }
     void runPendingWork();
 
     // ad_editor_status.cpp
+    void actOnChange(VSTGUI::CDrawContext* context, VSTGUI::CControl* control);
     void showStatus(int status);
     void repaintUnderProgramSwitch(VSTGUI::CDrawContext* context);
 
@@ -213,6 +209,9 @@ private:
     VSTGUI::CBitmap* hoverHandle(int i, int unit) const;
 
     std::unique_ptr<EffectPort> port_;
+    PanelHost* host_ = nullptr;
+    PanelSize size_;
+    VSTGUI::CFrame* frame_ = nullptr;  // while open
     // The file selector under way and the command waiting for it.
     std::unique_ptr<platform::PendingFileSelection> selection_;
     FileCommand selectionCommand_ = FileCommand::LoadWave;
@@ -227,14 +226,6 @@ private:
     std::atomic<int> pendingStatus_{0};
     std::atomic<float> pendingGrid_{0.0f};
     std::atomic<std::thread::id> uiThread_{};
-
-    struct Slot {
-        std::atomic<VstInt32> index{0};
-        std::atomic<float> value{0.0f};
-    };
-    Slot history_[kNoticeHistory];
-    std::atomic<std::uint32_t> reserved_{0};  // slots handed out
-    std::atomic<std::uint32_t> count_{0};     // notices written
 };
 
 }  // namespace grainwheel

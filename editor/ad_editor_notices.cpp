@@ -1,5 +1,5 @@
-// The notices from the effect: the history of them, the reaction of the editor, and the
-// hand-over of the work that needs the user-interface thread to its next idle.
+// The notices from the effect: the reaction of the editor, and the hand-over of the work
+// that needs the user-interface thread to its next idle.
 
 #include "editor/ad_editor.h"
 
@@ -24,23 +24,7 @@ bool ADEditor::onUiThread() const {
     return uiThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
-void ADEditor::record(VstInt32 index, float value) {
-    const std::uint32_t n = reserved_.fetch_add(1, std::memory_order_relaxed);
-    Slot& slot = history_[n % kNoticeHistory];
-    slot.index.store(index, std::memory_order_relaxed);
-    slot.value.store(value, std::memory_order_relaxed);
-    count_.fetch_add(1, std::memory_order_release);
-}
-
-EditorNotice ADEditor::recentNotice(int k) const {
-    const std::uint32_t n = noticeCount();
-    if (k < 0 || k >= kNoticeHistory || static_cast<std::uint32_t>(k) >= n) return {};
-    const Slot& slot = history_[(n - 1 - static_cast<std::uint32_t>(k)) % kNoticeHistory];
-    return {slot.index.load(std::memory_order_relaxed), slot.value.load(std::memory_order_relaxed)};
-}
-
-void ADEditor::setParameter(VstInt32 index, float value) {
-    record(index, value);
+void ADEditor::setParameter(int index, float value) {
     // The exit save runs whether or not the window is open.
     if (index == kExitSave) {
         if (port_) port_->exitSave();
@@ -49,14 +33,12 @@ void ADEditor::setParameter(VstInt32 index, float value) {
     if (onUiThread()) {
         if (isOpen()) {
             react(index, value, true);
-            postUpdate();
         }
         return;
     }
     inFlight_.fetch_add(1, std::memory_order_seq_cst);
     if (open_.load(std::memory_order_seq_cst)) {
         react(index, value, false);
-        postUpdate();
     }
     inFlight_.fetch_sub(1, std::memory_order_seq_cst);
 }
@@ -68,7 +50,7 @@ void ADEditor::deferStatus(int status) {
 
 // A parameter's control takes the value (the options menu excepted: its value is the
 // entry chosen, not a setting); the commands and notices then do their own part.
-void ADEditor::react(VstInt32 index, float value, bool ui) {
+void ADEditor::react(int index, float value, bool ui) {
     if (index != kOptionsMenuTag)
         if (CControl* c = controlWithTag(index)) c->setValue(value);
     if (index >= kPitchPreset && index <= kLastHostParameter) return;  // presets, sliders, faders

@@ -147,7 +147,7 @@ void ADEditor::add(CControl* c, bool onPanel) {
     if (onPanel) panelFrame()->addView(c);
 }
 
-void ADEditor::buildPanel() {
+void ADEditor::buildPanel(void* parentWindow) {
     EffectPort* fx = port_.get();
     auto param = [fx](int tag) { return fx ? fx->getParameter(tag) : 0.0f; };
     OpenState& s = ui_;
@@ -164,8 +164,8 @@ void ADEditor::buildPanel() {
 
     CRect size(0, 0, panelBitmap->getWidth(), panelBitmap->getHeight());
     if (size.isEmpty()) size = CRect(0, 0, panel::kWidth, panel::kHeight);
-    CFrame* f = createPlatformFrame(size, systemWindow, this);
-    frame = f;
+    CFrame* f = createPlatformFrame(size, parentWindow, this);
+    frame_ = f;
     f->setBackground(panelBitmap);
 
     // The scopes and the splash image over the small scope.
@@ -379,7 +379,6 @@ void ADEditor::redrawEverything() {
     for (WaveDisplay* b : ui_.bufferScopes)
         if (b) b->setDirty();
     if (ui_.mainScope) ui_.mainScope->setStale();
-    postUpdate();
 }
 
 void ADEditor::reloadSettingMenus() {

@@ -125,17 +125,20 @@ void ADEditor::repaintUnderProgramSwitch(CDrawContext* context) {
 
 // A click on a scope: the editor's own notice, as the effect could send it.
 void ADEditor::scopeClicked(WaveDisplay& scope) {
+    auto notice = [this](int index, float value) {
+        if (!host_ || host_->userChanging(index)) setParameter(index, value);
+    };
     switch (scope.kind()) {
     case WaveDisplay::Kind::BufferThumbnail:
-        setParameter(kBufferScopeClick, static_cast<float>(scope.bufferNumber()));
+        notice(kBufferScopeClick, static_cast<float>(scope.bufferNumber()));
         break;
-    case WaveDisplay::Kind::MainScope: setParameter(kMainScopeClick, 1.0f); break;
+    case WaveDisplay::Kind::MainScope: notice(kMainScopeClick, 1.0f); break;
     case WaveDisplay::Kind::SmallScope: break;
     }
 }
 
-void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
-    if (!control || !port_) return;
+void ADEditor::actOnChange(CDrawContext* context, CControl* control) {
+    if (!port_) return;
     // What the user does now supersedes a status text still waiting from another thread.
     supersedePendingStatus();
     const int tag = static_cast<int>(control->getTag());

@@ -1,8 +1,7 @@
 #pragma once
 // EffectPort: everything the editor asks of the effect, in one interface. The editor never
-// sees the effect's class: an adapter that wants this editor implements EffectPortSource
-// (the plug-in's lives in plugin/grain_effect_port.cpp), and a caller may also hand the
-// editor a port of its own (the editor suites wrap the effect's port this way).
+// sees the effect's class: each adapter gives the editor a port of its own (in plugin/,
+// beside the adapter; the editor suites wrap one).
 //
 // Threads: the parameter calls and the file operations run on the user-interface thread.
 // The published values are single words the audio thread writes; the port reads them
@@ -11,8 +10,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-
-class AudioEffect;
 
 namespace grainwheel {
 
@@ -98,17 +95,5 @@ public:
     // The save offered when the plug-in closes with unsaved audio.
     virtual void exitSave() = 0;
 };
-
-// An effect that gives the editor its port (the adapter implements it beside its effect).
-class EffectPortSource {
-public:
-    virtual std::unique_ptr<EffectPort> makeEditorPort() = 0;
-
-protected:
-    ~EffectPortSource() = default;
-};
-
-// The port of effect when it is an EffectPortSource; null otherwise.
-std::unique_ptr<EffectPort> makeEffectPort(AudioEffect* effect);
 
 }  // namespace grainwheel

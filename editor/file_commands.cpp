@@ -114,7 +114,7 @@ void ADEditor::startFileCommand(FileCommand command, bool save, const char* titl
     request.typeName = bank ? kBankTypeName : kWaveTypeName;
     request.extension = bank ? kBankExtension : kWaveExtension;
     request.initialPath = "";
-    CFileSelector selector(effect);
+    CFileSelector selector(this);
     selection_ = selector.start(request);
     selectionCommand_ = command;
     selectionTied_ = false;

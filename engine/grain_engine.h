@@ -165,8 +165,8 @@ public:
     // take's beginning stays and the take goes on at its moment.
     void suspend();
     void resume(float sampleRate);
-    // The host's working rate changes (a VST 2 host tells it while the effect is
-    // suspended, before it may restore a chunk): loads from now on convert to it, and the
+    // The host's working rate changes (a host may tell it while the effect is
+    // suspended, before it restores a chunk): loads from now on convert to it, and the
     // buffers at another rate are converted by the deferred work. resume() calls it too.
     void setWorkingRate(float sampleRate);
     // The working rate in whole frames per second (44100 when the host gave no usable

@@ -7,24 +7,6 @@
 
 namespace VSTGUI {
 
-namespace {
-// The plug-in interface's key record: a 32-bit character, a virtual key and modifier bits.
-struct KeyRecord {
-    std::int32_t character;
-    unsigned char virt;
-    unsigned char modifier;
-};
-
-KeyCode fromRecord(const VstKeyCode& key) {
-    const auto& r = reinterpret_cast<const KeyRecord&>(key);
-    KeyCode k;
-    k.character = r.character;
-    k.virt = r.virt;
-    k.modifier = r.modifier;
-    return k;
-}
-}  // namespace
-
 CFrame::CFrame(const CRect& r, void* sysWindow, void* ed)
     : CViewContainer(r, nullptr), systemWindow(sysWindow), editor(ed) {
     pParent = this;
@@ -61,16 +43,6 @@ void CFrame::idle() {
 void CFrame::redraw() {
     CView::setDirty(true);
     redrawDirty();
-}
-
-std::int32_t CFrame::onKeyDown(VstKeyCode& key) {
-    KeyCode k = fromRecord(key);
-    return static_cast<std::int32_t>(onKey(k, true));
-}
-
-std::int32_t CFrame::onKeyUp(VstKeyCode& key) {
-    KeyCode k = fromRecord(key);
-    return static_cast<std::int32_t>(onKey(k, false));
 }
 
 bool CFrame::onWheel(float distance) {

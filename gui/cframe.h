@@ -9,14 +9,13 @@
 
 #include "gui/cview.h"
 #include "gui/platformwindow.h"
-#include "host/editorframe.h"
 
 namespace VSTGUI {
 
 class COptionMenu;
 class MenuSession;
 
-class CFrame : public CViewContainer, public EditorFrame {
+class CFrame : public CViewContainer {
 public:
     // A frame of the given size; systemWindow is the host's parent window, editor the
     // editor object (both only stored). It has no window until setPlatformWindow.
@@ -28,15 +27,14 @@ public:
     void* getSystemWindow() const { return systemWindow; }
     void* getEditor() const { return editor; }
 
-    // EditorFrame (the view's own key and wheel calls stay visible beside them)
-    using CViewContainer::onKeyDown;
-    using CViewContainer::onKeyUp;
+    // Handles pending window events and redraws what is dirty (the editor's idle).
+    void idle();
+    // A wheel step at the mouse's current position (the view's own wheel call stays
+    // visible beside it).
     using CViewContainer::onWheel;
-    void idle() override;
-    std::int32_t onKeyDown(VstKeyCode& key) override;
-    std::int32_t onKeyUp(VstKeyCode& key) override;
-    bool onWheel(float distance) override;
-    void redraw() override;
+    bool onWheel(float distance);
+    // Redraws every view now.
+    void redraw();
 
     // Marks the whole frame for redrawing at the next idle.
     void setDirty(const bool val = true) override;
@@ -83,14 +81,15 @@ public:
     // Called by containers when a view leaves the tree.
     void viewRemoved(CView* view);
 
-    // Inspection (gui/frameinspection.cpp). The composed picture: screen buffer and open
-    // pop-ups; the views walked in stacking order and the menus, as JSON.
+    // Inspection, for tests and tools: defined in the library gw_gui_inspection
+    // (gui/frameinspection.cpp), which plug-in modules do not link. The composed picture:
+    // screen buffer and open pop-ups; the views walked in stacking order and the menus, as
+    // JSON; the status line's text and colour (rgb: three bytes). False when not done.
     std::unique_ptr<DrawSurface> composePicture();
-    bool writeSnapshot(const char* path) override;
-    bool writeLayout(const char* path) override;
+    bool writeSnapshot(const char* path);
+    bool writeLayout(const char* path);
     std::string layoutJson();
-    bool injectMouse(const EditorMouseEvent& event) override;
-    bool describeStatus(char* text, std::size_t capacity, std::uint8_t* rgb) override;
+    bool describeStatus(char* text, std::size_t capacity, std::uint8_t* rgb);
     // The view whose text is the frame's status line (a label registers itself).
     using StatusDescriber = bool (*)(const CView* view, char* text, std::size_t size, CColor& color);
     void setStatusView(CView* view, StatusDescriber describe) { statusView = view; statusDescriber = describe; }

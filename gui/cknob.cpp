@@ -1,18 +1,19 @@
 #include "gui/cknob.h"
 
+#include <atomic>
 #include <cmath>
-
-#include "host/aeffguieditor.h"
 
 namespace VSTGUI {
 
 namespace {
-long knobMode = -1;  // -1: follow the editor base's knob mode
+long knobMode = -1;  // -1: follow the host's knob mode
+std::atomic<long> hostKnobMode{kCircularMode};
 constexpr float kPi = 3.14159265f;
 }  // namespace
 
-void setGlobalKnobMode(long mode) { knobMode = mode; }  // -1 restores following the editor
-long getGlobalKnobMode() { return knobMode >= 0 ? knobMode : static_cast<long>(AEffGUIEditor::getKnobMode()); }
+void setGlobalKnobMode(long mode) { knobMode = mode; }  // -1 restores following the host
+void setHostKnobMode(long mode) { hostKnobMode.store(mode, std::memory_order_relaxed); }
+long getGlobalKnobMode() { return knobMode >= 0 ? knobMode : hostKnobMode.load(std::memory_order_relaxed); }
 
 CKnob::CKnob(const CRect& r, CControlListener* l, long t, CBitmap* background, CBitmap* handle,
              const CPoint& off)

@@ -1,7 +1,9 @@
 #pragma once
 // A knob: a handle bitmap (or a line) that turns through 270 degrees over a background.
 // The knob mode is shared by all knobs: circular (the value follows the mouse angle) or
-// linear (vertical and horizontal mouse travel change the value).
+// linear (vertical and horizontal mouse travel change the value). It is the one set by
+// setGlobalKnobMode, or while that is -1 the mode the plug-in's host asks for, which the
+// host's adapter passes on with setHostKnobMode.
 
 #include "gui/ccontrol.h"
 
@@ -9,6 +11,7 @@ namespace VSTGUI {
 
 enum { kCircularMode = 0, kRelativCircularMode = 1, kLinearMode = 2 };
 void setGlobalKnobMode(long mode);
+void setHostKnobMode(long mode);
 long getGlobalKnobMode();
 
 class CKnob : public CControl {

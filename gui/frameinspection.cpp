@@ -15,7 +15,7 @@
 #include "gui/coptionmenu.h"
 #include "gui/cslider.h"
 #include "gui/menusession.h"
-#include "host/editor_inspection.h"
+#include "gui/headlessframe.h"
 
 namespace VSTGUI {
 
@@ -110,6 +110,8 @@ std::unique_ptr<DrawSurface> CFrame::composePicture() {
 
 bool CFrame::writeSnapshot(const char* path) { return path && composePicture()->writePng(path); }
 
+std::uint32_t HeadlessFrame::snapshotPixel(long x, long y) { return composePicture()->pixel(x, y); }
+
 std::string CFrame::layoutJson() {
     std::string out = "{\"size\":[" + std::to_string(size.width()) + "," + std::to_string(size.height()) + "],\"views\":[";
     bool first = true;
@@ -159,19 +161,6 @@ bool CFrame::writeLayout(const char* path) {
     const std::string json = layoutJson();
     const bool written = std::fwrite(json.data(), 1, json.size(), f) == json.size();
     return std::fclose(f) == 0 && written;
-}
-
-bool CFrame::injectMouse(const EditorMouseEvent& e) {
-    const CPoint where(e.x, e.y);
-    const long modifiers = e.modifiers & (kShift | kControl | kAlt | kApple);
-    switch (e.kind) {
-        case EditorMouseEvent::kPress: onMouseDown(where, kLButton | modifiers); return true;
-        case EditorMouseEvent::kMove: onMouseMove(where, kLButton | modifiers); return true;
-        case EditorMouseEvent::kRelease: onMouseUp(where, kLButton | modifiers); return true;
-        case EditorMouseEvent::kWheel: onWheelAt(where, e.distance, modifiers); return true;
-        case EditorMouseEvent::kHover: onMouseMove(where, modifiers); return true;
-        default: return false;
-    }
 }
 
 bool CFrame::describeStatus(char* text, std::size_t capacity, std::uint8_t* rgb) {

@@ -39,10 +39,6 @@ bool HeadlessFrame::drop(const std::vector<std::string>& paths, long x, long y) 
     return onDropItems(paths, kDropFiles, CPoint(x, y));
 }
 
-std::uint32_t HeadlessFrame::snapshotPixel(long x, long y) { return composePicture()->pixel(x, y); }
-
-bool HeadlessFrame::writeSnapshot(const char* path) { return composePicture()->writePng(path); }
-
 std::uint32_t HeadlessFrame::screenPixel(long x, long y) { return getScreenSurface()->pixel(x, y); }
 
 }  // namespace VSTGUI

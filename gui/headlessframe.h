@@ -24,9 +24,9 @@ public:
     long key(unsigned char virt, long character = 0, unsigned char modifier = 0);
     bool drop(const std::vector<std::string>& paths, long x, long y);
 
-    // The composed picture: screen buffer and open pop-ups. 0xAARRGGBB.
+    // A pixel of the composed picture (screen buffer and open pop-ups), 0xAARRGGBB; with
+    // the other inspection calls in gui/frameinspection.cpp.
     std::uint32_t snapshotPixel(long x, long y);
-    bool writeSnapshot(const char* path);
     // The screen buffer alone.
     std::uint32_t screenPixel(long x, long y);
 };

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "host/audioeffect.h"
-#include "host/editor_inspection.h"
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {
     if (effect) effect->setEditor(this);
@@ -63,16 +62,4 @@ void AEffGUIEditor::doIdleStuff() {
     inIdleStuff = false;
 }
 
-VstIntPtr AEffGUIEditor::inspect(VstIntPtr request, void* ptr, float) {
-    if (!frame || !ptr) return 0;
-    switch (request) {
-        case kInspectSnapshot: return frame->writeSnapshot(static_cast<const char*>(ptr)) ? 1 : 0;
-        case kInspectLayout: return frame->writeLayout(static_cast<const char*>(ptr)) ? 1 : 0;
-        case kInspectMouse: return frame->injectMouse(*static_cast<const EditorMouseEvent*>(ptr)) ? 1 : 0;
-        case kInspectStatus: {
-            auto* status = static_cast<EditorStatusText*>(ptr);
-            return frame->describeStatus(status->text, sizeof status->text, &status->red) ? 1 : 0;
-        }
-        default: return 0;
-    }
-}
+VstIntPtr AEffGUIEditor::inspect(VstIntPtr request, void* ptr, float) { return frame ? frame->inspect(request, ptr) : 0; }

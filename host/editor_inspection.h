@@ -4,8 +4,10 @@
 //
 //   dispatcher(effect, effVendorSpecific, kEditorInspection, request, ptr, opt)
 //
-// The editor base class answers it for any editor frame, the headless one included (the
-// frame an editor gets when effEditOpen passes no parent window). Requests:
+// Only editors built for inspection answer it (their frames, the headless one included:
+// the frame an editor gets when effEditOpen passes no parent window): the suites, the test
+// editor plug-in and the module built for the editor tools (plugin/vst2_frame.h). The
+// plug-in modules themselves answer 0. Requests:
 //   kInspectSnapshot  ptr: a PNG path; writes the frame as it stands, open pop-ups included;
 //   kInspectLayout    ptr: a JSON path; writes every view in stacking order and every menu;
 //   kInspectMouse     ptr: an EditorMouseEvent; delivers it to the frame;

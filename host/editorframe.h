@@ -2,11 +2,9 @@
 // The narrow interface between the editor base class and the widget toolkit's top-level
 // view. The host layer knows nothing else of the toolkit.
 
-#include <cstddef>
 #include <cstdint>
 
-struct VstKeyCode;
-struct EditorMouseEvent;
+#include "host/vst2abi.h"
 
 class EditorFrame {
 public:
@@ -21,11 +19,7 @@ public:
     // Redraws every view.
     virtual void redraw() = 0;
 
-    // Inspection (host/editor_inspection.h); false when not done. The picture as it
-    // stands with the open pop-ups; the views and menus as JSON; a synthetic mouse event;
-    // the status line's text and colour (rgb: three bytes).
-    virtual bool writeSnapshot(const char* path) { return false; }
-    virtual bool writeLayout(const char* path) { return false; }
-    virtual bool injectMouse(const EditorMouseEvent& event) { return false; }
-    virtual bool describeStatus(char* text, std::size_t size, std::uint8_t* rgb) { return false; }
+    // The editor inspection call (host/editor_inspection.h); 0 = not done, which is the
+    // answer of every frame that is not built for inspection.
+    virtual VstIntPtr inspect(VstIntPtr request, void* ptr) { return 0; }
 };

@@ -10,6 +10,7 @@
 #include "editor/ad_editor.h"
 #include "host/entry.h"
 #include "platform/dialogs.h"
+#include "plugin/vst2_editor.h"
 
 namespace grainwheel {
 
@@ -62,8 +63,9 @@ GrainEffect::GrainEffect(audioMasterCallback hostCallback)
         return;
     }
 
-    // The editor registers itself through setEditor().
-    if (new (std::nothrow) ADEditor(this) == nullptr) effectOutOfMemory() = true;
+    // The editor registers itself through setEditor(); it owns the panel.
+    std::unique_ptr<Panel> panel(new (std::nothrow) ADEditor(makeEditorPort()));
+    if (!panel || new (std::nothrow) Vst2Editor(this, std::move(panel)) == nullptr) effectOutOfMemory() = true;
     engine_.setListener(this);
 
     resume();

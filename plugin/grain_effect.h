@@ -32,8 +32,7 @@ class GrainEffect : public AudioEffectX,
                     public EngineHost,
                     public EngineListener,
                     public FileHost,
-                    public ExitSaveTarget,
-                    public EffectPortSource {
+                    public ExitSaveTarget {
 public:
     explicit GrainEffect(audioMasterCallback hostCallback);
     ~GrainEffect() override;
@@ -109,8 +108,8 @@ public:
     const char* hostFolder() override;
     // ExitSaveTarget: the editor runs the save offered at close on the ExitSave notice.
     FileResult exitSave() override { return files_.exitSave(); }
-    // EffectPortSource: the editor's port onto this effect (grain_effect_port.cpp).
-    std::unique_ptr<EffectPort> makeEditorPort() override;
+    // The editor's port onto this effect (grain_effect_port.cpp).
+    std::unique_ptr<EffectPort> makeEditorPort();
 
 private:
     GrainEngine engine_;

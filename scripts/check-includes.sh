@@ -7,8 +7,8 @@
 #   persistence/   file formats and the engine's file operations -> persistence engine platform
 #   host/          the VST 2 interface and its base classes      -> host text
 #   resources/     the panel images                              -> resources
-#   gui/           the widget toolkit                            -> gui host text platform resources
-#   editor/        the editor window                             -> editor gui host text engine persistence platform resources
+#   gui/           the widget toolkit                            -> gui platform resources
+#   editor/        the editor window                             -> editor gui text engine persistence platform resources
 #   plugin/        the VST 2 adapter and the module              -> plugin editor gui host text engine persistence platform resources
 #   tools/         grainwheel-host                               -> tools host text engine persistence platform
 # and that operating-system headers (system calls, modules, windowing) appear in
@@ -28,8 +28,8 @@ allowed() {
     persistence) echo "persistence engine platform" ;;
     host) echo "host text" ;;
     resources) echo "resources" ;;
-    gui) echo "gui host text platform resources" ;;
-    editor) echo "editor gui host text engine persistence platform resources" ;;
+    gui) echo "gui platform resources" ;;
+    editor) echo "editor gui text engine persistence platform resources" ;;
     plugin) echo "plugin editor gui host text engine persistence platform resources" ;;
     tools) echo "tools host text engine persistence platform" ;;
     esac

@@ -186,7 +186,7 @@ elif [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1
 fi
 # The editor host compares the Windows panel with the headless rendering of the Linux build.
 panel_snapshot() {  # panel_snapshot WINDOWS_BUILD
-  "$root/build/tools/grainwheel-host" editor "$root/build/plugin/grainwheel.so" --silence \
+  "$root/build/tools/grainwheel-host" editor "$root/build/plugin/grainwheel-inspectable.so" --silence \
     --snapshot "$1/panel_reference.png" >/dev/null
 }
 if [ -z "$win32_wine_reason" ]; then

@@ -53,44 +53,6 @@ struct Lv2Panel::Shadow final : EngineHost {
     Port port;
 };
 
-// --- the editor ---------------------------------------------------------------------------
-
-Lv2Editor::Lv2Editor(std::unique_ptr<UiPort> port) : ADEditor(nullptr, std::move(port)) {}
-
-void Lv2Editor::valueChanged(CDrawContext* context, CControl* control) {
-    if (!control) return;
-    const int tag = static_cast<int>(control->getTag());
-    if (ui().shadow() && tag > kLastHostParameter) {
-        // Settings, the voice count, the file commands and the options menu act on the
-        // running instance, which this panel cannot reach.
-        if ((tag >= kFirstSetting && tag <= kLastSetting) || tag == kVoiceCount)
-            control->setValue(ui().getParameter(tag));
-        control->setDirty();
-        statusPlain(kNoAccessText);
-        return;
-    }
-    ADEditor::valueChanged(context, control);
-    if (!ui().shadow() && tag >= 0 && tag <= kLastHostParameter && !isCommandPort(tag)) {
-        statusTag_ = tag;
-        statusValue_ = control->getValue();
-        statusWait_ = kStatusWaitIdles;
-    }
-}
-
-void Lv2Editor::scopeClicked(WaveDisplay& scope) {
-    if (ui().shadow() && scope.kind() == WaveDisplay::Kind::MainScope) return statusPlain(kNoAccessText);
-    ADEditor::scopeClicked(scope);
-}
-
-void Lv2Editor::followPendingStatus() {
-    if (statusTag_ < 0 || !isOpen()) return;
-    const int tag = statusTag_;
-    if (ui().getParameter(tag) != statusValue_ && --statusWait_ > 0) return;
-    statusTag_ = -1;
-    if (tag == kProgram) statusComposite("Program number :", kProgram, "");
-    else showValueText(tag);
-}
-
 // --- the panel ----------------------------------------------------------------------------
 
 Lv2Panel::Lv2Panel(const Host& host) : host_(host), link_(host.write, host.controller, host.touch, host.map) {}
@@ -112,18 +74,17 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
     std::unique_ptr<UiPort> port(new (std::nothrow) UiPort(*target, p->link_, host.access == nullptr));
     if (!port) return nullptr;
     p->port_ = port.get();
-    p->editor_.reset(new (std::nothrow) Lv2Editor(std::move(port)));
+    p->editor_.reset(new (std::nothrow) ADEditor(std::move(port), p.get()));
     if (!p->editor_) return nullptr;
 
     if (host.access == nullptr) p->shadow_->engine.setListener(p.get());
     else if (!host.access->addListener(p.get())) return nullptr;
     p->editor_->open(host.parent);
-    if (host.access == nullptr) p->editor_->showText(kNoAccessText);
+    if (host.access == nullptr) p->editor_->statusPlain(kNoAccessText);
 
     if (host.resize != nullptr && host.resize->ui_resize != nullptr) {
-        ERect* rect = nullptr;
-        p->editor_->getRect(&rect);
-        if (rect) host.resize->ui_resize(host.resize->handle, rect->right - rect->left, rect->bottom - rect->top);
+        const PanelSize size = p->editor_->size();
+        host.resize->ui_resize(host.resize->handle, size.width, size.height);
     }
     return p.release();
 }
@@ -178,9 +139,9 @@ int Lv2Panel::idle() {
         if (resync_.exchange(false, std::memory_order_acq_rel)) writeEngineValues();
         if (++idles_ % kMessageIdles == 0) {
             char text[256];
-            if (host_.access->takeMessage(text, sizeof text)) editor_->showText(text);
+            if (host_.access->takeMessage(text, sizeof text)) editor_->statusPlain(text);
         }
-        editor_->followPendingStatus();
+        followPendingStatus();
         host_.access->runDeferredWork();
     }
     editor_->idle();
@@ -218,9 +179,35 @@ void Lv2Panel::engineNotice(int index, float value) {
     editor_->setParameter(index, value);
 }
 
-void Lv2Panel::engineRefresh() {
-    resync_.store(true, std::memory_order_relaxed);
-    editor_->postUpdate();
+void Lv2Panel::engineRefresh() { resync_.store(true, std::memory_order_relaxed); }
+
+bool Lv2Panel::userChanging(int tag) {
+    if (!port_->shadow() || tag <= kLastHostParameter || tag == kBufferScopeClick) return true;
+    // Settings, the voice count, the file commands, the options menu and the main scope's
+    // click act on the running instance, which this panel cannot reach.
+    if (CControl* control = editor_->controlWithTag(tag)) {
+        if ((tag >= kFirstSetting && tag <= kLastSetting) || tag == kVoiceCount)
+            control->setValue(port_->getParameter(tag));
+        control->setDirty();
+    }
+    editor_->statusPlain(kNoAccessText);
+    return false;
+}
+
+void Lv2Panel::userChanged(int tag, float value) {
+    if (port_->shadow() || tag < 0 || tag > kLastHostParameter || isCommandPort(tag)) return;
+    statusTag_ = tag;
+    statusValue_ = value;
+    statusWait_ = kStatusWaitIdles;
+}
+
+void Lv2Panel::followPendingStatus() {
+    if (statusTag_ < 0 || !editor_->isOpen()) return;
+    const int tag = statusTag_;
+    if (port_->getParameter(tag) != statusValue_ && --statusWait_ > 0) return;
+    statusTag_ = -1;
+    if (tag == kProgram) editor_->statusComposite("Program number :", kProgram, "");
+    else editor_->showValueText(tag);
 }
 
 }  // namespace grainwheel::lv2

@@ -1,7 +1,7 @@
 #pragma once
-// Lv2Panel: grainwheel's panel as an LV2 X11 UI. It owns the editor (the VST 2 editor's
-// panel, 930 x 414, as a child window of the host's ui:parent) on a UiPort, and keeps the
-// host's control ports and the panel in step:
+// Lv2Panel: grainwheel's panel as an LV2 X11 UI. It owns the panel (the one the VST 2
+// editor shows, 930 x 414, as a child window of the host's ui:parent) on a UiPort, and
+// keeps the host's control ports and the panel in step:
 //  - with the running instance (instance-access + data-access): the editor works on the
 //    instance's own port; its notices reach the panel through the instance's listener;
 //    messages the instance could not show appear on the status line; when the engine's
@@ -30,26 +30,7 @@ namespace grainwheel::lv2 {
 inline constexpr const char* kNoAccessText =
     "This host gives the panel no access to the running plug-in: scopes, buffers and files are not shown";
 
-class Lv2Editor final : public ADEditor {
-public:
-    explicit Lv2Editor(std::unique_ptr<UiPort> port);
-
-    void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
-    void scopeClicked(WaveDisplay& scope) override;
-
-    void showText(const char* text) { statusPlain(text); }
-    // The status text of the user's last change, shown again once the instance has
-    // applied it (it takes the host's port value at its next block). UI thread.
-    void followPendingStatus();
-
-private:
-    UiPort& ui() const { return *static_cast<UiPort*>(port()); }
-    int statusTag_ = -1;   // the control whose text waits for the instance; -1 none
-    float statusValue_ = 0.0f;
-    int statusWait_ = 0;   // idles left before it is given up
-};
-
-class Lv2Panel final : public EngineListener {
+class Lv2Panel final : public EngineListener, public PanelHost {
 public:
     struct Host {
         LV2UI_Write_Function write = nullptr;
@@ -76,26 +57,37 @@ public:
     // The host's idle call: the editor's idle (which also handles the window's events).
     int idle();
 
-    Lv2Editor& editor() { return *editor_; }
+    ADEditor& editor() { return *editor_; }
     bool hasAccess() const { return host_.access != nullptr; }
 
     // EngineListener (any thread).
     void engineNotice(int index, float value) override;
     void engineRefresh() override;
 
+    // PanelHost (UI thread). Without the instance, what needs it says so on the status
+    // line. With it, the status text of the user's last change is shown again once the
+    // instance has applied it (it takes the host's port value at its next block).
+    bool userChanging(int tag) override;
+    void userChanged(int tag, float value) override;
+
 private:
     struct Shadow;
     explicit Lv2Panel(const Host& host);
     // The engine's values of the host parameters to the host's ports where they differ.
     void writeEngineValues();
+    // The status text waiting for the instance, once it has the value (or has waited long).
+    void followPendingStatus();
 
     Host host_;
     HostLink link_;
     std::unique_ptr<Shadow> shadow_;
     UiPort* port_ = nullptr;  // owned by the editor
-    std::unique_ptr<Lv2Editor> editor_;
+    std::unique_ptr<ADEditor> editor_;
     std::atomic<bool> resync_{false};
     int idles_ = 0;
+    int statusTag_ = -1;  // the control whose text waits for the instance; -1 none
+    float statusValue_ = 0.0f;
+    int statusWait_ = 0;  // idles left before it is given up
 };
 
 }  // namespace grainwheel::lv2

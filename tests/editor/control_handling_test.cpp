@@ -173,9 +173,9 @@ private:
 // The speed texts by the range setting: below 4 the speed texts, exactly 4 the buffer
 // position texts, above 4 (and no number at all) no text, for the presets and the faders.
 TEST_F(Handling, SpeedTextsFollowTheExactRange) {
-    auto owned = std::make_unique<SpeedRangePort>(grainwheel::makeEffectPort(fx.get()));
+    auto owned = std::make_unique<SpeedRangePort>(fx->makeEditorPort());
     SpeedRangePort* port = owned.get();
-    grainwheel::ADEditor own(nullptr, std::move(owned));
+    grainwheel::ADEditor own(std::move(owned));
     ASSERT_EQ(own.open(nullptr), 1);
     const float inf = std::numeric_limits<float>::infinity();
     const struct {
@@ -534,4 +534,43 @@ TEST_F(Handling, ClicksOnScopesAndTheSplash) {
     press(250, 45);
     release(250, 45);
     EXPECT_NE(fx->getParameter(6), before);
+}
+
+// An adapter's PanelHost: it may answer a change itself (the panel then leaves it), and
+// hears of every change the panel acted on, scope clicks being asked as their notices.
+TEST_F(Handling, PanelHostMayAnswerChangesItself) {
+    struct Host final : grainwheel::PanelHost {
+        int refused = -1;
+        std::vector<int> asked;
+        std::vector<std::pair<int, float>> changed;
+        bool userChanging(int tag) override {
+            asked.push_back(tag);
+            return tag != refused;
+        }
+        void userChanged(int tag, float value) override { changed.emplace_back(tag, value); }
+    } host;
+    grainwheel::ADEditor own(fx->makeEditorPort(), &host);
+    ASSERT_TRUE(own.open(nullptr));
+    auto userSetsOwn = [&](long tag, float v) {
+        CControl* c = own.controlWithTag(tag);
+        ASSERT_NE(c, nullptr);
+        c->setValue(v);
+        own.valueChanged(nullptr, c);
+    };
+    host.refused = 45;
+    userSetsOwn(45, 0.75f);
+    EXPECT_NE(fx->getParameter(45), 0.75f);
+    EXPECT_TRUE(host.changed.empty());
+    userSetsOwn(46, 0.75f);
+    EXPECT_FLOAT_EQ(fx->getParameter(46), 0.75f);
+    ASSERT_EQ(host.changed.size(), 1u);
+    EXPECT_EQ(host.changed[0].first, 46);
+    EXPECT_FLOAT_EQ(host.changed[0].second, 0.75f);
+
+    host.refused = grainwheel::kMainScopeClick;
+    own.statusPlain("");
+    own.scopeClicked(*own.mainScopeView());
+    EXPECT_EQ(host.asked.back(), grainwheel::kMainScopeClick);
+    EXPECT_EQ(statusText(own), "");  // not the bank's info
+    own.close();
 }

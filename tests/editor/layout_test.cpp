@@ -263,9 +263,11 @@ TEST_F(Layout, GridChoosesTheColumnBackgroundAtOpen) {
 }
 
 TEST_F(Layout, RectangleBeforeOpen) {
-    editor().close();
+    fx->getEditor()->close();
+    EXPECT_EQ(editor().size().width, 930);
+    EXPECT_EQ(editor().size().height, 414);
     ERect* r = nullptr;
-    ASSERT_EQ(editor().getRect(&r), 1);
+    ASSERT_EQ(fx->getEditor()->getRect(&r), 1);
     EXPECT_EQ(r->top, 0);
     EXPECT_EQ(r->left, 0);
     EXPECT_EQ(r->bottom, 414);

@@ -6,7 +6,12 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
+#include <fstream>
+#include <string>
+
 #include "editor_support.h"
+#include "host/editor_inspection.h"
 
 using namespace VSTGUI;
 
@@ -97,6 +102,11 @@ TEST(LoadedModule, EditorThroughTheDispatcher) {
         fx->dispatcher(fx, effEditClose, 0, 0, nullptr, 0.0f);
     }
     EXPECT_EQ(fx->dispatcher(fx, effEditOpen, 0, 0, nullptr, 0.0f), 1);
+    // The plug-in answers no inspection call (the module built for the suites does).
+    const std::string layout = ::testing::TempDir() + "gw_module_layout.json";
+    std::remove(layout.c_str());
+    EXPECT_EQ(fx->dispatcher(fx, effVendorSpecific, kEditorInspection, kInspectLayout, const_cast<char*>(layout.c_str()), 0.0f), 0);
+    EXPECT_FALSE(std::ifstream(layout).good());
     fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.0f);  // with the window still open
     // The module stays loaded: the leak checker then still sees its caches (fonts) as reachable.
     (void)lib;

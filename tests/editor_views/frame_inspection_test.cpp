@@ -9,6 +9,7 @@
 
 #include "host/audioeffectx.h"
 #include "host/editor_inspection.h"
+#include "plugin/vst2_frame.h"
 #include "tests/editor_views/views_support.h"
 
 using namespace gwviews;
@@ -47,16 +48,19 @@ public:
         f->addView(label);
         handle->forget();
         panel->forget();
-        frame = f;
+        link.attach(f);
+        frame = &link;
         return 1;
     }
     void close() override {
-        if (frame) static_cast<CFrame*>(frame)->forget();
+        if (CFrame* f = link.attached()) f->forget();
+        link.attach(nullptr);
         frame = nullptr;
     }
     void valueChanged(CDrawContext*, CControl* c) override {
         if (c->getTag() == 43) label->setTextParts("Events in this unit : ", "moved", "");
     }
+    grainwheel::Vst2Frame link;
     CVerticalSlider* fader = nullptr;
     CLabel* label = nullptr;
 };
@@ -137,7 +141,7 @@ TEST_F(Inspection, DeliversMouseEventsAndReportsTheStatusLine) {
 
 TEST_F(Inspection, SnapshotsThePictureWithTheOpenMenu) {
     editor->open(nullptr);
-    auto* f = static_cast<HeadlessFrame*>(editor->getFrame());
+    auto* f = static_cast<HeadlessFrame*>(editor->link.attached());
     f->idle();
     f->click(60, 18);  // opens the menu's pop-up
     ASSERT_TRUE(f->isMenuOpen());

@@ -10,6 +10,7 @@
 #include "host/aeffguieditor.h"
 #include "host/audioeffectx.h"
 #include "host/entry.h"
+#include "plugin/vst2_frame.h"
 
 using namespace VSTGUI;
 
@@ -43,11 +44,13 @@ public:
         label = new grainwheel::CLabel(CRect(40, 40, 230, 56), nullptr, "small editor");
         label->setTransparency(false);
         f->addView(label);
-        frame = f;
+        link.attach(f);
+        frame = &link;
         return 1;
     }
     void close() override {
-        if (frame) static_cast<CFrame*>(frame)->forget();
+        if (CFrame* f = link.attached()) f->forget();
+        link.attach(nullptr);
         frame = nullptr;
         fader = nullptr;
         label = nullptr;
@@ -73,6 +76,7 @@ public:
         if (index == 0 && fader) fader->setValue(value);
         postUpdate();
     }
+    grainwheel::Vst2Frame link;
     CVerticalSlider* fader = nullptr;
     grainwheel::CLabel* label = nullptr;
 };

@@ -5,6 +5,7 @@
 # editor's picture of a fresh session (no input, default parameters).
 # Run on a private X server beside a private JACK server:
 #   with-xvfb.sh with-jackd.sh jalv-panel.sh LV2_PATH VST2_MODULE HOST_TOOL WORKDIR
+# (VST2_MODULE: the VST 2 module built for the suites, which answers the inspection call)
 # The bound: the pixels that may differ where the panel shows the running engine. The
 # engine in jalv plays on from unit to unit, so the playing unit's handles (red) sit at
 # another unit than in the VST 2 picture: 2 handles x 4 fader columns x 98 pixels = 784

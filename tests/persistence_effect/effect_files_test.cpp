@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "editor/ad_editor.h"
 #include "plugin/grain_effect.h"
 #include "persistence/bank_file.h"
 #include "persistence/messages.h"
@@ -20,6 +19,7 @@
 #include "platform/scripted_dialogs.h"
 #include "test_util.h"
 #include "tests/support/buffer_fill.h"
+#include "tests/support/notice_recorder.h"
 #include "tests/support/scripted_host.h"
 
 namespace {
@@ -86,19 +86,6 @@ protected:
         for (int k = 0; k < kNumBuffers; ++k) n += e.engine().audioBuffer(k).saved == 1;
         return n;
     }
-    std::string lastNoticeIndices(int count) {
-        auto& ed = *static_cast<ADEditor*>(fx->getEditor());
-        std::string s;
-        for (int k = count - 1; k >= 0; --k) s += std::to_string(ed.recentNotice(k).index) + " ";
-        return s;
-    }
-    bool editorHeard(int index) {
-        auto& ed = *static_cast<ADEditor*>(fx->getEditor());
-        for (int k = 0; k < 64; ++k)
-            if (ed.recentNotice(k).index == index) return true;
-        return false;
-    }
-
     TempDir dir;
     std::unique_ptr<ScopedEnvironment> dataHome;
     platform::ScriptedDialogs dialogs;
@@ -176,13 +163,14 @@ TEST_F(EffectFilesTest, BufferQuestionOnLoadYesReplacesNoKeepsAudio) {
     EXPECT_EQ(fx->engine().programRecords()[0].bufferSaved, 0) << "the records follow the audio kept";
     EXPECT_EQ(fx->engine().programRecords()[1].bufferSaved, 0);
 
+    const auto& notices = gwtest::NoticeRecorder::replaceEditorOf(*fx);
     dialogs.queueAnswer(true);
     ASSERT_EQ(fx->files().readBankFile(path.c_str()), 0);
     EXPECT_TRUE(sameAudio(writer, *fx, 0));
     EXPECT_EQ(framesOf(fx->engine().audioBuffer(1)).length, 0);
     EXPECT_EQ(savedCount(*fx), 16);
-    EXPECT_TRUE(editorHeard(kRedrawAll));
-    EXPECT_TRUE(editorHeard(kBuffersChanged));
+    EXPECT_TRUE(notices.heard(kRedrawAll));
+    EXPECT_TRUE(notices.heard(kBuffersChanged));
     EXPECT_EQ(fx->engine().sequencer().halted, 0);
 }
 

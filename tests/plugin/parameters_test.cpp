@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/effect_fixture.h"
+#include "tests/support/notice_recorder.h"
 
 using namespace grainwheel;
 using enginetest::EffectTest;
@@ -344,24 +345,24 @@ TEST_F(EffectTest, ConvertedValuesFollowTheModes) {
 }
 
 TEST_F(EffectTest, EditorGetsTheQuantisedValue) {
-    auto& ed = editor();
+    const auto& ed = gwtest::NoticeRecorder::replaceEditorOf(*fx);
+    auto expect = [&](int index, float value) {
+        EXPECT_EQ(ed.last().index, index);
+        EXPECT_FLOAT_EQ(ed.last().value, value);
+    };
     fx->setParameter(3, 0.43089432f);
-    EXPECT_EQ(ed.recentNotice(0).index, 3);
-    EXPECT_FLOAT_EQ(ed.recentNotice(0).value, 3.0f / 8.0f);
+    expect(3, 3.0f / 8.0f);
     fx->setParameter(12, 0.5f);
-    EXPECT_EQ(ed.recentNotice(0).index, 12);
-    EXPECT_FLOAT_EQ(ed.recentNotice(0).value, 7.0f / 15.0f);
+    expect(12, 7.0f / 15.0f);
     fx->setParameter(43, 0.35f);
-    EXPECT_EQ(ed.recentNotice(0).index, 43);
-    EXPECT_FLOAT_EQ(ed.recentNotice(0).value, 0.3f);
+    expect(43, 0.3f);
     fx->setParameter(267, 1.0f);
     fx->setParameter(43, 0.35f);
-    EXPECT_FLOAT_EQ(ed.recentNotice(0).value, 0.35f);
+    expect(43, 0.35f);
     fx->setParameter(999, 0.125f);
-    EXPECT_EQ(ed.recentNotice(0).index, 999);
-    EXPECT_FLOAT_EQ(ed.recentNotice(0).value, 0.125f);
+    expect(999, 0.125f);
     fx->setParameter(252, 1.0f);
-    EXPECT_EQ(ed.recentNotice(0).index, 252);
+    EXPECT_EQ(ed.last().index, 252);
 }
 
 TEST_F(EffectTest, VoiceCountStaysWithinTheSlots) {

@@ -65,7 +65,7 @@ TEST_F(EffectTest, ConstructionAppliesProgramZero) {
     EXPECT_EQ(fx->engine().scopeCapture().capturedVoice, -1);
     for (int k = 0; k < 16; ++k) EXPECT_EQ(fx->engine().audioBuffer(k).saved, 1);
     ERect* rect = nullptr;
-    ASSERT_EQ(editor().getRect(&rect), 1);
+    ASSERT_EQ(fx->getEditor()->getRect(&rect), 1);
     EXPECT_EQ(rect->bottom, 414);
     EXPECT_EQ(rect->right, 930);
 }

@@ -10,6 +10,7 @@
 
 #include "editor/ad_editor.h"
 #include "plugin/grain_effect.h"
+#include "plugin/vst2_editor.h"
 #include "platform/scripted_dialogs.h"
 #include "tests/support/scripted_host.h"
 
@@ -25,7 +26,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    grainwheel::ADEditor& editor() { return *static_cast<grainwheel::ADEditor*>(fx->getEditor()); }
+    // The effect's panel (inside its VST 2 editor).
+    grainwheel::ADEditor& editor() {
+        return static_cast<grainwheel::ADEditor&>(static_cast<grainwheel::Vst2Editor*>(fx->getEditor())->panel());
+    }
     // The parameter display text of index.
     std::string display(int index);
     // Places the host at ppq with the given bar start, tempo and 4/4 (all valid).

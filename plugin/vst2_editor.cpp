@@ -1,0 +1,39 @@
+#include "plugin/vst2_editor.h"
+
+#include "gui/cknob.h"
+
+namespace grainwheel {
+
+Vst2Editor::Vst2Editor(AudioEffect* owner, std::unique_ptr<Panel> panel) : AEffGUIEditor(owner), panel_(std::move(panel)) {
+    const PanelSize size = panel_->size();
+    rect = ERect{0, 0, static_cast<VstInt16>(size.height), static_cast<VstInt16>(size.width)};
+}
+
+Vst2Editor::~Vst2Editor() { close(); }
+
+VstInt32 Vst2Editor::open(void* ptr) {
+    AEffGUIEditor::open(ptr);
+    const bool opened = panel_->open(ptr);
+    link_.attach(panel_->panelFrame());
+    frame = opened ? &link_ : nullptr;
+    return opened ? 1 : 0;
+}
+
+void Vst2Editor::close() {
+    frame = nullptr;
+    link_.attach(nullptr);
+    panel_->close();
+}
+
+void Vst2Editor::idle() {
+    if (!inIdleStuff) panel_->idle();
+}
+
+void Vst2Editor::setParameter(VstInt32 index, float value) { panel_->setParameter(index, value); }
+
+VstInt32 Vst2Editor::setKnobMode(VstInt32 val) {
+    VSTGUI::setHostKnobMode(val);
+    return AEffGUIEditor::setKnobMode(val);
+}
+
+}  // namespace grainwheel
