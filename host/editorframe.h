@@ -1,6 +1,7 @@
 #pragma once
-// The narrow interface between the editor base class and the widget toolkit's top-level
-// view. The host layer knows nothing else of the toolkit.
+// The narrow interface between the editor base class and the window its editor shows (the
+// VST 2 adapter puts a toolkit frame behind it: plugin/vst2_frame.h). The host layer
+// knows nothing of the toolkit.
 
 #include <cstdint>
 
