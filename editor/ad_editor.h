@@ -27,7 +27,7 @@
 #include "editor/effect_port.h"
 #include "editor/panel.h"
 #include "editor/wave_display.h"
-#include "engine/parameter_index.h"
+#include "engine/parameter_table.h"
 #include "gui/vstgui.h"
 #include "platform/dialogs.h"
 
