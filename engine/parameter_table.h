@@ -1,6 +1,6 @@
 #pragma once
 // The description of every host parameter (indices 0..106), one row each: the single
-// source of names, LV2 symbols, kinds, steps, "Init" values, display texts, labels, what
+// source of names, port symbols, kinds, steps, "Init" values, display texts, labels, what
 // a value sets in the engine and what the editor's controls return to. The engine's
 // parameter code, the plug-in adapters and the editor read it; a format describes the
 // parameters by walking it.
