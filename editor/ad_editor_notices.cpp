@@ -71,7 +71,8 @@ void ADEditor::deferStatus(int status) {
 void ADEditor::react(VstInt32 index, float value, bool ui) {
     if (index != kOptionsMenuTag)
         if (CControl* c = controlWithTag(index)) c->setValue(value);
-    if (index >= kPitchPreset && index <= kLastHostParameter) return;  // presets, sliders, faders
+    // The presets, sliders and faders: the control's value is all.
+    if (isHostParameter(index) && parameterInfo(index).group != ParameterGroup::Single) return;
     auto status = [&](int s) {
         if (ui) showStatus(s);
         else deferStatus(s);
@@ -83,7 +84,7 @@ void ADEditor::react(VstInt32 index, float value, bool ui) {
     switch (index) {
     case kBufferNo: {
         // The effect has selected the buffer itself; the status line names it.
-        const int b = truncToInt(value * 15.0f);
+        const int b = truncToInt(valueToStep(value));
         if (b >= 0 && b < 16) status(kFileBufferInfo + b);
         break;
     }
@@ -114,7 +115,7 @@ void ADEditor::react(VstInt32 index, float value, bool ui) {
         else defer(kPendingMenus);
         break;
     case kBufferScopeClick:
-        if (port_) port_->setParameterAutomated(kBufferNo, value / 15.0f);
+        if (port_) port_->setParameterAutomated(kBufferNo, stepValue(value));
         break;
     case kStopGrains:
         if (port_ && port_->getParameter(kTrigmode) != 0.0f) {

@@ -14,7 +14,6 @@
 
 namespace grainwheel {
 
-constexpr int kNumHostParameters = 107;
 constexpr int kCaptureSize = 4097;
 
 // The scope capture. The editor reads the array while it is filled; only the state and

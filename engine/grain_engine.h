@@ -59,6 +59,8 @@
 
 namespace grainwheel {
 
+struct ParameterInfo;
+
 // The engine's way back to whoever embeds it.
 class EngineHost {
 public:
@@ -284,6 +286,8 @@ private:
     bool onAudioThread() const { return bank_.gate().onAudioThread(); }
 
     // parameters.cpp
+    void setSingleParameter(int index, float value, float& shown);
+    void setGroupMember(const ParameterInfo& p, float value, float& shown);
     void setUnitDura(float value);
     void setReso(float value);
     void setTime(int unit, float value, float& shown);
