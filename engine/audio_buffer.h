@@ -59,6 +59,10 @@ struct AudioBuffer {
     std::atomic<std::int32_t> length{0};  // frames; 0 = empty
     std::atomic<std::int32_t> rate{0};    // frames per second of the samples; 0 = empty
     Shared<std::uint8_t> saved{1};        // 1 = stored in a file, or empty
+
+    // The rate of the record that generation g published (framesOf tells it): frames per
+    // second, 0 when it is empty.
+    int rateOf(std::uint32_t g) const noexcept { return slots[g & 1u].rate.load(std::memory_order_acquire); }
 };
 
 // What the audio thread reads and writes of one buffer during a block.

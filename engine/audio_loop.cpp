@@ -65,7 +65,7 @@ struct GrainEngine::BlockContext {
 
     void refreshCurrent(GrainEngine& fx) noexcept GW_NONBLOCKING {
         currentIndex = std::clamp(fx.currentBuffer.load(), 0, kNumBuffers - 1);
-        current = open ? fx.held_[currentIndex] : BufferFrames{};
+        current = open ? fx.bank_.held(currentIndex) : BufferFrames{};
     }
 };
 
@@ -82,6 +82,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
     const float* inRight = inputs ? inputs[1] : nullptr;
     if (inRight == nullptr) inRight = inLeft;  // a mono input feeds both channels
 
+    BufferGate& gate = bank_.gate();
     BlockContext b;
     b.open = gate.enterBlock();
     // The buffers' published records and what other threads handed over, taken whole.
@@ -115,13 +116,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
         } else {
             // Unit boundary, met at the exact sample.
             if (seq.unitCountdown < 1) {
-                seq.unitCountdown = seq.samplesPerUnit;
-                if (seq.unitLengthBeats != 0.0f) seq.currentUnit = seq.currentUnit + 1;
-                if (seq.currentUnit >= kNumUnits) {
-                    seq.currentUnit = 0;
-                    if (seq.previousUnit == kNumUnits - 1) sequenceEnd(b);
-                }
-                seq.previousUnit = seq.currentUnit;
+                if (seq.nextUnit()) sequenceEnd(b);
                 unitSetup(b);
                 if (morphing.morphWait == 0) seq.triggerCountdown = 0.0f;
             }
@@ -173,7 +168,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
             voices.resonantFilter.run(l, r);
             if (b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum) sumCapture(b, l, r);
             seq.triggerCountdown -= 1.0f;
-            advanceHead(b);
+            seq.advanceHead(b.current.length, stopsAtBufferEnd(b.playbackMode), [&]() noexcept { restartHead(b); });
             outputStage(b, l, r, inL, inR, outL, outR);
         }
         if (outLeft) outLeft[i] = outL;
@@ -190,26 +185,6 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
     while (b.peak > seen && !meter.compare_exchange_weak(seen, b.peak, std::memory_order_relaxed)) {
     }
     gate.leaveBlock();
-}
-
-// Play head: moves by headRun x headSpeed, wraps or restarts at the buffer's ends.
-void GrainEngine::advanceHead(BlockContext& b) noexcept {
-    const float length = static_cast<float>(b.current.length);
-    const float head = seq.playPosition + static_cast<float>(seq.headRun) * seq.headSpeed;
-    seq.playPosition = head;
-    const bool restarts = stopsAtBufferEnd(b.playbackMode);
-    if (b.current.length != 0 && head >= length) {
-        if (restarts)
-            restartHead(b);
-        else
-            seq.playPosition = head - length;
-    }
-    if (seq.playPosition < 0.0f) {
-        if (restarts)
-            restartHead(b);
-        else
-            seq.playPosition = seq.playPosition + length;
-    }
 }
 
 // A block let a sample that is not finite through (a value no entry path can store, or
@@ -263,7 +238,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
     if (seq.halted != 0 || !b.open) return 0;
     if (captureStage() == CaptureStage::Filling && (b.scopeMode != kScopeFreqSum || capture.capturedVoice >= 0))
         return 0;
-    if (params.live[kRecFree] != 0.0f || params.live[kRecSync] != 0.0f || rec.recordFadeOut > 0) return 0;
+    if (params.live[kRecFree] != 0.0f || params.live[kRecSync] != 0.0f || recorder_.fadingOut()) return 0;
     if (b.trigmode && stopsAtBufferEnd(b.playbackMode)) return 0;
     const float due = seq.triggerCountdown;
     if (!(due >= 2.0f) || seq.unitCountdown < 2) return 0;
@@ -305,7 +280,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
         const float r = sumR[k];
         if (sumScope) sumCapture(b, l, r);
         seq.triggerCountdown -= 1.0f;
-        advanceHead(b);
+        seq.advanceHead(b.current.length, stopsAtBufferEnd(b.playbackMode), [&]() noexcept { restartHead(b); });
         const int i = at + k;
         float outL = 0.0f;
         float outR = 0.0f;
@@ -320,7 +295,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
 // Block start. False: the transport stands still and the block is silent.
 bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcept {
     GW_BLOCKING_ALLOWED_BEGIN
-    if (EngineTransport t; queryTransport(kTimeQueryMask, t)) takeTransport(t);
+    if (EngineTransport t; queryTransport(kTimeQueryMask, t)) hostTime.take(t);
     GW_BLOCKING_ALLOWED_END
 
     b.trigmode = params.live[kTrigmode] != 0.0f;
@@ -335,7 +310,7 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     b.morphStepsize = settingIn(params.settings[kMorphStepsize], 0, 19);
     b.window = windowStart();
     if (b.open)
-        for (int n = 0; n < kNumBuffers; ++n) b.views[n] = held_[n].view();
+        for (int n = 0; n < kNumBuffers; ++n) b.views[n] = bank_.held(n).view();
     if (b.open && b.morphAlgorithm == kMorphOff) abandonMorph();
     b.refreshCurrent(*this);
 
@@ -344,41 +319,7 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     if (params.live[kUnitDura] < 0.125f && rate > 0.0f)
         seq.unitLengthBeats =
             static_cast<float>(tempo * currentLength.load() / (static_cast<double>(rate) * 960.0));
-
-    const float unitBeats = seq.unitLengthBeats;
-    if (unitBeats == 0.0f || !std::isfinite(unitBeats)) {
-        seq.currentUnit = 0;
-        seq.samplesPerUnit = 2048;
-        seq.unitCountdown = sampleFrames + 1;
-    } else {
-        if (hostTime.timeSigValid == 0) {
-            hostTime.timeSigNumerator = 4.0;
-            hostTime.timeSigDenominator = 4.0;
-        }
-        // The grain sizes are truncated single-precision products, here and in unitSetup.
-        const float samplesPerBeat = rate * 60.0f / static_cast<float>(tempo);
-        seq.samplesPerBeat = samplesPerBeat;
-        seq.samplesPerUnit = truncClamped(samplesPerBeat * unitBeats, 0, INT_MAX);
-        const bool realign = hostTime.ppqValid != 0 && hostTime.barsValid != 0 && hostTime.tempoValid != 0 &&
-                             (!b.trigmode || hostTime.playing != 0);
-        const double cycle = 16.0 * hostTime.timeSigNumerator / hostTime.timeSigDenominator;
-        if (realign && cycle > 0.0 && std::isfinite(cycle)) {
-            const double ppq = hostTime.ppqPosition;
-            const double pos = ppq - cycle * std::trunc(hostTime.barStart / cycle);
-            const double units = 16.0 * static_cast<double>(unitBeats);
-            const double t = pos / units;
-            double within = t - std::trunc(t);
-            if (within < 0.0) within += 1.0;  // a position before the bar start
-            const int u = truncClamped(within * 16.0, 0, kNumUnits - 1);
-            if (seq.previousUnit == kNumUnits - 1 && u == 0 && std::isfinite(pos)) sequenceEnd(b);
-            seq.previousUnit = u;
-            seq.currentUnit = u;
-            const double unit = unitBeats;
-            double into = pos - unit * std::trunc(pos / unit);
-            if (into < 0.0) into += unit;
-            seq.unitCountdown = truncClamped((unit - into) * seq.samplesPerBeat, 0, INT_MAX);
-        }
-    }
+    if (seq.alignToHost(hostTime, b.trigmode, sampleFrames)) sequenceEnd(b);
     unitSetup(b);
 
     if (hostTime.playing == 0 && !b.trigmode) return false;
@@ -478,71 +419,51 @@ void GrainEngine::triggerVoice(int i, BlockContext& b) noexcept {
     }
     const BufferView view = b.views[b.currentIndex];
     const bool scopeGrain = b.scopeMode == kScopeFreqGrain;
+    const auto morphScope = [&]() noexcept {
+        std::copy(morphing.scopeValues(), morphing.scopeValues() + kCaptureLength, capture.captureBuffer);
+        capture.capturePosition = 0.0f;
+        setCaptureStage(CaptureStage::Finished);
+        capture.capturedVoice = -1;
+    };
     const auto synthesise = [&]() noexcept {
-        const MorphSynthesis out = morphWork.synthesise(v, b.morphAlgorithm, b.morphStepsize,
-                                                        morphing.morphStep, transform, scopeGrain);
-        if (out.scopeReady) {
-            std::copy(morphWork.scopeValues(), morphWork.scopeValues() + kCaptureLength, capture.captureBuffer);
-            capture.capturePosition = 0.0f;
-            setCaptureStage(CaptureStage::Finished);
-            capture.capturedVoice = -1;
-        }
-        if (out.last) {
-            morphing.morphStep = 1;
-            morphing.morphState = MorphStage::Idle;
-            seq.headRun = 1;
-        } else {
-            morphing.morphStep = morphing.morphStep + 1;
-        }
+        if (morphing.synthesise(v, b.morphAlgorithm, b.morphStepsize, transform, scopeGrain, seq).scopeReady)
+            morphScope();
     };
 
-    const MorphStage state = morphing.morphState;
-    const int pending = morphing.pendingBuffer;
-    if (state == MorphStage::SourceDone) {
+    int pending = -1;
+    const MorphStart next = morphing.dispatch(pending);
+    switch (next) {
+    case MorphStart::Normal: normalStart(); break;
+    case MorphStart::Target:
         if (!startMorphGrain(v, start)) return;
         afterGrainStart(i);
-        morphWork.analyseTarget(v, view, seq.grainPitch, b.envelopeType, transform);
-        morphing.morphState = MorphStage::Running;
+        morphing.analyseTarget(v, view, seq.grainPitch, b.envelopeType, transform);
         synthesise();
-    } else if (pending < 0 || pending >= kNumBuffers) {
-        if (state == MorphStage::Idle) {
-            normalStart();
-        } else {
-            if (!startMorphGrain(v, start)) return;
-            afterGrainStart(i);
-            if (state == MorphStage::Running) synthesise();
-        }
-    } else if (morphing.morphWait == 0) {
-        morphing.morphWait = 1;
-        const int length = seq.grainLength;
-        if (length > kTransformSize) seq.triggerCountdown = static_cast<float>(length - kTransformSize);
-    } else {
+        break;
+    case MorphStart::Next:
+    case MorphStart::Held:
         if (!startMorphGrain(v, start)) return;
         afterGrainStart(i);
-        if (morphWork.analyseSource(v, view, seq.grainPitch, b.envelopeType, transform, scopeGrain)) {
-            std::copy(morphWork.scopeValues(), morphWork.scopeValues() + kCaptureLength, capture.captureBuffer);
-            capture.capturePosition = 0.0f;
-            setCaptureStage(CaptureStage::Finished);
-            capture.capturedVoice = -1;
-        }
-        morphing.morphState = MorphStage::SourceDone;
-        seq.headRun = 0;
+        if (next == MorphStart::Next) synthesise();
+        break;
+    case MorphStart::Wait: morphing.wait(seq); break;
+    case MorphStart::Source: {
+        if (!startMorphGrain(v, start)) return;
+        afterGrainStart(i);
+        if (morphing.analyseSource(v, view, seq.grainPitch, b.envelopeType, transform, scopeGrain, seq))
+            morphScope();
         selectBufferInBlock(pending);
         morphing.morphWait = 0;
         b.refreshCurrent(*this);
+        break;
+    }
     }
 }
 
 // Morph Algorithm was switched off while a morph was armed or under way: the pending
 // buffer becomes current now and the head moves again (otherwise it would stay frozen).
 void GrainEngine::abandonMorph() noexcept {
-    const int pending = morphing.pendingBuffer;
-    if (morphing.morphState == MorphStage::Idle && morphing.morphWait == 0 && seq.headRun == 1 && pending < 0) return;
-    morphing.morphState = MorphStage::Idle;
-    morphing.morphStep = 1;
-    morphing.morphWait = 0;
-    seq.headRun = 1;
-    if (pending >= 0 && pending < kNumBuffers) selectBufferInBlock(pending);
+    if (const int pending = morphing.abandon(seq); pending >= 0) selectBufferInBlock(pending);
 }
 
 void GrainEngine::voiceEnded(int i, BlockContext& b) noexcept {
@@ -599,7 +520,7 @@ void GrainEngine::sumCapture(const BlockContext& b, float left, float right) noe
 void GrainEngine::recordOneFrame(const BufferFrames& frames, float inLeft, float inRight) noexcept {
     const bool recFree = params.live[kRecFree] != 0.0f;
     const bool recSync = params.live[kRecSync] != 0.0f;
-    if (recordFrame(rec, frames, recFree, recSync, inLeft, inRight) == RecordEvent::SyncFinished)
+    if (recorder_.record(frames, recFree, recSync, inLeft, inRight) == RecordEvent::SyncFinished)
         finishSyncedRecording();
 }
 

@@ -24,20 +24,11 @@ void GrainEngine::storeRecordRate(int n, int rate) noexcept {
 }
 
 void GrainEngine::requestRateConversion() {
-    const int target = workingRate();
-    for (const AudioBuffer& b : audioBuffers) {
-        const int rate = b.rate.load(std::memory_order_acquire);
-        if (rate > 0 && rate != target) {
-            deferred_.fetch_or(kDeferRates, std::memory_order_release);
-            return;
-        }
-    }
+    if (bank_.anyAtOtherRate(workingRate())) deferred_.fetch_or(kDeferRates, std::memory_order_release);
 }
 
 // Runs inside runDeferred (one caller at a time), and in resume() for the current buffer.
-// Each buffer's `writing` flag is held while its arrays are read and converted: no other
-// thread replaces (and frees) them meanwhile, and the audio thread's rec free / rec sync
-// does not take the spare into it. The current buffer goes first: a take may go on in it.
+// The current buffer goes first: a take may go on in it.
 void GrainEngine::convertBuffersToWorkingRate() {
     bool converted = false;
     const int current = currentBuffer;
@@ -47,27 +38,17 @@ void GrainEngine::convertBuffersToWorkingRate() {
 
 bool GrainEngine::convertToWorkingRate(int n) {
     const int target = workingRate();
-    AudioBuffer& buffer = audioBuffers[n];
     const std::unique_lock<std::mutex> reads = holdBufferReads();  // no writer reads it now
-    claimWriting(buffer);
-    std::uint32_t generation = 0;
-    const BufferFrames frames = framesOf(buffer, &generation);
-    const int rate = buffer.slots[generation & 1u].rate.load(std::memory_order_relaxed);
     ConvertedAudio out;
-    RateConversion result = RateConversion::Unusable;
-    if (!frames.empty() && rate > 0 && rate != target) result = convertRate(frames.view(), rate, target, out);
+    const RateConversion result = bank_.convert(n, target, out);
     if (result != RateConversion::Converted) {
-        buffer.writing.store(false, std::memory_order_release);
         // Memory short: tried again at the next run. A rate the converter cannot take
         // stays as it is (the audio plays at its own pitch).
         if (result == RateConversion::OutOfMemory) deferred_.fetch_or(kDeferRates, std::memory_order_release);
         return false;
     }
-    // The record published next (this thread holds `writing`) comes from this conversion:
-    // a recording into it goes on at the same moment of the take (takeArrays).
-    convertedFrom_[n].store((static_cast<std::uint64_t>(generation + 1u) << 32) |
-                                static_cast<std::uint32_t>(out.inputFrames),
-                            std::memory_order_relaxed);
+    // A recording into the converted record goes on at the same moment of the take
+    // (takeArrays).
     publishClaimed(n, out.left, out.right, out.frames, target, 0);
     return true;
 }

@@ -39,6 +39,7 @@ void GrainEngine::selectBuffer(int n) {
 void GrainEngine::handToAudioThread(std::uint32_t request) {
     // The voices and the play head belong to the audio thread: while it runs, it takes
     // the change at its next block start; otherwise it is made here, no block running.
+    BufferGate& gate = bank_.gate();
     if (!gate.handOver(request)) return;
     BufferGate::Replacement replacing(gate);
     applyHandOver(gate.takeHandOver());
@@ -61,132 +62,69 @@ void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
         }
     }
     if (request & HandOver::kRewind) {
-        rec.recordWritePosition = 0;
+        recorder_.rewind();
         seq.playPosition = 0.0f;
     }
     if (const int n = HandOver::selectedBuffer(request); n >= 0 && n < kNumBuffers) selectBufferInBlock(n);
 }
 
 void GrainEngine::takeArrays() noexcept {
-    bool replaced = false;
-    for (int n = 0; n < kNumBuffers; ++n) {
-        if (audioBuffers[n].generation.load(std::memory_order_seq_cst) == heldGeneration_[n]) continue;
-        const BufferFrames frames = framesOf(audioBuffers[n], &heldGeneration_[n]);
-        held_[n] = frames;
-        replaced = true;
-        if (n != currentBuffer) continue;
+    const std::uint32_t changed = bank_.takePublished();
+    if (changed == 0) return;
+    const int n = currentBuffer;
+    if (changed & (1u << n)) {
+        const BufferFrames frames = bank_.held(n);
         currentLeft = frames.left;
         currentRight = frames.right;
         currentLength = frames.length;
         currentLengthFloat = static_cast<float>(frames.length);
-        const std::uint64_t converted = convertedFrom_[n].load(std::memory_order_relaxed);
-        if (static_cast<std::uint32_t>(converted >> 32) == heldGeneration_[n])
-            followConversion(static_cast<std::int32_t>(converted & 0xffffffffu), frames.length);
+        if (std::int32_t converted = 0; bank_.heldFromConversion(n, converted))
+            recorder_.followConversion(converted, frames.length);
         else
-            rec.recordWritePosition = 0;
+            recorder_.rewind();
         if (seq.playPosition >= static_cast<float>(frames.length)) seq.playPosition = 0.0f;
     }
     // Full voice reset: no voice may read an array that went, or past a new length.
-    if (replaced) {
-        voices.resetAll();
-        seq.activeVoices = 0;
-    }
+    voices.resetAll();
+    seq.activeVoices = 0;
 }
-
-void GrainEngine::followConversion(std::int32_t from, std::int32_t to) noexcept {
-    // The conversion puts input frame p at output frame p * to / from.
-    const double scale = static_cast<double>(to) / static_cast<double>(from);
-    const std::int32_t pos = rec.recordWritePosition;
-    const double at = (pos > 0 && pos < from) ? static_cast<double>(pos) * scale + 0.5 : 0.0;
-    rec.recordWritePosition = at < static_cast<double>(to) ? static_cast<std::int32_t>(at) : 0;
-    if (const std::int32_t wait = rec.recordSyncWait; wait > 0)
-        rec.recordSyncWait = static_cast<std::int32_t>(std::min(static_cast<double>(wait) * scale + 0.5, 2147483647.0));
-}
-
-namespace {
-// Fills the unpublished slot and publishes it; answers the old record's arrays.
-std::pair<float*, float*> publish(AudioBuffer& b, float* left, float* right, int frames, int rate) noexcept {
-    if (left == nullptr) rate = 0;
-    const std::uint32_t g = b.generation.load(std::memory_order_relaxed);
-    AudioBuffer::Arrays& old = b.slots[g & 1u];
-    AudioBuffer::Arrays& next = b.slots[(g + 1u) & 1u];
-    const std::pair<float*, float*> gone{old.left.load(std::memory_order_relaxed),
-                                         old.right.load(std::memory_order_relaxed)};
-    next.left.store(left, std::memory_order_release);
-    next.right.store(right, std::memory_order_release);
-    next.length.store(frames, std::memory_order_release);
-    next.rate.store(rate, std::memory_order_relaxed);
-    b.generation.store(g + 1u, std::memory_order_seq_cst);
-    b.left.store(left, std::memory_order_release);
-    b.right.store(right, std::memory_order_release);
-    b.length.store(frames, std::memory_order_release);
-    b.rate.store(rate, std::memory_order_release);
-    return gone;
-}
-}  // namespace
 
 void GrainEngine::publishArrays(int n, float* left, float* right, int frames, int rate, std::uint32_t request) {
-    AudioBuffer& buffer = audioBuffers[n];
-    claimWriting(buffer);  // one replacement of a buffer at a time
+    claimWriting(bank_.buffer(n));  // one replacement of a buffer at a time
     publishClaimed(n, left, right, frames, rate, request);
 }
 
 void GrainEngine::publishClaimed(int n, float* left, float* right, int frames, int rate, std::uint32_t request) {
-    AudioBuffer& buffer = audioBuffers[n];
-    const auto [oldLeft, oldRight] = publish(buffer, left, right, frames, rate);
+    AudioBuffer& buffer = bank_.buffer(n);
+    const auto [oldLeft, oldRight] = bank_.publish(n, left, right, frames, rate);
     storeRecordRate(n, buffer.rate.load(std::memory_order_relaxed));
     // No audio thread running: the voices take the new record here and now.
     handToAudioThread(request);
     // A block that started before the publication may still read the old arrays.
-    gate.waitForBlockEnd();
+    bank_.gate().waitForBlockEnd();
     // And the panel's views may be drawing them.
-    if (oldLeft != nullptr || oldRight != nullptr) readers_.waitForReaders();
+    if (oldLeft != nullptr || oldRight != nullptr) bank_.readers().waitForReaders();
     buffer.writing.store(false, std::memory_order_release);
     delete[] oldLeft;
     delete[] oldRight;
 }
 
 bool GrainEngine::takeSpare(int n, int frames) noexcept {
-    if (!spareReady_.load(std::memory_order_acquire)) return false;
-    AudioBuffer& buffer = audioBuffers[n];
-    bool idle = false;
-    if (!buffer.writing.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
-    // Between two blocks of this thread: no block reads the old arrays any more, but
-    // freeing is no work for the audio thread; runDeferred() does it.
-    const auto [oldLeft, oldRight] = publish(buffer, spareLeft_, spareRight_, frames, workingRate());
-    buffer.writing.store(false, std::memory_order_release);
-    storeRecordRate(n, buffer.rate.load(std::memory_order_relaxed));
-    retiredLeft_ = oldLeft;
-    retiredRight_ = oldRight;
-    spareLeft_ = nullptr;
-    spareRight_ = nullptr;
-    spareReady_.store(false, std::memory_order_release);
+    if (!bank_.takeSpare(n, frames, workingRate())) return false;
+    storeRecordRate(n, bank_.buffer(n).rate.load(std::memory_order_relaxed));
     deferred_.fetch_or(kDeferSpare, std::memory_order_release);
-    applyHandOver(gate.takeHandOver() | HandOver::kRewind);
+    applyHandOver(bank_.gate().takeHandOver() | HandOver::kRewind);
     return true;
 }
 
 void GrainEngine::makeSpare() {
-    if (spareReady_.load(std::memory_order_acquire)) return;
-    // The arrays the spare replaced: no block reads them (the audio thread published the
-    // spare between two of its blocks), but the panel's views may.
-    if (retiredLeft_ != nullptr || retiredRight_ != nullptr) readers_.waitForReaders();
-    delete[] retiredLeft_;
-    delete[] retiredRight_;
-    retiredLeft_ = nullptr;
-    retiredRight_ = nullptr;
-    if (spareLeft_ == nullptr) spareLeft_ = newSampleArray(kMaxBufferFrames);
-    if (spareRight_ == nullptr) spareRight_ = newSampleArray(kMaxBufferFrames);
-    if (spareLeft_ != nullptr && spareRight_ != nullptr)
-        spareReady_.store(true, std::memory_order_release);
-    else
-        deferred_.fetch_or(kDeferSpare, std::memory_order_release);  // memory short: later
+    if (!bank_.makeSpare()) deferred_.fetch_or(kDeferSpare, std::memory_order_release);  // memory short: later
 }
 
 void GrainEngine::selectBufferInBlock(int n) noexcept {
     if (n < 0 || n >= kNumBuffers) return;
     morphing.pendingBuffer = -1;
-    const BufferFrames frames = held_[n];
+    const BufferFrames frames = bank_.held(n);
     if (frames.empty()) {
         seq.playPosition = 0.0f;
         currentLeft = nullptr;
@@ -202,7 +140,7 @@ void GrainEngine::selectBufferInBlock(int n) noexcept {
     }
     currentLength = frames.length;
     currentLengthFloat = static_cast<float>(frames.length);
-    rec.recordWritePosition = 0;
+    recorder_.rewind();
     previousBuffer = currentBuffer.load();
     currentBuffer = n;
     storeWhole(current().bufferNumber, static_cast<float>(n));
@@ -227,16 +165,14 @@ void GrainEngine::selectBufferInBlock(int n) noexcept {
 void GrainEngine::stopRecordingModes() {
     if (params.live[kRecFree] != 0.0f) setParameter(kRecFree, 0.0f);
     if (params.live[kRecSync] != 0.0f) setParameter(kRecSync, 0.0f);
-    rec.recordFadeIn = 0;
-    rec.recordFadeOut = 0;
-    rec.recording = 0;
+    recorder_.stop();
 }
 
 void GrainEngine::allocateBuffer(int frames) {
     if (frames > kMaxBufferFrames) frames = kMaxBufferFrames;
     if (frames == 0 || frames < -1) frames = kDefaultBufferFrames;
     const int n = currentBuffer;
-    AudioBuffer& buffer = audioBuffers[n];
+    AudioBuffer& buffer = bank_.buffer(n);
     bool empty = true;
     if (frames != -1 && onAudioThread()) {
         // Rec free / rec sync automated from the audio thread: the spare, zeroed already.
@@ -264,7 +200,7 @@ void GrainEngine::allocateBuffer(int frames) {
         buffer.saved = 0;
     }
     if (empty) stopRecordingModes();
-    rec.recordWritePosition = 0;
+    recorder_.rewind();
     notifyEditor(kBuffersChanged, 1.0f);
     seq.halted = 0;
 }
@@ -292,11 +228,6 @@ void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int fram
     publishArrays(n, left, right, frames, rate, 0);
 }
 
-float* GrainEngine::newSampleArray(int frames) {
-    if (frames <= 0 || frames > kMaxBufferFrames) return nullptr;
-    return new (std::nothrow) float[static_cast<std::size_t>(frames) + 1]();
-}
-
 void GrainEngine::eraseBuffer() {
     char text[64];
     std::snprintf(text, sizeof text, "Erase buffer number %2d ?", currentBuffer.load() + 1);
@@ -309,21 +240,16 @@ int GrainEngine::framesForBeats(double beats) const {
 }
 
 void GrainEngine::markRecorded(int n) {
-    if (framesOf(audioBuffers[n]).empty()) return;
-    audioBuffers[n].saved = 0;
+    if (framesOf(bank_.buffer(n)).empty()) return;
+    bank_.buffer(n).saved = 0;
     storeWhole(programs[n].bufferSaved, 0);
-}
-
-void GrainEngine::setRecordFades(float value) {
-    rec.recordFadeIn = truncClamped(value * static_cast<float>(kFadeFrames), 0, kFadeFrames);
-    rec.recordFadeOut = truncClamped((value - 1.0f) * -static_cast<float>(kFadeFrames), 0, kFadeFrames);
 }
 
 void GrainEngine::finishSyncedRecording() noexcept {
     // The audio thread's part of switching rec sync off: no allocation, no gate.
     params.live[kRecSync] = 0.0f;
     storeWhole(current().recSync, 0.0f);
-    setRecordFades(0.0f);
+    recorder_.setFades(0.0f);
     notifyEditor(kRecSync, 0.0f);
 }
 
@@ -340,13 +266,13 @@ void GrainEngine::setRecFree(float value) {
     if (value != 0.0f) {
         const int n = currentBuffer;
         clearPath(programs[n].bufferPath);
-        if (framesOf(audioBuffers[n]).empty()) {
+        if (framesOf(bank_.buffer(n)).empty()) {
             allocateBuffer(framesForBeats(16.0));
-            rec.recordSyncWait = 0;
+            recorder_.setSyncWait(0);
         }
         markRecorded(n);
     }
-    setRecordFades(value);
+    recorder_.setFades(value);
 }
 
 void GrainEngine::setRecSync(float value) {
@@ -359,8 +285,9 @@ void GrainEngine::setRecSync(float value) {
                                            EngineTransport::kTempoValid | EngineTransport::kTimeSigValid;
         EngineTransport info;
         const bool answered = queryTransport(kAllValid, info);
-        if (answered) takeTransport(info);
-        const double beats = recSyncUnitBeats > 0.0 ? recSyncUnitBeats.load() : 16.0;
+        if (answered) hostTime.take(info);
+        const double unit = recorder_.syncUnitBeats();
+        const double beats = unit > 0.0 ? unit : 16.0;
         allocateBuffer(framesForBeats(beats));
         markRecorded(n);
 
@@ -372,18 +299,15 @@ void GrainEngine::setRecSync(float value) {
             double beatsToBar = bar + info.barStart - info.ppqPosition;
             // Already past the next bar line: wait for the one after it.
             if (beatsToBar < 0.0 && std::isfinite(beatsToBar)) beatsToBar += bar * std::ceil(-beatsToBar / bar);
-            rec.recordSyncWait = truncClamped(samplesPerBeat * beatsToBar, 0, INT_MAX);
-            rec.recordWritePosition = 0;
+            recorder_.setSyncWait(truncClamped(samplesPerBeat * beatsToBar, 0, INT_MAX));
+            recorder_.rewind();
         } else {
-            rec.recordSyncWait = 0;
+            recorder_.setSyncWait(0);
         }
     }
-    setRecordFades(value);
+    recorder_.setFades(value);
 }
 
-void GrainEngine::setRecordSyncUnit(float value) {
-    int k = 0;
-    if (truncInRange(value, 0, 28, k) && kSyncUnits[k].beats >= 0.0) recSyncUnitBeats = kSyncUnits[k].beats;
-}
+void GrainEngine::setRecordSyncUnit(float value) { recorder_.setSyncUnit(value); }
 
 }  // namespace grainwheel

@@ -29,17 +29,9 @@ GrainEngine::GrainEngine(EngineHost* host, float sampleRate) : host_(host) {
 }
 
 GrainEngine::~GrainEngine() {
-    for (AudioBuffer& b : audioBuffers) {
-        delete[] b.left.exchange(nullptr);
-        delete[] b.right.exchange(nullptr);
-        b.length = 0;
-    }
+    // The bank frees the buffers' arrays.
     currentLeft = nullptr;
     currentRight = nullptr;
-    delete[] spareLeft_;
-    delete[] spareRight_;
-    delete[] retiredLeft_;
-    delete[] retiredRight_;
     delete[] programs;
     programs = nullptr;
     delete programClipboard;
@@ -56,7 +48,7 @@ void GrainEngine::postEditorUpdate() {
 
 void GrainEngine::suspend() {
     seq.halted = 1;
-    gate.forgetAudioThread();
+    bank_.gate().forgetAudioThread();
 }
 
 void GrainEngine::setWorkingRate(float sampleRate) {
@@ -79,41 +71,21 @@ bool GrainEngine::queryTransport(std::int32_t wanted, EngineTransport& t) {
     return host_ != nullptr && host_->transport(wanted, t);
 }
 
-void GrainEngine::takeTransport(const EngineTransport& t) {
-    const std::int32_t flags = t.flags;
-    hostTime.ppqValid = flags & EngineTransport::kPpqValid;
-    hostTime.ppqPosition = t.ppqPosition;
-    hostTime.barsValid = flags & EngineTransport::kBarsValid;
-    hostTime.barStart = t.barStart;
-    hostTime.tempoValid = flags & EngineTransport::kTempoValid;
-    if (t.tempo > 0.0 && t.tempo < 1.0e6) hostTime.tempo = t.tempo;
-    hostTime.timeSigValid = flags & EngineTransport::kTimeSigValid;
-    hostTime.timeSigNumerator = static_cast<double>(t.timeSigNumerator);
-    hostTime.timeSigDenominator = static_cast<double>(t.timeSigDenominator);
-    hostTime.playing = flags & EngineTransport::kPlaying;
-}
-
-bool GrainEngine::anyBufferUnsaved() const {
-    for (const AudioBuffer& b : audioBuffers)
-        if (b.saved == 0) return true;
-    return false;
-}
-
 // The record's copy of the saved flag is written whole: recording clears it on the audio
 // thread.
 void GrainEngine::markBufferSaved(int n) {
     if (n < 0 || n >= kNumBuffers) return;
-    audioBuffers[n].saved = 1;
+    bank_.buffer(n).saved = 1;
     std::atomic_ref<std::uint8_t>(programs[n].bufferSaved).store(1, std::memory_order_relaxed);
 }
 
 void GrainEngine::keepRecordSaved(int n) {
     if (n < 0 || n >= kNumBuffers) return;
-    std::atomic_ref<std::uint8_t>(programs[n].bufferSaved).store(audioBuffers[n].saved, std::memory_order_relaxed);
+    std::atomic_ref<std::uint8_t>(programs[n].bufferSaved).store(bank_.buffer(n).saved, std::memory_order_relaxed);
 }
 
 void GrainEngine::occupyVoicesForBenchmark() {
-    const BufferFrames frames = framesOf(audioBuffers[currentBuffer]);
+    const BufferFrames frames = framesOf(bank_.buffer(currentBuffer));
     for (int i = 0; i < kNumVoices; ++i) {
         GrainStart s;
         s.bufferNumber = currentBuffer;

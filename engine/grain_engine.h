@@ -1,17 +1,21 @@
 #pragma once
-// GrainEngine: the granular sequencer itself, free of any plug-in format. It owns the
-// sequencer and voices, the filters, the 16 buffers and recording, the scope capture and
-// morph, and the parameter and program model (the 107 host parameters with names, labels
-// and display texts, the 16 records, the clipboard, the global settings). A plug-in
-// adapter (plugin/grain_effect.h) owns one and maps its format's calls onto it; the
-// engine reaches back only through EngineHost (transport, automation, questions) and
+// GrainEngine: the granular sequencer itself, free of any plug-in format. It composes
+// the engine's parts and keeps the face the adapters use: the Sequencer (sequencer.h:
+// transport, units, play head), the voices and filters (voices.h), the BufferBank
+// (buffer_bank.h: the 16 buffers, the gate, the readings, the spare, the rate
+// conversion), the Recorder (recorder.h), the BufferMorph (buffer_morph.h), the scope
+// capture, and the parameter and program model (the 107 host parameters with names,
+// labels and display texts, the 16 records, the clipboard, the global settings). A
+// plug-in adapter (plugin/grain_effect.h) owns one and maps its format's calls onto it;
+// the engine reaches back only through EngineHost (transport, automation, questions) and
 // EngineListener (the notices for the editor).
 //
 // The sources are split by concern: grain_engine.cpp (construction, notices, suspend and
-// resume, transport), parameters.cpp (the index space of setParameter/getParameter),
+// resume), parameters.cpp (the index space of setParameter/getParameter),
 // parameter_texts.cpp (names, labels, display texts), programs.cpp (records, program
-// changes, clipboard, chunk), buffers.cpp (buffer selection, allocation, recording) and
-// audio_loop.cpp (the block).
+// changes, clipboard, chunk), buffers.cpp (buffer selection, allocation, recording
+// modes), buffer_rates.cpp (the working rate) and audio_loop.cpp (the block, which runs
+// the parts).
 //
 // Threads. "Audio thread": the thread that calls processReplacing. "Other threads": the
 // user-interface thread, the host's own threads and workers.
@@ -41,6 +45,8 @@
 #include <mutex>
 
 #include "engine/audio_buffer.h"
+#include "engine/buffer_bank.h"
+#include "engine/buffer_morph.h"
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
 #include "engine/engine_state.h"
@@ -48,28 +54,12 @@
 #include "engine/program_record.h"
 #include "engine/realtime.h"
 #include "engine/recorder.h"
+#include "engine/sequencer.h"
 #include "engine/voices.h"
 
 namespace grainwheel {
 
 struct ParameterInfo;
-
-// What the host tells of its transport, in the engine's own terms.
-struct EngineTransport {
-    // Flags: which fields are valid, and whether the transport plays.
-    static constexpr std::int32_t kPlaying = 1 << 1;
-    static constexpr std::int32_t kPpqValid = 1 << 9;
-    static constexpr std::int32_t kTempoValid = 1 << 10;
-    static constexpr std::int32_t kBarsValid = 1 << 11;
-    static constexpr std::int32_t kTimeSigValid = 1 << 13;
-
-    std::int32_t flags = 0;
-    double ppqPosition = 0.0;
-    double barStart = 0.0;
-    double tempo = 0.0;
-    std::int32_t timeSigNumerator = 0;
-    std::int32_t timeSigDenominator = 0;
-};
 
 // The engine's way back to whoever embeds it.
 class EngineHost {
@@ -198,26 +188,26 @@ public:
     void replaceBufferArrays(int n, float* left, float* right, int frames, int rate);
     // A zeroed array of frames + 1 floats for replaceBufferArrays; null when frames is
     // outside 1..882000 or memory is short.
-    static float* newSampleArray(int frames);
+    static float* newSampleArray(int frames) { return BufferBank::newSampleArray(frames); }
     // Held by another thread while it reads buffers' arrays outside a block (the file
     // writers): the deferred rate conversion does not replace (and free) arrays meanwhile.
     // Never on the audio thread.
-    [[nodiscard]] std::unique_lock<std::mutex> holdBufferReads() { return std::unique_lock<std::mutex>(bufferReads_); }
+    [[nodiscard]] std::unique_lock<std::mutex> holdBufferReads() { return bank_.holdReads(); }
     // The readings of the user-interface thread's views: arrays taken from a buffer's
     // record inside a BufferReaders::Reading on it stay allocated until the reading ends.
-    BufferReaders& bufferReaders() { return readers_; }
-    AudioBuffer& audioBuffer(int n) { return audioBuffers[n]; }
-    const AudioBuffer& audioBuffer(int n) const { return audioBuffers[n]; }
+    BufferReaders& bufferReaders() { return bank_.readers(); }
+    AudioBuffer& audioBuffer(int n) { return bank_.buffer(n); }
+    const AudioBuffer& audioBuffer(int n) const { return bank_.buffer(n); }
     int getCurrentBuffer() const { return currentBuffer; }
     // Buffer n's saved flag (and its record's copy): set after a file holds its audio.
     void markBufferSaved(int n);
     // Record n's copy of the saved flag follows buffer n's again (after a record from a
     // file was stored without its audio).
     void keepRecordSaved(int n);
-    bool anyBufferUnsaved() const;
+    bool anyBufferUnsaved() const { return bank_.anyUnsaved(); }
     // Record one input frame into the current buffer (the audio loop calls it).
     void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
-    BufferGate& bufferGate() { return gate; }
+    BufferGate& bufferGate() { return bank_.gate(); }
 
     // Sends a notice (parameter echo or EngineNotice) to the listener.
     void notify(std::int32_t index, float value);
@@ -245,70 +235,55 @@ public:
     const float* captureBuffer() const { return capture.captureBuffer; }
     int captureSize() const { return kCaptureSize; }
     const float* currentLeftSamples() const { return currentLeft.load(); }
-    const float* bufferLeftSamples(int n) const { return audioBuffers[n].left.load(); }
-    int bufferLength(int n) const { return audioBuffers[n].length.load(); }
+    const float* bufferLeftSamples(int n) const { return bank_.buffer(n).left.load(); }
+    int bufferLength(int n) const { return bank_.buffer(n).length.load(); }
     // The rate buffer n's audio is at, frames per second (record n's rate bytes tell the
     // same); 0 when the buffer is empty.
-    int bufferRate(int n) const { return audioBuffers[n].rate.load(); }
+    int bufferRate(int n) const { return bank_.buffer(n).rate.load(); }
     bool isHalted() const { return seq.halted != 0; }
-    bool isRecording() const { return rec.recording != 0; }
-    int recordWritePosition() const { return rec.recordWritePosition; }
-    float playPosition() const { return seq.playPosition; }
-    float grainLength() const { return seq.grainLengthFloat; }
-    int grainSpacing() const { return seq.grainInterval; }
     float currentBufferLength() const { return currentLengthFloat; }
-    int scopeViewMode() const { return setting(kScopeViewMode); }
     int previousBufferIndex() const { return previousBuffer; }
     int currentUnit() const { return seq.currentUnit; }
     float linkedDensity() const { return seq.linkedDensity; }
     int activeVoiceCount() const { return seq.activeVoices; }
-    // The output peak since the last call, reset by reading (the meter).
-    float takePeakLevel() { return seq.peakLevel.address()->exchange(0.0f); }
     const ProgramRecord& programRecord(int k) const { return programs[k]; }
-    float globalSetting(GlobalSetting s) const { return params.settings[s]; }
     PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
     MorphStage morphStage() const { return morphing.morphState; }
-    int pendingBuffer() const { return morphing.pendingBuffer; }
     // The words behind some of these values, for views that read them at each draw.
     const std::atomic<std::int32_t>& currentBufferWord() const { return *currentBuffer.address(); }
     const std::atomic<std::int32_t>& previousBufferWord() const { return *previousBuffer.address(); }
     const std::atomic<float>& currentBufferLengthWord() const { return *currentLengthFloat.address(); }
     // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
-    bool takeRecordingMark() {
-        std::uint8_t one = 1;
-        return rec.recording.address()->compare_exchange_strong(one, 0, std::memory_order_relaxed);
-    }
+    bool takeRecordingMark() { return recorder_.takeMark(); }
 
     // Read-only views of the state, for tests and benchmarks.
-    const SequencerState& sequencer() const { return seq; }
+    const Sequencer& sequencer() const { return seq; }
     const TransportState& transport() const { return hostTime; }
-    const RecordState& recorder() const { return rec; }
-    const MorphControl& morph() const { return morphing; }
+    const RecordState& recorder() const { return recorder_.state(); }
+    const BufferMorph& morph() const { return morphing; }
     const ParameterState& parameters() const { return params; }
     const VoiceBank& voiceBank() const { return voices; }
     const CaptureState& scopeCapture() const { return capture; }
-    const SpectralMorph& spectralMorph() const { return morphWork; }
-    double recordSyncUnitBeats() const { return recSyncUnitBeats; }
+    const SpectralMorph& spectralMorph() const { return morphing.spectral(); }
+    double recordSyncUnitBeats() const { return recorder_.syncUnitBeats(); }
     // The voices and the output filters themselves, for tests that force a state no input
     // can reach; other threads only, no block running.
     VoiceBank& voicesForTests() { return voices; }
     // The morph's work arrays, for tests that run another synthesis formulation.
-    SpectralMorph& spectralMorphForTests() { return morphWork; }
+    SpectralMorph& spectralMorphForTests() { return morphing.spectral(); }
     // Every voice slot busy for the benchmarks (a fixed, reproducible voice load); other
     // threads only, no block running.
     void occupyVoicesForBenchmark();
 
 private:
     void setCaptureStage(CaptureStage s) { capture.captureState = static_cast<std::int32_t>(s); }
-    // Takes the host's answer to the time query; a tempo of 0 or below is not taken.
-    void takeTransport(const EngineTransport& t);
     bool queryTransport(std::int32_t wanted, EngineTransport& t);
     void notifyEditor(std::int32_t index, float value) { notify(index, value); }
     void applyProgramValues(const ProgramRecord& p, bool withSwitches);
     void postEditorUpdate();
     bool hasEditor() const { return listener_ != nullptr; }
     // True on the thread that ran the last block (a host automating from there).
-    bool onAudioThread() const { return gate.onAudioThread(); }
+    bool onAudioThread() const { return bank_.gate().onAudioThread(); }
 
     // parameters.cpp
     void setSingleParameter(int index, float value, float& shown);
@@ -344,7 +319,6 @@ private:
     void captureSpectrum() noexcept GW_NONBLOCKING;
     void finishSyncedRecording() noexcept GW_NONBLOCKING;
     void abandonMorph() noexcept GW_NONBLOCKING;
-    void advanceHead(BlockContext& b) noexcept GW_NONBLOCKING;
     void outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL, float& outR) noexcept
         GW_NONBLOCKING;
     void silenceFromNonFinite(BlockContext& b, float* outLeft, float* outRight, int count) noexcept GW_NONBLOCKING;
@@ -362,7 +336,7 @@ private:
     // takes each buffer's published record; a new one resets the voices.
     void takeArrays() noexcept;
     // Other threads: publishes buffer n's new record, hands `request` over, and frees the
-    // old arrays once no block reads them.
+    // old arrays once no block and no reading holds them.
     void publishArrays(int n, float* left, float* right, int frames, int rate, std::uint32_t request);
     // As publishArrays, with buffer n's `writing` flag claimed by the caller (released here).
     void publishClaimed(int n, float* left, float* right, int frames, int rate, std::uint32_t request);
@@ -374,61 +348,37 @@ private:
     void convertBuffersToWorkingRate();
     // Buffer n converted to the working rate when it is at another; true when it was.
     bool convertToWorkingRate(int n);
-    // Audio thread, taking the current buffer's record converted from `from` frames to
-    // `to`: the record position and a synced recording's wait follow the time scale.
-    void followConversion(std::int32_t from, std::int32_t to) noexcept;
     // Audio thread, between blocks: buffer n takes the spare as `frames` frames. False
     // (nothing changed) with no spare ready or another thread replacing buffer n.
     bool takeSpare(int n, int frames) noexcept;
-    // Other threads: frees what the audio thread replaced and makes a new spare.
+    // Other threads: a new spare (BufferBank::makeSpare), or the deferred work tries again.
     void makeSpare();
     void setRecFree(float value);
     void setRecSync(float value);
-    void setRecordFades(float value);
     void setRecordSyncUnit(float value);
     void stopRecordingModes();
     int framesForBeats(double beats) const;
     void markRecorded(int n);
 
     // Engine state.
-    SequencerState seq;
+    Sequencer seq;
     TransportState hostTime;
-    MorphControl morphing;
+    BufferMorph morphing;
     CaptureState capture;
     ParameterState params;
     VoiceBank voices;
     SpectrumTransform transform;  // the morph's and the scope's, audio thread only
-    SpectralMorph morphWork;
 
     // Buffers (index 0..15) and recording.
-    AudioBuffer audioBuffers[kNumBuffers];
-    BufferGate gate;
-    BufferReaders readers_;
-    // The audio thread's copies of the published records, and their generations.
-    BufferFrames held_[kNumBuffers];
-    std::uint32_t heldGeneration_[kNumBuffers] = {};
-    // Per buffer: the generation of the record a rate conversion published (high word)
-    // and the frames it converted (low word), so that recording continues in it where
-    // the take had got to.
-    std::atomic<std::uint64_t> convertedFrom_[kNumBuffers] = {};
-    // The spare pair and the pair it last replaced: the audio thread owns them while
-    // spareReady_ is true (it takes the spare, leaves the old pair), runDeferred() while
-    // it is false.
-    float* spareLeft_ = nullptr;
-    float* spareRight_ = nullptr;
-    float* retiredLeft_ = nullptr;
-    float* retiredRight_ = nullptr;
-    std::atomic<bool> spareReady_{false};
+    BufferBank bank_;
     std::mutex deferredLock_;  // one runDeferred() at a time
-    std::mutex bufferReads_;   // holdBufferReads()
     Shared<std::int32_t> currentBuffer{1};
     Shared<std::int32_t> previousBuffer{0};
     Shared<std::int32_t> currentLength{0};
     Shared<float> currentLengthFloat{0.0f};
     std::atomic<float*> currentLeft{nullptr};
     std::atomic<float*> currentRight{nullptr};
-    RecordState rec;
-    Shared<double> recSyncUnitBeats{0.0};
+    Recorder recorder_;
 
     // Programs.
     ProgramRecord* programs = nullptr;          // kNumPrograms records, one array

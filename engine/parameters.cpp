@@ -161,13 +161,13 @@ bool GrainEngine::deferFromAudioThread(int index, float value) {
     std::uint32_t bit = 0;
     switch (index) {
     case kRecFree:
-        if (value == 0.0f || !framesOf(audioBuffers[currentBuffer]).empty() || spareReady_.load()) return false;
+        if (value == 0.0f || !framesOf(bank_.buffer(currentBuffer)).empty() || bank_.spareReady()) return false;
         params.live[kRecFree] = value;
         bit = kDeferRecFree;
         deferredValues_[0] = value;
         break;
     case kRecSync:
-        if (value == 0.0f || spareReady_.load()) return false;
+        if (value == 0.0f || bank_.spareReady()) return false;
         params.live[kRecSync] = value;
         bit = kDeferRecSync;
         deferredValues_[1] = value;

@@ -199,7 +199,7 @@ void GrainEngine::storeRecord(int k, const ProgramRecord& from) {
     }
     std::memcpy(to + at, source + at, sizeof(ProgramRecord) - at);
     // Record k's rate tells buffer k's, whatever the record came from.
-    storeRecordRate(k, audioBuffers[k].rate.load(std::memory_order_acquire));
+    storeRecordRate(k, bank_.buffer(k).rate.load(std::memory_order_acquire));
 }
 
 }  // namespace grainwheel

@@ -1,5 +1,7 @@
 #include "engine/recorder.h"
 
+#include <algorithm>
+
 #include "engine/conversions.h"
 
 namespace grainwheel {
@@ -68,6 +70,33 @@ RecordEvent recordFrame(RecordState& state, const BufferFrames& buffer, bool rec
     }
     if (state.recordWritePosition >= length) state.recordWritePosition = 0;
     return event;
+}
+
+void Recorder::followConversion(std::int32_t from, std::int32_t to) noexcept {
+    // The conversion puts input frame p at output frame p * to / from.
+    const double scale = static_cast<double>(to) / static_cast<double>(from);
+    const std::int32_t pos = state_.recordWritePosition;
+    const double at = (pos > 0 && pos < from) ? static_cast<double>(pos) * scale + 0.5 : 0.0;
+    state_.recordWritePosition = at < static_cast<double>(to) ? static_cast<std::int32_t>(at) : 0;
+    if (const std::int32_t wait = state_.recordSyncWait; wait > 0)
+        state_.recordSyncWait =
+            static_cast<std::int32_t>(std::min(static_cast<double>(wait) * scale + 0.5, 2147483647.0));
+}
+
+void Recorder::setFades(float value) noexcept {
+    state_.recordFadeIn = truncClamped(value * static_cast<float>(kFadeFrames), 0, kFadeFrames);
+    state_.recordFadeOut = truncClamped((value - 1.0f) * -static_cast<float>(kFadeFrames), 0, kFadeFrames);
+}
+
+void Recorder::stop() noexcept {
+    state_.recordFadeIn = 0;
+    state_.recordFadeOut = 0;
+    state_.recording = 0;
+}
+
+void Recorder::setSyncUnit(float value) noexcept {
+    int k = 0;
+    if (truncInRange(value, 0, 28, k) && kSyncUnits[k].beats >= 0.0) syncUnitBeats_ = kSyncUnits[k].beats;
 }
 
 }  // namespace grainwheel

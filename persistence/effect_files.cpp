@@ -65,7 +65,7 @@ std::unique_ptr<Records> bufferViews(GrainEngine& e, BufferView (&out)[kNumProgr
         const AudioBuffer& b = e.audioBuffer(k);
         const BufferFrames f = framesOf(b, &generation);
         out[k] = BufferView{f.left, f.right, f.empty() ? 0 : f.length};
-        if (records) setRecordedRate((*records)[k], f.empty() ? 0 : b.slots[generation & 1u].rate.load());
+        if (records) setRecordedRate((*records)[k], f.empty() ? 0 : b.rateOf(generation));
     }
     return records;
 }
@@ -224,7 +224,7 @@ FileResult EffectFiles::writeWaveFile(const char* path) {
     const BufferFrames f = framesOf(buffer, &generation);
     if (f.empty()) return kFileBufferEmpty;
     // At the rate the audio is at (16-bit stereo, as always).
-    const int rate = buffer.slots[generation & 1u].rate.load();
+    const int rate = buffer.rateOf(generation);
     const FileResult r = grainwheel::writeWaveFile(path, BufferView{f.left, f.right, f.length},
                                                    rate > 0 ? rate : engine_.workingRate(), WaveEncoding::Pcm16);
     if (r != kFileOk) return r;

@@ -280,15 +280,13 @@ int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
 
 }  // namespace
 
-StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
-                                int envelopeType) {
+StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
+    if (v.renderMode == kRenderPrecomputed) {
+        const float value = precomputedStep(v);
+        return {value, value};
+    }
     if (buffer.empty()) return {};
     return bufferStep(v, buffer, pitch, envelopeType);
-}
-
-StereoSample renderPrecomputedSample(GrainVoice& v) {
-    const float value = precomputedStep(v);
-    return {value, value};
 }
 
 int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType,
@@ -303,12 +301,9 @@ int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int e
         return n;
     }
     if (buffer.empty()) return frames;
-    switch (envelopeType) {
-    case kEnvTrapezoid: return bufferRun<kEnvTrapezoid>(v, buffer, pitch, sumLeft, sumRight, frames);
-    case kEnvRaisedCosine: return bufferRun<kEnvRaisedCosine>(v, buffer, pitch, sumLeft, sumRight, frames);
-    case kEnvHanning: return bufferRun<kEnvHanning>(v, buffer, pitch, sumLeft, sumRight, frames);
-    default: return bufferRun<kEnvRectangular>(v, buffer, pitch, sumLeft, sumRight, frames);
-    }
+    return withEnvelope(envelopeType, [&](auto env) {
+        return bufferRun<decltype(env)::value>(v, buffer, pitch, sumLeft, sumRight, frames);
+    });
 }
 
 void stopVoice(GrainVoice& v) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 
 #include "engine/dsp/buffer_view.h"
 #include "engine/dsp/constants.h"
@@ -73,6 +74,19 @@ bool startGrain(GrainVoice& v, const GrainStart& s);
 // caller's part follows as for a normal start) unless the grain length is below one.
 bool startMorphGrain(GrainVoice& v, const GrainStart& s);
 
+// The envelope policy of the voice kernels: run(std::integral_constant<int, Env>{}) for
+// the envelope type (any other value as rectangular), so that each kernel is compiled
+// once per envelope with its branches decided.
+template <typename Run>
+inline decltype(auto) withEnvelope(int envelopeType, Run&& run) {
+    switch (envelopeType) {
+    case kEnvTrapezoid: return run(std::integral_constant<int, kEnvTrapezoid>{});
+    case kEnvRaisedCosine: return run(std::integral_constant<int, kEnvRaisedCosine>{});
+    case kEnvHanning: return run(std::integral_constant<int, kEnvHanning>{});
+    default: return run(std::integral_constant<int, kEnvRectangular>{});
+    }
+}
+
 // Envelope set-up for a grain of v.remaining samples.
 void setupEnvelope(GrainVoice& v, int envelopeType, float envSust);
 
@@ -135,17 +149,14 @@ inline void walkEnvelope(GrainVoice& v, int count, Emit&& emit) {
     }
 }
 
+// The voice kernels: one sample of a voice here, a stretch of samples (renderVoiceBlock
+// below, and every voice slot at once in voice_block.h), each giving the same values.
+//
 // One sample of a voice. Adds nothing itself: the caller adds the result to its sum.
 // `buffer` is the voice's own buffer (v.buffer), `pitch` the grainPitch in force now.
-// A buffer-reading voice on an empty buffer returns silence and does not count down.
-StereoSample renderBufferSample(GrainVoice& v, const BufferView& buffer, float pitch,
-                                int envelopeType);
-StereoSample renderPrecomputedSample(GrainVoice& v);
-inline StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, float pitch,
-                                      int envelopeType) {
-    return v.renderMode == kRenderPrecomputed ? renderPrecomputedSample(v)
-                                              : renderBufferSample(v, buffer, pitch, envelopeType);
-}
+// A buffer-reading voice on an empty buffer returns silence and does not count down; a
+// voice playing its precomputed grain reads no buffer.
+StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType);
 
 // Renders up to `frames` samples of a voice, adding them into sumLeft/sumRight, and
 // stops early when the grain ends. Returns the samples rendered (all `frames` for a

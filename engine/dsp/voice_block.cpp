@@ -334,45 +334,37 @@ int steadyRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __res
     return n;
 }
 
-}  // namespace
+// The read-step-1 reader's condition: a buffer-reading voice on a whole frame inside
+// the buffer (all whole frames of it exact), fetched up to the one before.
+bool unitStepApplies(const GrainVoice& v, const BufferView& buffer, int frames) {
+    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return false;
+    const float flen = static_cast<float>(buffer.length);
+    const float pos = v.readPosition;
+    if (!(pos >= 0.0f && pos < flen) || flen > kExactFrames) return false;
+    const int idx = static_cast<int>(pos);
+    return static_cast<float>(idx) == pos && v.lastIndex == idx - 1;
+}
 
-int renderSteadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
-                      float* sumRight, int frames) {
+// The steady reader's: a read step not negative and below the buffer length from a
+// position inside the buffer (renderVoiceBlock's fold of an outside position cannot apply).
+int steadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
+                float* sumRight, int frames) {
     if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;
     const float flen = static_cast<float>(buffer.length);
     if (!(v.readPosition >= 0.0f && v.readPosition < flen) || !(pitch >= 0.0f && pitch < flen)) return 0;
-    switch (envelopeType) {
-    case kEnvTrapezoid: return steadyRun<kEnvTrapezoid>(v, buffer, pitch, sumLeft, sumRight, frames);
-    case kEnvRaisedCosine: return steadyRun<kEnvRaisedCosine>(v, buffer, pitch, sumLeft, sumRight, frames);
-    case kEnvHanning: return steadyRun<kEnvHanning>(v, buffer, pitch, sumLeft, sumRight, frames);
-    default: return steadyRun<kEnvRectangular>(v, buffer, pitch, sumLeft, sumRight, frames);
-    }
+    return withEnvelope(envelopeType, [&](auto env) {
+        return steadyRun<decltype(env)::value>(v, buffer, pitch, sumLeft, sumRight, frames);
+    });
 }
 
-void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count) {
-    switch (envelopeType) {
-    case kEnvTrapezoid: envelopeRun<kEnvTrapezoid>(v, out, count); break;
-    case kEnvRaisedCosine: envelopeRun<kEnvRaisedCosine>(v, out, count); break;
-    case kEnvHanning: envelopeRun<kEnvHanning>(v, out, count); break;
-    default: envelopeRun<kEnvRectangular>(v, out, count); break;
-    }
-}
+}  // namespace
 
 int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
                    int frames) {
-    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;
-    const float flen = static_cast<float>(buffer.length);
-    const float pos = v.readPosition;
-    // A whole frame inside the buffer (all whole frames of it exact), fetched up to the one before.
-    if (!(pos >= 0.0f && pos < flen) || flen > kExactFrames) return 0;
-    const int idx = static_cast<int>(pos);
-    if (static_cast<float>(idx) != pos || v.lastIndex != idx - 1) return 0;
-    switch (envelopeType) {
-    case kEnvTrapezoid: return unitStepRun<kEnvTrapezoid>(v, buffer, sumLeft, sumRight, frames);
-    case kEnvRaisedCosine: return unitStepRun<kEnvRaisedCosine>(v, buffer, sumLeft, sumRight, frames);
-    case kEnvHanning: return unitStepRun<kEnvHanning>(v, buffer, sumLeft, sumRight, frames);
-    default: return unitStepRun<kEnvRectangular>(v, buffer, sumLeft, sumRight, frames);
-    }
+    if (!unitStepApplies(v, buffer, frames)) return 0;
+    return withEnvelope(envelopeType, [&](auto env) {
+        return unitStepRun<decltype(env)::value>(v, buffer, sumLeft, sumRight, frames);
+    });
 }
 
 unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buffers, int bufferCount,
@@ -386,7 +378,7 @@ unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buf
         int done = 0;
         if (pitch == 1.0f) done = renderUnitStep(voice, view, envelopeType, sumLeft, sumRight, frames);
         if (done < frames && !voice.idle())
-            done += renderSteadyVoice(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
+            done += steadyVoice(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
         if (done < frames && !voice.idle())
             renderVoiceBlock(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
         if (voice.idle()) ended |= 1u << s;

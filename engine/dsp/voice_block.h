@@ -13,6 +13,12 @@ namespace grainwheel {
 // per slot. A voice reads buffers[voice.buffer] (none when the number is outside
 // 0 .. bufferCount - 1). Returns the bit mask (bit v for slot v) of the voices that were
 // sounding before the stretch and are idle after it.
+//
+// Each voice runs the first reader that applies, for as long as it applies, then the
+// next: the read-step-1 reader (renderUnitStep), the steady reader (any read step from
+// a position inside the buffer, the envelope a chunk at a time, as vectors where the
+// frames allow), then renderVoiceBlock. The envelope type is a template policy of the
+// readers (withEnvelope).
 unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buffers, int bufferCount,
                             float pitch, int envelopeType, float* sumLeft, float* sumRight, int frames);
 
@@ -23,16 +29,6 @@ unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buf
 // returns the samples done; 0 when it does not apply (nothing changed).
 int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
                    int frames);
-
-// Any read step (not negative, below the buffer length) from a position inside the
-// buffer: renderVoiceBlock without its fold of an outside position, which cannot
-// apply, and with the envelope computed a chunk at a time. Returns the samples done;
-// 0 when it does not apply (nothing changed).
-int renderSteadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
-                      float* sumRight, int frames);
-
-// `count` envelope values of a voice, advancing its segments: envelopeValue `count` times.
-void envelopeValues(GrainVoice& v, int envelopeType, float* out, int count);
 
 // The play head over a stretch in which no stop rule can halt the engine.
 struct HeadRun {

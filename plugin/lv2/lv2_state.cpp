@@ -90,7 +90,7 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
         std::memset(records[k].bufferPath, 0, sizeof records[k].bufferPath);
         std::uint32_t generation = 0;
         const BufferFrames f = framesOf(engine_.audioBuffer(k), &generation);
-        const int rate = engine_.audioBuffer(k).slots[generation & 1u].rate.load();
+        const int rate = engine_.audioBuffer(k).rateOf(generation);
         setRecordedRate(records[k], f.empty() ? 0 : rate);
         if (f.empty()) continue;
         std::string path;

@@ -112,7 +112,7 @@ TEST(BufferVoice, ReplaysOneFrameLateAtPitchOne) {
     EXPECT_EQ(v->buffer, 3);
     EXPECT_EQ(v->lastIndex, 9);
     for (int n = 0; n < 20; ++n) {
-        const StereoSample o = renderBufferSample(*v, buf.view, 1.0f, kEnvRectangular);
+        const StereoSample o = renderVoiceSample(*v, buf.view, 1.0f, kEnvRectangular);
         const float expected = n == 0 ? 0.0f : buf.left[static_cast<std::size_t>(10 + n - 1)];
         ASSERT_EQ(o.left, expected) << n;
         ASSERT_EQ(o.right, -expected) << n;
@@ -127,7 +127,7 @@ TEST(BufferVoice, InterpolatesBetweenTheLastTwoFramesFetched) {
     ASSERT_TRUE(startGrain(*v, s));
     double pos = 10.25;
     for (int n = 0; n < 40; ++n) {
-        const StereoSample o = renderBufferSample(*v, buf.view, 0.75f, kEnvRectangular);
+        const StereoSample o = renderVoiceSample(*v, buf.view, 0.75f, kEnvRectangular);
         if (n >= 3) {  // once two frames have been fetched: the value one frame behind
             ASSERT_NEAR(o.left, buf.at(pos - 1.0), 1e-4) << n;
         }
@@ -141,7 +141,7 @@ TEST(BufferVoice, WrapsAtTheBufferEndAndSkipsEmptyBuffers) {
     GrainStart s{0, 16, 13.0f, 8, kEnvRectangular, 0.0f};
     ASSERT_TRUE(startGrain(*v, s));
     const float expected[] = {0, 14, 15, 16, 1, 2, 3, 4};
-    for (float e : expected) EXPECT_EQ(renderBufferSample(*v, buf.view, 1.0f, kEnvRectangular).left, e);
+    for (float e : expected) EXPECT_EQ(renderVoiceSample(*v, buf.view, 1.0f, kEnvRectangular).left, e);
 
     // An empty buffer cannot start a grain; a voice whose buffer emptied stays put.
     GrainStart empty{0, 0, 0.0f, 8, kEnvRectangular, 0.0f};
@@ -149,7 +149,7 @@ TEST(BufferVoice, WrapsAtTheBufferEndAndSkipsEmptyBuffers) {
     EXPECT_FALSE(startGrain(*w, empty));
     EXPECT_TRUE(w->idle());
     ASSERT_TRUE(startGrain(*w, s));
-    const StereoSample o = renderBufferSample(*w, BufferView{}, 1.0f, kEnvRectangular);
+    const StereoSample o = renderVoiceSample(*w, BufferView{}, 1.0f, kEnvRectangular);
     EXPECT_EQ(o.left, 0.0f);
     EXPECT_EQ(w->remaining, 8);
 }
@@ -160,14 +160,14 @@ TEST(BufferVoice, PitchLargerThanTheBufferStaysInBounds) {
     GrainStart s{0, 1, 0.0f, 50, kEnvRectangular, 0.0f};
     ASSERT_TRUE(startGrain(*v, s));
     for (int n = 0; n < 50; ++n) {
-        renderBufferSample(*v, buf.view, 2.0f, kEnvRectangular);
+        renderVoiceSample(*v, buf.view, 2.0f, kEnvRectangular);
         ASSERT_GE(v->readPosition, 0.0f);
         ASSERT_LT(v->readPosition, 1.0f);
     }
     // A position beyond a (replaced, shorter) buffer is folded back in.
     v->readPosition = 500.0f;
     v->remaining = 5;
-    renderBufferSample(*v, buf.view, 1.0f, kEnvRectangular);
+    renderVoiceSample(*v, buf.view, 1.0f, kEnvRectangular);
     EXPECT_LT(v->readPosition, 1.0f);
 }
 
@@ -204,7 +204,7 @@ TEST(PrecomputedVoice, PlaysTheArrayMonoAndStaysInBounds) {
     EXPECT_TRUE(v->idle());
     v->precomputedIndex = kTransformSize;
     v->remaining = 1;
-    EXPECT_EQ(renderPrecomputedSample(*v).left, 0.0f);
+    EXPECT_EQ(renderVoiceSample(*v, BufferView{}, 1.0f, kEnvTrapezoid).left, 0.0f);
 }
 
 TEST(VoiceReset, StopMoveAndFullReset) {

@@ -36,7 +36,7 @@ protected:
         EffectTest::SetUp();
         looptest::plainGrains(*fx);
     }
-    const grainwheel::SequencerState& seq() const { return fx->engine().sequencer(); }
+    const grainwheel::Sequencer& seq() const { return fx->engine().sequencer(); }
     float head() const { return fx->engine().sequencer().playPosition; }
     // Buffer 1 with `frames` frames, current, its start position `start`.
     void buffer(int frames, float start = 0.0f) {
