@@ -6,6 +6,7 @@
 #include "editor/ad_editor.h"
 #include "editor/clabel.h"
 #include "editor/wave_display.h"
+#include "engine/conversions.h"
 #include "persistence/file_result.h"
 
 namespace grainwheel {
@@ -69,11 +70,6 @@ const StatusText* statusTextOf(int tag) {
     return nullptr;
 }
 
-int truncToInt(float v) {
-    if (!(v > -2.0e9f && v < 2.0e9f)) return -1;  // NaN or beyond: no table entry
-    return static_cast<int>(v);
-}
-
 }  // namespace
 
 void ADEditor::showStatus(int status) {
@@ -101,8 +97,8 @@ void ADEditor::showValueText(int tag) {
     switch (t->shown) {
     case Shown::Value: return statusComposite(t->prefix, index, t->suffix);
     case Shown::Pitch: {
-        const int r = truncToInt(port_->getParameter(kSettingPitchFaderRange));
-        if (r >= 0 && r < 3) range = &kPitchTexts[r];
+        int r = 0;
+        if (truncInRange(port_->getParameter(kSettingPitchFaderRange), 0, 2, r)) range = &kPitchTexts[r];
         break;
     }
     case Shown::Speed: {
