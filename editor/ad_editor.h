@@ -25,7 +25,7 @@
 
 #include "editor/effect_port.h"
 #include "editor/wave_display.h"
-#include "engine/parameter_index.h"
+#include "engine/parameter_table.h"
 #include "gui/vstgui.h"
 #include "host/aeffguieditor.h"
 #include "platform/dialogs.h"

@@ -65,7 +65,8 @@ void ADEditor::deferStatus(int status) {
 void ADEditor::react(VstInt32 index, float value, bool ui) {
     if (index != kOptionsMenuTag)
         if (CControl* c = controlWithTag(index)) c->setValue(value);
-    if (index >= kPitchPreset && index <= kLastHostParameter) return;  // presets, sliders, faders
+    // The presets, sliders and faders: the control's value is all.
+    if (isHostParameter(index) && parameterInfo(index).group != ParameterGroup::Single) return;
     auto status = [&](int s) {
         if (ui) showStatus(s);
         else deferStatus(s);
@@ -78,7 +79,7 @@ void ADEditor::react(VstInt32 index, float value, bool ui) {
     case kBufferNo: {
         // The effect has selected the buffer itself; the status line names it.
         int b = 0;
-        if (truncInRange(value * 15.0f, 0, 15, b)) status(kFileBufferInfo + b);
+        if (truncInRange(valueToStep(value), 0, 15, b)) status(kFileBufferInfo + b);
         break;
     }
     case kGrid:
@@ -108,7 +109,7 @@ void ADEditor::react(VstInt32 index, float value, bool ui) {
         else defer(kPendingMenus);
         break;
     case kBufferScopeClick:
-        if (port_) port_->setParameterAutomated(kBufferNo, value / 15.0f);
+        if (port_) port_->setParameterAutomated(kBufferNo, stepValue(value));
         break;
     case kStopGrains:
         if (port_ && port_->getParameter(kTrigmode) != 0.0f) {

@@ -14,7 +14,6 @@ using namespace VSTGUI;
 
 namespace {
 
-constexpr float kUnitLengthDefault = 0.43089432f;
 
 inline CRect rectOf(const panel::Rect& r) { return CRect(r.left, r.top, r.right, r.bottom); }
 
@@ -85,27 +84,25 @@ constexpr int kOptionsLayout[] = {0,  -1, kSettingTimeFaderValues, kSettingSpeed
                                   kSettingMorphAlgorithm, kSettingMorphStepsize, -1, kSettingScopeViewMode, -1,
                                   kSettingRecordSyncUnit};
 
-// The four fader columns: the first tag, the default value and where the value 0 sits.
+// The four fader columns: the first tag and where the value 0 sits. Every fader returns
+// to its parameter's reset value.
 struct ColumnLook {
     int firstTag;
-    float defaultValue;
     long style;
 };
-constexpr ColumnLook kColumns[panel::kNumColumns] = {
-    {kTime, 0.5f, kTop}, {kSpeed, 1.0f, kBottom}, {kPitch, 0.5f, kBottom}, {kFreq, 1.0f, kBottom}};
+constexpr ColumnLook kColumns[panel::kNumColumns] = {{kTime, kTop}, {kSpeed, kBottom}, {kPitch, kBottom}, {kFreq, kBottom}};
 
 // The four single faders.
 struct SingleFader {
     panel::Rect rect;
     int tag;
-    float defaultValue;
     long style;
 };
 constexpr SingleFader kSingleFaders[] = {
-    {panel::kDensityFader, kDensity, 1.0f, kBottom},
-    {panel::kSustainFader, kEnvSust, 0.5f, kBottom},
-    {panel::kResonanceFader, kReso, 0.5f, kBottom},
-    {panel::kUnitLengthFader, kUnitDura, kUnitLengthDefault, kTop},
+    {panel::kDensityFader, kDensity, kBottom},
+    {panel::kSustainFader, kEnvSust, kBottom},
+    {panel::kResonanceFader, kReso, kBottom},
+    {panel::kUnitLengthFader, kUnitDura, kTop},
 };
 
 // The buttons after the menus, in the order they are made: kick or on-off, and the
@@ -203,7 +200,7 @@ void ADEditor::buildPanel() {
         auto* slider = new CHorizontalSlider(r, this, kBufPos + i, r.left, r.left + panel::kBufferSliderTravel,
                                              s.bufferHandle, panelBitmap, CPoint(r.left, r.top), kLeft);
         slider->setValue(param(kBufPos + i));
-        slider->setDefaultValue(0.0f);
+        slider->setDefaultValue(parameterInfo(kBufPos + i).reset);
         add(slider);
     }
     connectScopes();
@@ -234,7 +231,7 @@ void ADEditor::buildPanel() {
             auto* fader = new CVerticalSlider(r, this, look.firstTag + i, r.top, r.bottom - panel::kHandleHeight,
                                               s.handleNormal, columnBackground, CPoint(r.left, r.top), look.style);
             fader->setValue(param(look.firstTag + i));
-            fader->setDefaultValue(look.defaultValue);
+            fader->setDefaultValue(parameterInfo(look.firstTag + i).reset);
             fader->setDrawTransparentHandle(true);
             fader->setTransparency(true);
             add(fader);
@@ -248,7 +245,7 @@ void ADEditor::buildPanel() {
         auto* fader = new CVerticalSlider(r, this, d.tag, r.top, r.top + travel, s.handleHover, panelBitmap,
                                           CPoint(r.left, r.top), d.style);
         fader->setValue(param(d.tag));
-        fader->setDefaultValue(d.defaultValue);
+        fader->setDefaultValue(parameterInfo(d.tag).reset);
         fader->setDrawTransparentHandle(false);
         fader->setTransparency(false);
         add(fader);
@@ -260,7 +257,7 @@ void ADEditor::buildPanel() {
         CBitmap* knobHandle = new CBitmap(158);
         const CRect r = rectOf(panel::kLevelKnob);
         auto* knob = new CKnob(r, this, kMainLevl, panelBitmap, knobHandle, CPoint(r.left, r.top));
-        knob->setDefaultValue(0.5f);
+        knob->setDefaultValue(parameterInfo(kMainLevl).reset);
         knob->setInsetValue(7);
         knob->setValue(param(kMainLevl));
         add(knob);

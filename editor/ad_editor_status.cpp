@@ -1,5 +1,6 @@
 // The user's control changes and the status line: which parameter a control sets, and the
-// text the status line shows for it (one table), with the commands that do more.
+// text the status line shows for it (the parameter table's caption), with the commands
+// that do more.
 
 #include <cstring>
 
@@ -14,38 +15,6 @@ namespace grainwheel {
 using namespace VSTGUI;
 
 namespace {
-
-// How a control's value reaches the status line.
-enum class Shown : std::uint8_t {
-    Value,  // prefix, the parameter's display text, suffix
-    Pitch,  // the texts of the pitch Fader Range (kPitchTexts)
-    Speed,  // the texts of the speed Fader Range (speed or buffer position)
-};
-
-struct StatusText {
-    int first;  // the tags first .. first + count - 1
-    int count;
-    Shown shown;
-    int shownIndex;  // the parameter whose display text is shown; -1: the control's own
-    bool allUnits;   // Pitch and Speed: the texts for all units
-    const char* prefix;
-    const char* suffix;
-};
-
-constexpr StatusText kStatusTexts[] = {
-    {kMainLevl, 1, Shown::Value, -1, false, "Amplitude : ", ""},
-    {kDensity, 1, Shown::Value, -1, false, "Density factor : ", "x"},
-    {kUnitDura, 1, Shown::Value, -1, false, "Fader Unit Length : ", ""},
-    {kEnvSust, 1, Shown::Value, -1, false, "Grain Envelope Sustain : ", ""},
-    {kReso, 1, Shown::Value, -1, false, "Filter Resonance : ", ""},
-    {kPitchPreset, 5, Shown::Pitch, kPitch, true, nullptr, nullptr},
-    {kSpeedPreset, 5, Shown::Speed, kSpeed, true, nullptr, nullptr},
-    {kBufPos, 16, Shown::Value, -1, false, "Buffer Start Position : ", ""},
-    {kTime, 16, Shown::Value, -1, false, "Events in this unit : ", ""},
-    {kSpeed, 16, Shown::Speed, -1, false, nullptr, nullptr},
-    {kPitch, 16, Shown::Pitch, -1, false, nullptr, nullptr},
-    {kFreq, 16, Shown::Value, -1, false, "Cutoff frequency (this unit) :", " Hz"},
-};
 
 // The texts that follow a range setting: prefix for this unit or all units, and suffix.
 struct RangeText {
@@ -63,12 +32,6 @@ constexpr RangeText kPitchTexts[] = {
 // position texts, above 4 (and a value that is no number) none.
 constexpr RangeText kSpeedText = {"speed (this unit) : ", "speed (all units) : ", ""};
 constexpr RangeText kPositionText = {"buffer position (this unit) : ", "buffer position (all units) : ", ""};
-
-const StatusText* statusTextOf(int tag) {
-    for (const StatusText& t : kStatusTexts)
-        if (tag >= t.first && tag < t.first + t.count) return &t;
-    return nullptr;
-}
 
 }  // namespace
 
@@ -89,26 +52,27 @@ void ADEditor::statusPlain(const char* text) {
     if (ui_.statusLabel) ui_.statusLabel->setText(text);
 }
 
+// The status line for a parameter's control: its caption and display text; the speed
+// and pitch faders and presets take the texts of their fader range (a preset shows the
+// first unit's value, for all units).
 void ADEditor::showValueText(int tag) {
-    const StatusText* t = statusTextOf(tag);
-    if (!t || !port_) return;
-    const int index = t->shownIndex >= 0 ? t->shownIndex : tag;
+    if (!isHostParameter(tag) || !port_) return;
+    const ParameterInfo& p = parameterInfo(tag);
+    if (p.caption) return statusComposite(p.caption, tag, p.captionEnd);
+    const bool preset = p.group == ParameterGroup::PitchPreset || p.group == ParameterGroup::SpeedPreset;
     const RangeText* range = nullptr;
-    switch (t->shown) {
-    case Shown::Value: return statusComposite(t->prefix, index, t->suffix);
-    case Shown::Pitch: {
+    int index = tag;
+    if (p.group == ParameterGroup::Pitch || p.group == ParameterGroup::PitchPreset) {
         int r = 0;
         if (truncInRange(port_->getParameter(kSettingPitchFaderRange), 0, 2, r)) range = &kPitchTexts[r];
-        break;
-    }
-    case Shown::Speed: {
+        if (preset) index = kPitch;
+    } else if (p.group == ParameterGroup::Speed || p.group == ParameterGroup::SpeedPreset) {
         const float r = port_->getParameter(kSettingSpeedFaderRange);
         if (r < 4.0f) range = &kSpeedText;
         else if (r == 4.0f) range = &kPositionText;
-        break;
+        if (preset) index = kSpeed;
     }
-    }
-    if (range) statusComposite(t->allUnits ? range->allUnits : range->thisUnit, index, range->suffix);
+    if (range) statusComposite(preset ? range->allUnits : range->thisUnit, index, range->suffix);
 }
 
 void ADEditor::repaintUnderProgramSwitch(CDrawContext* context) {
@@ -189,7 +153,7 @@ void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
         return;
     default: break;
     }
-    if ((tag >= kMainLevl && tag <= kLastHostParameter) || tag == kVoiceCount) {
+    if ((isHostParameter(tag) && tag != kBufferNo) || tag == kVoiceCount) {
         automated();
         showValueText(tag);
     } else if (tag >= kOptionsMenuTag && tag <= kLastSetting) {
@@ -206,7 +170,7 @@ void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
 static int gestureParameter(const CControl* control) {
     const long tag = control ? control->getTag() : -1;
     if (tag == kNextProg || tag == kPrevProg) return kProgram;
-    return tag >= 0 && tag <= kLastHostParameter ? static_cast<int>(tag) : -1;
+    return tag >= 0 && tag < kNumHostParameters ? static_cast<int>(tag) : -1;
 }
 
 void ADEditor::controlBeginEdit(CControl* control) {

@@ -12,7 +12,6 @@
 
 namespace grainwheel {
 
-constexpr int kNumHostParameters = 107;
 constexpr int kCaptureSize = 4097;
 
 // What the host last told of its transport. Missing information keeps the last values.

@@ -52,6 +52,8 @@
 
 namespace grainwheel {
 
+struct ParameterInfo;
+
 // What the host tells of its transport, in the engine's own terms.
 struct EngineTransport {
     // Flags: which fields are valid, and whether the transport plays.
@@ -309,6 +311,8 @@ private:
     bool onAudioThread() const { return gate.onAudioThread(); }
 
     // parameters.cpp
+    void setSingleParameter(int index, float value, float& shown);
+    void setGroupMember(const ParameterInfo& p, float value, float& shown);
     void setUnitDura(float value);
     void setReso(float value);
     void setTime(int unit, float value, float& shown);

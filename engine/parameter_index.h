@@ -38,6 +38,7 @@ enum ParamIndex : int {
     kSettingScopeViewMode = 273, kSettingMorphAlgorithm = 274, kSettingMorphStepsize = 275,
     kSettingRecordSyncUnit = 276, kLastSetting = 276,
 };
+inline constexpr int kNumHostParameters = kLastHostParameter + 1;
 
 // The notices the engine sends its listener besides the parameter echo.
 enum class EngineNotice : int {

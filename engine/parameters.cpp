@@ -5,29 +5,13 @@
 
 #include "engine/conversions.h"
 #include "engine/grain_engine.h"
+#include "engine/parameter_table.h"
 
 namespace grainwheel {
 
 namespace {
 
 constexpr float kPresetValues[5] = {1.0f, 0.75f, 0.5f, 0.25f, 0.0f};
-
-// Setting index 267..276 -> position in globalSettings.
-int settingSlot(int index) {
-    switch (index) {
-    case kSettingTimeFaderValues: return kTimeFaderValues;
-    case kSettingSpeedFaderRange: return kSpeedFaderRange;
-    case kSettingPitchFaderRange: return kPitchFaderRange;
-    case kSettingEnvelopeType: return kEnvelopeType;
-    case kSettingFreqCutoff: return kFreqCutoff;
-    case kSettingPlaybackMode: return kPlaybackMode;
-    case kSettingScopeViewMode: return kScopeViewMode;
-    case kSettingMorphAlgorithm: return kMorphAlgorithm;
-    case kSettingMorphStepsize: return kMorphStepsize;
-    case kSettingRecordSyncUnit: return kRecordSyncUnit;
-    default: return -1;
-    }
-}
 
 }  // namespace
 
@@ -37,104 +21,14 @@ void GrainEngine::setParameter(std::int32_t index, float value) {
     if (!usable()) return;  // an engine whose construction ran out of memory
     if ((index == kRecFree || index == kRecSync || index == kKillBufr) && deferFromAudioThread(index, value)) return;
     float shown = value;
-    if (index >= kBufPos && index < kBufPos + kNumPrograms) {
-        params.live[index] = value;
-        programs[index - kBufPos].bufferStart = value;
-    } else if (index >= kTime && index < kTime + kNumUnits) {
-        params.live[index] = value;
-        current().time[index - kTime] = value;
-        setTime(index - kTime, value, shown);
-    } else if (index >= kSpeed && index < kSpeed + kNumUnits) {
-        params.live[index] = value;
-        current().speed[index - kSpeed] = value;
-        setSpeed(index - kSpeed, value);
-    } else if (index >= kPitch && index < kPitch + kNumUnits) {
-        params.live[index] = value;
-        current().pitch[index - kPitch] = value;
-        setPitch(index - kPitch, value);
-    } else if (index >= kFreq && index < kFreq + kNumUnits) {
-        params.live[index] = value;
-        current().freq[index - kFreq] = value;
-        setCutoff(index - kFreq, value);
-    } else if (index >= kPitchPreset && index < kPitchPreset + 5) {
-        if (value != 0.0f)
-            for (int u = 0; u < kNumUnits; ++u)
-                setParameter(kPitch + u, kPresetValues[index - kPitchPreset]);
-    } else if (index >= kSpeedPreset && index < kSpeedPreset + 5) {
-        if (value != 0.0f)
-            for (int u = 0; u < kNumUnits; ++u)
-                setParameter(kSpeed + u, kPresetValues[index - kSpeedPreset]);
+    if (isHostParameter(index)) {
+        const ParameterInfo& p = parameterInfo(index);
+        if (p.group == ParameterGroup::Single) setSingleParameter(index, value, shown);
+        else setGroupMember(p, value, shown);
     } else if (index >= kFirstSetting && index <= kLastSetting) {
         setGlobalSetting(index, value);
     } else {
         switch (index) {
-        case kMainLevl:
-            params.live[index] = value;
-            current().mainLevl = value;
-            seq.mainGain = 2.0f * value * value;
-            break;
-        case kDensity:
-            params.live[index] = value;
-            current().density = value;
-            params.densityFactor = convertDensity(value);
-            break;
-        case kUnitDura: {
-            params.live[index] = value;
-            current().unitDura = value;
-            int k = 0;
-            if (truncInRange(value * 8.0f, 0, 8, k)) {
-                setUnitDura(value);
-                shown = static_cast<float>(k) / 8.0f;
-            }
-            break;
-        }
-        case kEnvSust:
-            params.live[index] = value;
-            current().envSust = value;
-            break;
-        case kReso:
-            params.live[index] = value;
-            current().reso = value;
-            setReso(value);
-            break;
-        case kTrigmode:
-            if (params.live[index] != 0.0f && value == 0.0f) seq.halted = 0;
-            params.live[index] = value;
-            current().trigmode = value;
-            break;
-        case kGrid:
-            params.live[index] = value;
-            programs[0].grid = value;
-            break;
-        case kMonitor:
-            params.live[index] = value;
-            programs[0].monitor = value;
-            break;
-        case kRecFree: setRecFree(value); break;
-        case kRecSync: setRecSync(value); break;
-        case kKillBufr:
-            if (value == 1.0f) eraseBuffer();
-            break;
-        case kProgram: {
-            int k = 0;
-            if (truncInRange(value * 15.0f, 0, kNumPrograms - 1, k)) {
-                params.live[index] = value;
-                switchProgram(k);
-                selectBuffer(currentBuffer);
-                shown = static_cast<float>(k) / 15.0f;
-            }
-            break;
-        }
-        case kNextProg:
-        case kPrevProg:
-        case kCopyPrg:
-        case kPastePrg: fallingEdgeCommand(index, value); break;
-        case kBufferNo:
-            // Host automation selects the buffer whether or not the editor is open, so
-            // getParameter(0) always names the buffer that plays.
-            requestBuffer(value * 15.0f);
-            seq.halted = 0;
-            break;
         case kSelectBuffer: requestBuffer(value); break;
         case kLoadWaveButton: params.buttons[0] = value; break;
         case kSaveBankButton: params.buttons[1] = value; break;
@@ -144,6 +38,118 @@ void GrainEngine::setParameter(std::int32_t index, float value) {
         }
     }
     notifyEditor(index, shown);
+}
+
+// A unit's value, a buffer's start or a preset.
+void GrainEngine::setGroupMember(const ParameterInfo& p, float value, float& shown) {
+    const int k = p.member;
+    switch (p.group) {
+    case ParameterGroup::Single: break;
+    case ParameterGroup::BufferStart:
+        params.live[p.index] = value;
+        programs[k].bufferStart = value;
+        break;
+    case ParameterGroup::Time:
+        params.live[p.index] = value;
+        current().time[k] = value;
+        setTime(k, value, shown);
+        break;
+    case ParameterGroup::Speed:
+        params.live[p.index] = value;
+        current().speed[k] = value;
+        setSpeed(k, value);
+        break;
+    case ParameterGroup::Pitch:
+        params.live[p.index] = value;
+        current().pitch[k] = value;
+        setPitch(k, value);
+        break;
+    case ParameterGroup::Freq:
+        params.live[p.index] = value;
+        current().freq[k] = value;
+        setCutoff(k, value);
+        break;
+    case ParameterGroup::PitchPreset:
+    case ParameterGroup::SpeedPreset: {
+        if (value == 0.0f) break;
+        const int first = p.group == ParameterGroup::PitchPreset ? kPitch : kSpeed;
+        for (int u = 0; u < kNumUnits; ++u) setParameter(first + u, kPresetValues[k]);
+        break;
+    }
+    }
+}
+
+void GrainEngine::setSingleParameter(int index, float value, float& shown) {
+    switch (index) {
+    case kMainLevl:
+        params.live[index] = value;
+        current().mainLevl = value;
+        seq.mainGain = 2.0f * value * value;
+        break;
+    case kDensity:
+        params.live[index] = value;
+        current().density = value;
+        params.densityFactor = convertDensity(value);
+        break;
+    case kUnitDura: {
+        params.live[index] = value;
+        current().unitDura = value;
+        int k = 0;
+        if (truncInRange(value * static_cast<float>(kUnitLengthSteps), 0, kUnitLengthSteps, k)) {
+            setUnitDura(value);
+            shown = static_cast<float>(k) / static_cast<float>(kUnitLengthSteps);
+        }
+        break;
+    }
+    case kEnvSust:
+        params.live[index] = value;
+        current().envSust = value;
+        break;
+    case kReso:
+        params.live[index] = value;
+        current().reso = value;
+        setReso(value);
+        break;
+    case kTrigmode:
+        if (params.live[index] != 0.0f && value == 0.0f) seq.halted = 0;
+        params.live[index] = value;
+        current().trigmode = value;
+        break;
+    case kGrid:
+        params.live[index] = value;
+        programs[0].grid = value;
+        break;
+    case kMonitor:
+        params.live[index] = value;
+        programs[0].monitor = value;
+        break;
+    case kRecFree: setRecFree(value); break;
+    case kRecSync: setRecSync(value); break;
+    case kKillBufr:
+        if (value == 1.0f) eraseBuffer();
+        break;
+    case kProgram: {
+        int k = 0;
+        if (truncInRange(valueToStep(value), 0, kNumPrograms - 1, k)) {
+            params.live[index] = value;
+            switchProgram(k);
+            selectBuffer(currentBuffer);
+            shown = stepValue(k);
+        }
+        break;
+    }
+    case kNextProg:
+    case kPrevProg:
+    case kCopyPrg:
+    case kPastePrg: fallingEdgeCommand(index, value); break;
+    case kBufferNo:
+        // Host automation selects the buffer whether or not the editor is open, so
+        // getParameter(0) always names the buffer that plays.
+        requestBuffer(valueToStep(value));
+        seq.halted = 0;
+        break;
+    default: break;
+    }
 }
 
 // A host automating rec free, rec sync or kill buffer from its audio thread: the rec
@@ -191,7 +197,7 @@ bool GrainEngine::runDeferred() {
 
 void GrainEngine::setUnitDura(float value) {
     int k = 0;
-    if (!truncInRange(value * 8.0f, 0, 8, k)) return;
+    if (!truncInRange(value * static_cast<float>(kUnitLengthSteps), 0, kUnitLengthSteps, k)) return;
     if (k == 0) {
         const float rate = seq.sampleRate;
         if (rate > 0.0f)
@@ -331,19 +337,20 @@ void GrainEngine::requestBuffer(float value) {
 float GrainEngine::getParameter(std::int32_t index) {
     if (index == kBufferNo) {
         const int pending = morphing.pendingBuffer;
-        return static_cast<float>(pending >= 0 ? pending : currentBuffer.load()) / 15.0f;
+        return stepValue(pending >= 0 ? pending : currentBuffer.load());
     }
-    if ((index >= kMainLevl && index <= kRecSync) || index == kProgram || (index >= kBufPos && index <= kLastHostParameter))
-        return params.live[index];
-    if (index == kCopyPrg || index == kPastePrg) return params.lastCommand[index - kNextProg];
-    if (index >= 0 && index <= kLastHostParameter) return 0.0f;
+    if (isHostParameter(index)) {
+        // A command keeps no value: copy and paste report their last press or release.
+        if (parameterInfo(index).kind != ParameterKind::Command) return params.live[index];
+        return index == kCopyPrg || index == kPastePrg ? params.lastCommand[index - kNextProg] : 0.0f;
+    }
     switch (index) {
     case kReadMainGain: return seq.mainGain;
     case kReadDensityFactor: return params.densityFactor;
     case kReadUnitDura: return params.live[kUnitDura];
     case kReadEnvSust: return params.live[kEnvSust];
     case kReadReso: return params.live[kReso];
-    case kReadProgramNumber: return params.live[kProgram] * 15.0f;
+    case kReadProgramNumber: return valueToStep(params.live[kProgram]);
     case kReadActiveVoices: return static_cast<float>(seq.activeVoices.load());
     case kReadPeakLevel: return seq.peakLevel.address()->exchange(0.0f);  // read and reset
     case kLoadWaveButton: return params.buttons[0];

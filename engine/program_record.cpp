@@ -3,20 +3,21 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/parameter_table.h"
+
 namespace grainwheel {
 
 namespace {
 
 // The "Init" values, which are also what a NaN in a field becomes.
 constexpr float kInitSettings[kNumGlobalSettings] = {0, 0, 1, 0, 0, 0, 3, 10, 1, 5};
-constexpr float kInitMainLevl = 0.5f;
-constexpr float kInitDensity = 1.0f;
-constexpr float kInitUnitDura = 0.43089432f;
+constexpr float kInitMainLevl = parameterInfo(kMainLevl).init;
+constexpr float kInitDensity = parameterInfo(kDensity).init;
 constexpr float kInitVoiceCount = 10.0f;
-constexpr float kInitTime = 0.8f;
-constexpr float kInitSpeed = 1.0f;
-constexpr float kInitPitch = 0.5f;
-constexpr float kInitFreq = 1.0f;
+constexpr float kInitTime = parameterInfo(kTime).init;
+constexpr float kInitSpeed = parameterInfo(kSpeed).init;
+constexpr float kInitPitch = parameterInfo(kPitch).init;
+constexpr float kInitFreq = parameterInfo(kFreq).init;
 
 // The top of each global setting's range (GlobalSetting order): the highest value the
 // engine tells apart, so that every value above it acts as it does. Past the menus' own

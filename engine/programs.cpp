@@ -7,6 +7,7 @@
 
 #include "engine/conversions.h"
 #include "engine/grain_engine.h"
+#include "engine/parameter_table.h"
 #include "engine/text_format.h"
 
 namespace grainwheel {
@@ -98,15 +99,10 @@ void GrainEngine::setProgram(std::int32_t index) {
     if (index < 0 || index >= kNumPrograms || programs == nullptr) return;
     curProgram = index;
     programs[0].currentProgram = index;
-    params.live[kProgram] = static_cast<float>(index) / 15.0f;
+    params.live[kProgram] = stepValue(index);
 
     const ProgramRecord& globals = programs[0];
-    static constexpr int kSettingOrder[kNumGlobalSettings] = {
-        kSettingTimeFaderValues, kSettingSpeedFaderRange, kSettingPitchFaderRange, kSettingEnvelopeType,
-        kSettingFreqCutoff,      kSettingPlaybackMode,    kSettingMorphAlgorithm,  kSettingMorphStepsize,
-        kSettingScopeViewMode,   kSettingRecordSyncUnit};
-    for (int i = 0; i < kNumGlobalSettings; ++i)
-        setParameter(kSettingOrder[i], globals.globalSettings[i]);
+    for (int i = 0; i < kNumGlobalSettings; ++i) setParameter(kSettingOfSlot[i], globals.globalSettings[i]);
 
     currentBuffer = bufferNumberOf(programs[index], currentBuffer);
     if (hasEditor()) {
@@ -122,7 +118,7 @@ void GrainEngine::switchProgram(int index) {
     if (index < 0 || index >= kNumPrograms) return;
     curProgram = index;
     programs[0].currentProgram = index;
-    params.live[kProgram] = static_cast<float>(index) / 15.0f;
+    params.live[kProgram] = stepValue(index);
     applyProgramValues(programs[index], false);
     currentBuffer = bufferNumberOf(programs[index], currentBuffer);
     postEditorUpdate();

@@ -166,7 +166,7 @@ void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t 
         }
         // The host's buffer is the current one at once (a morph to it would wait for
         // blocks the shadow never runs).
-        if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(value * 15.0f + 0.5f));
+        if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(valueToStep(value) + 0.5f));
     } else {
         editor_->setParameter(i, value);
     }

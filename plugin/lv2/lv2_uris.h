@@ -3,7 +3,7 @@
 // extension through which its UI reaches the running instance and the UI's command
 // messages; the port indices.
 
-#include "engine/parameter_index.h"
+#include "engine/parameter_table.h"
 
 namespace grainwheel::lv2 {
 
@@ -25,18 +25,16 @@ inline constexpr const char* kCommandValueUri = GW_LV2_URI "#commandValue";
 #undef GW_LV2_URI
 
 // Port indices: the 107 parameters first, in parameter order, then audio and time.
-inline constexpr int kParameterPorts = 107;
-inline constexpr int kPortInLeft = 107;
-inline constexpr int kPortInRight = 108;
-inline constexpr int kPortOutLeft = 109;
-inline constexpr int kPortOutRight = 110;
-inline constexpr int kPortTime = 111;
-inline constexpr int kPortCount = 112;
+inline constexpr int kParameterPorts = kNumHostParameters;
+inline constexpr int kPortInLeft = kParameterPorts;
+inline constexpr int kPortInRight = kParameterPorts + 1;
+inline constexpr int kPortOutLeft = kParameterPorts + 2;
+inline constexpr int kPortOutRight = kParameterPorts + 3;
+inline constexpr int kPortTime = kParameterPorts + 4;
+inline constexpr int kPortCount = kParameterPorts + 5;
 
 // The control ports that are commands (a press, not a value): kill buffer, next and
 // previous program, copy and paste, the pitch and speed presets.
-constexpr bool isCommandPort(int i) {
-    return i == kKillBufr || (i >= kNextProg && i <= kPastePrg) || (i >= kPitchPreset && i < kBufPos);
-}
+constexpr bool isCommandPort(int i) { return isCommand(i); }
 
 }  // namespace grainwheel::lv2

@@ -1,10 +1,7 @@
 // grainwheel-lv2-ttl OUTDIR: writes the LV2 bundle's manifest.ttl and grainwheel.ttl.
-// Names, defaults and display texts come from the engine itself, so the description
-// never drifts from the parameters: each control port's name is its parameter's name, its
-// symbol that name in lower case with every other character than a letter or digit
-// turned into '_', its default the "Init" program's value.
+// Each control port is a row of the parameter table: its index, symbol, name, "Init"
+// value and kind; a choice's points are labelled with the engine's own display texts.
 
-#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -13,20 +10,13 @@
 #include <vector>
 
 #include "engine/grain_engine.h"
+#include "engine/parameter_table.h"
 #include "plugin/lv2/lv2_uris.h"
 
 namespace {
 
 using grainwheel::GrainEngine;
 using namespace grainwheel;
-
-std::string symbolOf(const std::string& name) {
-    std::string s;
-    for (const char c : name)
-        s += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c)))
-                                                          : '_';
-    return s;
-}
 
 std::string number(double v) {
     char text[32];
@@ -45,18 +35,9 @@ std::string quoted(const std::string& text) {
     return s + "\"";
 }
 
-enum class Kind { Continuous, Toggle, Command, Choice };
-
-Kind kindOf(int i) {
-    if (i >= kTrigmode && i <= kRecSync) return Kind::Toggle;
-    if (lv2::isCommandPort(i)) return Kind::Command;
-    if (i == kBufferNo || i == kUnitDura || i == kProgram) return Kind::Choice;
-    return Kind::Continuous;
-}
-
 // The values a choice takes and their display texts, read from a scratch engine.
-std::vector<std::pair<float, std::string>> choicesOf(int i) {
-    const int steps = i == kUnitDura ? 8 : 15;
+std::vector<std::pair<float, std::string>> choicesOf(const ParameterInfo& p) {
+    const int i = p.index, steps = p.steps;
     std::vector<std::pair<float, std::string>> out;
     GrainEngine scratch;
     for (int k = 0; k <= steps; ++k) {
@@ -80,7 +61,6 @@ std::vector<std::pair<float, std::string>> choicesOf(int i) {
 }
 
 std::string pluginTtl() {
-    GrainEngine init;
     std::ostringstream t;
     t << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
          "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
@@ -107,37 +87,34 @@ std::string pluginTtl() {
          "    lv2:optionalFeature lv2:hardRTCapable , urid:map , work:schedule , log:log , state:threadSafeRestore ;\n"
          "    lv2:extensionData work:interface , state:interface ;\n"
       << "    ui:ui <" << lv2::kUiUri << "> ;\n";
-    for (int i = 0; i < lv2::kParameterPorts; ++i) {
-        char name[64] = {};
-        init.getParameterName(i, name);
-        float def = init.getParameter(i);
-        def = def < 0.0f ? 0.0f : def > 1.0f ? 1.0f : def;
+    for (const ParameterInfo& p : kParameters) {
+        const int i = p.index;
         t << (i == 0 ? "    lv2:port [\n" : "    ] , [\n")
           << "        a lv2:InputPort , lv2:ControlPort ;\n"
           << "        lv2:index " << i << " ;\n"
-          << "        lv2:symbol \"" << symbolOf(name) << "\" ;\n"
-          << "        lv2:name " << quoted(name) << " ;\n"
-          << "        lv2:default " << number(def) << " ;\n"
+          << "        lv2:symbol \"" << p.symbol << "\" ;\n"
+          << "        lv2:name " << quoted(p.name) << " ;\n"
+          << "        lv2:default " << number(p.init) << " ;\n"
           << "        lv2:minimum 0.0 ;\n        lv2:maximum 1.0 ;\n";
-        switch (kindOf(i)) {
-        case Kind::Toggle: t << "        lv2:portProperty lv2:toggled ;\n"; break;
-        case Kind::Command:
+        switch (p.kind) {
+        case ParameterKind::Switch: t << "        lv2:portProperty lv2:toggled ;\n"; break;
+        case ParameterKind::Command:
             t << "        lv2:portProperty lv2:toggled , pprops:trigger ;\n"
                  "        rdfs:comment \"A command: it runs once each time the port's value changes; a host "
                  "that resets the trigger to 0 after the block that took the press does not run it again.\" ;\n";
             break;
-        case Kind::Choice: {
+        case ParameterKind::Choice: {
             // A list to choose from where the default is one of its values; unitDura's
             // default lies between two, so its points only name the steps.
             if (i != kUnitDura) t << "        lv2:portProperty lv2:enumeration ;\n";
-            const auto choices = choicesOf(i);
+            const auto choices = choicesOf(p);
             for (std::size_t k = 0; k < choices.size(); ++k)
                 t << (k == 0 ? "        lv2:scalePoint [ " : " , [ ") << "rdfs:label " << quoted(choices[k].second)
                   << " ; rdf:value " << number(choices[k].first) << " ]";
             t << " ;\n";
             break;
         }
-        case Kind::Continuous: break;
+        case ParameterKind::Continuous: break;
         }
     }
     const struct {

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/parameter_index.h"
+#include "engine/parameter_table.h"
 #include "tests/lv2/lv2_test_host.h"
 #include "tests/support/counting_new.h"
 
@@ -131,7 +131,7 @@ TEST(Lv2Ports, EveryClickOnACommandActsOnce) {
 // port's values: a trigger is a command (toggled, at rest by default, its value not kept);
 // an enumeration's drop-down shows its scale points, so the default is one of them and
 // the engine keeps exactly those values; a toggle keeps its two values; every other port
-// keeps a value in between, as a slider shows it.
+// keeps a value in between, as a slider shows it. Each port is its parameter table row.
 TEST(Lv2Ports, PortPropertiesMeanWhatTheEngineDoes) {
     World& w = World::get();
     auto node = [&](const char* uri) { return lilv_new_uri(w.world, uri); };
@@ -163,6 +163,16 @@ TEST(Lv2Ports, PortPropertiesMeanWhatTheEngineDoes) {
             points.push_back(lilv_node_as_float(lilv_scale_point_get_value(lilv_scale_points_get(sp, it))));
         lilv_scale_points_free(sp);
         std::sort(points.begin(), points.end());
+        const ParameterInfo& row = parameterInfo(i);
+        EXPECT_STREQ(name, row.symbol);
+        LilvNode* label = lilv_port_get_name(w.plugin, port);
+        EXPECT_STREQ(lilv_node_as_string(label), row.name);
+        lilv_node_free(label);
+        EXPECT_EQ(d, row.init) << name;
+        EXPECT_EQ(has(trigger), row.kind == ParameterKind::Command) << name;
+        EXPECT_EQ(has(toggled), row.kind == ParameterKind::Command || row.kind == ParameterKind::Switch) << name;
+        EXPECT_EQ(points.size(), row.kind == ParameterKind::Choice ? static_cast<std::size_t>(row.steps) + 1 : 0u)
+            << name;
         const auto isPoint = [&](float v) { return std::find(points.begin(), points.end(), v) != points.end(); };
 
         EXPECT_FALSE(has(integer)) << name << ": every parameter is a fraction of 0..1";
