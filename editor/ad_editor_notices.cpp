@@ -3,22 +3,16 @@
 
 #include "editor/ad_editor.h"
 
+#include <climits>
+
 #include "editor/wave_display.h"
+#include "engine/conversions.h"
 #include "persistence/file_result.h"
 #include "resources/panel_layout.h"
 
 namespace grainwheel {
 
 using namespace VSTGUI;
-
-namespace {
-
-int truncToInt(float v) {
-    if (!(v > -2.0e9f && v < 2.0e9f)) return -1;  // NaN or beyond: no table entry
-    return static_cast<int>(v);
-}
-
-}  // namespace
 
 bool ADEditor::onUiThread() const {
     return uiThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
@@ -66,8 +60,8 @@ void ADEditor::react(int index, float value, bool ui) {
     switch (index) {
     case kBufferNo: {
         // The effect has selected the buffer itself; the status line names it.
-        const int b = truncToInt(valueToStep(value));
-        if (b >= 0 && b < 16) status(kFileBufferInfo + b);
+        int b = 0;
+        if (truncInRange(valueToStep(value), 0, 15, b)) status(kFileBufferInfo + b);
         break;
     }
     case kGrid:
@@ -110,7 +104,8 @@ void ADEditor::react(int index, float value, bool ui) {
         if (value != 0.0f && ui) loadWaveCommand();
         break;
     case kFileMenuTag:
-        if (ui) loadBankCommand(truncToInt(value));
+        // A value that names no entry of the menu (NaN included) loads nothing.
+        if (ui) loadBankCommand(truncClamped(value, -1, INT_MAX));
         break;
     case kSaveBankButton:
         if (value != 0.0f && ui) saveBankCommand();

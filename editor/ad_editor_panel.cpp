@@ -5,6 +5,7 @@
 
 #include "editor/clabel.h"
 #include "editor/wave_display.h"
+#include "persistence/messages.h"
 #include "resources/panel_layout.h"
 
 namespace grainwheel {
@@ -13,7 +14,6 @@ using namespace VSTGUI;
 
 namespace {
 
-constexpr const char* kVersionText = "grainwheel v0.9 beta";
 
 inline CRect rectOf(const panel::Rect& r) { return CRect(r.left, r.top, r.right, r.bottom); }
 

@@ -7,6 +7,7 @@
 #include "editor/ad_editor.h"
 #include "editor/clabel.h"
 #include "editor/wave_display.h"
+#include "engine/conversions.h"
 #include "persistence/file_result.h"
 
 namespace grainwheel {
@@ -31,11 +32,6 @@ constexpr RangeText kPitchTexts[] = {
 // position texts, above 4 (and a value that is no number) none.
 constexpr RangeText kSpeedText = {"speed (this unit) : ", "speed (all units) : ", ""};
 constexpr RangeText kPositionText = {"buffer position (this unit) : ", "buffer position (all units) : ", ""};
-
-int truncToInt(float v) {
-    if (!(v > -2.0e9f && v < 2.0e9f)) return -1;  // NaN or beyond: no table entry
-    return static_cast<int>(v);
-}
 
 }  // namespace
 
@@ -67,8 +63,8 @@ void ADEditor::showValueText(int tag) {
     const RangeText* range = nullptr;
     int index = tag;
     if (p.group == ParameterGroup::Pitch || p.group == ParameterGroup::PitchPreset) {
-        const int r = truncToInt(port_->getParameter(kSettingPitchFaderRange));
-        if (r >= 0 && r < 3) range = &kPitchTexts[r];
+        int r = 0;
+        if (truncInRange(port_->getParameter(kSettingPitchFaderRange), 0, 2, r)) range = &kPitchTexts[r];
         if (preset) index = kPitch;
     } else if (p.group == ParameterGroup::Speed || p.group == ParameterGroup::SpeedPreset) {
         const float r = port_->getParameter(kSettingSpeedFaderRange);

@@ -5,12 +5,12 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <new>
 #include <thread>
 #include <utility>
 
 #include "engine/conversions.h"
+#include "engine/erase_question.h"
 #include "engine/grain_engine.h"
 
 namespace grainwheel {
@@ -230,8 +230,8 @@ void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int fram
 
 void GrainEngine::eraseBuffer() {
     char text[64];
-    std::snprintf(text, sizeof text, "Erase buffer number %2d ?", currentBuffer.load() + 1);
-    if (host_ != nullptr && host_->askYesNo("grainwheel - confirm erase buffer", text)) allocateBuffer(-1);
+    eraseBufferQuestion(currentBuffer.load(), text, sizeof text);
+    if (host_ != nullptr && host_->askYesNo(kEraseBufferTitle, text)) allocateBuffer(-1);
 }
 
 int GrainEngine::framesForBeats(double beats) const {

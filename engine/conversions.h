@@ -6,6 +6,8 @@
 #include <climits>
 #include <cmath>
 
+#include "engine/dsp/buffer_limits.h"
+
 namespace grainwheel {
 
 // Truncates toward zero; false (out untouched) for NaN, infinities and values outside
@@ -65,8 +67,6 @@ bool convertPitch(int mode, float value, float& derived) noexcept;
 bool convertCutoff(int mode, float value, float& derived) noexcept;
 float convertDensity(float value) noexcept;
 
-constexpr int kMaxBufferFrames = 882000;
-constexpr int kDefaultBufferFrames = 176400;
 constexpr int kFadeFrames = 220;
 
 }  // namespace grainwheel

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/dsp/buffer_limits.h"
+
 namespace grainwheel {
 
 constexpr int kNumPrograms = 16;
@@ -48,12 +50,7 @@ struct ProgramRecord {
     void initialise();
 };
 
-// The rates a buffer's audio may be at, frames per second.
-constexpr int kMinBufferRate = 8000;
-constexpr int kMaxBufferRate = 384000;
-constexpr int kDefaultBufferRate = 44100;  // what a stored 0 means
-
-// The rate record k's buffer is at: the stored value, 0 giving 44100. A value outside
+// The rate record k's buffer is at: the stored value, 0 giving kDefaultBufferRate (44100). A value outside
 // kMinBufferRate..kMaxBufferRate also gives 44100 (sanitiseRecord stores it as 0).
 int recordedRate(const ProgramRecord& record);
 // Stores `rate`; 44100, and anything outside kMinBufferRate..kMaxBufferRate, as 0.

@@ -20,7 +20,7 @@ struct ConvertedAudio {
 
 enum class RateConversion {
     Converted,    // `out` holds the audio at outRate
-    Unusable,     // a rate outside 8000..384000: nothing converted, the audio stays as it is
+    Unusable,     // a rate outside kMinBufferRate..kMaxBufferRate: nothing converted, the audio stays as it is
     OutOfMemory,  // nothing converted
 };
 

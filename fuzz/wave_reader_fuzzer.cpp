@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (r < kFileNoRiff || (r > kFileNoAudioData && r != kFileOutOfMemory)) std::abort();
         return 0;
     }
-    if (out.rate != format.rate || out.rate < kMinFileRate || out.rate > kMaxFileRate) std::abort();
+    if (out.rate != format.rate || out.rate < kMinBufferRate || out.rate > kMaxBufferRate) std::abort();
     if (out.length <= 0 || out.length > maxReadFrames(out.rate) || !out.left || !out.right) std::abort();
     if (out.left[out.length] != out.left[0] || out.right[out.length] != out.right[0]) std::abort();
     const bool isFloat = format.type == WaveSampleType::F32 || format.type == WaveSampleType::F64;

@@ -26,7 +26,7 @@ namespace grainwheel {
 EffectFileState::EffectFileState() {
     std::memset(bankName, 0, sizeof bankName);
     std::memset(listFilePath, 0, sizeof listFilePath);
-    copyPath(bankName, kInitialBankName);
+    copyPath(bankName, kVersionText);
 }
 
 bool copyPath(char (&area)[kPathSize], const char* text) {

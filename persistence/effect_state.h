@@ -7,11 +7,11 @@
 
 #include "engine/program_record.h"
 #include "persistence/file_result.h"
+#include "persistence/messages.h"
 #include "persistence/recent_banks.h"
 
 namespace grainwheel {
 
-inline constexpr const char* kInitialBankName = "grainwheel v0.9 beta";
 inline constexpr const char* kBankTypeName = "grainwheel fxBank";
 inline constexpr const char* kBankExtension = "grb";
 inline constexpr const char* kSaveBankTitle = "Save Bank to";

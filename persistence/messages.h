@@ -1,7 +1,12 @@
 #pragma once
-// Titles and texts of the questions and messages that the file operations show.
+// The version text, and the titles and texts of the questions and messages that the file
+// operations show.
 
 namespace grainwheel {
+
+// The version text: the status line's text when the panel opens, and the bank name until a
+// bank is read or written.
+inline constexpr const char* kVersionText = "grainwheel v0.9 beta";
 
 inline constexpr const char* kOverwriteFileTitle = "grainwheel - confirm overwrite file";
 inline constexpr const char* kOverwriteFileText = "Overwrite existing file ?";

@@ -5,26 +5,22 @@
 #include <memory>
 
 // BufferView, the read-only look at a buffer that a writer stores, is the engine's.
+#include "engine/dsp/buffer_limits.h"
 #include "engine/dsp/buffer_view.h"
 
 namespace grainwheel {
 
-constexpr int kMaxBufferFrames = 882000;      // 20 s at 44.1 kHz
-constexpr int kDefaultBufferFrames = 176400;  // 4 s at 44.1 kHz
-
-// Sample rates a WAV file may have (the reader does not resample: the file's rate comes back
-// in SampleArrays::rate).
-constexpr int kMinFileRate = 8000;
-constexpr int kMaxFileRate = 384000;
+// A WAV file may have any rate a buffer may be at, kMinBufferRate to kMaxBufferRate (the
+// reader does not resample: the file's rate comes back in SampleArrays::rate).
 // A file gives at most its first 20 seconds, at its own rate: kMaxBufferFrames frames at
 // 44.1 kHz (so those files load exactly as ever), and a buffer's worth once resampled to a
 // 44.1 kHz session. The largest, 7680000 frames at 384 kHz, is 61 MB of floats.
 constexpr int kMaxReadSeconds = 20;
 static_assert(kMaxBufferFrames == kMaxReadSeconds * 44100);
 constexpr int maxReadFrames(int rate) {
-    return kMaxReadSeconds * (rate < kMinFileRate ? kMinFileRate : rate > kMaxFileRate ? kMaxFileRate : rate);
+    return kMaxReadSeconds * (rate < kMinBufferRate ? kMinBufferRate : rate > kMaxBufferRate ? kMaxBufferRate : rate);
 }
-constexpr int kMaxReadFrames = maxReadFrames(kMaxFileRate);
+constexpr int kMaxReadFrames = maxReadFrames(kMaxBufferRate);
 
 // Newly allocated arrays owned by a reader's result until the effect installs them
 // (release() both pointers; they were allocated with new[] and are freed with delete[]).

@@ -110,12 +110,12 @@ FileResult sampleTypeOf(const FormatBlock& f, WaveSampleType& type) {
     if (f.tag == kTagExtensible && f.validBits != 0) {
         // Left-justified samples: fewer valid bits than the container's read as the
         // container's. Float has no such form.
-        if (f.validBits > f.bits || (kind == kTagFloat && f.validBits != f.bits)) return kFileNot16Bit;
+        if (f.validBits > f.bits || (kind == kTagFloat && f.validBits != f.bits)) return kFileUnsupportedSampleFormat;
     }
     if (kind == kTagFloat) {
         if (f.bits == 32) type = WaveSampleType::F32;
         else if (f.bits == 64) type = WaveSampleType::F64;
-        else return kFileNot16Bit;
+        else return kFileUnsupportedSampleFormat;
         return kFileOk;
     }
     switch (f.bits) {
@@ -123,7 +123,7 @@ FileResult sampleTypeOf(const FormatBlock& f, WaveSampleType& type) {
         case 16: type = WaveSampleType::S16; return kFileOk;
         case 24: type = WaveSampleType::S24; return kFileOk;
         case 32: type = WaveSampleType::S32; return kFileOk;
-        default: return kFileNot16Bit;
+        default: return kFileUnsupportedSampleFormat;
     }
 }
 
@@ -207,7 +207,7 @@ FileResult readWaveHeader(ByteSource& src, WaveFormat& format) {
     if (!haveData) return kFileNoData;
     WaveSampleType type = WaveSampleType::S16;
     if (FileResult r = sampleTypeOf(fmt, type); r != kFileOk) return r;
-    if (fmt.rate < kMinFileRate || fmt.rate > kMaxFileRate) return kFileNot44k;
+    if (fmt.rate < kMinBufferRate || fmt.rate > kMaxBufferRate) return kFileRateOutOfRange;
     if (fmt.channels < 1 || fmt.channels > 8) return kFileNotMonoStereo;
     if (dataLength == 0) return kFileNoAudioData;
 
@@ -272,7 +272,7 @@ FileResult readWaveFile(const char* path, SampleArrays& out) {
 }
 
 bool writeWave(AtomicFileWriter& out, BufferView buffer, int rate, WaveEncoding encoding) {
-    if (rate < kMinFileRate || rate > kMaxFileRate) return false;
+    if (rate < kMinBufferRate || rate > kMaxBufferRate) return false;
     const bool isFloat = encoding == WaveEncoding::Float32;
     if (!isFloat && encoding != WaveEncoding::Pcm16) return false;
     const std::uint32_t frames = buffer.empty() ? 0u : static_cast<std::uint32_t>(buffer.length);

@@ -3,7 +3,7 @@
 //
 // Read: plain and extensible (0xFFFE) format blocks; PCM of 8 (unsigned), 16, 24 and 32 bits
 // and IEEE float of 32 and 64 bits; 1 to 8 channels (mono gives two equal channels, more than
-// two give the first two); any rate from kMinFileRate to kMaxFileRate, returned as it is.
+// two give the first two); any rate from kMinBufferRate to kMaxBufferRate, returned as it is.
 // Chunks may come in any order ("fmt " after "data" too); unknown ones are skipped, and an
 // odd-length chunk is followed by its pad byte (when that byte is not 0 the writer left it
 // out, and the next chunk starts there). A length with the top bit set runs to the end of the
@@ -36,7 +36,7 @@ enum class WaveSampleType { U8, S16, S24, S32, F32, F64 };
 // What the header of an accepted file says about its samples.
 struct WaveFormat {
     int channels = 0;             // 1 to 8
-    int rate = 0;                 // frames per second, kMinFileRate to kMaxFileRate
+    int rate = 0;                 // frames per second, kMinBufferRate to kMaxBufferRate
     WaveSampleType type = WaveSampleType::S16;
     int sampleBytes = 0;          // bytes per sample (the container's size)
     std::uint64_t dataBytes = 0;  // the data chunk's length as it is used
@@ -62,8 +62,8 @@ FileResult readWaveFile(const char* path, SampleArrays& out);
 // where the exact samples matter.
 enum class WaveEncoding { Pcm16, Float32 };
 
-// Writes the buffer as a stereo file at `rate` frames per second (kMinFileRate to
-// kMaxFileRate), through a temporary file renamed over the target when complete. Pcm16 gives
+// Writes the buffer as a stereo file at `rate` frames per second (kMinBufferRate to
+// kMaxBufferRate), through a temporary file renamed over the target when complete. Pcm16 gives
 // the 44-byte header of format 1; Float32 a format block of 18 bytes (format 3), a "fact"
 // chunk with the frame count and then the data (58 bytes before the samples); NaN and
 // infinities are written as 0. Returns 0, or 2 when the file cannot be written or the rate is

@@ -18,6 +18,7 @@
 // output frame over the whole buffer.
 
 #include "engine/dsp/resampler.h"
+#include "engine/dsp/buffer_limits.h"
 #include "engine/dsp/vector_code.h"
 
 #include <algorithm>
@@ -31,8 +32,6 @@ namespace grainwheel {
 
 namespace {
 
-constexpr double kMinRate = 8000.0;
-constexpr double kMaxRate = 384000.0;
 constexpr double kStopbandDb = 105.0;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kLanes = 32;   // taps are padded to a multiple of this
@@ -40,7 +39,7 @@ constexpr int kChunk = 256;  // float partial sums go into the double totals thi
 constexpr std::int64_t kFinePhases = 512;          // per input frame when upsampling
 constexpr std::int64_t kMaxExactCoefficients = 1 << 21;  // 8 MB
 
-bool inRange(double rate) { return rate >= kMinRate && rate <= kMaxRate; }
+bool inRange(double rate) { return rate >= kMinBufferRate && rate <= kMaxBufferRate; }
 
 // Modified Bessel function of the first kind, order 0.
 double besselI0(double x) {

@@ -1,7 +1,7 @@
 #pragma once
 // Resampler: band-limited sample-rate conversion of one channel, for any pair of rates in
-// 8000..384000 Hz. It converts whole buffers off the audio thread (loads, a host's change
-// of the working rate); the audio thread never resamples.
+// kMinBufferRate..kMaxBufferRate (buffer_limits.h). It converts whole buffers off the audio
+// thread (loads, a host's change of the working rate); the audio thread never resamples.
 //
 // A buffer loops: its converted frames are computed as if the input repeated, so the loop
 // point stays as smooth as the rest (the caller sets the guard frame afterwards).
@@ -14,7 +14,7 @@ namespace grainwheel {
 class Resampler {
 public:
     // The tables for converting inRate to outRate; usable() is false when a rate is outside
-    // 8000..384000 or memory is short.
+    // kMinBufferRate..kMaxBufferRate or memory is short.
     Resampler(double inRate, double outRate);
     ~Resampler();
     Resampler(const Resampler&) = delete;

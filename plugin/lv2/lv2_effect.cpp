@@ -2,6 +2,7 @@
 // UI's access (lv2_effect.h). State is in lv2_state.cpp.
 
 #include "plugin/lv2/lv2_effect.h"
+#include "plugin/lv2/lv2_features.h"
 
 #include <cmath>
 #include <cstdio>
@@ -47,13 +48,6 @@ private:
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
-// A feature's data by URI, or null.
-void* feature(const LV2_Feature* const* features, const char* uri) {
-    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
-        if (std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
-    return nullptr;
-}
-
 }  // namespace
 
 QuietScope::QuietScope(platform::Dialogs& dialogs) : previous_(tQuiet) { tQuiet = &dialogs; }
@@ -92,9 +86,9 @@ Lv2Effect* Lv2Effect::create(double sampleRate, const LV2_Feature* const* featur
 Lv2Effect::~Lv2Effect() { engine_.setListener(nullptr); }
 
 bool Lv2Effect::takeFeatures(const LV2_Feature* const* features) {
-    map_ = static_cast<LV2_URID_Map*>(feature(features, LV2_URID__map));
-    schedule_ = static_cast<LV2_Worker_Schedule*>(feature(features, LV2_WORKER__schedule));
-    log_ = static_cast<LV2_Log_Log*>(feature(features, LV2_LOG__log));
+    map_ = findFeature<LV2_URID_Map>(features, LV2_URID__map);
+    schedule_ = findFeature<LV2_Worker_Schedule>(features, LV2_WORKER__schedule);
+    log_ = findFeature<LV2_Log_Log>(features, LV2_LOG__log);
     if (map_ == nullptr) {
         // A bare host (lv2apply): parameters and audio only; no time information arrives
         // and no state can be stored.

@@ -18,16 +18,11 @@
 #include "persistence/file_system.h"
 #include "persistence/wave_file.h"
 #include "plugin/lv2/lv2_effect.h"
+#include "plugin/lv2/lv2_features.h"
 
 namespace grainwheel::lv2 {
 
 namespace {
-
-template <class T> T* feature(const LV2_Feature* const* features, const char* uri) {
-    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
-        if (std::strcmp((*f)->URI, uri) == 0) return static_cast<T*>((*f)->data);
-    return nullptr;
-}
 
 // The path features of a save or restore: the call's own first, then the instance's.
 struct PathFeatures {
@@ -36,9 +31,9 @@ struct PathFeatures {
     LV2_State_Free_Path* free = nullptr;
 
     explicit PathFeatures(const LV2_Feature* const* features) {
-        make = feature<LV2_State_Make_Path>(features, LV2_STATE__makePath);
-        map = feature<LV2_State_Map_Path>(features, LV2_STATE__mapPath);
-        free = feature<LV2_State_Free_Path>(features, LV2_STATE__freePath);
+        make = findFeature<LV2_State_Make_Path>(features, LV2_STATE__makePath);
+        map = findFeature<LV2_State_Map_Path>(features, LV2_STATE__mapPath);
+        free = findFeature<LV2_State_Free_Path>(features, LV2_STATE__freePath);
     }
     void release(char* path) const {
         if (path == nullptr) return;

@@ -2,10 +2,9 @@
 
 #include "plugin/lv2/lv2_ui_port.h"
 
-#include <cstdio>
-
 #include <lv2/atom/atom.h>
 
+#include "engine/erase_question.h"
 #include "engine/parameter_index.h"
 #include "persistence/file_result.h"
 #include "platform/dialogs.h"
@@ -63,10 +62,6 @@ void HostLink::touch(int index, bool grabbed) {
     else if (editing_.load(std::memory_order_relaxed) == index) editing_.store(-1, std::memory_order_relaxed);
     if (touch_ != nullptr && touch_->touch != nullptr)
         touch_->touch(touch_->handle, static_cast<std::uint32_t>(index), grabbed);
-}
-
-void eraseBufferQuestion(int currentBuffer, char* text, int size) {
-    std::snprintf(text, static_cast<std::size_t>(size), "Erase buffer number %2d ?", currentBuffer + 1);
 }
 
 void UiPort::setParameterAutomated(int index, float value) {

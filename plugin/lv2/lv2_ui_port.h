@@ -61,11 +61,6 @@ private:
     std::atomic<int> editing_{-1};
 };
 
-// The texts of kill buffer's question: the engine's own (engine/buffers.cpp).
-inline constexpr const char* kEraseBufferTitle = "grainwheel - confirm erase buffer";
-// "Erase buffer number %2d ?" with the current buffer + 1.
-void eraseBufferQuestion(int currentBuffer, char* text, int size);
-
 class UiPort final : public EffectPort {
 public:
     // shadow: the target is the UI's own engine (no running instance to reach), which

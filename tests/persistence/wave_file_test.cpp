@@ -162,10 +162,10 @@ TEST(WaveRead, HeaderFailuresGiveTheirCodes) {
     EXPECT_EQ(code([](WaveSpec& s) { s.dataId = "datb"; }), kFileNoData);
     EXPECT_EQ(code([](WaveSpec& s) { s.formatTag = 2; }), kFileNoPcm);
     EXPECT_EQ(code([](WaveSpec& s) { s.formatTag = -2; }), kFileNoPcm);  // extensible, no extension
-    EXPECT_EQ(code([](WaveSpec& s) { s.bits = 12; }), kFileNot16Bit);
-    EXPECT_EQ(code([](WaveSpec& s) { s.bits = 20; }), kFileNot16Bit);
-    EXPECT_EQ(code([](WaveSpec& s) { s.sampleRate = 7999; }), kFileNot44k);
-    EXPECT_EQ(code([](WaveSpec& s) { s.sampleRate = 384001; }), kFileNot44k);
+    EXPECT_EQ(code([](WaveSpec& s) { s.bits = 12; }), kFileUnsupportedSampleFormat);
+    EXPECT_EQ(code([](WaveSpec& s) { s.bits = 20; }), kFileUnsupportedSampleFormat);
+    EXPECT_EQ(code([](WaveSpec& s) { s.sampleRate = 7999; }), kFileRateOutOfRange);
+    EXPECT_EQ(code([](WaveSpec& s) { s.sampleRate = 384001; }), kFileRateOutOfRange);
     EXPECT_EQ(code([](WaveSpec& s) { s.channels = 9; }), kFileNotMonoStereo);
     EXPECT_EQ(code([](WaveSpec& s) { s.channels = 0; }), kFileNotMonoStereo);
     EXPECT_EQ(code([](WaveSpec& s) { s.channels = -1; }), kFileNotMonoStereo);
@@ -192,10 +192,10 @@ TEST(WaveRead, TestsRunInTheirFixedOrder) {
     EXPECT_EQ(readCode(buildWave(s)), kFileNoPcm);  // format tag before bits
     s.formatTag = 1;
     s.sampleRate = 400000;
-    EXPECT_EQ(readCode(buildWave(s)), kFileNot16Bit);  // bits before rate
+    EXPECT_EQ(readCode(buildWave(s)), kFileUnsupportedSampleFormat);  // bits before rate
     s.bits = 16;
     s.channels = 10;
-    EXPECT_EQ(readCode(buildWave(s)), kFileNot44k);  // rate before channels
+    EXPECT_EQ(readCode(buildWave(s)), kFileRateOutOfRange);  // rate before channels
     s.sampleRate = 44100;
     s.dataLength = 0;
     EXPECT_EQ(readCode(buildWave(s)), kFileNotMonoStereo);  // channels before data length
@@ -293,7 +293,7 @@ TEST(WaveRead, FailureLeavesTheResultUntouched) {
     WaveSpec s;
     s.samples = ramp(8);
     s.bits = 12;
-    EXPECT_EQ(read(buildWave(s), out), kFileNot16Bit);
+    EXPECT_EQ(read(buildWave(s), out), kFileUnsupportedSampleFormat);
     EXPECT_EQ(out.length, 3);
     EXPECT_EQ(out.left[1], 0.25f);
 }

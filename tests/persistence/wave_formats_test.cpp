@@ -308,7 +308,7 @@ TEST(WaveFormats, RefusedFormatsGiveTheirCodes) {
     }
     // Depths.
     for (int bits : {0, 4, 12, 20, 40, 48, 64})
-        EXPECT_EQ(code([bits](Format& f) { f.bits = bits; }), kFileNot16Bit) << bits;
+        EXPECT_EQ(code([bits](Format& f) { f.bits = bits; }), kFileUnsupportedSampleFormat) << bits;
     auto extensible = [](WaveSampleType type, int bits, int valid) {
         return [=](Format& f) {
             f.type = type;
@@ -322,17 +322,17 @@ TEST(WaveFormats, RefusedFormatsGiveTheirCodes) {
                       f.type = WaveSampleType::F32;
                       f.bits = bits;
                   }),
-                  kFileNot16Bit)
+                  kFileUnsupportedSampleFormat)
             << bits;
-        EXPECT_EQ(code(extensible(WaveSampleType::F32, bits, bits)), kFileNot16Bit) << bits;
+        EXPECT_EQ(code(extensible(WaveSampleType::F32, bits, bits)), kFileUnsupportedSampleFormat) << bits;
     }
-    EXPECT_EQ(code(extensible(WaveSampleType::S16, 16, 17)), kFileNot16Bit);
-    EXPECT_EQ(code(extensible(WaveSampleType::S24, 20, 20)), kFileNot16Bit);
-    EXPECT_EQ(code(extensible(WaveSampleType::F32, 32, 24)), kFileNot16Bit);
-    EXPECT_EQ(code(extensible(WaveSampleType::F64, 64, 32)), kFileNot16Bit);
+    EXPECT_EQ(code(extensible(WaveSampleType::S16, 16, 17)), kFileUnsupportedSampleFormat);
+    EXPECT_EQ(code(extensible(WaveSampleType::S24, 20, 20)), kFileUnsupportedSampleFormat);
+    EXPECT_EQ(code(extensible(WaveSampleType::F32, 32, 24)), kFileUnsupportedSampleFormat);
+    EXPECT_EQ(code(extensible(WaveSampleType::F64, 64, 32)), kFileUnsupportedSampleFormat);
     // Rates.
     for (std::int64_t rate : {0LL, 7999LL, 384001LL, -44100LL, 0x80000000LL, 4000000000LL})
-        EXPECT_EQ(code([rate](Format& f) { f.rate = rate; }), kFileNot44k) << rate;
+        EXPECT_EQ(code([rate](Format& f) { f.rate = rate; }), kFileRateOutOfRange) << rate;
     // Channels.
     for (int channels : {0, 9, 16, -1, 0xFFFF})
         EXPECT_EQ(code([channels](Format& f) { f.channels = channels; }), kFileNotMonoStereo) << channels;
@@ -545,7 +545,7 @@ TEST(WaveChunks, EveryTruncationGivesACodeOrTheDeliveredSamples) {
     const Bytes full = riff({chunk("data", samples(f, 3)), chunk("fmt ", fmtBody(f))});
     const std::size_t fmtIdEnd = 12 + 8 + 12 + 4;
     for (std::size_t n = 12; n < full.size(); ++n) {
-        const FileResult want = n < fmtIdEnd ? kFileNoFmt : n < fmtIdEnd + 6 ? kFileNoPcm : kFileNot16Bit;
+        const FileResult want = n < fmtIdEnd ? kFileNoFmt : n < fmtIdEnd + 6 ? kFileNoPcm : kFileUnsupportedSampleFormat;
         ASSERT_EQ(readCode(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n))), want) << n;
     }
 }
