@@ -47,6 +47,7 @@
 #include "engine/audio_buffer.h"
 #include "engine/buffer_bank.h"
 #include "engine/buffer_morph.h"
+#include "engine/display_publisher.h"
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
 #include "engine/engine_state.h"
@@ -54,6 +55,7 @@
 #include "engine/program_record.h"
 #include "engine/realtime.h"
 #include "engine/recorder.h"
+#include "engine/scope_capture.h"
 #include "engine/sequencer.h"
 #include "engine/voices.h"
 
@@ -228,9 +230,9 @@ public:
     bool hasDeferred() const { return deferred_.load(std::memory_order_acquire) != 0; }
 
     // Typed read accessors for the editor and tests: whole words, any thread.
-    CaptureStage captureStage() const { return static_cast<CaptureStage>(capture.captureState.load()); }
-    // The editor asks for the next capture (a Wanted) once it has drawn one.
-    void requestCapture() { setCaptureStage(CaptureStage::Wanted); }
+    CaptureStage captureStage() const { return capture.stage(); }
+    // The panel asks for the next capture (a Wanted) once it has drawn one.
+    void requestCapture() { capture.request(); }
     std::atomic<std::int32_t>& captureStateWord() { return *capture.captureState.address(); }
     const float* captureBuffer() const { return capture.captureBuffer; }
     int captureSize() const { return kCaptureSize; }
@@ -263,7 +265,9 @@ public:
     const BufferMorph& morph() const { return morphing; }
     const ParameterState& parameters() const { return params; }
     const VoiceBank& voiceBank() const { return voices; }
-    const CaptureState& scopeCapture() const { return capture; }
+    const ScopeCapture& scopeCapture() const { return capture; }
+    // What the panel draws, published for it (display_publisher.h).
+    DisplayPublisher& display() { return display_; }
     const SpectralMorph& spectralMorph() const { return morphing.spectral(); }
     double recordSyncUnitBeats() const { return recorder_.syncUnitBeats(); }
     // The voices and the output filters themselves, for tests that force a state no input
@@ -276,7 +280,6 @@ public:
     void occupyVoicesForBenchmark();
 
 private:
-    void setCaptureStage(CaptureStage s) { capture.captureState = static_cast<std::int32_t>(s); }
     bool queryTransport(std::int32_t wanted, EngineTransport& t);
     void notifyEditor(std::int32_t index, float value) { notify(index, value); }
     void applyProgramValues(const ProgramRecord& p, bool withSwitches);
@@ -315,8 +318,6 @@ private:
     void triggerVoice(int i, BlockContext& b) noexcept GW_NONBLOCKING;
     void afterGrainStart(int i) noexcept GW_NONBLOCKING;
     void voiceEnded(int i, BlockContext& b) noexcept GW_NONBLOCKING;
-    void sumCapture(const BlockContext& b, float left, float right) noexcept GW_NONBLOCKING;
-    void captureSpectrum() noexcept GW_NONBLOCKING;
     void finishSyncedRecording() noexcept GW_NONBLOCKING;
     void abandonMorph() noexcept GW_NONBLOCKING;
     void outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL, float& outR) noexcept
@@ -364,7 +365,8 @@ private:
     Sequencer seq;
     TransportState hostTime;
     BufferMorph morphing;
-    CaptureState capture;
+    ScopeCapture capture;
+    DisplayPublisher display_;
     ParameterState params;
     VoiceBank voices;
     SpectrumTransform transform;  // the morph's and the scope's, audio thread only

@@ -87,3 +87,64 @@ bool GrainEngine::canParameterBeAutomated(std::int32_t index) {
 bool GrainEngine::string2parameter(std::int32_t, const char*) { return false; }
 
 }  // namespace grainwheel
+
+namespace grainwheel {
+
+// The same texts from a value alone, with the settings that choose the fader ranges: a
+// unit's derived value is the one the engine derives from `value`.
+void parameterText(int index, float value, const float (&settings)[kNumGlobalSettings], char* text) {
+    if (index == kSettingRecordSyncUnit) {
+        int k = 0;
+        if (truncInRange(settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text) copyText(text, kSyncUnits[k].text);
+        return;
+    }
+    if (!isHostParameter(index)) return;
+    auto percent = [&](float v) { formatPercent(text, truncSaturated(v * 100.0f)); };
+    const auto mode = [&](GlobalSetting s) { return truncSaturated(settings[s]); };
+    const ParameterInfo& p = parameterInfo(index);
+    float derived = 0.0f;
+    switch (p.display) {
+    case DisplayText::None: copyText(text, ""); break;
+    case DisplayText::BufferNumber:
+        gw::text::longToText(truncClamped(valueToStep(value), 0, kNumBuffers - 1) + 1, text);
+        break;
+    case DisplayText::Decibels: {
+        const float g = 2.0f * value * value;
+        if (!(g > 0.0f) && !std::isnan(g)) copyText(text, "-oo dB");
+        else formatDecibels(text, truncSaturated(20.0 * std::log10(static_cast<double>(g))));
+        break;
+    }
+    case DisplayText::DensityFactor: formatOneDecimal(text, convertDensity(value), false); break;
+    case DisplayText::UnitLength: {
+        int k = 0;
+        if (truncInRange(value * static_cast<float>(p.steps), 0, p.steps, k)) copyText(text, kUnitDuraTexts[k]);
+        break;
+    }
+    case DisplayText::Percent: percent(value); break;
+    case DisplayText::OnOff: copyText(text, value == 0.0f ? "off" : "on"); break;
+    case DisplayText::ProgramNumber: gw::text::longToText(truncSaturated(valueToStep(value)), text); break;
+    case DisplayText::EventsPerUnit:
+        if (convertTime(mode(kTimeFaderValues), value, derived)) formatOneDecimal(text, 1.0f / derived, false);
+        break;
+    case DisplayText::Speed: {
+        const int m = mode(kSpeedFaderRange);
+        convertSpeed(m, value, derived);
+        if (m >= 0 && m < 4) formatOneDecimal(text, derived, true);
+        else if (m == 4) percent(derived);
+        break;
+    }
+    case DisplayText::Pitch: {
+        const int m = mode(kPitchFaderRange);
+        if (m == 0) percent(value);
+        else if (m == 1) formatOneDecimal(text, (value - 0.5f) * 24.0f, true);
+        else if (m == 2) formatSigned7(text, truncSaturated((value - 0.5f) * 400.0f));
+        break;
+    }
+    case DisplayText::Cutoff:
+        convertCutoff(mode(kFreqCutoff), value, derived);
+        gw::text::longToText(truncSaturated(derived * 22050.0f), text);
+        break;
+    }
+}
+
+}  // namespace grainwheel
