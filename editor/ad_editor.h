@@ -154,6 +154,7 @@ private:
         int recordedBuffer = -1;  // buffer whose thumbnail follows a recording; -1 = none
         std::uint32_t columnsShown[16] = {};  // the columns' serials the thumbnails were given
         std::uint32_t traceShown = 0;         // the scope trace the small scope was given
+        int highlighted = -1;                 // the current buffer the thumbnails were drawn with
         VSTGUI::CControl* hoveredControl = nullptr;
         VSTGUI::CBitmap* savedBackground = nullptr;
     };

@@ -34,10 +34,15 @@ void ADEditor::reconnectBufferScopes() {
 
 void ADEditor::takeDisplay() {
     port_->copyDisplay(display_);
-    // A thumbnail whose buffer has new columns is drawn again.
+    // A thumbnail whose buffer has new columns, or that is or was the current one, is
+    // drawn again.
+    const int current = display_.live.currentBuffer;
+    const int was = ui_.highlighted;
+    ui_.highlighted = current;
     for (int n = 0; n < kNumBuffers; ++n) {
         const std::uint32_t serial = display_.buffers[n].serial;
-        if (serial == ui_.columnsShown[n]) continue;
+        const bool highlight = current != was && (n == current || n == was);
+        if (serial == ui_.columnsShown[n] && !highlight) continue;
         ui_.columnsShown[n] = serial;
         if (WaveDisplay* b = ui_.bufferScopes[n]) b->setDirty();
     }

@@ -106,28 +106,30 @@ public:
     SequencedCell(const SequencedCell&) = delete;
     SequencedCell& operator=(const SequencedCell&) = delete;
 
+    // Each word is stored with release order, so a copy that reads a word of this
+    // publication also sees the odd sequence stored before it (no fences needed).
     void publish(const T& value) noexcept {
         const std::uint32_t s = sequence_.load(std::memory_order_relaxed);
         sequence_.store(s + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
         const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
         for (std::size_t i = 0; i < kWords; ++i) {
             std::uint32_t w;
             std::memcpy(&w, bytes + i * sizeof w, sizeof w);
-            words_[i].store(w, std::memory_order_relaxed);
+            words_[i].store(w, std::memory_order_release);
         }
         sequence_.store(s + 2, std::memory_order_release);
     }
-    // One attempt: false (out partly overwritten) when a publication overlapped it.
+    // One attempt: false (out partly overwritten) when a publication overlapped it. The
+    // words are loaded with acquire order, so the second load of the sequence comes after
+    // them.
     bool tryCopy(T& out) const noexcept {
         const std::uint32_t before = sequence_.load(std::memory_order_acquire);
         if (before & 1u) return false;
         auto* bytes = reinterpret_cast<unsigned char*>(&out);
         for (std::size_t i = 0; i < kWords; ++i) {
-            const std::uint32_t w = words_[i].load(std::memory_order_relaxed);
+            const std::uint32_t w = words_[i].load(std::memory_order_acquire);
             std::memcpy(bytes + i * sizeof w, &w, sizeof w);
         }
-        std::atomic_thread_fence(std::memory_order_acquire);
         return sequence_.load(std::memory_order_relaxed) == before;
     }
     // Copies until a copy is whole (publications are short).
