@@ -251,10 +251,6 @@ public:
     const ProgramRecord& programRecord(int k) const { return programs[k]; }
     PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
     MorphStage morphStage() const { return morphing.morphState; }
-    // The words behind some of these values, for views that read them at each draw.
-    const std::atomic<std::int32_t>& currentBufferWord() const { return *currentBuffer.address(); }
-    const std::atomic<std::int32_t>& previousBufferWord() const { return *previousBuffer.address(); }
-    const std::atomic<float>& currentBufferLengthWord() const { return *currentLengthFloat.address(); }
     // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
     bool takeRecordingMark() { return recorder_.takeMark(); }
 
