@@ -110,6 +110,9 @@ public:
     void getParameterName(std::int32_t index, char* text);
     void getParameterLabel(std::int32_t index, char* text);
     void getParameterDisplay(std::int32_t index, char* text);
+    // The display text host parameter `index` would show at `value`, under the engine's
+    // present fader ranges; nothing changes (a host asking for the text of any value).
+    void getParameterDisplayFor(std::int32_t index, float value, char* text);
     bool canParameterBeAutomated(std::int32_t index);
     bool string2parameter(std::int32_t index, const char* text);
 

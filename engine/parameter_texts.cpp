@@ -21,6 +21,56 @@ void GrainEngine::getParameterLabel(std::int32_t index, char* text) {
     if (isHostParameter(index)) copyText(text, parameterInfo(index).label);
 }
 
+namespace {
+
+// What a display text is made of: the parameter's value and the engine's quantities that
+// the text shows (derived from the value, or the engine's state).
+struct DisplayInputs {
+    float live = 0.0f;     // the parameter's value
+    float derived = 0.0f;  // gain, density factor, unit time, speed or cutoff
+    int buffer = 0;        // BufferNumber: the buffer, 0..15
+    int speedMode = 0;
+    int pitchMode = 0;
+};
+
+void writeDisplay(const ParameterInfo& p, const DisplayInputs& in, char* text) {
+    auto percent = [&](float v) { formatPercent(text, truncSaturated(v * 100.0f)); };
+    switch (p.display) {
+    case DisplayText::None: copyText(text, ""); break;
+    case DisplayText::BufferNumber: gw::text::longToText(in.buffer + 1, text); break;
+    case DisplayText::Decibels: {
+        const float g = in.derived;
+        if (!(g > 0.0f) && !std::isnan(g))
+            copyText(text, "-oo dB");
+        else
+            formatDecibels(text, truncSaturated(20.0 * std::log10(static_cast<double>(g))));
+        break;
+    }
+    case DisplayText::DensityFactor: formatOneDecimal(text, in.derived, false); break;
+    case DisplayText::UnitLength: {
+        int k = 0;
+        if (truncInRange(in.live * static_cast<float>(p.steps), 0, p.steps, k)) copyText(text, kUnitDuraTexts[k]);
+        break;
+    }
+    case DisplayText::Percent: percent(in.live); break;
+    case DisplayText::OnOff: copyText(text, in.live == 0.0f ? "off" : "on"); break;
+    case DisplayText::ProgramNumber: gw::text::longToText(truncSaturated(valueToStep(in.live)), text); break;
+    case DisplayText::EventsPerUnit: formatOneDecimal(text, 1.0f / in.derived, false); break;
+    case DisplayText::Speed:
+        if (in.speedMode >= 0 && in.speedMode < 4) formatOneDecimal(text, in.derived, true);
+        else if (in.speedMode == 4) percent(in.derived);
+        break;
+    case DisplayText::Pitch:
+        if (in.pitchMode == 0) percent(in.live);
+        else if (in.pitchMode == 1) formatOneDecimal(text, (in.live - 0.5f) * 24.0f, true);
+        else if (in.pitchMode == 2) formatSigned7(text, truncSaturated((in.live - 0.5f) * 400.0f));
+        break;
+    case DisplayText::Cutoff: gw::text::longToText(truncSaturated(in.derived * 22050.0f), text); break;
+    }
+}
+
+}  // namespace
+
 void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
     if (index == kSettingRecordSyncUnit) {
         int k = 0;
@@ -29,55 +79,53 @@ void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
         return;
     }
     if (!isHostParameter(index)) return;
-    auto percent = [&](float v) { formatPercent(text, truncSaturated(v * 100.0f)); };
     const ParameterInfo& p = parameterInfo(index);
+    DisplayInputs in;
+    in.live = params.live[index];
+    in.speedMode = setting(kSpeedFaderRange);
+    in.pitchMode = setting(kPitchFaderRange);
     switch (p.display) {
-    case DisplayText::None: copyText(text, ""); break;
     case DisplayText::BufferNumber: {
         const int pending = morphing.pendingBuffer;
-        gw::text::longToText((pending >= 0 ? pending : currentBuffer.load()) + 1, text);
+        in.buffer = pending >= 0 ? pending : currentBuffer.load();
         break;
     }
-    case DisplayText::Decibels: {
-        const float g = seq.mainGain;
-        if (!(g > 0.0f) && !std::isnan(g))
-            copyText(text, "-oo dB");
-        else
-            formatDecibels(text, truncSaturated(20.0 * std::log10(static_cast<double>(g))));
-        break;
+    case DisplayText::Decibels: in.derived = seq.mainGain; break;
+    case DisplayText::DensityFactor: in.derived = params.densityFactor; break;
+    case DisplayText::EventsPerUnit: in.derived = params.unitTime[p.member]; break;
+    case DisplayText::Speed: in.derived = params.unitSpeed[p.member]; break;
+    case DisplayText::Cutoff: in.derived = params.unitCutoff[p.member]; break;
+    default: break;
     }
-    case DisplayText::DensityFactor: formatOneDecimal(text, params.densityFactor, false); break;
-    case DisplayText::UnitLength: {
-        int k = 0;
-        if (truncInRange(params.live[index] * static_cast<float>(p.steps), 0, p.steps, k))
-            copyText(text, kUnitDuraTexts[k]);
+    writeDisplay(p, in, text);
+}
+
+void GrainEngine::getParameterDisplayFor(std::int32_t index, float value, char* text) {
+    if (!isHostParameter(index)) return;
+    const ParameterInfo& p = parameterInfo(index);
+    DisplayInputs in;
+    in.live = value;
+    in.speedMode = setting(kSpeedFaderRange);
+    in.pitchMode = setting(kPitchFaderRange);
+    float derived = 0.0f;
+    switch (p.display) {
+    case DisplayText::BufferNumber: truncInRange(valueToStep(value), 0, kNumBuffers - 1, in.buffer); break;
+    case DisplayText::Decibels: in.derived = 2.0f * value * value; break;
+    case DisplayText::DensityFactor: in.derived = convertDensity(value); break;
+    case DisplayText::EventsPerUnit:
+        in.derived = convertTime(setting(kTimeFaderValues), value, derived)
+                         ? derived
+                         : params.unitTime[p.member].load();
         break;
-    }
-    case DisplayText::Percent: percent(params.live[index]); break;
-    case DisplayText::OnOff: copyText(text, params.live[index] == 0.0f ? "off" : "on"); break;
-    case DisplayText::ProgramNumber:
-        gw::text::longToText(truncSaturated(valueToStep(params.live[index])), text);
+    case DisplayText::Speed:
+        in.derived = convertSpeed(in.speedMode, value, derived) ? derived : params.unitSpeed[p.member].load();
         break;
-    case DisplayText::EventsPerUnit: formatOneDecimal(text, 1.0f / params.unitTime[p.member], false); break;
-    case DisplayText::Speed: {
-        const int mode = setting(kSpeedFaderRange);
-        const float derived = params.unitSpeed[p.member];
-        if (mode >= 0 && mode < 4) formatOneDecimal(text, derived, true);
-        else if (mode == 4) percent(derived);
-        break;
-    }
-    case DisplayText::Pitch: {
-        const int mode = setting(kPitchFaderRange);
-        const float live = params.live[index];
-        if (mode == 0) percent(live);
-        else if (mode == 1) formatOneDecimal(text, (live - 0.5f) * 24.0f, true);
-        else if (mode == 2) formatSigned7(text, truncSaturated((live - 0.5f) * 400.0f));
-        break;
-    }
     case DisplayText::Cutoff:
-        gw::text::longToText(truncSaturated(params.unitCutoff[p.member] * 22050.0f), text);
+        in.derived = convertCutoff(setting(kFreqCutoff), value, derived) ? derived : params.unitCutoff[p.member].load();
         break;
+    default: break;
     }
+    writeDisplay(p, in, text);
 }
 
 bool GrainEngine::canParameterBeAutomated(std::int32_t index) {
