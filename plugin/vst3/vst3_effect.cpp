@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "engine/parameter_table.h"
@@ -17,7 +18,10 @@ namespace grainwheel::vst3 {
 
 namespace {
 constexpr Steinberg_int32 kMaxQueues = 256;
+constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 }  // namespace
+
+Vst3Effect::ViewMaker Vst3Effect::viewMaker = nullptr;
 
 Vst3Effect* Vst3Effect::create() {
     Vst3Effect* fx = new (std::nothrow) Vst3Effect();
@@ -64,8 +68,12 @@ tresult Vst3Effect::setupProcessing(const Steinberg_Vst_ProcessSetup* setup) {
 
 void Vst3Effect::applyChange(Steinberg_Vst_ParamID id, double value) noexcept {
     const float v = !(value > 0.0) ? 0.0f : value >= 1.0 ? 1.0f : static_cast<float>(value);
-    if (id < static_cast<Steinberg_Vst_ParamID>(kNumHostParameters)) engine_.setParameter(static_cast<std::int32_t>(id), v);
-    else if (id == static_cast<Steinberg_Vst_ParamID>(kBypassId)) bypass_.store(v >= 0.5f ? 1.0f : 0.0f);
+    if (id < static_cast<Steinberg_Vst_ParamID>(kNumHostParameters)) {
+        // The panel's own change coming back from the host is no change.
+        const float back = writtenBack_[id].load(std::memory_order_acquire);
+        if (back == back && writtenBack_[id].exchange(kNoValue, std::memory_order_acq_rel) == v) return;
+        engine_.setParameter(static_cast<std::int32_t>(id), v);
+    } else if (id == static_cast<Steinberg_Vst_ParamID>(kBypassId)) bypass_.store(v >= 0.5f ? 1.0f : 0.0f);
 }
 
 void Vst3Effect::processSpan(std::int32_t from, std::int32_t count) noexcept {
@@ -120,6 +128,9 @@ tresult Vst3Effect::process(Steinberg_Vst_ProcessData* data) {
     // The changes are set on the audio thread: the engine hears so before the first block.
     engine_.bufferGate().claimAudioThread();
 
+    // The host's queues are read through its interfaces, and the engine takes each change
+    // as a setParameter from the audio thread (neither blocks).
+    GW_BLOCKING_ALLOWED_BEGIN
     // The queues, each in its order of offsets: the block runs up to the next offset, then
     // every point due there is applied, queue by queue.
     Steinberg_Vst_IParameterChanges* changes = data->inputParameterChanges;
@@ -166,6 +177,7 @@ tresult Vst3Effect::process(Steinberg_Vst_ProcessData* data) {
         processSpan(done, upcoming - done);
         done = upcoming;
     }
+    GW_BLOCKING_ALLOWED_END
     processSpan(done, frames - done);
 
     if (data->outputs != nullptr && data->numOutputs > 0) {
@@ -198,6 +210,41 @@ void Vst3Effect::automated(int index, float value) {
     changedValue_[index].store(value, std::memory_order_relaxed);
     changed_[index].store(true, std::memory_order_release);
     anyChanged_.store(true, std::memory_order_release);
+}
+
+void Vst3Effect::engineNotice(int index, float value) {
+    noticesUnderWay_.fetch_add(1);
+    if (EngineListener* l = panel_.load()) l->engineNotice(index, value);
+    noticesUnderWay_.fetch_sub(1);
+}
+
+void Vst3Effect::engineRefresh() {
+    noticesUnderWay_.fetch_add(1);
+    if (EngineListener* l = panel_.load()) l->engineRefresh();
+    noticesUnderWay_.fetch_sub(1);
+}
+
+void Vst3Effect::attachPanel(EngineListener* panel) {
+    panel_.store(panel);
+    // A notice that loaded the old panel has counted itself in first.
+    if (panel == nullptr)
+        while (noticesUnderWay_.load() != 0) std::this_thread::yield();
+}
+
+// The engine takes the panel's value at once; the host hears it as automation and sends
+// it back in the queues, where it is no change.
+void Vst3Effect::panelEdit(int index, float value) {
+    engine_.setParameter(index, value);
+    if (index < 0 || index >= kNumHostParameters || isCommand(index) || handler_ == nullptr) return;
+    writtenBack_[index].store(value, std::memory_order_release);
+    handler_->lpVtbl->performEdit(handler_, static_cast<Steinberg_Vst_ParamID>(index), value);
+}
+
+void Vst3Effect::panelGesture(int index, bool begin) {
+    if (index < 0 || index >= kNumHostParameters || isCommand(index) || handler_ == nullptr) return;
+    const auto id = static_cast<Steinberg_Vst_ParamID>(index);
+    if (begin) handler_->lpVtbl->beginEdit(handler_, id);
+    else handler_->lpVtbl->endEdit(handler_, id);
 }
 
 bool Vst3Effect::askYesNo(const char* title, const char* text) { return platform::dialogs().askYesNo(title, text); }

@@ -55,11 +55,23 @@ public:
     bool transport(std::int32_t wanted, EngineTransport& out) override;
     void automated(int index, float value) override;
     bool askYesNo(const char* title, const char* text) override;
-    // EngineListener: nothing shows the notices yet.
-    void engineNotice(int, float) override {}
-    void engineRefresh() override {}
+    // EngineListener: to the open panel, if any (any thread, never blocking).
+    void engineNotice(int index, float value) override;
+    void engineRefresh() override;
     // FileHost: VST 3 gives no folder of the plug-in's own.
     const char* hostFolder() override { return nullptr; }
+
+    // The panel (vst3_view.cpp), main thread: the panel hearing the engine's notices (null:
+    // none; this waits for a notice under way), the user's changes and gestures to the
+    // host, the working rate.
+    void attachPanel(EngineListener* panel);
+    void panelEdit(int index, float value);
+    void panelGesture(int index, bool begin);
+    EffectFiles& files() { return files_; }
+    double sampleRate() const { return rate_; }
+    // The module's maker of the panel's view (null where the module has no panel).
+    using ViewMaker = Steinberg_IPlugView* (*)(Vst3Effect&);
+    static ViewMaker viewMaker;
 
 private:
     Vst3Effect();
@@ -114,6 +126,11 @@ private:
     std::atomic<bool> anyChanged_{false};
 
     Steinberg_Vst_IComponentHandler* handler_ = nullptr;
+    // The value the panel set and sent the host, whose echo in the queues is no change
+    // (NaN: none).
+    std::atomic<float> writtenBack_[kNumHostParameters];
+    std::atomic<EngineListener*> panel_{nullptr};
+    std::atomic<int> noticesUnderWay_{0};
 
     // Serialises the deferred work with state.
     std::mutex filesLock_;

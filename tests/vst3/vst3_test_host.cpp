@@ -93,7 +93,10 @@ Steinberg_Vst_IParameterChangesVtbl changesTable = {
 MemoryStream::MemoryStream() : face{&streamTable} {}
 
 Changes::Changes() : face_{&changesTable}, queues_(256) {
-    for (Queue& q : queues_) q.face.lpVtbl = &queueTable;
+    for (Queue& q : queues_) {
+        q.face.lpVtbl = &queueTable;
+        q.points.reserve(64);  // a plug-in adding points in process() makes the host allocate nothing
+    }
 }
 
 Changes::Queue* Changes::addQueue(Steinberg_Vst_ParamID id) {
