@@ -49,7 +49,7 @@ tresult Vst3Effect::getState(Steinberg_IBStream* stream) {
         }
     }
     StreamSink sink(stream);
-    return writeState(sink, *records, parts) ? Steinberg_kResultOk : Steinberg_kResultFalse;
+    return writeState(sink, *records, parts, bypass_.load() != 0.0f) ? Steinberg_kResultOk : Steinberg_kResultFalse;
 }
 
 tresult Vst3Effect::setState(Steinberg_IBStream* stream) {
@@ -60,6 +60,7 @@ tresult Vst3Effect::setState(Steinberg_IBStream* stream) {
     if (!readState(source, *image)) return Steinberg_kResultFalse;
 
     std::lock_guard<std::mutex> hold(filesLock_);
+    bypass_.store(image->bypass ? 1.0f : 0.0f);
     for (int k = 0; k < kNumBuffers; ++k) {
         SampleArrays& audio = image->audio[k];
         // While inactive the rate may change before the component runs: the next

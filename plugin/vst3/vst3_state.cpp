@@ -37,7 +37,7 @@ bool writeImage(ByteSink& out, const BufferPart& part) {
 }  // namespace
 
 bool writeState(ByteSink& out, const std::array<ProgramRecord, kNumPrograms>& records,
-                const std::array<BufferPart, kNumBuffers>& parts) {
+                const std::array<BufferPart, kNumBuffers>& parts, bool bypass) {
     std::unique_ptr<std::array<ProgramRecord, kNumPrograms>> stored(new (std::nothrow)
                                                                         std::array<ProgramRecord, kNumPrograms>(records));
     if (!stored) return false;
@@ -52,7 +52,7 @@ bool writeState(ByteSink& out, const std::array<ProgramRecord, kNumPrograms>& re
         if (!putU32(out, static_cast<std::uint32_t>(source))) return false;
         if (embedded && !writeImage(out, part)) return false;
     }
-    return true;
+    return putU32(out, bypass ? 1u : 0u);
 }
 
 bool readState(ByteSource& in, StateImage& out) {
@@ -88,6 +88,9 @@ bool readState(ByteSource& in, StateImage& out) {
         }
         out.sources[k] = static_cast<BufferSource>(source);
     }
+    std::uint32_t bypass = 0;
+    if (!in.readU32(bypass) || bypass > 1) return false;
+    out.bypass = bypass != 0;
     return true;
 }
 

@@ -7,6 +7,7 @@
 //     1  a WAV file of its own, named by the path in its record (as in the VST 2 chunk)
 //     2  its audio in the state: the byte count (u32) and a stereo 32-bit float WAV image
 //        at the buffer's own rate (wave_file.h writes and reads it)
+//   the bypass (u32, 0 or 1)
 // A recorded take or an edited buffer has no file of its own and travels in the state, so
 // a project keeps it; a buffer loaded from a file (or saved to one since) is named by path.
 // The reader takes a state whole or refuses it: a wrong tag, a short part, an image the
@@ -36,6 +37,7 @@ struct StateImage {
     std::array<ProgramRecord, kNumPrograms> records{};
     std::array<BufferSource, kNumBuffers> sources{};
     std::array<SampleArrays, kNumBuffers> audio;  // the Embedded ones
+    bool bypass = false;
 };
 
 // What getState stores of one buffer.
@@ -48,7 +50,7 @@ struct BufferPart {
 // Writes a state; `records` as they are to be stored (the paths of File buffers in them,
 // the others' path areas are cleared here). False when the sink failed.
 bool writeState(ByteSink& out, const std::array<ProgramRecord, kNumPrograms>& records,
-                const std::array<BufferPart, kNumBuffers>& parts);
+                const std::array<BufferPart, kNumBuffers>& parts, bool bypass);
 // Reads a state into `out` (heap-sized; allocate it with new). False, with `out` not to be
 // used, for anything outside the layout.
 bool readState(ByteSource& in, StateImage& out);

@@ -129,8 +129,10 @@ struct Vst3Effect::Tables {
     static Steinberg_Vst_ParamValue CALL getParamNormalized(void* self, Steinberg_Vst_ParamID id) {
         return of(self)->normalized(id);
     }
-    // The host's word to the user interface: the engine got the value through process().
-    static tresult CALL setParamNormalized(void*, Steinberg_Vst_ParamID id, Steinberg_Vst_ParamValue) {
+    // The host's word to the user interface: the engine has the values (its own changes
+    // and those of process()), and shows them; the bypass, the adapter's own, follows.
+    static tresult CALL setParamNormalized(void* self, Steinberg_Vst_ParamID id, Steinberg_Vst_ParamValue v) {
+        if (id == static_cast<Steinberg_Vst_ParamID>(kBypassId)) of(self)->bypass_.store(v >= 0.5 ? 1.0f : 0.0f);
         return id < static_cast<Steinberg_Vst_ParamID>(kParameterCount) ? Steinberg_kResultOk : Steinberg_kInvalidArgument;
     }
     static tresult CALL setComponentHandler(void* self, Steinberg_Vst_IComponentHandler* handler) {
