@@ -15,6 +15,7 @@
 #include "editor/ad_editor.h"
 #include "plugin/engine_port.h"
 #include "plugin/vst3/vst3_effect.h"
+#include "plugin/vst3/vst3_view.h"
 
 namespace grainwheel::vst3 {
 
@@ -54,6 +55,8 @@ public:
         return editor_ != nullptr;
     }
     Steinberg_IPlugView* face() { return reinterpret_cast<Steinberg_IPlugView*>(&view_); }
+    static View* of(Steinberg_IPlugView* face) { return F::of(face); }
+    ADEditor* editor() const { return editor_.get(); }
 
     // EngineListener (any thread).
     void engineNotice(int index, float value) override {
@@ -188,6 +191,12 @@ Steinberg_IPlugView* makeView(Vst3Effect& fx) {
     }
     return view->face();
 }
+
+}  // namespace
+
+ADEditor* panelOf(Steinberg_IPlugView* view) { return view != nullptr ? View::of(view)->editor() : nullptr; }
+
+namespace {
 
 [[maybe_unused]] const bool installed = (Vst3Effect::viewMaker = &makeView, true);
 
