@@ -1,10 +1,14 @@
 // The VST 3 adapter's controller side: the parameters as the parameter table describes
 // them, their texts both ways (the engine's own display texts), and the component handler.
 //
-// The parameters' flags: automatable as the table says (the VST 2 canParameterBeAutomated);
-// the choices (buffer, unit length, program) are lists of their steps, the switches and
-// the commands steps of 0 and 1; "program" is the program-change parameter of the program
-// list; the bypass is automatable.
+// The parameters' flags: automatable as the table says (the VST 2 canParameterBeAutomated),
+// and the switches (trigmode, grid, monitor, rec free, rec sync) too: VST 3 hosts hide a
+// parameter that cannot be automated altogether (Ardour's generic controls and scripts
+// show none), where VST 2 and LV2 hosts show every one; the commands the table keeps from
+// automation (kill buffer, copy, paste) stay so. The choices (buffer, unit length,
+// program) are lists of their steps, the switches and the commands steps of 0 and 1;
+// "program" is the program-change parameter of the program list; the bypass is
+// automatable.
 
 #include <cmath>
 #include <cstdlib>
@@ -28,6 +32,12 @@ int stepCountOf(const ParameterInfo& p) {
     }
     return 0;
 }
+
+}  // namespace
+
+bool automatable(const ParameterInfo& p) { return p.automatable || p.kind == ParameterKind::Switch; }
+
+namespace {
 
 // The first number in a text ("-12 dB", "+1.5", "37%"); false when there is none. "-oo"
 // is minus infinity. Independent of the C library's locale.
@@ -84,7 +94,7 @@ tresult Vst3Effect::describeParameter(std::int32_t index, Steinberg_Vst_Paramete
     toUtf16(p.label, info->units, 128);
     info->stepCount = stepCountOf(p);
     info->defaultNormalizedValue = p.init;
-    if (p.automatable) info->flags |= Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kCanAutomate;
+    if (automatable(p)) info->flags |= Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kCanAutomate;
     if (p.kind == ParameterKind::Choice) info->flags |= Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kIsList;
     if (index == kProgram) info->flags |= Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kIsProgramChange;
     return Steinberg_kResultOk;

@@ -27,6 +27,7 @@
 #include <thread>
 
 #include "engine/grain_engine.h"
+#include "engine/parameter_table.h"
 #include "persistence/effect_files.h"
 #include "plugin/vst3/vst3_com.h"
 
@@ -41,6 +42,9 @@ inline constexpr const char* kVersion = "1.0.0";
 inline constexpr int kBypassId = kNumHostParameters;  // 107
 inline constexpr int kParameterCount = kNumHostParameters + 1;
 inline constexpr Steinberg_Vst_ProgramListID kProgramListId = 1;
+
+// Whether host parameter `p` carries kCanAutomate (vst3_controller.cpp).
+bool automatable(const ParameterInfo& p);
 
 class Vst3Effect final : public RefCounted, public EngineHost, public EngineListener, public FileHost {
 public:

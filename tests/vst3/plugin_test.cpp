@@ -45,7 +45,9 @@ TEST(Vst3Plugin, DescribesItsClassParametersProgramsAndBypass) {
         EXPECT_EQ(narrow(v.shortTitle), p.name);
         EXPECT_EQ(v.stepCount, p.kind == ParameterKind::Choice ? p.steps : p.kind == ParameterKind::Continuous ? 0 : 1);
         EXPECT_EQ(v.defaultNormalizedValue, static_cast<double>(p.init));
-        EXPECT_EQ((v.flags & Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kCanAutomate) != 0, p.automatable);
+        // Hosts hide what cannot be automated: the switches can.
+        EXPECT_EQ((v.flags & Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kCanAutomate) != 0,
+                  p.automatable || p.kind == ParameterKind::Switch);
         EXPECT_EQ((v.flags & Flags::Steinberg_Vst_ParameterInfo_ParameterFlags_kIsProgramChange) != 0, p.index == kProgram);
         EXPECT_EQ(fx.controller->lpVtbl->getParamNormalized(fx.controller, v.id), static_cast<double>(p.init));
         // Every text the parameter shows reads back as a value that shows it.
