@@ -1,6 +1,10 @@
 #include "tests/vst3/vst3_test_host.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -113,13 +117,40 @@ void Changes::add(Steinberg_Vst_ParamID id, std::int32_t offset, double value) {
     if (Queue* q = addQueue(id)) q->points.emplace_back(offset, value);
 }
 
+namespace {
+#if defined(_WIN32)
+void* openModule() { return reinterpret_cast<void*>(LoadLibraryA(GW_VST3_MODULE)); }
+void* symbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+void closeModule(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+// The module's entry and exit on Windows.
+bool enter(void* library) {
+    auto init = reinterpret_cast<bool (*)()>(symbol(library, "InitDll"));
+    return init != nullptr && init();
+}
+void leave(void* library) {
+    if (auto exit = reinterpret_cast<bool (*)()>(symbol(library, "ExitDll"))) exit();
+}
+#else
+void* openModule() { return dlopen(GW_VST3_MODULE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE); }
+void* symbol(void* library, const char* name) { return dlsym(library, name); }
+void closeModule(void* library) { dlclose(library); }
+bool enter(void* library) {
+    auto entry = reinterpret_cast<bool (*)(void*)>(symbol(library, "ModuleEntry"));
+    return entry != nullptr && entry(library);
+}
+void leave(void* library) {
+    if (auto exit = reinterpret_cast<bool (*)()>(symbol(library, "ModuleExit"))) exit();
+}
+#endif
+}  // namespace
+
 Plugin::Plugin() {
-    library_ = dlopen(GW_VST3_MODULE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    library_ = openModule();
     if (library_ == nullptr) return;
-    using Entry = bool (*)(void*);
-    auto entry = reinterpret_cast<Entry>(dlsym(library_, "ModuleEntry"));
-    auto get = reinterpret_cast<Steinberg_IPluginFactory* (*)()>(dlsym(library_, "GetPluginFactory"));
-    if (entry == nullptr || get == nullptr || !entry(library_)) return;
+    auto get = reinterpret_cast<Steinberg_IPluginFactory* (*)()>(symbol(library_, "GetPluginFactory"));
+    if (get == nullptr || !enter(library_)) return;
     Steinberg_IPluginFactory* f = get();
     if (f == nullptr ||
         f->lpVtbl->queryInterface(f, Steinberg_IPluginFactory3_iid, reinterpret_cast<void**>(&factory)) != Steinberg_kResultOk)
@@ -150,8 +181,8 @@ Plugin::~Plugin() {
         component->lpVtbl->release(component);
     }
     if (library_ != nullptr) {
-        if (auto exit = reinterpret_cast<bool (*)()>(dlsym(library_, "ModuleExit"))) exit();
-        dlclose(library_);
+        leave(library_);
+        closeModule(library_);
     }
 }
 
