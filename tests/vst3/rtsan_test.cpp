@@ -59,6 +59,10 @@ TEST(Vst3Realtime, BlocksWithQueuesContextTakesAndBypassStayRealtimeSafe) {
         Steinberg_Vst_ProcessContext ctx = gwvst3test::playingAt(44100.0, b * kBlock / 44100.0 * 2.0, 120.0, 4);
         data.processContext = &ctx;
         ASSERT_EQ(processor->lpVtbl->process(processor, &data), Steinberg_kResultOk);
+        // The next-program command's program change goes back to the host.
+        if (phase == 100) {
+            EXPECT_TRUE(back.used() == 1 && back.queue(0)->id == kProgram);
+        }
     }
     component->lpVtbl->setActive(component, 0);
     processor->lpVtbl->release(processor);

@@ -231,12 +231,6 @@ std::string Plugin::text(Steinberg_Vst_ParamID id, double value) {
     return narrow(s);
 }
 
-std::string Plugin::parameterTitle(int index) {
-    Steinberg_Vst_ParameterInfo info{};
-    controller->lpVtbl->getParameterInfo(controller, index, &info);
-    return narrow(info.title);
-}
-
 std::string narrow(const Steinberg_char16* text) {
     std::string s;
     for (; *text != 0; ++text) s += static_cast<char>(*text);

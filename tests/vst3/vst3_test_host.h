@@ -57,7 +57,6 @@ public:
                               Changes* changes, Steinberg_Vst_ProcessContext* context, Changes* outChanges = nullptr,
                               std::uint64_t* silence = nullptr);
     std::string text(Steinberg_Vst_ParamID id, double value);
-    std::string parameterTitle(int index);
 
     Steinberg_IPluginFactory3* factory = nullptr;
     Steinberg_Vst_IComponent* component = nullptr;
