@@ -134,7 +134,7 @@ def vst3_state(sources, bypass=0, paths=None):
     for src in sources:
         if isinstance(src, list):
             image = float_wave(src)
-            out += struct.pack("<II", 2, len(image)) + image
+            out += struct.pack("<III", 2, len(src) * 2, len(image)) + image
         else:
             out += struct.pack("<I", src)
     return out + struct.pack("<I", bypass)

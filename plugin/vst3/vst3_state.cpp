@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "persistence/wave_file.h"
 
@@ -27,11 +28,47 @@ bool putU32(ByteSink& out, std::uint32_t v) {
     return out.write(b, 4);
 }
 
+bool silent(float v) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits == 0;  // +0 only: -0 is kept as it is
+}
+
+// The buffer's length, then the WAV image of its frames up to the last one that is not
+// silence (a take shorter than its buffer is mostly silence after it).
 bool writeImage(ByteSink& out, const BufferPart& part) {
     const int rate = part.rate >= kMinBufferRate && part.rate <= kMaxBufferRate ? part.rate : 44100;
+    const BufferView& v = part.view;
+    int used = v.length;
+    while (used > 1 && silent(v.left[used - 1]) && silent(v.right[used - 1])) --used;
+    const BufferView head{v.left, v.right, used};
     CountingSink count;
-    if (!writeWave(count, part.view, rate, WaveEncoding::Float32) || count.count > kMaxEmbeddedBytes) return false;
-    return putU32(out, static_cast<std::uint32_t>(count.count)) && writeWave(out, part.view, rate, WaveEncoding::Float32);
+    if (!writeWave(count, head, rate, WaveEncoding::Float32) || count.count > kMaxEmbeddedBytes) return false;
+    return putU32(out, static_cast<std::uint32_t>(v.length)) && putU32(out, static_cast<std::uint32_t>(count.count)) &&
+           writeWave(out, head, rate, WaveEncoding::Float32);
+}
+
+// An embedded buffer: its length, and its image's frames followed by silence.
+bool readImage(ByteSource& in, SampleArrays& out) {
+    std::uint32_t frames = 0, bytes = 0;
+    if (!in.readU32(frames) || frames == 0 || frames > static_cast<std::uint32_t>(kMaxReadFrames)) return false;
+    if (!in.readU32(bytes) || bytes > kMaxEmbeddedBytes || bytes > in.remaining()) return false;
+    std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[bytes]);
+    if (!image || !in.readExact(image.get(), bytes)) return false;
+    SampleArrays head;
+    if (readWave(std::span<const std::uint8_t>(image.get(), bytes), head) != kFileOk ||
+        head.length > static_cast<int>(frames))
+        return false;
+    if (head.length == static_cast<int>(frames)) {
+        out = std::move(head);
+        return true;
+    }
+    if (!out.allocate(static_cast<int>(frames))) return false;
+    std::memcpy(out.left.get(), head.left.get(), sizeof(float) * static_cast<std::size_t>(head.length));
+    std::memcpy(out.right.get(), head.right.get(), sizeof(float) * static_cast<std::size_t>(head.length));
+    out.rate = head.rate;
+    out.setGuardFrame();
+    return true;
 }
 
 }  // namespace
@@ -76,11 +113,7 @@ bool readState(ByteSource& in, StateImage& out) {
             break;
         case static_cast<std::uint32_t>(BufferSource::Embedded): {
             std::memset(record.bufferPath, 0, kPathSize);
-            std::uint32_t bytes = 0;
-            if (!in.readU32(bytes) || bytes > kMaxEmbeddedBytes || bytes > in.remaining()) return false;
-            std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[bytes]);
-            if (!image || !in.readExact(image.get(), bytes)) return false;
-            if (readWave(std::span<const std::uint8_t>(image.get(), bytes), out.audio[k]) != kFileOk) return false;
+            if (!readImage(in, out.audio[k])) return false;
             break;
         }
         case static_cast<std::uint32_t>(BufferSource::Empty): std::memset(record.bufferPath, 0, kPathSize); break;

@@ -5,14 +5,17 @@
 //   for each buffer 1..16: its source (u32) -
 //     0  empty
 //     1  a WAV file of its own, named by the path in its record (as in the VST 2 chunk)
-//     2  its audio in the state: the byte count (u32) and a stereo 32-bit float WAV image
-//        at the buffer's own rate (wave_file.h writes and reads it)
+//     2  its audio in the state: its length in frames (u32), the byte count (u32) and a
+//        stereo 32-bit float WAV image at the buffer's own rate (wave_file.h writes and
+//        reads it) of its frames up to the last one that is not silence: the rest of the
+//        buffer is silence (a take shorter than its buffer stores only what was taken)
 //   the bypass (u32, 0 or 1)
 // A recorded take or an edited buffer has no file of its own and travels in the state, so
 // a project keeps it; a buffer loaded from a file (or saved to one since) is named by path.
 // The reader takes a state whole or refuses it: a wrong tag, a short part, an image the
-// WAV reader refuses, or one beyond the largest buffer. The records are sanitised where
-// they are installed (EffectFiles::setChunk); a record's path is kept only for source 1.
+// WAV reader refuses, one longer than its buffer, a buffer beyond the largest. The records
+// are sanitised where they are installed (EffectFiles::setChunk); a record's path is kept
+// only for source 1.
 
 #include <array>
 #include <cstdint>

@@ -177,6 +177,7 @@ TEST(Vst3Plugin, RecordedTakeComesBackWithTheStateAndDamagedStatesAreRefused) {
     for (int k = 0; k < kNumBuffers; ++k)
         if (image->sources[k] == vst3::BufferSource::Embedded) takes += image->audio[k].length >= 44100;
     EXPECT_EQ(takes, 1) << "the take is in the state";
+    EXPECT_LT(saved.size(), 1000000u) << "the silence after the take is left out";
     std::printf("state with one recorded take: %zu bytes\n", saved.size());
 
     Plugin b;
@@ -204,7 +205,10 @@ TEST(Vst3Plugin, RecordedTakeComesBackWithTheStateAndDamagedStatesAreRefused) {
     bad[firstSource] = 7;
     EXPECT_EQ(setState(c, bad), Steinberg_kResultFalse);
     bad = saved;
-    bad[firstSource + 7] = 0x7f;  // the image's byte count
+    bad[firstSource + 11] = 0x7f;  // the image's byte count
+    EXPECT_EQ(setState(c, bad), Steinberg_kResultFalse);
+    bad = saved;
+    bad[firstSource + 4] = 1, bad[firstSource + 5] = bad[firstSource + 6] = 0;  // a buffer shorter than its image
     EXPECT_EQ(setState(c, bad), Steinberg_kResultFalse);
     EXPECT_TRUE(stateOf(c) == fresh);
 }
