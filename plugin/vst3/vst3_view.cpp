@@ -1,7 +1,8 @@
-// The panel as a VST 3 view (IPlugView) for X11EmbedWindowID: the same panel as in the
-// other formats (editor/panel.h), 930 x 414, built in the host's window. Its idle runs on
-// the host's run loop (Linux::IRunLoop, asked from the view's frame), about 30 times a
-// second; without a run loop the panel stays as drawn. The panel works on the effect's
+// The panel as a VST 3 view (IPlugView) for X11EmbedWindowID on Linux and HWND on
+// Windows: the same panel as in the other formats (editor/panel.h), 930 x 414, built in
+// the host's window. Its idle runs about 30 times a second: on Linux on the host's run
+// loop (Linux::IRunLoop, asked from the view's frame; without one the panel stays as
+// drawn), on Windows on a timer of the host's user-interface thread. The panel works on the effect's
 // engine through a port whose changes and gestures go to the host's component handler
 // (beginEdit/performEdit/endEdit). The content scale is answered for a factor of 1 only.
 // Compiled into the module where the desktop back ends are built; it installs the
@@ -16,6 +17,7 @@
 #include "plugin/engine_port.h"
 #include "plugin/vst3/vst3_effect.h"
 #include "plugin/vst3/vst3_view.h"
+#include "platform/ui_timer.h"
 
 namespace grainwheel::vst3 {
 
@@ -24,6 +26,11 @@ namespace {
 #define CALL SMTG_STDMETHODCALLTYPE
 
 constexpr Steinberg_Linux_TimerInterval kIdleMilliseconds = 33;
+#if defined(_WIN32)
+const Steinberg_FIDString kWindowType = Steinberg_kPlatformTypeHWND;
+#else
+const Steinberg_FIDString kWindowType = Steinberg_kPlatformTypeX11EmbedWindowID;
+#endif
 
 class PanelPort final : public EnginePort {
 public:
@@ -83,8 +90,7 @@ private:
     }
 
     tresult attached(void* parent, const char* type) {
-        if (parent == nullptr || type == nullptr || std::strcmp(type, Steinberg_kPlatformTypeX11EmbedWindowID) != 0)
-            return Steinberg_kResultFalse;
+        if (parent == nullptr || type == nullptr || std::strcmp(type, kWindowType) != 0) return Steinberg_kResultFalse;
         if (open_) removed();
         if (!editor_->open(parent)) return Steinberg_kResultFalse;
         open_ = true;
@@ -95,10 +101,13 @@ private:
             loop_ != nullptr) {
             loop_->lpVtbl->registerTimer(loop_, reinterpret_cast<Steinberg_Linux_ITimerHandler*>(&timer_),
                                          kIdleMilliseconds);
+        } else {
+            ownTimer_.start(static_cast<unsigned>(kIdleMilliseconds), [](void* v) { static_cast<View*>(v)->idle(); }, this);
         }
         return Steinberg_kResultOk;
     }
     tresult removed() {
+        ownTimer_.stop();
         if (loop_ != nullptr) {
             loop_->lpVtbl->unregisterTimer(loop_, reinterpret_cast<Steinberg_Linux_ITimerHandler*>(&timer_));
             loop_->lpVtbl->release(loop_);
@@ -130,8 +139,7 @@ private:
     static Steinberg_uint32 CALL addRefOf(void* self) { return of(self)->addRef(); }
     static Steinberg_uint32 CALL releaseOf(void* self) { return of(self)->release(); }
     static tresult CALL isPlatformTypeSupported(void*, Steinberg_FIDString type) {
-        return type != nullptr && std::strcmp(type, Steinberg_kPlatformTypeX11EmbedWindowID) == 0 ? Steinberg_kResultTrue
-                                                                                                  : Steinberg_kResultFalse;
+        return type != nullptr && std::strcmp(type, kWindowType) == 0 ? Steinberg_kResultTrue : Steinberg_kResultFalse;
     }
     static tresult CALL attachedOf(void* self, void* parent, Steinberg_FIDString type) {
         return of(self)->attached(parent, type);
@@ -172,6 +180,7 @@ private:
     std::atomic<bool> open_{false};
     Steinberg_IPlugFrame* frame_ = nullptr;
     Steinberg_Linux_IRunLoop* loop_ = nullptr;
+    platform::UiTimer ownTimer_;  // where no run loop calls the panel (Windows)
 };
 
 Steinberg_IPlugViewVtbl View::kView = {
