@@ -6,25 +6,26 @@
 #include <cmath>
 
 #include "engine/conversions.h"
-#include "engine/grain_engine.h"
+#include "engine/parameter_model.h"
+#include "engine/sequencer.h"
 #include "engine/parameter_table.h"
 #include "engine/text_format.h"
 #include "text/number_text.h"
 
 namespace grainwheel {
 
-void GrainEngine::getParameterName(std::int32_t index, char* text) {
+void ParameterModel::name(std::int32_t index, char* text) const {
     if (isHostParameter(index)) copyText(text, parameterInfo(index).name);
 }
 
-void GrainEngine::getParameterLabel(std::int32_t index, char* text) {
+void ParameterModel::label(std::int32_t index, char* text) const {
     if (isHostParameter(index)) copyText(text, parameterInfo(index).label);
 }
 
-void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
+void ParameterModel::display(std::int32_t index, char* text) const {
     if (index == kSettingRecordSyncUnit) {
         int k = 0;
-        if (truncInRange(params.settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
+        if (truncInRange(settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
             copyText(text, kSyncUnits[k].text);
         return;
     }
@@ -33,57 +34,51 @@ void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
     const ParameterInfo& p = parameterInfo(index);
     switch (p.display) {
     case DisplayText::None: copyText(text, ""); break;
-    case DisplayText::BufferNumber: {
-        const int pending = morphing.pendingBuffer;
-        gw::text::longToText((pending >= 0 ? pending : currentBuffer.load()) + 1, text);
-        break;
-    }
+    case DisplayText::BufferNumber: gw::text::longToText(shownBuffer() + 1, text); break;
     case DisplayText::Decibels: {
-        const float g = seq.mainGain;
+        const float g = seq_.mainGain;
         if (!(g > 0.0f) && !std::isnan(g))
             copyText(text, "-oo dB");
         else
             formatDecibels(text, truncSaturated(20.0 * std::log10(static_cast<double>(g))));
         break;
     }
-    case DisplayText::DensityFactor: formatOneDecimal(text, params.densityFactor, false); break;
+    case DisplayText::DensityFactor: formatOneDecimal(text, densityFactor, false); break;
     case DisplayText::UnitLength: {
         int k = 0;
-        if (truncInRange(params.live[index] * static_cast<float>(p.steps), 0, p.steps, k))
+        if (truncInRange(live[index] * static_cast<float>(p.steps), 0, p.steps, k))
             copyText(text, kUnitDuraTexts[k]);
         break;
     }
-    case DisplayText::Percent: percent(params.live[index]); break;
-    case DisplayText::OnOff: copyText(text, params.live[index] == 0.0f ? "off" : "on"); break;
+    case DisplayText::Percent: percent(live[index]); break;
+    case DisplayText::OnOff: copyText(text, live[index] == 0.0f ? "off" : "on"); break;
     case DisplayText::ProgramNumber:
-        gw::text::longToText(truncSaturated(valueToStep(params.live[index])), text);
+        gw::text::longToText(truncSaturated(valueToStep(live[index])), text);
         break;
-    case DisplayText::EventsPerUnit: formatOneDecimal(text, 1.0f / params.unitTime[p.member], false); break;
+    case DisplayText::EventsPerUnit: formatOneDecimal(text, 1.0f / unitTime[p.member], false); break;
     case DisplayText::Speed: {
         const int mode = setting(kSpeedFaderRange);
-        const float derived = params.unitSpeed[p.member];
+        const float derived = unitSpeed[p.member];
         if (mode >= 0 && mode < 4) formatOneDecimal(text, derived, true);
         else if (mode == 4) percent(derived);
         break;
     }
     case DisplayText::Pitch: {
         const int mode = setting(kPitchFaderRange);
-        const float live = params.live[index];
-        if (mode == 0) percent(live);
-        else if (mode == 1) formatOneDecimal(text, (live - 0.5f) * 24.0f, true);
-        else if (mode == 2) formatSigned7(text, truncSaturated((live - 0.5f) * 400.0f));
+        const float value = live[index];
+        if (mode == 0) percent(value);
+        else if (mode == 1) formatOneDecimal(text, (value - 0.5f) * 24.0f, true);
+        else if (mode == 2) formatSigned7(text, truncSaturated((value - 0.5f) * 400.0f));
         break;
     }
     case DisplayText::Cutoff:
-        gw::text::longToText(truncSaturated(params.unitCutoff[p.member] * 22050.0f), text);
+        gw::text::longToText(truncSaturated(unitCutoff[p.member] * 22050.0f), text);
         break;
     }
 }
 
-bool GrainEngine::canParameterBeAutomated(std::int32_t index) {
+bool ParameterModel::automatable(std::int32_t index) const {
     return isHostParameter(index) && parameterInfo(index).automatable;
 }
-
-bool GrainEngine::string2parameter(std::int32_t, const char*) { return false; }
 
 }  // namespace grainwheel

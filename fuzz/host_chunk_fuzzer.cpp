@@ -52,8 +52,8 @@ grainwheel::GrainEngine& engine() {
         auto* made = new grainwheel::GrainEngine(&host, 44100.0f);
         for (int n = 0; n < grainwheel::kNumBuffers; ++n) {
             const int frames = n < 4 ? n + 1 : 600 * n;
-            float* l = grainwheel::GrainEngine::newSampleArray(frames);
-            float* r = grainwheel::GrainEngine::newSampleArray(frames);
+            float* l = grainwheel::BufferBank::newSampleArray(frames);
+            float* r = grainwheel::BufferBank::newSampleArray(frames);
             for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.5f * std::sin(0.05f * static_cast<float>(i + n));
             made->replaceBufferArrays(n, l, r, frames);
         }
