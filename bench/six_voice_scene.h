@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "plugin/grain_effect.h"
+#include "engine/engine_inspection.h"
 
 namespace grainwheel::bench {
 
@@ -43,7 +44,7 @@ inline std::unique_ptr<GrainEffect> makeSixVoiceEffect(float pitchValue) {
         fx->setParameter(kPitch + u, pitchValue);
         fx->setParameter(kFreq + u, 0.4f + 0.03f * static_cast<float>(u));
     }
-    fx->engine().occupyVoicesForBenchmark();  // long grains on all six voices
+    grainwheel::EngineInspection::occupyVoices(fx->engine());  // long grains on all six voices
     return fx;
 }
 

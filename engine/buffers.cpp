@@ -189,10 +189,6 @@ void GrainEngine::allocateBuffer(int frames) {
     seq.halted = 0;
 }
 
-void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames) {
-    replaceBufferArrays(n, left, right, frames, workingRate());
-}
-
 void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames, int rate) {
     if (n < 0 || n >= kNumBuffers) {
         delete[] left;

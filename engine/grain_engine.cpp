@@ -127,22 +127,4 @@ void GrainEngine::storeRecord(int k, const ProgramRecord& from) {
     programs_.store(k, from, bank_.buffer(k).rate.load(std::memory_order_acquire));
 }
 
-void GrainEngine::occupyVoicesForBenchmark() {
-    const BufferFrames frames = framesOf(bank_.buffer(currentBuffer));
-    for (int i = 0; i < kNumVoices; ++i) {
-        GrainStart s;
-        s.bufferNumber = currentBuffer;
-        s.bufferLength = frames.length;
-        s.playPosition = static_cast<float>(i) * 7919.0f;
-        s.grainLength = 1 << 30;
-        s.envelopeType = kEnvTrapezoid;
-        s.envSust = 0.999f;
-        startGrain(voices.slots[i], s);
-    }
-    seq.activeVoices = kNumVoices;
-    // No grain falls due while they sound: the run measures six voices between grain
-    // starts (with every slot busy a due grain would be retried on every sample).
-    seq.triggerCountdown = 1.0e9f;
-}
-
 }  // namespace grainwheel

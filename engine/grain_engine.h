@@ -113,7 +113,6 @@ public:
 
     // The listener of the notices; install it before the engine is shared between threads.
     void setListener(EngineListener* listener) { listener_ = listener; }
-    EngineListener* listener() const { return listener_; }
 
     // Parameters (the index space of parameter_index.h): the ParameterModel's, with rec
     // free, rec sync and kill buffer handed off the audio thread when they would allocate
@@ -181,8 +180,7 @@ public:
     // frames per second (the working rate when not given or 0); the loaders convert it
     // to the working rate first (rate_conversion.h), a buffer left at another rate is
     // converted by the deferred work after the next resume.
-    void replaceBufferArrays(int n, float* left, float* right, int frames);
-    void replaceBufferArrays(int n, float* left, float* right, int frames, int rate);
+    void replaceBufferArrays(int n, float* left, float* right, int frames, int rate = 0);
     // The arrays come from BufferBank::newSampleArray.
     int getCurrentBuffer() const { return currentBuffer; }
     // Buffer n's saved flag (and its record's copy): set after a file holds its audio.
@@ -190,11 +188,7 @@ public:
     // Record n's copy of the saved flag follows buffer n's again (after a record from a
     // file was stored without its audio).
     void keepRecordSaved(int n);
-    // Record one input frame into the current buffer (the audio loop calls it).
-    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
-
-    // Sends a notice (parameter echo or EngineNotice) to the listener.
-    void notify(std::int32_t index, float value);
+    // Sends a notice of EngineNotice to the listener.
     void notify(EngineNotice n) { notify(noticeIndex(n), 1.0f); }
 
     // Work handed off the audio thread waits here: a new spare after the audio thread
@@ -252,16 +246,14 @@ public:
     const BufferMorph& morph() const { return morphing; }
     const VoiceBank& voiceBank() const { return voices; }
     const CaptureState& scopeCapture() const { return capture; }
-    // The voices and the output filters themselves, for tests that force a state no input
-    // can reach; other threads only, no block running.
-    VoiceBank& voicesForTests() { return voices; }
-    // The morph's work arrays, for tests that run another synthesis formulation.
-    SpectralMorph& spectralMorphForTests() { return morphing.spectral(); }
-    // Every voice slot busy for the benchmarks (a fixed, reproducible voice load); other
-    // threads only, no block running.
-    void occupyVoicesForBenchmark();
-
 private:
+    // Tests, fuzzers and benchmarks reach further in through it (engine_inspection.h).
+    friend struct EngineInspection;
+
+    // Sends a notice (parameter echo or EngineNotice) to the listener.
+    void notify(std::int32_t index, float value);
+    // Record one input frame into the current buffer (the audio loop calls it).
+    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
     void setCaptureStage(CaptureStage s) { capture.captureState = static_cast<std::int32_t>(s); }
     bool queryTransport(std::int32_t wanted, EngineTransport& t);
     void notifyEditor(std::int32_t index, float value) { notify(index, value); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/grain_engine.h"
+#include "engine/engine_inspection.h"
 #include "persistence/host_chunk.h"
 
 namespace {
@@ -68,7 +69,7 @@ void play(const std::array<grainwheel::ProgramRecord, grainwheel::kNumPrograms>&
           const grainwheel::ProgramRecord& program) {
     using namespace grainwheel;
     GrainEngine& e = engine();
-    VoiceBank& v = e.voicesForTests();
+    VoiceBank& v = EngineInspection::voices(e);
     v.resetAll();
     v.pitchFilter.reset();
     v.resonantFilter.reset();

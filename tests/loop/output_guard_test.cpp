@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "loop_support.h"
+#include "engine/engine_inspection.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ protected:
         e.setParameter(grainwheel::kSelectBuffer, 0.0f);
         if (path.warmUp > 0) Block(path.warmUp).run(e);
     }
-    grainwheel::VoiceBank& voices() { return fx->engine().voicesForTests(); }
+    grainwheel::VoiceBank& voices() { return grainwheel::EngineInspection::voices(fx->engine()); }
     void expectFreshState() {
         EXPECT_EQ(fx->engine().sequencer().activeVoices.load(), 0);
         for (const grainwheel::GrainVoice& v : voices().slots) EXPECT_TRUE(v.idle());
