@@ -82,6 +82,30 @@ GW_INLINE int precomputedRun(GrainVoice& v, const Out& out, int frames) {
     return n;
 }
 
+// One read of a buffer at frame idx and fraction frac: the frame at idx is fetched when
+// the index moved past the one fetched last (which becomes the previous frame), then the
+// value at frac between the previous and the current frame (the previous one on a whole
+// frame). True when it fetched.
+GW_INLINE bool readFrame(const float* __restrict bufLeft, const float* __restrict bufRight, int idx, float frac,
+                         int& last, float& prevL, float& prevR, float& curL, float& curR, float& outL, float& outR) {
+    const bool fetched = idx > last;
+    if (fetched) {
+        prevL = curL;
+        prevR = curR;
+        curL = bufLeft[idx];
+        curR = bufRight[idx];
+    }
+    last = idx;
+    if (frac == 0.0f) {
+        outL = prevL;
+        outR = prevR;
+    } else {
+        outL = prevL + (curL - prevL) * frac;
+        outR = prevR + (curR - prevR) * frac;
+    }
+    return fetched;
+}
+
 // A running value of a voice: a copy in a local, or (InPlace) the voice's field itself.
 template <bool InPlace, typename T>
 using Running = std::conditional_t<InPlace, T&, T>;
@@ -148,22 +172,11 @@ GW_INLINE int anyStepRun(GrainVoice& v, const BufferView& buffer, float pitch, c
             e = 0.0f;
         }
         remaining -= 1;
-        if (idx > last) {
-            prevL = curL;
-            prevR = curR;
-            curL = bufLeft[idx];
-            curR = bufRight[idx];
-        }
-        last = idx;
         float outL;
         float outR;
-        if (frac == 0.0f) {
-            outL = e * prevL;
-            outR = e * prevR;
-        } else {
-            outL = e * (prevL + (curL - prevL) * frac);
-            outR = e * (prevR + (curR - prevR) * frac);
-        }
+        readFrame(bufLeft, bufRight, idx, frac, last, prevL, prevR, curL, curR, outL, outR);
+        outL = e * outL;
+        outR = e * outR;
         pos += pitch;
         PlayHead::wrap(pos, last, length, flen);
         out(n, outL, outR);
@@ -266,23 +279,9 @@ struct SteadyChunk {
               float env, float& l, float& r) {
         const int idx = static_cast<int>(pos);
         const float frac = pos - static_cast<float>(idx);
-        const bool fetched = idx > last;
-        if (fetched) {
-            prevL = curL;
-            prevR = curR;
-            curL = bufLeft[idx];
-            curR = bufRight[idx];
-        }
-        last = idx;
         float outL;
         float outR;
-        if (frac == 0.0f) {
-            outL = prevL;
-            outR = prevR;
-        } else {
-            outL = prevL + (curL - prevL) * frac;
-            outR = prevR + (curR - prevR) * frac;
-        }
+        const bool fetched = readFrame(bufLeft, bufRight, idx, frac, last, prevL, prevR, curL, curR, outL, outR);
         if constexpr (!Flat) {
             outL = env * outL;
             outR = env * outR;
