@@ -38,14 +38,15 @@
 //    need a new buffer take the spare arrays (see below) and neither allocate nor free;
 //    kill buffer's question, and a rec mode met while no spare is ready, are left to
 //    runDeferred() (the adapter's worker, or an open editor's idle).
-//  - setProgram, switchProgram, the clipboard, names: any thread but the audio thread.
+//  - setProgram, the parameter model's program changes, the clipboard, names: any thread
+//    but the audio thread.
 //  - allocateBuffer, eraseBuffer, replaceBufferArrays: other threads (the audio thread
 //    only through rec free / rec sync). They publish the new arrays as one record, wait
 //    until the block under way at that moment (if any) has left, then free the old
 //    arrays; blocks meanwhile play on with the old or the new arrays, never silent. The
 //    audio thread resets the voices itself at the block boundary where it takes a new
 //    record (audio_buffer.h). Before freeing they also wait for the panel's readings of
-//    the arrays (bufferReaders()); the audio thread never does.
+//    the arrays (buffers().readers()); the audio thread never does.
 //  - runDeferred: any thread but the audio thread; two callers at once are fine.
 //  - The read accessors: any thread; every published word is a whole atomic word.
 //  - EngineListener calls come from whichever thread made the change, the audio thread
