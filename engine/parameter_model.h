@@ -66,7 +66,9 @@ public:
     ParameterModel& operator=(const ParameterModel&) = delete;
 
     // The index space of setParameter / getParameter. Nothing happens while the program
-    // records are missing (an engine whose construction ran out of memory).
+    // records are missing (an engine whose construction ran out of memory). Embedders set
+    // values through GrainEngine::setParameter, which first hands rec free, rec sync and
+    // kill buffer off the audio thread where they would allocate or ask there.
     void set(std::int32_t index, float value);
     float get(std::int32_t index);
     // Global setting s as the engine uses it (truncated).
