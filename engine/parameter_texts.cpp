@@ -5,26 +5,28 @@
 
 #include <cmath>
 
+#include "engine/audio_buffer.h"
 #include "engine/conversions.h"
-#include "engine/grain_engine.h"
+#include "engine/parameter_model.h"
+#include "engine/sequencer.h"
 #include "engine/parameter_table.h"
 #include "engine/text_format.h"
 #include "text/number_text.h"
 
 namespace grainwheel {
 
-void GrainEngine::getParameterName(std::int32_t index, char* text) {
+void ParameterModel::name(std::int32_t index, char* text) const {
     if (isHostParameter(index)) copyText(text, parameterInfo(index).name);
 }
 
-void GrainEngine::getParameterLabel(std::int32_t index, char* text) {
+void ParameterModel::label(std::int32_t index, char* text) const {
     if (isHostParameter(index)) copyText(text, parameterInfo(index).label);
 }
 
 namespace {
 
-// What a display text is made of: the parameter's value and the engine's quantities that
-// the text shows (derived from the value, or the engine's state).
+// What a display text is made of: the parameter's value and the quantities the text shows
+// (the model's own, or derived from a value being asked about).
 struct DisplayInputs {
     float live = 0.0f;     // the parameter's value
     float derived = 0.0f;  // gain, density factor, unit time, speed or cutoff
@@ -71,36 +73,32 @@ void writeDisplay(const ParameterInfo& p, const DisplayInputs& in, char* text) {
 
 }  // namespace
 
-void GrainEngine::getParameterDisplay(std::int32_t index, char* text) {
+void ParameterModel::display(std::int32_t index, char* text) const {
     if (index == kSettingRecordSyncUnit) {
         int k = 0;
-        if (truncInRange(params.settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
+        if (truncInRange(settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
             copyText(text, kSyncUnits[k].text);
         return;
     }
     if (!isHostParameter(index)) return;
     const ParameterInfo& p = parameterInfo(index);
     DisplayInputs in;
-    in.live = params.live[index];
+    in.live = live[index];
     in.speedMode = setting(kSpeedFaderRange);
     in.pitchMode = setting(kPitchFaderRange);
     switch (p.display) {
-    case DisplayText::BufferNumber: {
-        const int pending = morphing.pendingBuffer;
-        in.buffer = pending >= 0 ? pending : currentBuffer.load();
-        break;
-    }
-    case DisplayText::Decibels: in.derived = seq.mainGain; break;
-    case DisplayText::DensityFactor: in.derived = params.densityFactor; break;
-    case DisplayText::EventsPerUnit: in.derived = params.unitTime[p.member]; break;
-    case DisplayText::Speed: in.derived = params.unitSpeed[p.member]; break;
-    case DisplayText::Cutoff: in.derived = params.unitCutoff[p.member]; break;
+    case DisplayText::BufferNumber: in.buffer = shownBuffer(); break;
+    case DisplayText::Decibels: in.derived = seq_.mainGain; break;
+    case DisplayText::DensityFactor: in.derived = densityFactor; break;
+    case DisplayText::EventsPerUnit: in.derived = unitTime[p.member]; break;
+    case DisplayText::Speed: in.derived = unitSpeed[p.member]; break;
+    case DisplayText::Cutoff: in.derived = unitCutoff[p.member]; break;
     default: break;
     }
     writeDisplay(p, in, text);
 }
 
-void GrainEngine::getParameterDisplayFor(std::int32_t index, float value, char* text) {
+void ParameterModel::displayFor(std::int32_t index, float value, char* text) const {
     if (!isHostParameter(index)) return;
     const ParameterInfo& p = parameterInfo(index);
     DisplayInputs in;
@@ -113,25 +111,21 @@ void GrainEngine::getParameterDisplayFor(std::int32_t index, float value, char* 
     case DisplayText::Decibels: in.derived = 2.0f * value * value; break;
     case DisplayText::DensityFactor: in.derived = convertDensity(value); break;
     case DisplayText::EventsPerUnit:
-        in.derived = convertTime(setting(kTimeFaderValues), value, derived)
-                         ? derived
-                         : params.unitTime[p.member].load();
+        in.derived = convertTime(setting(kTimeFaderValues), value, derived) ? derived : unitTime[p.member].load();
         break;
     case DisplayText::Speed:
-        in.derived = convertSpeed(in.speedMode, value, derived) ? derived : params.unitSpeed[p.member].load();
+        in.derived = convertSpeed(in.speedMode, value, derived) ? derived : unitSpeed[p.member].load();
         break;
     case DisplayText::Cutoff:
-        in.derived = convertCutoff(setting(kFreqCutoff), value, derived) ? derived : params.unitCutoff[p.member].load();
+        in.derived = convertCutoff(setting(kFreqCutoff), value, derived) ? derived : unitCutoff[p.member].load();
         break;
     default: break;
     }
     writeDisplay(p, in, text);
 }
 
-bool GrainEngine::canParameterBeAutomated(std::int32_t index) {
+bool ParameterModel::automatable(std::int32_t index) const {
     return isHostParameter(index) && parameterInfo(index).automatable;
 }
-
-bool GrainEngine::string2parameter(std::int32_t, const char*) { return false; }
 
 }  // namespace grainwheel

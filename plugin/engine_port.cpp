@@ -25,26 +25,26 @@ ScopeSources EnginePort::scopeSources() {
     s.playPosition = e.sequencer().playPosition.address();
     s.grainLength = e.sequencer().grainLengthFloat.address();
     s.grainInterval = e.sequencer().grainInterval.address();
-    s.recording = e.recorder().recording.address();
-    s.recordWritePosition = e.recorder().recordWritePosition.address();
+    s.recording = e.recorder().state().recording.address();
+    s.recordWritePosition = e.recorder().state().recordWritePosition.address();
     s.scopeMode = e.parameters().settings[kScopeViewMode].address();
     s.currentBuffer = &e.currentBufferWord();
     s.previousBuffer = &e.previousBufferWord();
     s.linkedDensity = e.sequencer().linkedDensity.address();
-    s.records = &e.audioBuffer(0);
-    s.readers = &e.bufferReaders();
+    s.records = &e.buffers().buffer(0);
+    s.readers = &e.buffers().readers();
     return s;
 }
 
-int EnginePort::bufferLength(int b) { return validBuffer(b) ? framesOf(engine_.audioBuffer(b)).length : 0; }
+int EnginePort::bufferLength(int b) { return validBuffer(b) ? framesOf(engine_.buffers().buffer(b)).length : 0; }
 
 bool EnginePort::bufferHasArrays(int b) {
     if (!validBuffer(b)) return false;
-    const AudioBuffer& a = engine_.audioBuffer(b);
+    const AudioBuffer& a = engine_.buffers().buffer(b);
     return a.left.load() != nullptr && a.right.load() != nullptr;
 }
 
-bool EnginePort::bufferSaved(int b) { return validBuffer(b) && engine_.audioBuffer(b).saved.load() != 0; }
+bool EnginePort::bufferSaved(int b) { return validBuffer(b) && engine_.buffers().buffer(b).saved.load() != 0; }
 
 // A buffer at another rate than the working rate (after a change of the host's rate,
 // until the deferred work converts it) counts its seconds at its own.
@@ -54,7 +54,7 @@ float EnginePort::bufferRate(int b) {
 }
 
 const char* EnginePort::bufferPath(int b) {
-    ProgramRecord* p = engine_.programRecords();
+    ProgramRecord* p = engine_.programs().records();
     return validBuffer(b) && p != nullptr ? p[b].bufferPath : "";
 }
 

@@ -105,7 +105,7 @@ tresult Vst3Effect::stringByValue(Steinberg_Vst_ParamID id, double value, Steinb
     const float v = !(value > 0.0) ? 0.0f : value >= 1.0 ? 1.0f : static_cast<float>(value);
     char text[64] = {};
     if (id == static_cast<Steinberg_Vst_ParamID>(kBypassId)) std::strcpy(text, v >= 0.5f ? "on" : "off");
-    else engine_.getParameterDisplayFor(static_cast<std::int32_t>(id), v, text);
+    else engine_.parameters().displayFor(static_cast<std::int32_t>(id), v, text);
     toUtf16(text, out, 128);
     return Steinberg_kResultOk;
 }

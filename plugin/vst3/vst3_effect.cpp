@@ -126,7 +126,7 @@ tresult Vst3Effect::process(Steinberg_Vst_ProcessData* data) {
     hasContext_ = data->processContext != nullptr;
     if (hasContext_) blockContext_ = *data->processContext;
     // The changes are set on the audio thread: the engine hears so before the first block.
-    engine_.bufferGate().claimAudioThread();
+    engine_.buffers().gate().claimAudioThread();
 
     // The host's queues are read through its interfaces, and the engine takes each change
     // as a setParameter from the audio thread (neither blocks).

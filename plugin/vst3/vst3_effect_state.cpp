@@ -20,7 +20,7 @@ tresult Vst3Effect::getState(Steinberg_IBStream* stream) {
     if (stream == nullptr) return Steinberg_kInvalidArgument;
     std::lock_guard<std::mutex> hold(filesLock_);
     void* data = nullptr;
-    if (engine_.getChunk(&data, false) != static_cast<std::int32_t>(kBankChunkSize) || data == nullptr)
+    if (engine_.programs().chunk(&data, false) != static_cast<std::int32_t>(kBankChunkSize) || data == nullptr)
         return Steinberg_kInternalError;
     std::unique_ptr<std::array<ProgramRecord, kNumPrograms>> records(new (std::nothrow)
                                                                          std::array<ProgramRecord, kNumPrograms>);
@@ -29,15 +29,15 @@ tresult Vst3Effect::getState(Steinberg_IBStream* stream) {
 
     std::array<BufferPart, kNumBuffers> parts{};
     // The deferred rate conversion replaces no arrays while they are written.
-    const auto reads = engine_.holdBufferReads();
+    const auto reads = engine_.buffers().holdReads();
     for (int k = 0; k < kNumBuffers; ++k) {
         std::uint32_t generation = 0;
-        const BufferFrames f = framesOf(engine_.audioBuffer(k), &generation);
-        const int rate = engine_.audioBuffer(k).rateOf(generation);
+        const BufferFrames f = framesOf(engine_.buffers().buffer(k), &generation);
+        const int rate = engine_.buffers().buffer(k).rateOf(generation);
         setRecordedRate((*records)[k], f.empty() ? 0 : rate);
         if (f.empty()) continue;
-        const char* own = engine_.programRecord(k).bufferPath;
-        if (engine_.audioBuffer(k).saved.load() != 0 && own[0] != 0 && fileExists(own)) {
+        const char* own = engine_.programs().record(k).bufferPath;
+        if (engine_.buffers().buffer(k).saved.load() != 0 && own[0] != 0 && fileExists(own)) {
             parts[k].source = BufferSource::File;
             std::memcpy((*records)[k].bufferPath, own, kPathSize);
             (*records)[k].bufferSaved = 1;
@@ -70,8 +70,8 @@ tresult Vst3Effect::setState(Steinberg_IBStream* stream) {
             const int frames = audio.length;
             engine_.replaceBufferArrays(k, audio.left.release(), audio.right.release(), frames, audio.rate);
             // The audio has no file of its own.
-            engine_.audioBuffer(k).saved = 0;
-        } else if (!framesOf(engine_.audioBuffer(k)).empty()) {
+            engine_.buffers().buffer(k).saved = 0;
+        } else if (!framesOf(engine_.buffers().buffer(k)).empty()) {
             engine_.replaceBufferArrays(k, nullptr, nullptr, 0);
             engine_.markBufferSaved(k);
         }

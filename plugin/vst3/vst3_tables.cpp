@@ -169,7 +169,7 @@ struct Vst3Effect::Tables {
         if (name == nullptr || list != kProgramListId || index < 0 || index >= kNumPrograms)
             return Steinberg_kInvalidArgument;
         char text[64] = {};
-        of(self)->engine_.getProgramNameIndexed(0, index, text);
+        of(self)->engine_.programs().nameOf(index, text);
         toUtf16(text, name, 128);
         return Steinberg_kResultOk;
     }
