@@ -63,8 +63,11 @@ void UiTimer::stop() {
 
 namespace platform {
 
-bool UiTimer::start(unsigned, Callback, void*) { return false; }
-void UiTimer::stop() {}
+bool UiTimer::start(unsigned, Callback, void*) {
+    id_ = 0;
+    return false;
+}
+void UiTimer::stop() { id_ = 0; }
 
 }  // namespace platform
 
