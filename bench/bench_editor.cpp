@@ -51,8 +51,8 @@ std::unique_ptr<gw::GrainEffect> makeEffect() {
     fx->setSampleRate(44100.0f);
     fx->resume();
     const int frames = 176400;
-    float* l = gw::GrainEngine::newSampleArray(frames);
-    float* r = gw::GrainEngine::newSampleArray(frames);
+    float* l = gw::BufferBank::newSampleArray(frames);
+    float* r = gw::BufferBank::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) {
         l[i] = 0.5f * std::sin(0.013f * static_cast<float>(i)) * std::sin(0.0001f * static_cast<float>(i));
         r[i] = l[i];

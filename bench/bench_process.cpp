@@ -99,8 +99,8 @@ float tone(int i, double step, double wobble) {
 }
 
 void fillTone(gw::GrainEffect& fx, int buffer, int frames, double step, double wobble) {
-    float* l = gw::GrainEngine::newSampleArray(frames);
-    float* r = gw::GrainEngine::newSampleArray(frames);
+    float* l = gw::BufferBank::newSampleArray(frames);
+    float* r = gw::BufferBank::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) l[i] = r[i] = tone(i, step, wobble);
     fx.engine().replaceBufferArrays(buffer, l, r, frames);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "plugin/grain_effect.h"
+#include "engine/engine_inspection.h"
 
 namespace grainwheel::bench {
 
@@ -27,8 +28,8 @@ inline std::unique_ptr<GrainEffect> makeSixVoiceEffect(float pitchValue) {
     sceneTime.flags = kVstTempoValid | kVstTransportPlaying;
     auto fx = std::make_unique<GrainEffect>(&sceneHost);
     const int frames = 200000;
-    float* l = GrainEngine::newSampleArray(frames);
-    float* r = GrainEngine::newSampleArray(frames);
+    float* l = BufferBank::newSampleArray(frames);
+    float* r = BufferBank::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) {
         l[i] = 0.3f * std::sin(0.01f * static_cast<float>(i)) + 0.1f * std::sin(0.37f * static_cast<float>(i));
         r[i] = 0.8f * l[i];
@@ -43,7 +44,7 @@ inline std::unique_ptr<GrainEffect> makeSixVoiceEffect(float pitchValue) {
         fx->setParameter(kPitch + u, pitchValue);
         fx->setParameter(kFreq + u, 0.4f + 0.03f * static_cast<float>(u));
     }
-    fx->engine().occupyVoicesForBenchmark();  // long grains on all six voices
+    grainwheel::EngineInspection::occupyVoices(fx->engine());  // long grains on all six voices
     return fx;
 }
 

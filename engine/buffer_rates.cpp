@@ -15,14 +15,6 @@ int GrainEngine::workingRate() const {
     return static_cast<int>(std::lround(rate));
 }
 
-void GrainEngine::storeRecordRate(int n, int rate) noexcept {
-    if (programs == nullptr || n < 0 || n >= kNumBuffers) return;
-    const int value = storedRateValue(rate);
-    for (int i = 0; i < 3; ++i)
-        std::atomic_ref<std::uint8_t>(programs[n].bufferRate[i])
-            .store(static_cast<std::uint8_t>((value >> (8 * i)) & 0xff), std::memory_order_relaxed);
-}
-
 void GrainEngine::requestRateConversion() {
     if (bank_.anyAtOtherRate(workingRate())) deferred_.fetch_or(kDeferRates, std::memory_order_release);
 }
@@ -38,7 +30,7 @@ void GrainEngine::convertBuffersToWorkingRate() {
 
 bool GrainEngine::convertToWorkingRate(int n) {
     const int target = workingRate();
-    const std::unique_lock<std::mutex> reads = holdBufferReads();  // no writer reads it now
+    const std::unique_lock<std::mutex> reads = bank_.holdReads();  // no writer reads it now
     ConvertedAudio out;
     const RateConversion result = bank_.convert(n, target, out);
     if (result != RateConversion::Converted) {

@@ -15,22 +15,6 @@
 
 namespace grainwheel {
 
-namespace {
-// Program record fields that the audio thread may write (through the morph's buffer
-// selection and the end of a synced recording) while the user-interface thread reads
-// the records: written whole.
-void storeWhole(float& field, float value) noexcept {
-    std::atomic_ref<float>(field).store(value, std::memory_order_relaxed);
-}
-// The saved flag and the path's first character (emptied when recording starts).
-void storeWhole(std::uint8_t& field, std::uint8_t value) noexcept {
-    std::atomic_ref<std::uint8_t>(field).store(value, std::memory_order_relaxed);
-}
-void clearPath(char (&path)[kPathSize]) noexcept {
-    std::atomic_ref<unsigned char>(reinterpret_cast<unsigned char&>(path[0])).store(0, std::memory_order_relaxed);
-}
-}  // namespace
-
 void GrainEngine::selectBuffer(int n) {
     if (n < 0 || n >= kNumBuffers) return;
     handToAudioThread(HandOver::select(n));
@@ -93,7 +77,7 @@ void GrainEngine::publishArrays(int n, float* left, float* right, int frames, in
 void GrainEngine::publishClaimed(int n, float* left, float* right, int frames, int rate, std::uint32_t request) {
     AudioBuffer& buffer = bank_.buffer(n);
     const auto [oldLeft, oldRight] = bank_.publish(n, left, right, frames, rate);
-    storeRecordRate(n, buffer.rate.load(std::memory_order_relaxed));
+    programs_.storeRate(n, buffer.rate.load(std::memory_order_relaxed));
     // No audio thread running: the voices take the new record here and now.
     handToAudioThread(request);
     // A block that started before the publication may still read the old arrays.
@@ -107,7 +91,7 @@ void GrainEngine::publishClaimed(int n, float* left, float* right, int frames, i
 
 bool GrainEngine::takeSpare(int n, int frames) noexcept {
     if (!bank_.takeSpare(n, frames, workingRate())) return false;
-    storeRecordRate(n, bank_.buffer(n).rate.load(std::memory_order_relaxed));
+    programs_.storeRate(n, bank_.buffer(n).rate.load(std::memory_order_relaxed));
     deferred_.fetch_or(kDeferSpare, std::memory_order_release);
     applyHandOver(bank_.gate().takeHandOver() | HandOver::kRewind);
     return true;
@@ -139,7 +123,7 @@ void GrainEngine::selectBufferInBlock(int n) noexcept {
     recorder_.rewind();
     previousBuffer = currentBuffer.load();
     currentBuffer = n;
-    storeWhole(current().bufferNumber, static_cast<float>(n));
+    ProgramBank::storeWhole(current().bufferNumber, static_cast<float>(n));
     notifyEditor(kBuffersChanged, 1.0f);
 
     if (setting(kMorphAlgorithm) != 0) return;
@@ -191,7 +175,7 @@ void GrainEngine::allocateBuffer(int frames) {
     }
     if (frames == -1) {
         buffer.saved = 1;
-        clearPath(programs[n].bufferPath);
+        programs_.clearPath(n);
     } else if (!empty) {
         buffer.saved = 0;
     }
@@ -199,10 +183,6 @@ void GrainEngine::allocateBuffer(int frames) {
     recorder_.rewind();
     notifyEditor(kBuffersChanged, 1.0f);
     seq.halted = 0;
-}
-
-void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames) {
-    replaceBufferArrays(n, left, right, frames, workingRate());
 }
 
 void GrainEngine::replaceBufferArrays(int n, float* left, float* right, int frames, int rate) {
@@ -238,13 +218,13 @@ int GrainEngine::framesForBeats(double beats) const {
 void GrainEngine::markRecorded(int n) {
     if (framesOf(bank_.buffer(n)).empty()) return;
     bank_.buffer(n).saved = 0;
-    storeWhole(programs[n].bufferSaved, 0);
+    programs_.storeSaved(n, 0);
 }
 
 void GrainEngine::finishSyncedRecording() noexcept {
     // The audio thread's part of switching rec sync off: no allocation, no gate.
     params.live[kRecSync] = 0.0f;
-    storeWhole(current().recSync, 0.0f);
+    ProgramBank::storeWhole(current().recSync, 0.0f);
     recorder_.setFades(0.0f);
     notifyEditor(kRecSync, 0.0f);
 }
@@ -258,10 +238,10 @@ void GrainEngine::finishSyncedRecording() noexcept {
 // there); rec free then only marks the existing buffer.
 void GrainEngine::setRecFree(float value) {
     params.live[kRecFree] = value;
-    storeWhole(current().recFree, value);
+    ProgramBank::storeWhole(current().recFree, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
-        clearPath(programs[n].bufferPath);
+        programs_.clearPath(n);
         if (framesOf(bank_.buffer(n)).empty()) {
             allocateBuffer(framesForBeats(16.0));
             recorder_.setSyncWait(0);
@@ -273,10 +253,10 @@ void GrainEngine::setRecFree(float value) {
 
 void GrainEngine::setRecSync(float value) {
     params.live[kRecSync] = value;
-    storeWhole(current().recSync, value);
+    ProgramBank::storeWhole(current().recSync, value);
     if (value != 0.0f) {
         const int n = currentBuffer;
-        clearPath(programs[n].bufferPath);
+        programs_.clearPath(n);
         constexpr std::int32_t kAllValid = EngineTransport::kPpqValid | EngineTransport::kBarsValid |
                                            EngineTransport::kTempoValid | EngineTransport::kTimeSigValid;
         EngineTransport info;
@@ -304,6 +284,26 @@ void GrainEngine::setRecSync(float value) {
     recorder_.setFades(value);
 }
 
-void GrainEngine::setRecordSyncUnit(float value) { recorder_.setSyncUnit(value); }
+void GrainEngine::setVoiceCount(float value) {
+    // Every voice stops and the new count applies at one block boundary. The engine has
+    // six slots: a count outside 1..6 is clamped, NaN keeps the count.
+    handToAudioThread(HandOver::voiceCount(std::isnan(value) ? 0 : truncClamped(value, 1, kNumVoices)));
+}
+
+void GrainEngine::requestBuffer(float value) {
+    if (value == static_cast<float>(currentBuffer.load())) {
+        seq.playPosition = static_cast<float>(currentLength.load()) * bufferStartOf(currentBuffer);
+        return;
+    }
+    int n = 0;
+    if (!truncInRange(value, 0, kNumBuffers - 1, n)) return;  // no such buffer: nothing changes
+    morphing.pendingBuffer = n;
+    if (setting(kMorphAlgorithm) != 0) {
+        morphing.morphState = MorphStage::Idle;
+        morphing.morphStep = 1;
+    } else {
+        selectBuffer(n);
+    }
+}
 
 }  // namespace grainwheel

@@ -43,7 +43,7 @@ void DisplayPublisher::publishLive(const GrainEngine& e, float blockPeak) noexce
     d.previousBuffer = e.previousBufferIndex();
     d.currentUnit = seq.currentUnit;
     d.linkedDensity = seq.linkedDensity;
-    const RecordState& rec = e.recorder();
+    const RecordState& rec = e.recorder().state();
     d.recording = rec.recording;
     d.recordWritePosition = rec.recordWritePosition;
     if (d.recordWritePosition != publishedWritePosition_) ++recordSerial_;
@@ -54,7 +54,7 @@ void DisplayPublisher::publishLive(const GrainEngine& e, float blockPeak) noexce
     d.voiceCount = seq.voiceCount;
     for (int s = 0; s < kNumGlobalSettings; ++s) d.settings[s] = e.parameters().settings[s];
     for (int n = 0; n < kNumBuffers; ++n) {
-        const AudioBuffer& b = e.audioBuffer(n);
+        const AudioBuffer& b = e.buffers().buffer(n);
         const bool arrays = b.left.load(std::memory_order_relaxed) != nullptr &&
                             b.right.load(std::memory_order_relaxed) != nullptr;
         d.bufferLength[n] = arrays ? b.length.load(std::memory_order_relaxed) : 0;
@@ -80,10 +80,10 @@ void DisplayPublisher::publishBlock(const GrainEngine& e, float blockPeak) noexc
 }
 
 bool DisplayPublisher::columnsStale(const GrainEngine& e) const noexcept {
-    if (e.recorder().recordWritePosition != columnsWritePosition_.load(std::memory_order_relaxed)) return true;
+    if (e.recorder().state().recordWritePosition != columnsWritePosition_.load(std::memory_order_relaxed)) return true;
     for (int n = 0; n < kNumBuffers; ++n) {
         if (columnsSerial_[n].load(std::memory_order_relaxed) == 0) return true;
-        if (e.audioBuffer(n).generation.load(std::memory_order_relaxed) !=
+        if (e.buffers().buffer(n).generation.load(std::memory_order_relaxed) !=
             columnsGeneration_[n].load(std::memory_order_relaxed))
             return true;
     }
@@ -93,12 +93,12 @@ bool DisplayPublisher::columnsStale(const GrainEngine& e) const noexcept {
 std::uint32_t DisplayPublisher::refreshColumns(GrainEngine& e) {
     const std::lock_guard<std::mutex> hold(columnsLock_);
     const int current = e.getCurrentBuffer();
-    const std::int32_t written = e.recorder().recordWritePosition;
+    const std::int32_t written = e.recorder().state().recordWritePosition;
     const bool recorded = written != columnsWritePosition_.load(std::memory_order_relaxed);
     std::uint32_t changed = 0;
-    const BufferReaders::Reading reading(&e.bufferReaders());
+    const BufferReaders::Reading reading(&e.buffers().readers());
     for (int n = 0; n < kNumBuffers; ++n) {
-        const AudioBuffer& b = e.audioBuffer(n);
+        const AudioBuffer& b = e.buffers().buffer(n);
         const std::uint32_t generation = b.generation.load(std::memory_order_acquire);
         // Frames recorded go to the current buffer (and, when it was switched meanwhile,
         // went to the one recorded before).

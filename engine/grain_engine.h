@@ -1,21 +1,32 @@
 #pragma once
 // GrainEngine: the granular sequencer itself, free of any plug-in format. It composes
-// the engine's parts and keeps the face the adapters use: the Sequencer (sequencer.h:
-// transport, units, play head), the voices and filters (voices.h), the BufferBank
-// (buffer_bank.h: the 16 buffers, the gate, the readings, the spare, the rate
-// conversion), the Recorder (recorder.h), the BufferMorph (buffer_morph.h), the scope
-// capture, and the parameter and program model (the 107 host parameters with names,
-// labels and display texts, the 16 records, the clipboard, the global settings). A
-// plug-in adapter (plugin/grain_effect.h) owns one and maps its format's calls onto it;
+// the engine's parts and does what spans several of them (a buffer selection, the rec
+// modes, the hand-over to the audio thread, the deferred work, the block itself):
+//  - Sequencer (sequencer.h): transport, units, play head;
+//  - VoiceBank (voices.h): the six voices and the output filters;
+//  - BufferBank (buffer_bank.h): the 16 buffers, the gate, the readings, the spare, the
+//    rate conversion;
+//  - Recorder (recorder.h), BufferMorph (buffer_morph.h), the scope capture;
+//  - ParameterModel (parameter_model.h): the 107 host parameters and the settings, their
+//    names, labels and display texts, program application;
+//  - ProgramBank (program_bank.h): the 16 records, the clipboard, names, the chunk.
+// A plug-in adapter (plugin/grain_effect.h) owns one and maps its format's calls onto it;
 // the engine reaches back only through EngineHost (transport, automation, questions) and
 // EngineListener (the notices for the editor).
 //
-// The sources are split by concern: grain_engine.cpp (construction, notices, suspend and
-// resume), parameters.cpp (the index space of setParameter/getParameter),
-// parameter_texts.cpp (names, labels, display texts), programs.cpp (records, program
-// changes, clipboard, chunk), buffers.cpp (buffer selection, allocation, recording
-// modes), buffer_rates.cpp (the working rate) and audio_loop.cpp (the block, which runs
-// the parts).
+// The adapters' face, all a new format needs:
+//  - lifecycle: process/processReplacing, suspend, resume, setWorkingRate, runDeferred;
+//  - parameters: setParameter, getParameter; texts through parameters() (name, label,
+//    display, automatable; parameter_table.h describes each parameter for a format to walk);
+//  - programs: setProgram, getProgram; names, the clipboard and the chunk through
+//    programs() (setName, name, nameOf, chunk); whole records in through storeRecord;
+//  - buffers: selectBuffer, replaceBufferArrays, markBufferSaved; the arrays, the
+//    readings and the file writers' hold through buffers().
+//
+// The sources: grain_engine.cpp (construction, notices, suspend and resume, the
+// parameter entry and the deferred work), buffers.cpp (buffer selection, allocation,
+// recording modes), buffer_rates.cpp (the working rate) and audio_loop.cpp (the block,
+// which runs the parts).
 //
 // Threads. "Audio thread": the thread that calls processReplacing. "Other threads": the
 // user-interface thread, the host's own threads and workers.
@@ -27,14 +38,15 @@
 //    need a new buffer take the spare arrays (see below) and neither allocate nor free;
 //    kill buffer's question, and a rec mode met while no spare is ready, are left to
 //    runDeferred() (the adapter's worker, or an open editor's idle).
-//  - setProgram, switchProgram, the clipboard, names: any thread but the audio thread.
+//  - setProgram, the parameter model's program changes, the clipboard, names: any thread
+//    but the audio thread.
 //  - allocateBuffer, eraseBuffer, replaceBufferArrays: other threads (the audio thread
 //    only through rec free / rec sync). They publish the new arrays as one record, wait
 //    until the block under way at that moment (if any) has left, then free the old
 //    arrays; blocks meanwhile play on with the old or the new arrays, never silent. The
 //    audio thread resets the voices itself at the block boundary where it takes a new
 //    record (audio_buffer.h). Before freeing they also wait for the panel's readings of
-//    the arrays (bufferReaders()); the audio thread never does.
+//    the arrays (buffers().readers()); the audio thread never does.
 //  - runDeferred: any thread but the audio thread; two callers at once are fine.
 //  - The read accessors: any thread; every published word is a whole atomic word.
 //  - EngineListener calls come from whichever thread made the change, the audio thread
@@ -52,6 +64,8 @@
 #include "engine/dsp/spectrum_transform.h"
 #include "engine/engine_state.h"
 #include "engine/parameter_index.h"
+#include "engine/parameter_model.h"
+#include "engine/program_bank.h"
 #include "engine/program_record.h"
 #include "engine/realtime.h"
 #include "engine/recorder.h"
@@ -60,8 +74,6 @@
 #include "engine/voices.h"
 
 namespace grainwheel {
-
-struct ParameterInfo;
 
 // The engine's way back to whoever embeds it.
 class EngineHost {
@@ -93,49 +105,34 @@ public:
     virtual bool runsDeferredWork() const { return false; }
 };
 
-class GrainEngine {
+class GrainEngine : private ParameterEffects {
 public:
     // The host and listener stay the caller's and must outlive the engine (either may be
     // null: no transport, no questions answered yes, no notices).
     explicit GrainEngine(EngineHost* host = nullptr, float sampleRate = 44100.0f);
-    ~GrainEngine();
+    ~GrainEngine() override;
     GrainEngine(const GrainEngine&) = delete;
     GrainEngine& operator=(const GrainEngine&) = delete;
 
     // The listener of the notices; install it before the engine is shared between threads.
     void setListener(EngineListener* listener) { listener_ = listener; }
-    EngineListener* listener() const { return listener_; }
 
-    // Parameters (the index space of parameter_index.h).
+    // Parameters (the index space of parameter_index.h): the ParameterModel's, with rec
+    // free, rec sync and kill buffer handed off the audio thread when they would allocate
+    // or ask there (see above).
     void setParameter(std::int32_t index, float value);
-    float getParameter(std::int32_t index);
-    void getParameterName(std::int32_t index, char* text);
-    void getParameterLabel(std::int32_t index, char* text);
-    void getParameterDisplay(std::int32_t index, char* text);
-    bool canParameterBeAutomated(std::int32_t index);
-    bool string2parameter(std::int32_t index, const char* text);
+    float getParameter(std::int32_t index) { return params.get(index); }
 
-    // Programs.
-    std::int32_t getProgram() const { return curProgram; }
-    void setProgram(std::int32_t index);
-    void switchProgram(int index);
-    void setProgramName(const char* text);
-    void getProgramName(char* text);
-    bool getProgramNameIndexed(std::int32_t category, std::int32_t index, char* text);
-    void copyToClipboard();
-    void pasteFromClipboard();
-    // The bank (16 records) or the current program's record, in the storage layout.
-    std::int32_t getChunk(void** data, bool isPreset);
-    ProgramRecord* programRecords() { return programs; }
-    const ProgramRecord* programRecords() const { return programs; }
-    ProgramRecord* clipboardRecord() { return programClipboard; }
+    // Programs: program k current with all its values and the settings applied.
+    std::int32_t getProgram() const { return programs_.current(); }
+    void setProgram(std::int32_t index) { params.applyProgram(index); }
     // Record k becomes a copy of `from`, while the audio thread may run: the fields it
     // writes (buffer number, rec free, rec sync, the saved flag and the path's first
-    // character, which recording clears) are stored whole. Other threads; every whole
-    // record copied into a live one goes through here.
+    // character, which recording clears) are stored whole, and its rate bytes tell buffer
+    // k's rate. Other threads; every whole record copied into a live one goes through here.
     void storeRecord(int k, const ProgramRecord& from);
     // False when the records could not be allocated (the engine is then unusable).
-    bool usable() const { return programs != nullptr && programClipboard != nullptr; }
+    bool usable() const { return programs_.usable(); }
 
     // Audio (audio_loop.cpp): one block of sampleFrames frames. A block reads or writes
     // buffer samples (and touches the voices) only when bufferGate().enterBlock() answered
@@ -172,12 +169,12 @@ public:
     // Buffers and recording. selectBuffer may be called from any thread but never from
     // inside a block (the audio loop uses selectBufferInBlock): while an audio thread
     // runs, the selection takes effect at its next block start; otherwise at once.
-    void selectBuffer(int n);
+    void selectBuffer(int n) override;
     // Gives the current buffer `frames` zeroed frames (-1 empties it). Other threads; on the
     // audio thread (rec free / rec sync there) it takes the spare instead of allocating.
     void allocateBuffer(int frames);
     // Asks whether to erase the current buffer and empties it on yes. Other threads only.
-    void eraseBuffer();
+    void eraseBuffer() override;
     // Replaces buffer n's arrays by left/right (frames + 1 floats each, from
     // newSampleArray; ownership passes to the engine, null/0 empties the buffer; the
     // guard frame is set here). Publishes them, waits until the audio thread no longer
@@ -186,33 +183,15 @@ public:
     // frames per second (the working rate when not given or 0); the loaders convert it
     // to the working rate first (rate_conversion.h), a buffer left at another rate is
     // converted by the deferred work after the next resume.
-    void replaceBufferArrays(int n, float* left, float* right, int frames);
-    void replaceBufferArrays(int n, float* left, float* right, int frames, int rate);
-    // A zeroed array of frames + 1 floats for replaceBufferArrays; null when frames is
-    // outside 1..882000 or memory is short.
-    static float* newSampleArray(int frames) { return BufferBank::newSampleArray(frames); }
-    // Held by another thread while it reads buffers' arrays outside a block (the file
-    // writers): the deferred rate conversion does not replace (and free) arrays meanwhile.
-    // Never on the audio thread.
-    [[nodiscard]] std::unique_lock<std::mutex> holdBufferReads() { return bank_.holdReads(); }
-    // The readings of the user-interface thread's views: arrays taken from a buffer's
-    // record inside a BufferReaders::Reading on it stay allocated until the reading ends.
-    BufferReaders& bufferReaders() { return bank_.readers(); }
-    AudioBuffer& audioBuffer(int n) { return bank_.buffer(n); }
-    const AudioBuffer& audioBuffer(int n) const { return bank_.buffer(n); }
+    void replaceBufferArrays(int n, float* left, float* right, int frames, int rate = 0);
+    // The arrays come from BufferBank::newSampleArray.
     int getCurrentBuffer() const { return currentBuffer; }
     // Buffer n's saved flag (and its record's copy): set after a file holds its audio.
     void markBufferSaved(int n);
     // Record n's copy of the saved flag follows buffer n's again (after a record from a
     // file was stored without its audio).
     void keepRecordSaved(int n);
-    bool anyBufferUnsaved() const { return bank_.anyUnsaved(); }
-    // Record one input frame into the current buffer (the audio loop calls it).
-    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
-    BufferGate& bufferGate() { return bank_.gate(); }
-
-    // Sends a notice (parameter echo or EngineNotice) to the listener.
-    void notify(std::int32_t index, float value);
+    // Sends a notice of EngineNotice to the listener.
     void notify(EngineNotice n) { notify(noticeIndex(n), 1.0f); }
 
     // Work handed off the audio thread waits here: a new spare after the audio thread
@@ -242,67 +221,62 @@ public:
     // The rate buffer n's audio is at, frames per second (record n's rate bytes tell the
     // same); 0 when the buffer is empty.
     int bufferRate(int n) const { return bank_.buffer(n).rate.load(); }
-    bool isHalted() const { return seq.halted != 0; }
     float currentBufferLength() const { return currentLengthFloat; }
     int previousBufferIndex() const { return previousBuffer; }
     int currentUnit() const { return seq.currentUnit; }
     float linkedDensity() const { return seq.linkedDensity; }
-    int activeVoiceCount() const { return seq.activeVoices; }
-    const ProgramRecord& programRecord(int k) const { return programs[k]; }
-    PlaybackMode playbackMode() const { return static_cast<PlaybackMode>(setting(kPlaybackMode)); }
-    MorphStage morphStage() const { return morphing.morphState; }
     // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
     bool takeRecordingMark() { return recorder_.takeMark(); }
 
-    // Read-only views of the state, for tests and benchmarks.
+    // The parts. The parameter model answers the texts and applies programs; values are
+    // set through setParameter. The program bank holds the records, names, the clipboard
+    // and the chunk. The buffer bank holds the arrays, the readings (BufferReaders), the
+    // file writers' hold (holdReads) and the gate.
+    ParameterModel& parameters() { return params; }
+    const ParameterModel& parameters() const { return params; }
+    ProgramBank& programs() { return programs_; }
+    const ProgramBank& programs() const { return programs_; }
+    BufferBank& buffers() { return bank_; }
+    const BufferBank& buffers() const { return bank_; }
+    // Read-only views of the other parts, for tests and benchmarks.
     const Sequencer& sequencer() const { return seq; }
     const TransportState& transport() const { return hostTime; }
-    const RecordState& recorder() const { return recorder_.state(); }
+    const Recorder& recorder() const { return recorder_; }
     const BufferMorph& morph() const { return morphing; }
-    const ParameterState& parameters() const { return params; }
     const VoiceBank& voiceBank() const { return voices; }
     const ScopeCapture& scopeCapture() const { return capture; }
     // What the panel draws, published for it (display_publisher.h).
     DisplayPublisher& display() { return display_; }
-    const SpectralMorph& spectralMorph() const { return morphing.spectral(); }
-    double recordSyncUnitBeats() const { return recorder_.syncUnitBeats(); }
-    // The voices and the output filters themselves, for tests that force a state no input
-    // can reach; other threads only, no block running.
-    VoiceBank& voicesForTests() { return voices; }
-    // The morph's work arrays, for tests that run another synthesis formulation.
-    SpectralMorph& spectralMorphForTests() { return morphing.spectral(); }
-    // Every voice slot busy for the benchmarks (a fixed, reproducible voice load); other
-    // threads only, no block running.
-    void occupyVoicesForBenchmark();
-
+    const DisplayPublisher& display() const { return display_; }
 private:
+    // Tests, fuzzers and benchmarks reach further in through it (engine_inspection.h).
+    friend struct EngineInspection;
+
+    // Sends a notice (parameter echo or EngineNotice) to the listener.
+    void notify(std::int32_t index, float value);
+    // Record one input frame into the current buffer (the audio loop calls it).
+    void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
     bool queryTransport(std::int32_t wanted, EngineTransport& t);
     void notifyEditor(std::int32_t index, float value) { notify(index, value); }
-    void applyProgramValues(const ProgramRecord& p, bool withSwitches);
-    void postEditorUpdate();
-    bool hasEditor() const { return listener_ != nullptr; }
     // True on the thread that ran the last block (a host automating from there).
     bool onAudioThread() const { return bank_.gate().onAudioThread(); }
-
-    // parameters.cpp
-    void setSingleParameter(int index, float value, float& shown);
-    void setGroupMember(const ParameterInfo& p, float value, float& shown);
-    void setUnitDura(float value);
-    void setReso(float value);
-    void setTime(int unit, float value, float& shown);
-    void setSpeed(int unit, float value);
-    void setPitch(int unit, float value);
-    void setCutoff(int unit, float value);
-    void fallingEdgeCommand(int index, float value);
     bool deferFromAudioThread(int index, float value);
-    // setParameter, then the host hears of it as automation.
-    void automate(int index, float value);
-    void setGlobalSetting(int index, float value);
-    void setVoiceCount(float value);
-    void requestBuffer(float value);
-    ProgramRecord& current() { return programs[curProgram]; }
-    int setting(GlobalSetting s) const;
-    float bufferStartOf(int n) const { return params.live[kBufPos + n]; }
+    ProgramRecord& current() { return programs_.currentRecord(); }
+    int setting(GlobalSetting s) const { return params.setting(s); }
+    float bufferStartOf(int n) const { return params.bufferStart(n); }
+
+    // ParameterEffects: what a parameter change does across the parts.
+    int currentBufferIndex() const override { return currentBuffer; }
+    int currentBufferFrames() const override { return currentLength; }
+    void setCurrentBufferIndex(int n) override { currentBuffer = n; }
+    void requestBuffer(float value) override;
+    void setRecFree(float value) override;
+    void setRecSync(float value) override;
+    void setVoiceCount(float value) override;
+    void notice(int index, float value) override { notify(index, value); }
+    void refresh() override;
+    bool listened() const override { return listener_ != nullptr; }
+    void automated(int index, float value) override;
 
     // audio_loop.cpp (audio thread only)
     struct BlockContext;
@@ -337,8 +311,6 @@ private:
     void publishArrays(int n, float* left, float* right, int frames, int rate, std::uint32_t request);
     // As publishArrays, with buffer n's `writing` flag claimed by the caller (released here).
     void publishClaimed(int n, float* left, float* right, int frames, int rate, std::uint32_t request);
-    // Record n's rate bytes follow buffer n's rate (written whole; any thread).
-    void storeRecordRate(int n, int rate) noexcept;
     // buffer_rates.cpp: asks the deferred work to convert the buffers when one is at
     // another rate than the working rate; the conversion itself (runDeferred).
     void requestRateConversion();
@@ -350,20 +322,16 @@ private:
     bool takeSpare(int n, int frames) noexcept;
     // Other threads: a new spare (BufferBank::makeSpare), or the deferred work tries again.
     void makeSpare();
-    void setRecFree(float value);
-    void setRecSync(float value);
-    void setRecordSyncUnit(float value);
     void stopRecordingModes();
     int framesForBeats(double beats) const;
     void markRecorded(int n);
 
-    // Engine state.
+    // Engine state. The parameter model refers to the parts before it: it comes after them.
     Sequencer seq;
     TransportState hostTime;
     BufferMorph morphing;
     ScopeCapture capture;
     DisplayPublisher display_;
-    ParameterState params;
     VoiceBank voices;
     SpectrumTransform transform;  // the morph's and the scope's, audio thread only
 
@@ -378,10 +346,8 @@ private:
     std::atomic<float*> currentRight{nullptr};
     Recorder recorder_;
 
-    // Programs.
-    ProgramRecord* programs = nullptr;          // kNumPrograms records, one array
-    ProgramRecord* programClipboard = nullptr;
-    Shared<std::int32_t> curProgram{0};
+    ProgramBank programs_;
+    ParameterModel params{programs_, seq, hostTime, voices, morphing, recorder_, *this};
 
     EngineHost* host_ = nullptr;
     EngineListener* listener_ = nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/grain_engine.h"
+#include "engine/engine_inspection.h"
 #include "persistence/host_chunk.h"
 
 namespace {
@@ -52,8 +53,8 @@ grainwheel::GrainEngine& engine() {
         auto* made = new grainwheel::GrainEngine(&host, 44100.0f);
         for (int n = 0; n < grainwheel::kNumBuffers; ++n) {
             const int frames = n < 4 ? n + 1 : 600 * n;
-            float* l = grainwheel::GrainEngine::newSampleArray(frames);
-            float* r = grainwheel::GrainEngine::newSampleArray(frames);
+            float* l = grainwheel::BufferBank::newSampleArray(frames);
+            float* r = grainwheel::BufferBank::newSampleArray(frames);
             for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.5f * std::sin(0.05f * static_cast<float>(i + n));
             made->replaceBufferArrays(n, l, r, frames);
         }
@@ -68,7 +69,7 @@ void play(const std::array<grainwheel::ProgramRecord, grainwheel::kNumPrograms>&
           const grainwheel::ProgramRecord& program) {
     using namespace grainwheel;
     GrainEngine& e = engine();
-    VoiceBank& v = e.voicesForTests();
+    VoiceBank& v = EngineInspection::voices(e);
     v.resetAll();
     v.pitchFilter.reset();
     v.resonantFilter.reset();

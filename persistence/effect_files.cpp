@@ -59,16 +59,18 @@ void reportRecovery(const std::string& path) {
 using Records = std::array<ProgramRecord, kNumPrograms>;
 std::unique_ptr<Records> bufferViews(GrainEngine& e, BufferView (&out)[kNumPrograms]) {
     std::unique_ptr<Records> records(new (std::nothrow) Records);
-    if (records) std::memcpy(static_cast<void*>(records->data()), e.programRecords(), kBankChunkSize);
+    if (records) std::memcpy(static_cast<void*>(records->data()), e.programs().records(), kBankChunkSize);
     for (int k = 0; k < kNumPrograms; ++k) {
         std::uint32_t generation = 0;
-        const AudioBuffer& b = e.audioBuffer(k);
+        const AudioBuffer& b = e.buffers().buffer(k);
         const BufferFrames f = framesOf(b, &generation);
         out[k] = BufferView{f.left, f.right, f.empty() ? 0 : f.length};
         if (records) setRecordedRate((*records)[k], f.empty() ? 0 : b.rateOf(generation));
     }
     return records;
 }
+
+}  // namespace
 
 // Brings audio read from a file to the working rate (audio at it stays untouched). False
 // when memory is short; a rate the converter cannot take leaves the audio at its own.
@@ -85,8 +87,6 @@ bool toWorkingRate(SampleArrays& a, int workingRate) {
     return true;
 }
 
-}  // namespace
-
 EffectFiles::EffectFiles(GrainEngine& engine, FileHost* host, DialogsSource dialogs)
     : engine_(engine), host_(host), dialogs_(dialogs) {}
 
@@ -100,7 +100,7 @@ FileResult EffectFiles::loadWave(int n, const char* path) {
     const int frames = arrays.length;
     engine_.replaceBufferArrays(n, arrays.left.release(), arrays.right.release(), frames, arrays.rate);
     engine_.markBufferSaved(n);
-    copyPath(engine_.programRecords()[n].bufferPath, path);
+    copyPath(engine_.programs().records()[n].bufferPath, path);
     engine_.setHalted(false);
     engine_.notify(EngineNotice::BuffersChanged);
     return kFileOk;
@@ -108,7 +108,7 @@ FileResult EffectFiles::loadWave(int n, const char* path) {
 
 // After a load: the stored current program and its buffer become current.
 void EffectFiles::reselect() {
-    engine_.setProgram(engine_.programRecords()[0].currentProgram);
+    engine_.setProgram(engine_.programs().records()[0].currentProgram);
     engine_.selectBuffer(engine_.getCurrentBuffer());
 }
 
@@ -129,7 +129,7 @@ std::string EffectFiles::writeRecoveryBank() {
     makeDirectories(parentFolder(base));
     const std::string path = recoveryBankName(base);
     if (path.empty() || fileExists(path.c_str())) return {};
-    const auto reads = engine_.holdBufferReads();
+    const auto reads = engine_.buffers().holdReads();
     BufferView v[kNumPrograms];
     const std::unique_ptr<Records> records = bufferViews(engine_, v);
     if (!records || grainwheel::writeBankFile(path.c_str(), *records, v) != kFileOk) return {};
@@ -144,7 +144,7 @@ FileResult EffectFiles::writeBankFile(const char* path) {
     if (pathTooLong(path)) return kFileNameTooLong;
     if (fileExists(path) && !dialogs_().askYesNo(kOverwriteFileTitle, kOverwriteFileText))
         return kFileExists;
-    const auto reads = engine_.holdBufferReads();
+    const auto reads = engine_.buffers().holdReads();
     BufferView v[kNumPrograms];
     const std::unique_ptr<Records> records = bufferViews(engine_, v);
     if (!records) return kFileWriteFailed;
@@ -169,7 +169,7 @@ FileResult EffectFiles::readBankFile(const char* path) {
             if (!toWorkingRate(a, engine_.workingRate())) return kFileAllocationFailed;
 
     bool replace = bank->replacesBuffers;
-    if (replace && files_.restoringState == 0 && engine_.anyBufferUnsaved())
+    if (replace && files_.restoringState == 0 && engine_.buffers().anyUnsaved())
         replace = dialogs_().askYesNo(kOverwriteBufferTitle, kOverwriteBufferText);
     for (int k = 0; k < kNumPrograms; ++k) {
         engine_.storeRecord(k, bank->programs[k]);
@@ -198,7 +198,7 @@ FileResult EffectFiles::importBankOptions(const char* path) {
     const FileResult r = readBankOptionsFile(path, settings);
     if (r != kFileOk) return r;
     sanitiseSettings(settings);
-    std::memcpy(engine_.programRecords()[0].globalSettings, settings, sizeof settings);
+    std::memcpy(engine_.programs().records()[0].globalSettings, settings, sizeof settings);
     engine_.setProgram(engine_.getProgram());
     engine_.setParameter(kRedrawAll, 1.0f);
     return kFileOk;
@@ -214,12 +214,12 @@ FileResult EffectFiles::writeWaveFile(const char* path) {
     if (path == nullptr || !engine_.usable()) return kFileWriteFailed;
     if (pathTooLong(path)) return kFileNameTooLong;
     const int n = engine_.getCurrentBuffer();
-    const AudioBuffer& buffer = engine_.audioBuffer(n);
+    const AudioBuffer& buffer = engine_.buffers().buffer(n);
     if (framesOf(buffer).empty()) return kFileBufferEmpty;
     if (fileExists(path) && !dialogs_().askYesNo(kOverwriteFileTitle, kOverwriteFileText))
         return kFileExists;
     // Asked before the arrays are held: nothing waits on the user.
-    const auto reads = engine_.holdBufferReads();
+    const auto reads = engine_.buffers().holdReads();
     std::uint32_t generation = 0;
     const BufferFrames f = framesOf(buffer, &generation);
     if (f.empty()) return kFileBufferEmpty;
@@ -229,12 +229,12 @@ FileResult EffectFiles::writeWaveFile(const char* path) {
                                                    rate > 0 ? rate : engine_.workingRate(), WaveEncoding::Pcm16);
     if (r != kFileOk) return r;
     engine_.markBufferSaved(n);
-    copyPath(engine_.programRecords()[n].bufferPath, path);
+    copyPath(engine_.programs().records()[n].bufferPath, path);
     return kFileOk;
 }
 
 std::int32_t EffectFiles::setChunk(const void* data, std::int32_t byteSize, bool isPreset) {
-    ProgramRecord* programs = engine_.programRecords();
+    ProgramRecord* programs = engine_.programs().records();
     if (data == nullptr || !engine_.usable() || byteSize < 0) return 0;
     const auto size = static_cast<std::size_t>(byteSize);
     ReloadErrors errors;
@@ -290,7 +290,7 @@ void EffectFiles::recordRecentBank(const char* path) {
 }
 
 void EffectFiles::closing(bool editorPresent) {
-    if (!engine_.anyBufferUnsaved()) return;
+    if (!engine_.buffers().anyUnsaved()) return;
     platform::Dialogs& d = dialogs_();
     if (!platform::canAsk(d)) {
         // Nobody can be asked: keep the audio rather than drop it.

@@ -22,15 +22,15 @@ void EnginePort::copyDisplay(DisplaySnapshot& out) {
     engine_.display().copy(engine_, out);
 }
 
-int EnginePort::bufferLength(int b) { return validBuffer(b) ? framesOf(engine_.audioBuffer(b)).length : 0; }
+int EnginePort::bufferLength(int b) { return validBuffer(b) ? framesOf(engine_.buffers().buffer(b)).length : 0; }
 
 bool EnginePort::bufferHasArrays(int b) {
     if (!validBuffer(b)) return false;
-    const AudioBuffer& a = engine_.audioBuffer(b);
+    const AudioBuffer& a = engine_.buffers().buffer(b);
     return a.left.load() != nullptr && a.right.load() != nullptr;
 }
 
-bool EnginePort::bufferSaved(int b) { return validBuffer(b) && engine_.audioBuffer(b).saved.load() != 0; }
+bool EnginePort::bufferSaved(int b) { return validBuffer(b) && engine_.buffers().buffer(b).saved.load() != 0; }
 
 // A buffer at another rate than the working rate (after a change of the host's rate,
 // until the deferred work converts it) counts its seconds at its own.
@@ -40,7 +40,7 @@ float EnginePort::bufferRate(int b) {
 }
 
 const char* EnginePort::bufferPath(int b) {
-    ProgramRecord* p = engine_.programRecords();
+    ProgramRecord* p = engine_.programs().records();
     return validBuffer(b) && p != nullptr ? p[b].bufferPath : "";
 }
 

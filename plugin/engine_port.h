@@ -17,7 +17,7 @@ public:
     void setParameter(int index, float value) override { engine_.setParameter(index, value); }
     // Without a host to tell: the engine alone.
     void setParameterAutomated(int index, float value) override { engine_.setParameter(index, value); }
-    void getParameterDisplay(int index, char* text) override { engine_.getParameterDisplay(index, text); }
+    void getParameterDisplay(int index, char* text) override { engine_.parameters().display(index, text); }
     void beginEdit(int) override {}
     void endEdit(int) override {}
 

@@ -44,21 +44,22 @@ public:
     // Parameters.
     void setParameter(VstInt32 index, float value) override { engine_.setParameter(index, value); }
     float getParameter(VstInt32 index) override { return engine_.getParameter(index); }
-    void getParameterName(VstInt32 index, char* text) override { engine_.getParameterName(index, text); }
-    void getParameterLabel(VstInt32 index, char* text) override { engine_.getParameterLabel(index, text); }
-    void getParameterDisplay(VstInt32 index, char* text) override { engine_.getParameterDisplay(index, text); }
-    bool canParameterBeAutomated(VstInt32 index) override { return engine_.canParameterBeAutomated(index); }
-    bool string2parameter(VstInt32 index, const char* text) override { return engine_.string2parameter(index, text); }
+    void getParameterName(VstInt32 index, char* text) override { engine_.parameters().name(index, text); }
+    void getParameterLabel(VstInt32 index, char* text) override { engine_.parameters().label(index, text); }
+    void getParameterDisplay(VstInt32 index, char* text) override { engine_.parameters().display(index, text); }
+    bool canParameterBeAutomated(VstInt32 index) override { return engine_.parameters().automatable(index); }
+    // No parameter takes a text.
+    bool string2parameter(VstInt32, const char*) override { return false; }
 
     // Programs and the chunk.
     VstInt32 getProgram() override { return engine_.getProgram(); }
     void setProgram(VstInt32 index) override { engine_.setProgram(index); }
-    void setProgramName(const char* text) override { engine_.setProgramName(text); }
-    void getProgramName(char* text) override { engine_.getProgramName(text); }
+    void setProgramName(const char* text) override { engine_.programs().setName(text); }
+    void getProgramName(char* text) override { engine_.programs().name(text); }
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override {
-        return engine_.getProgramNameIndexed(category, index, text);
+        return engine_.programs().nameOf(index, text);
     }
-    VstInt32 getChunk(void** data, bool isPreset) override { return engine_.getChunk(data, isPreset); }
+    VstInt32 getChunk(void** data, bool isPreset) override { return engine_.programs().chunk(data, isPreset); }
     VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override {
         return files_.setChunk(data, byteSize, isPreset);
     }

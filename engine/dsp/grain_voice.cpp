@@ -69,8 +69,7 @@ void setupEnvelope(GrainVoice& v, int envelopeType, float envSust) {
     }
 }
 
-// The envelope step, inlined into the per-sample renderers.
-inline float envelopeStep(GrainVoice& v, int envelopeType) {
+float envelopeValue(GrainVoice& v, int envelopeType) {
     if (envelopeType != kEnvTrapezoid && envelopeType != kEnvRaisedCosine &&
         envelopeType != kEnvHanning)
         return 1.0f;
@@ -97,8 +96,6 @@ inline float envelopeStep(GrainVoice& v, int envelopeType) {
     }
     return 0.0f;
 }
-
-float envelopeValue(GrainVoice& v, int envelopeType) { return envelopeStep(v, envelopeType); }
 
 float remainderInBuffer(float position, float length) noexcept {
     float rest = std::fmod(position, length);  // exact
@@ -146,164 +143,6 @@ bool startMorphGrain(GrainVoice& v, const GrainStart& s) {
     }
     clearFrames(v);
     return true;
-}
-
-namespace {
-
-// One sample of a buffer-reading voice on a non-empty buffer.
-inline StereoSample bufferStep(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
-    const int length = buffer.length;
-    // A position outside the buffer (it may have been replaced by a shorter one) is
-    // folded back in rather than read out of bounds.
-    if (PlayHead::fold(v.readPosition, static_cast<float>(length)))
-        v.lastIndex = std::min(v.lastIndex, static_cast<int>(v.readPosition));
-    const int idx = static_cast<int>(v.readPosition);
-    const float frac = v.readPosition - static_cast<float>(idx);
-    const float e = envelopeStep(v, envelopeType);
-    v.remaining -= 1;
-    if (idx > v.lastIndex) {
-        v.previous[0] = v.current[0];
-        v.previous[1] = v.current[1];
-        v.current[0] = buffer.left[idx];
-        v.current[1] = buffer.right[idx];
-    }
-    v.lastIndex = idx;
-    StereoSample out;
-    if (frac == 0.0f) {
-        out.left = e * v.previous[0];
-        out.right = e * v.previous[1];
-    } else {
-        out.left = e * (v.previous[0] + (v.current[0] - v.previous[0]) * frac);
-        out.right = e * (v.previous[1] + (v.current[1] - v.previous[1]) * frac);
-    }
-    v.readPosition += pitch;
-    PlayHead::wrap(v.readPosition, v.lastIndex, length, static_cast<float>(length));
-    return out;
-}
-
-inline float precomputedStep(GrainVoice& v) {
-    float value = 0.0f;
-    if (v.precomputedIndex >= 0 && v.precomputedIndex < kTransformSize)
-        value = v.precomputedGrain[static_cast<std::size_t>(v.precomputedIndex)];
-    v.precomputedIndex += 1;
-    v.remaining -= 1;
-    return value;
-}
-
-// bufferStep over a stretch for one envelope type, the voice's running values in locals
-// (the same operations in the same order per sample).
-template <int Env>
-int bufferRun(GrainVoice& v, const BufferView& buffer, float pitch, float* __restrict sumLeft,
-              float* __restrict sumRight, int frames) {
-    const float* __restrict bufLeft = buffer.left;
-    const float* __restrict bufRight = buffer.right;
-    const int length = buffer.length;
-    const float flen = static_cast<float>(length);
-    float pos = v.readPosition;
-    int last = v.lastIndex;
-    int remaining = v.remaining;
-    float prevL = v.previous[0], prevR = v.previous[1];
-    float curL = v.current[0], curR = v.current[1];
-    int attack = v.attack, sustain = v.sustain, release = v.release;
-    float level = v.linearLevel;
-    const float step = v.linearStep;
-    double osc = v.oscOutput;
-    CosineOscillator oscillator = v.osc;
-    const auto oscillate = [&]() {
-        osc = oscillator.next();
-        return CosineOscillator::raised(osc);
-    };
-    int n = 0;
-    for (; n < frames && remaining > 0; ++n) {
-        if (PlayHead::fold(pos, flen)) last = std::min(last, static_cast<int>(pos));
-        const int idx = static_cast<int>(pos);
-        const float frac = pos - static_cast<float>(idx);
-        float e;
-        if constexpr (Env == kEnvRectangular) {
-            e = 1.0f;
-        } else if (attack >= 1) {
-            attack -= 1;
-            if constexpr (Env == kEnvTrapezoid) {
-                level += step;
-                e = level;
-            } else {
-                e = oscillate();
-            }
-        } else if (sustain > 0) {
-            sustain -= 1;
-            level = 1.0f;
-            e = 1.0f;
-        } else if (release > 0) {
-            release -= 1;
-            if constexpr (Env == kEnvTrapezoid) {
-                level -= step;
-                e = level;
-            } else {
-                e = oscillate();
-            }
-        } else {
-            e = 0.0f;
-        }
-        remaining -= 1;
-        if (idx > last) {
-            prevL = curL;
-            prevR = curR;
-            curL = bufLeft[idx];
-            curR = bufRight[idx];
-        }
-        last = idx;
-        float outL;
-        float outR;
-        if (frac == 0.0f) {
-            outL = e * prevL;
-            outR = e * prevR;
-        } else {
-            outL = e * (prevL + (curL - prevL) * frac);
-            outR = e * (prevR + (curR - prevR) * frac);
-        }
-        pos += pitch;
-        PlayHead::wrap(pos, last, length, flen);
-        sumLeft[n] += outL;
-        sumRight[n] += outR;
-    }
-    v.readPosition = pos;
-    v.lastIndex = last;
-    v.remaining = remaining;
-    v.previous[0] = prevL, v.previous[1] = prevR;
-    v.current[0] = curL, v.current[1] = curR;
-    v.attack = attack, v.sustain = sustain, v.release = release;
-    v.linearLevel = level;
-    v.oscOutput = osc;
-    v.osc = oscillator;
-    return n;
-}
-
-}  // namespace
-
-StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
-    if (v.renderMode == kRenderPrecomputed) {
-        const float value = precomputedStep(v);
-        return {value, value};
-    }
-    if (buffer.empty()) return {};
-    return bufferStep(v, buffer, pitch, envelopeType);
-}
-
-int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType,
-                     float* sumLeft, float* sumRight, int frames) {
-    int n = 0;
-    if (v.renderMode == kRenderPrecomputed) {
-        for (; n < frames && v.remaining > 0; ++n) {
-            const float value = precomputedStep(v);
-            sumLeft[n] += value;
-            sumRight[n] += value;
-        }
-        return n;
-    }
-    if (buffer.empty()) return frames;
-    return withEnvelope(envelopeType, [&](auto env) {
-        return bufferRun<decltype(env)::value>(v, buffer, pitch, sumLeft, sumRight, frames);
-    });
 }
 
 void stopVoice(GrainVoice& v) {

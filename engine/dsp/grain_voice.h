@@ -149,8 +149,9 @@ inline void walkEnvelope(GrainVoice& v, int count, Emit&& emit) {
     }
 }
 
-// The voice kernels: one sample of a voice here, a stretch of samples (renderVoiceBlock
-// below, and every voice slot at once in voice_block.h), each giving the same values.
+// The voice kernel's entry points (voice_block.cpp): one sample of a voice here, a
+// stretch of samples (renderVoiceBlock below, and every voice slot at once in
+// voice_block.h), each giving the same values.
 //
 // One sample of a voice. Adds nothing itself: the caller adds the result to its sum.
 // `buffer` is the voice's own buffer (v.buffer), `pitch` the grainPitch in force now.

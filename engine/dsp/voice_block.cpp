@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/dsp/soft_clip.h"
 #include "engine/dsp/sse2.h"
+#include "engine/dsp/vector_code.h"
 
 // Built with floating-point contraction off: every product and sum here is rounded on
 // its own, as in the per-sample code these kernels replace.
@@ -43,6 +45,154 @@ bool flatEnvelope(GrainVoice& v, int m) {
         v.linearLevel = 1.0f;
         return true;
     }
+}
+
+// The output policies of the kernel: where sample n of a voice goes.
+// kOneSample: the one sample of a sounding voice (the caller's loop asks only for those),
+// the reader working on the voice's own fields rather than on copies in locals.
+struct AddInto {  // added into the sums of a stretch
+    static constexpr bool kOneSample = false;
+    float* __restrict left;
+    float* __restrict right;
+    void operator()(int n, float l, float r) const {
+        left[n] += l;
+        right[n] += r;
+    }
+    AddInto from(int n) const { return {left + n, right + n}; }
+};
+struct StoreOne {  // the one sample handed back
+    static constexpr bool kOneSample = true;
+    mutable StereoSample sample{};
+    void operator()(int, float l, float r) const { sample = {l, r}; }
+    const StoreOne& from(int) const { return *this; }
+};
+
+// The precomputed grain of a morph voice: no buffer read.
+template <typename Out>
+GW_INLINE int precomputedRun(GrainVoice& v, const Out& out, int frames) {
+    int n = 0;
+    for (; n < frames && (Out::kOneSample || v.remaining > 0); ++n) {
+        float value = 0.0f;
+        if (v.precomputedIndex >= 0 && v.precomputedIndex < kTransformSize)
+            value = v.precomputedGrain[static_cast<std::size_t>(v.precomputedIndex)];
+        v.precomputedIndex += 1;
+        v.remaining -= 1;
+        out(n, value, value);
+    }
+    return n;
+}
+
+// One read of a buffer at frame idx and fraction frac: the frame at idx is fetched when
+// the index moved past the one fetched last (which becomes the previous frame), then the
+// value at frac between the previous and the current frame (the previous one on a whole
+// frame). True when it fetched.
+GW_INLINE bool readFrame(const float* __restrict bufLeft, const float* __restrict bufRight, int idx, float frac,
+                         int& last, float& prevL, float& prevR, float& curL, float& curR, float& outL, float& outR) {
+    const bool fetched = idx > last;
+    if (fetched) {
+        prevL = curL;
+        prevR = curR;
+        curL = bufLeft[idx];
+        curR = bufRight[idx];
+    }
+    last = idx;
+    if (frac == 0.0f) {
+        outL = prevL;
+        outR = prevR;
+    } else {
+        outL = prevL + (curL - prevL) * frac;
+        outR = prevR + (curR - prevR) * frac;
+    }
+    return fetched;
+}
+
+// A running value of a voice: a copy in a local, or (InPlace) the voice's field itself.
+template <bool InPlace, typename T>
+using Running = std::conditional_t<InPlace, T&, T>;
+
+// The any-step reader: a buffer-reading voice on a non-empty buffer, sample by sample,
+// any read step, a position outside the buffer (it may have been replaced by a shorter
+// one) folded back in rather than read out of bounds; the voice's running values in
+// locals (or its fields, Out::kOneSample). Every sample may take it: the other readers
+// give its values.
+template <int Env, typename Out>
+GW_INLINE int anyStepRun(GrainVoice& v, const BufferView& buffer, float pitch, const Out& out, int frames) {
+    constexpr bool kInPlace = Out::kOneSample;
+    const float* __restrict bufLeft = buffer.left;
+    const float* __restrict bufRight = buffer.right;
+    const int length = buffer.length;
+    const float flen = static_cast<float>(length);
+    Running<kInPlace, float> pos = v.readPosition;
+    Running<kInPlace, int> last = v.lastIndex;
+    Running<kInPlace, int> remaining = v.remaining;
+    Running<kInPlace, float> prevL = v.previous[0];
+    Running<kInPlace, float> prevR = v.previous[1];
+    Running<kInPlace, float> curL = v.current[0];
+    Running<kInPlace, float> curR = v.current[1];
+    Running<kInPlace, int> attack = v.attack;
+    Running<kInPlace, int> sustain = v.sustain;
+    Running<kInPlace, int> release = v.release;
+    Running<kInPlace, float> level = v.linearLevel;
+    const float step = v.linearStep;
+    Running<kInPlace, double> osc = v.oscOutput;
+    Running<kInPlace, CosineOscillator> oscillator = v.osc;
+    const auto oscillate = [&]() {
+        osc = oscillator.next();
+        return CosineOscillator::raised(osc);
+    };
+    int n = 0;
+    for (; n < frames && (kInPlace || remaining > 0); ++n) {
+        if (PlayHead::fold(pos, flen)) last = std::min(last, static_cast<int>(pos));
+        const int idx = static_cast<int>(pos);
+        const float frac = pos - static_cast<float>(idx);
+        float e;
+        if constexpr (Env == kEnvRectangular) {
+            e = 1.0f;
+        } else if (attack >= 1) {
+            attack -= 1;
+            if constexpr (Env == kEnvTrapezoid) {
+                level += step;
+                e = level;
+            } else {
+                e = oscillate();
+            }
+        } else if (sustain > 0) {
+            sustain -= 1;
+            level = 1.0f;
+            e = 1.0f;
+        } else if (release > 0) {
+            release -= 1;
+            if constexpr (Env == kEnvTrapezoid) {
+                level -= step;
+                e = level;
+            } else {
+                e = oscillate();
+            }
+        } else {
+            e = 0.0f;
+        }
+        remaining -= 1;
+        float outL;
+        float outR;
+        readFrame(bufLeft, bufRight, idx, frac, last, prevL, prevR, curL, curR, outL, outR);
+        outL = e * outL;
+        outR = e * outR;
+        pos += pitch;
+        PlayHead::wrap(pos, last, length, flen);
+        out(n, outL, outR);
+    }
+    if constexpr (!kInPlace) {
+        v.readPosition = pos;
+        v.lastIndex = last;
+        v.remaining = remaining;
+        v.previous[0] = prevL, v.previous[1] = prevR;
+        v.current[0] = curL, v.current[1] = curR;
+        v.attack = attack, v.sustain = sustain, v.release = release;
+        v.linearLevel = level;
+        v.oscOutput = osc;
+        v.osc = oscillator;
+    }
+    return n;
 }
 
 template <int Env>
@@ -129,23 +279,9 @@ struct SteadyChunk {
               float env, float& l, float& r) {
         const int idx = static_cast<int>(pos);
         const float frac = pos - static_cast<float>(idx);
-        const bool fetched = idx > last;
-        if (fetched) {
-            prevL = curL;
-            prevR = curR;
-            curL = bufLeft[idx];
-            curR = bufRight[idx];
-        }
-        last = idx;
         float outL;
         float outR;
-        if (frac == 0.0f) {
-            outL = prevL;
-            outR = prevR;
-        } else {
-            outL = prevL + (curL - prevL) * frac;
-            outR = prevR + (curR - prevR) * frac;
-        }
+        const bool fetched = readFrame(bufLeft, bufRight, idx, frac, last, prevL, prevR, curL, curR, outL, outR);
         if constexpr (!Flat) {
             outL = env * outL;
             outR = env * outR;
@@ -346,44 +482,92 @@ bool unitStepApplies(const GrainVoice& v, const BufferView& buffer, int frames) 
 }
 
 // The steady reader's: a read step not negative and below the buffer length from a
-// position inside the buffer (renderVoiceBlock's fold of an outside position cannot apply).
-int steadyVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
-                float* sumRight, int frames) {
-    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return 0;
+// position inside the buffer (the any-step reader's fold of an outside position cannot
+// apply).
+bool steadyApplies(const GrainVoice& v, const BufferView& buffer, float pitch, int frames) {
+    if (v.renderMode != kRenderBuffer || v.idle() || buffer.empty() || frames <= 0) return false;
     const float flen = static_cast<float>(buffer.length);
-    if (!(v.readPosition >= 0.0f && v.readPosition < flen) || !(pitch >= 0.0f && pitch < flen)) return 0;
+    return v.readPosition >= 0.0f && v.readPosition < flen && pitch >= 0.0f && pitch < flen;
+}
+
+// The readers a kernel may run (a policy, bits of Readers).
+enum Readers : unsigned {
+    kUnitStepReader = 1,  // read step 1 on whole frames (unitStepRun)
+    kSteadyReader = 2,    // any read step inside the buffer, a chunk at a time (steadyRun)
+    kAnyStepReader = 4,   // sample by sample, the precomputed grain included (anyStepRun)
+};
+
+// The one voice kernel: the readers of the policy `Use`, for the envelope Env, into the
+// output policy Out. Each reader runs for as long as it applies, then the next takes
+// over: the read-step-1 reader (at pitch 1), the steady reader, the any-step reader.
+// Each gives the values the any-step reader gives sample by sample, so any policy
+// renders the same bits. The first two write into sums only (AddInto). Returns the
+// samples done: all `frames` unless the grain ended (or, without the any-step reader,
+// the readers stopped applying); all `frames` for a buffer voice on an empty buffer,
+// which stays silent.
+template <unsigned Use, int Env, typename Out>
+GW_INLINE int voiceKernel(GrainVoice& v, const BufferView& buffer, float pitch, const Out& out, int frames) {
+    int done = 0;
+    if constexpr ((Use & kUnitStepReader) != 0) {
+        if (pitch == 1.0f && unitStepApplies(v, buffer, frames))
+            done = unitStepRun<Env>(v, buffer, out.left, out.right, frames);
+    }
+    if constexpr ((Use & kSteadyReader) != 0) {
+        if (done < frames && steadyApplies(v, buffer, pitch, frames - done))
+            done += steadyRun<Env>(v, buffer, pitch, out.left + done, out.right + done, frames - done);
+    }
+    if constexpr ((Use & kAnyStepReader) != 0) {
+        // After another reader the voice may have ended: nothing more of it.
+        if (done < frames && (Use == kAnyStepReader || !v.idle())) {
+            if (v.renderMode == kRenderPrecomputed) return done + precomputedRun(v, out.from(done), frames - done);
+            if (buffer.empty()) return frames;
+            done += anyStepRun<Env>(v, buffer, pitch, out.from(done), frames - done);
+        }
+    }
+    return done;
+}
+
+// The kernel for a run-time envelope type.
+template <unsigned Use, typename Out>
+int renderVoice(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, const Out& out, int frames) {
     return withEnvelope(envelopeType, [&](auto env) {
-        return steadyRun<decltype(env)::value>(v, buffer, pitch, sumLeft, sumRight, frames);
+        return voiceKernel<Use, decltype(env)::value>(v, buffer, pitch, out, frames);
     });
 }
 
 }  // namespace
 
+StereoSample renderVoiceSample(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType) {
+    const StoreOne out;
+    renderVoice<kAnyStepReader>(v, buffer, pitch, envelopeType, out, 1);
+    return out.sample;
+}
+
+int renderVoiceBlock(GrainVoice& v, const BufferView& buffer, float pitch, int envelopeType, float* sumLeft,
+                     float* sumRight, int frames) {
+    return renderVoice<kAnyStepReader>(v, buffer, pitch, envelopeType, AddInto{sumLeft, sumRight}, frames);
+}
+
 int renderUnitStep(GrainVoice& v, const BufferView& buffer, int envelopeType, float* sumLeft, float* sumRight,
                    int frames) {
-    if (!unitStepApplies(v, buffer, frames)) return 0;
-    return withEnvelope(envelopeType, [&](auto env) {
-        return unitStepRun<decltype(env)::value>(v, buffer, sumLeft, sumRight, frames);
-    });
+    return renderVoice<kUnitStepReader>(v, buffer, 1.0f, envelopeType, AddInto{sumLeft, sumRight}, frames);
 }
 
 unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buffers, int bufferCount,
                             float pitch, int envelopeType, float* sumLeft, float* sumRight, int frames) {
-    unsigned ended = 0;
-    for (int s = 0; s < count; ++s) {
-        GrainVoice& voice = voices[s];
-        if (voice.idle()) continue;
-        const BufferView* found = viewOf(voice, buffers, bufferCount);
-        const BufferView view = found ? *found : BufferView{};
-        int done = 0;
-        if (pitch == 1.0f) done = renderUnitStep(voice, view, envelopeType, sumLeft, sumRight, frames);
-        if (done < frames && !voice.idle())
-            done += steadyVoice(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
-        if (done < frames && !voice.idle())
-            renderVoiceBlock(voice, view, pitch, envelopeType, sumLeft + done, sumRight + done, frames - done);
-        if (voice.idle()) ended |= 1u << s;
-    }
-    return ended;
+    return withEnvelope(envelopeType, [&](auto env) {
+        constexpr int kEnv = decltype(env)::value;
+        constexpr unsigned kAll = kUnitStepReader | kSteadyReader | kAnyStepReader;
+        unsigned ended = 0;
+        for (int s = 0; s < count; ++s) {
+            GrainVoice& voice = voices[s];
+            if (voice.idle()) continue;
+            const BufferView* found = viewOf(voice, buffers, bufferCount);
+            voiceKernel<kAll, kEnv>(voice, found ? *found : BufferView{}, pitch, AddInto{sumLeft, sumRight}, frames);
+            if (voice.idle()) ended |= 1u << s;
+        }
+        return ended;
+    });
 }
 
 void advanceHeadRun(HeadRun& head, int count) {

@@ -17,8 +17,9 @@ namespace grainwheel {
 // Each voice runs the first reader that applies, for as long as it applies, then the
 // next: the read-step-1 reader (renderUnitStep), the steady reader (any read step from
 // a position inside the buffer, the envelope a chunk at a time, as vectors where the
-// frames allow), then renderVoiceBlock. The envelope type is a template policy of the
-// readers (withEnvelope).
+// frames allow), then the any-step reader (renderVoiceBlock). Every render entry point
+// here and in grain_voice.h is one kernel (voice_block.cpp) with three policies: the
+// readers it may run, the envelope type (withEnvelope) and where its samples go.
 unsigned renderVoiceStretch(GrainVoice* voices, int count, const BufferView* buffers, int bufferCount,
                             float pitch, int envelopeType, float* sumLeft, float* sumRight, int frames);
 

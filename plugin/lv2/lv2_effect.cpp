@@ -267,7 +267,7 @@ void Lv2Effect::run(std::uint32_t frames) {
     }
     // The ports are set on the audio thread: the engine hears so before the first block,
     // so that a recording switched on here takes the spare instead of allocating.
-    engine_.bufferGate().claimAudioThread();
+    engine_.buffers().gate().claimAudioThread();
     applyPorts();
     if (timed) {
         LV2_ATOM_SEQUENCE_FOREACH(time_, ev) takeCommand(ev);

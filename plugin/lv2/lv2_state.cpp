@@ -72,7 +72,7 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
     std::lock_guard<std::mutex> hold(filesLock_);
     const PathFeatures paths(features);
     void* data = nullptr;
-    if (engine_.getChunk(&data, false) != static_cast<std::int32_t>(kBankChunkSize) || data == nullptr)
+    if (engine_.programs().chunk(&data, false) != static_cast<std::int32_t>(kBankChunkSize) || data == nullptr)
         return LV2_STATE_ERR_UNKNOWN;
     std::unique_ptr<ProgramRecord[]> records(new (std::nothrow) ProgramRecord[kNumPrograms]);
     if (!records) return LV2_STATE_ERR_NO_SPACE;
@@ -80,17 +80,17 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
 
     LV2_State_Status status = LV2_STATE_SUCCESS;
     // The deferred rate conversion replaces no arrays while they are written.
-    const auto reads = engine_.holdBufferReads();
+    const auto reads = engine_.buffers().holdReads();
     for (int k = 0; k < kNumBuffers; ++k) {
         std::memset(records[k].bufferPath, 0, sizeof records[k].bufferPath);
         std::uint32_t generation = 0;
-        const BufferFrames f = framesOf(engine_.audioBuffer(k), &generation);
-        const int rate = engine_.audioBuffer(k).rateOf(generation);
+        const BufferFrames f = framesOf(engine_.buffers().buffer(k), &generation);
+        const int rate = engine_.buffers().buffer(k).rateOf(generation);
         setRecordedRate(records[k], f.empty() ? 0 : rate);
         if (f.empty()) continue;
         std::string path;
-        const char* own = engine_.programRecord(k).bufferPath;
-        if (engine_.audioBuffer(k).saved.load() != 0 && own[0] != 0 && fileExists(own)) {
+        const char* own = engine_.programs().record(k).bufferPath;
+        if (engine_.buffers().buffer(k).saved.load() != 0 && own[0] != 0 && fileExists(own)) {
             path = own;
         } else {
             char name[32];
@@ -110,7 +110,7 @@ LV2_State_Status Lv2Effect::save(LV2_State_Store_Function store, LV2_State_Handl
             }
             // The file holds this audio now: the next save names it unless it changes.
             engine_.markBufferSaved(k);
-            copyPath(engine_.programRecords()[k].bufferPath, path.c_str());
+            copyPath(engine_.programs().records()[k].bufferPath, path.c_str());
         }
         // The stored record names a buffer whose audio is in a file.
         records[k].bufferSaved = 1;
@@ -158,7 +158,7 @@ LV2_State_Status Lv2Effect::restore(LV2_State_Retrieve_Function retrieve, LV2_St
     }
     // Every buffer starts empty; the restore fills those the state names.
     for (int k = 0; k < kNumBuffers; ++k) {
-        if (framesOf(engine_.audioBuffer(k)).empty()) continue;
+        if (framesOf(engine_.buffers().buffer(k)).empty()) continue;
         engine_.replaceBufferArrays(k, nullptr, nullptr, 0);
         engine_.markBufferSaved(k);
     }

@@ -44,8 +44,8 @@ std::vector<std::pair<float, std::string>> choicesOf(const ParameterInfo& p) {
         const float v = static_cast<float>(k) / static_cast<float>(steps);
         scratch.setParameter(i, v);
         char text[64] = {};
-        if (i == kProgram) scratch.getProgramName(text);
-        else scratch.getParameterDisplay(i, text);
+        if (i == kProgram) scratch.programs().name(text);
+        else scratch.parameters().display(i, text);
         const char* shown = text;
         while (*shown == ' ') ++shown;
         std::string label;

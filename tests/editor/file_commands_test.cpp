@@ -173,10 +173,10 @@ TEST_F(FileCommands, WhileTheSelectorIsOpenThePanelWaits) {
     EXPECT_EQ(dialogs.fileRequests.size(), 2u);  // the save's and one load
     EXPECT_EQ(dialogs.openSelections(), 1);
     ASSERT_TRUE(dialogs.answerSelection(path("take.wav").c_str()));
-    EXPECT_EQ(fx->engine().audioBuffer(4).length.load(), 0);  // not before the idle
+    EXPECT_EQ(fx->engine().buffers().buffer(4).length.load(), 0);  // not before the idle
     editor().idle();
     EXPECT_FALSE(editor().fileSelectionOpen());
-    EXPECT_EQ(fx->engine().audioBuffer(4).length.load(), 500);
+    EXPECT_EQ(fx->engine().buffers().buffer(4).length.load(), 500);
     EXPECT_NE(status().find("[0.011 sec audio]"), std::string::npos) << status();
     click(panel::kNextButton);
     EXPECT_NE(fx->getProgram(), program);
@@ -233,7 +233,7 @@ TEST_F(FileCommands, SaveAndLoadAWave) {
     dialogs.queueFile(path("take1.wav"));
     press(261);
     EXPECT_TRUE(dialogs.questions.empty());
-    EXPECT_EQ(fx->engine().audioBuffer(3).length.load(), 66150);
+    EXPECT_EQ(fx->engine().buffers().buffer(3).length.load(), 66150);
     EXPECT_NE(status().find("[1.500 sec audio] "), std::string::npos);
     EXPECT_EQ(status().find("[not saved]"), std::string::npos);
 }
@@ -258,12 +258,12 @@ TEST_F(FileCommands, LoadWaveOverUnsavedAudioAsksFirst) {
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm overwrite buffer");
     EXPECT_EQ(status(), "Done nothing.");
-    EXPECT_EQ(fx->engine().audioBuffer(0).length.load(), 1000);
+    EXPECT_EQ(fx->engine().buffers().buffer(0).length.load(), 1000);
 
     dialogs.queueFile(path("other.wav"));
     dialogs.queueAnswer(true);
     press(261);
-    EXPECT_EQ(fx->engine().audioBuffer(0).length.load(), 500);
+    EXPECT_EQ(fx->engine().buffers().buffer(0).length.load(), 500);
 }
 
 TEST_F(FileCommands, LoadWaveFailuresShowTheirCode) {

@@ -69,8 +69,8 @@ TEST(DisplaySnapshot, ColumnsAreTheSamplesTheViewsDraw) {
 TEST(DisplaySnapshot, ThePublisherCarriesTheEnginesValuesColumnsAndCaptures) {
     auto engine = std::make_unique<GrainEngine>(nullptr, 44100.0f);
     auto snapshot = std::make_unique<DisplaySnapshot>();
-    float* left = GrainEngine::newSampleArray(4410);
-    float* right = GrainEngine::newSampleArray(4410);
+    float* left = BufferBank::newSampleArray(4410);
+    float* right = BufferBank::newSampleArray(4410);
     for (int i = 0; i < 4410; ++i) left[i] = right[i] = i % 2 ? 0.5f : -0.5f;
     engine->replaceBufferArrays(3, left, right, 4410);
     engine->selectBuffer(3);

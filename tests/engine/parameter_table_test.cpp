@@ -20,7 +20,7 @@ std::string textOf(const char (&t)[9]) { return std::string(t, std::find(t, t + 
 
 std::string display(GrainEngine& e, int i) {
     char text[64] = {};
-    e.getParameterDisplay(i, text);
+    e.parameters().display(i, text);
     return text;
 }
 

@@ -1,16 +1,25 @@
 // The engine's parts on their own: the buffer bank (publication, the audio thread's held
 // records, the spare, the rate conversion's hand-over), the recorder's bookkeeping, the
-// sequencer's unit timing and play head, and the morph's dispatch of a due grain.
+// sequencer's unit timing and play head, the morph's dispatch of a due grain, the program
+// bank's records and the parameter model's routing of a value to the part that owns it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/buffer_bank.h"
 #include "engine/buffer_morph.h"
 #include "engine/conversions.h"
+#include "engine/parameter_model.h"
+#include "engine/parameter_table.h"
+#include "engine/program_bank.h"
 #include "engine/recorder.h"
 #include "engine/sequencer.h"
+#include "engine/voices.h"
 
 namespace {
 
@@ -274,6 +283,163 @@ TEST(BufferMorphTest, ArmedMorphWaitsThenTakesSourceAndAbandonFreesTheHead) {
     EXPECT_EQ(m.morphWait.load(), 0);
     m.pendingBuffer = -1;
     EXPECT_EQ(m.abandon(seq), -1) << "nothing under way";
+}
+
+TEST(ProgramBankTest, NamesCurrentProgramAndChunk) {
+    ProgramBank bank;
+    ASSERT_TRUE(bank.usable());
+    char text[32];
+    bank.name(text);
+    EXPECT_STREQ(text, "Init 1");
+    bank.setCurrent(4);
+    EXPECT_EQ(bank.record(0).currentProgram, 4) << "record 0 keeps the current program for the bank";
+    bank.setName("a name far longer than the field holds");
+    bank.name(text);
+    EXPECT_STREQ(text, "a name far longer than ");
+    EXPECT_TRUE(bank.nameOf(0, text));
+    EXPECT_STREQ(text, "Init");
+    EXPECT_FALSE(bank.nameOf(16, text));
+
+    void* data = nullptr;
+    EXPECT_EQ(bank.chunk(&data, true), 1884);
+    EXPECT_EQ(data, &bank.record(4));
+    EXPECT_EQ(bank.chunk(&data, false), 30144);
+    EXPECT_EQ(data, bank.records());
+}
+
+TEST(ProgramBankTest, ClipboardCarriesTheProgramFieldsSanitisedAndStoreTakesTheBuffersRate) {
+    ProgramBank bank;
+    bank.currentRecord().mainLevl = 0.25f;
+    bank.currentRecord().time[3] = 0.5f;
+    bank.currentRecord().bufferNumber = 7.0f;
+    bank.copy();
+    bank.setCurrent(2);
+    bank.clipboard().density = std::nanf("");
+    bank.paste();
+    EXPECT_EQ(bank.record(2).mainLevl, 0.25f);
+    EXPECT_EQ(bank.record(2).time[3], 0.5f);
+    EXPECT_EQ(bank.record(2).density, bank.record(5).density) << "a NaN pastes as the Init value";
+    EXPECT_EQ(bank.record(2).bufferNumber, 0.0f) << "the buffer number is not the clipboard's";
+
+    ProgramRecord from = bank.record(2);
+    setRecordedRate(from, 22050);
+    std::strcpy(from.bufferPath, "/tmp/x.wav");
+    bank.store(9, from, 48000);
+    EXPECT_STREQ(bank.record(9).bufferPath, "/tmp/x.wav");
+    EXPECT_EQ(recordedRate(bank.record(9)), 48000) << "the rate bytes tell the buffer's own rate";
+    bank.record(9).bufferNumber = 99.0f;
+    EXPECT_EQ(bank.bufferNumber(9, 3), 3) << "a number no buffer has keeps the fallback";
+}
+
+// The engine's side of the parameter model: what spans several parts, recorded.
+struct FakeEffects : ParameterEffects {
+    int current = 2;
+    std::vector<std::pair<const char*, float>> calls;
+    std::vector<std::pair<int, float>> notices;
+    int currentBufferIndex() const override { return current; }
+    int currentBufferFrames() const override { return 44100; }
+    void setCurrentBufferIndex(int n) override { calls.emplace_back("current", static_cast<float>(current = n)); }
+    void requestBuffer(float value) override { calls.emplace_back("request", value); }
+    void selectBuffer(int n) override { calls.emplace_back("select", static_cast<float>(n)); }
+    void setRecFree(float value) override { calls.emplace_back("recFree", value); }
+    void setRecSync(float value) override { calls.emplace_back("recSync", value); }
+    void eraseBuffer() override { calls.emplace_back("erase", 1.0f); }
+    void setVoiceCount(float value) override { calls.emplace_back("voices", value); }
+    void notice(int index, float value) override { notices.emplace_back(index, value); }
+    void refresh() override { calls.emplace_back("refresh", 0.0f); }
+    bool listened() const override { return true; }
+    void automated(int index, float value) override { calls.emplace_back("automated", value + 100.0f * index); }
+};
+
+struct ParameterModelTest : ::testing::Test {
+    ProgramBank programs;
+    Sequencer seq;
+    TransportState transport;
+    VoiceBank voices;
+    BufferMorph morph;
+    Recorder recorder;
+    FakeEffects effects;
+    ParameterModel model{programs, seq, transport, voices, morph, recorder, effects};
+    bool called(const char* what, float value) const {
+        for (const auto& c : effects.calls)
+            if (std::strcmp(c.first, what) == 0 && c.second == value) return true;
+        return false;
+    }
+};
+
+TEST_F(ParameterModelTest, ValuesReachTheOwningPartTheRecordAndTheDisplay) {
+    model.set(kMainLevl, 0.5f);
+    EXPECT_EQ(seq.mainGain.load(), 0.5f) << "2 v^2";
+    EXPECT_EQ(programs.currentRecord().mainLevl, 0.5f);
+    EXPECT_EQ(model.get(kMainLevl), 0.5f);
+    char text[16] = {};
+    model.display(kMainLevl, text);
+    EXPECT_STREQ(text, "-6 dB");
+    model.set(kReso, -1.0f);
+    EXPECT_EQ(voices.resonantFilter.q.load(), 0.0f) << "a negative resonance is none";
+    model.set(kSettingRecordSyncUnit, 5.0f);
+    EXPECT_GT(recorder.syncUnitBeats(), 0.0);
+
+    // Linked time mode: a unit's time sets the density, and the echo shows the step taken.
+    model.set(kSettingTimeFaderValues, 2.0f);
+    effects.notices.clear();
+    model.set(kTime + 3, 0.37f);
+    EXPECT_FLOAT_EQ(model.get(kDensity), 0.7f);
+    ASSERT_FALSE(effects.notices.empty());
+    EXPECT_EQ(effects.notices.back(), std::make_pair(kTime + 3, 0.3f));
+
+    // The buffer number shows the buffer a morph has armed.
+    morph.pendingBuffer = 11;
+    model.display(kBufferNo, text);
+    EXPECT_STREQ(text, "     12");
+    EXPECT_EQ(model.get(kBufferNo), stepValue(11));
+}
+
+TEST_F(ParameterModelTest, WhatSpansPartsGoesToTheEffects) {
+    seq.halted = 1;
+    model.set(kBufferNo, stepValue(6));
+    EXPECT_TRUE(called("request", 6.0f));
+    EXPECT_EQ(seq.halted.load(), 0);
+    model.set(kRecFree, 1.0f);
+    model.set(kKillBufr, 0.5f);
+    model.set(kKillBufr, 1.0f);
+    model.set(kVoiceCount, 40.0f);
+    EXPECT_TRUE(called("recFree", 1.0f));
+    EXPECT_TRUE(called("erase", 1.0f));
+    EXPECT_EQ(effects.calls.size(), 3u + 1u) << "kill buffer acts on 1 only";
+    EXPECT_EQ(programs.currentRecord().voiceCount, 16.0f) << "stored within range";
+
+    // Next program fires on the release: the host hears of it, the program's buffer plays.
+    programs.record(1).bufferNumber = 9.0f;
+    model.set(kNextProg, 1.0f);
+    EXPECT_EQ(programs.current(), 0);
+    model.set(kNextProg, 0.0f);
+    EXPECT_EQ(programs.current(), 1);
+    EXPECT_TRUE(called("automated", 100.0f * static_cast<float>(kProgram) + 0.06666667f));
+    EXPECT_TRUE(called("current", 9.0f));
+    EXPECT_TRUE(called("select", 9.0f));
+}
+
+TEST_F(ParameterModelTest, ProgramChangesApplyTheirRecord) {
+    programs.record(0).globalSettings[kPitchFaderRange] = 0.0f;
+    programs.record(0).grid = 1.0f;
+    programs.record(3).pitch[0] = 0.25f;
+    programs.record(3).bufferStart = 0.5f;
+    model.applyProgram(3);
+    EXPECT_EQ(programs.current(), 3);
+    EXPECT_EQ(model.get(kGrid), 1.0f);
+    EXPECT_EQ(model.get(kPitch), 0.25f);
+    EXPECT_EQ(model.get(kSettingPitchFaderRange), 0.0f);
+    EXPECT_EQ(model.bufferStart(3), 0.5f);
+    EXPECT_EQ(effects.calls.back().first, std::string("refresh"));
+
+    // The host's program parameter: the program's own values, not the switches of record 0.
+    programs.record(0).grid = 0.0f;
+    programs.record(5).pitch[0] = 0.75f;
+    model.set(kProgram, stepValue(5));
+    EXPECT_EQ(programs.current(), 5);
+    EXPECT_EQ(model.get(kPitch), 0.75f);
+    EXPECT_EQ(model.get(kGrid), 1.0f);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ protected:
         gwtest::fillBuffer(
             e, n, frames, [](int i) { return static_cast<float>(i % 97) / 97.0f - 0.5f; },
             [n](int i) { return static_cast<float>((i * 7 + n) % 89) / -89.0f; });
-        e.engine().audioBuffer(n).saved = 0;
+        e.engine().buffers().buffer(n).saved = 0;
     }
     std::string file(const char* name) const { return (folder / name).string(); }
 
@@ -86,16 +86,16 @@ TEST_F(HostFileCalls, SavedBankLoadsBitExactIntoAnotherInstance) {
     const std::string path = file("session.grb");
     ASSERT_EQ(save(*fx, path), kFileOk);
     EXPECT_STREQ(fx->files().state().bankName, path.c_str());
-    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 1);
-    EXPECT_EQ(fx->engine().audioBuffer(9).saved, 1);
+    EXPECT_EQ(fx->engine().buffers().buffer(0).saved, 1);
+    EXPECT_EQ(fx->engine().buffers().buffer(9).saved, 1);
 
     GrainEffect other(&hostCallback);
     ASSERT_EQ(load(other, path), kFileOk);
     EXPECT_STREQ(other.files().state().bankName, path.c_str());
     EXPECT_EQ(other.getProgram(), 4);
     for (int n : {0, 9}) {
-        const BufferFrames a = framesOf(fx->engine().audioBuffer(n));
-        const BufferFrames b = framesOf(other.engine().audioBuffer(n));
+        const BufferFrames a = framesOf(fx->engine().buffers().buffer(n));
+        const BufferFrames b = framesOf(other.engine().buffers().buffer(n));
         ASSERT_EQ(a.length, b.length);
         EXPECT_EQ(std::memcmp(a.left, b.left, sizeof(float) * static_cast<std::size_t>(a.length + 1)), 0);
         EXPECT_EQ(std::memcmp(a.right, b.right, sizeof(float) * static_cast<std::size_t>(a.length + 1)), 0);
@@ -124,7 +124,7 @@ TEST_F(HostFileCalls, FailuresReportTheCodeAndKeepTheBankName) {
     dialogs.queueAnswer(false);
     EXPECT_EQ(save(*fx, kept), kFileExists);
     EXPECT_EQ(bytesOf(kept), (std::vector<char>{'o', 'l', 'd'}));
-    EXPECT_EQ(fx->engine().audioBuffer(2).saved, 0);
+    EXPECT_EQ(fx->engine().buffers().buffer(2).saved, 0);
     EXPECT_STREQ(fx->files().state().bankName, name.c_str());
     dialogs.queueAnswer(true);
     EXPECT_EQ(save(*fx, kept), kFileOk);

@@ -31,7 +31,7 @@ TEST_F(EffectTest, ProcessingAllocatesNothing) {
     EXPECT_EQ(blocks, 900);
     EXPECT_EQ(allocations.load(), 0);
     // The paths ran: morphs, spectra and recordings happened during the render.
-    EXPECT_GT(fx->engine().spectralMorph().sourcePeaks.count, 0);
+    EXPECT_GT(fx->engine().morph().spectral().sourcePeaks.count, 0);
     EXPECT_FLOAT_EQ(fx->getParameter(grainwheel::kRecSync), 0.0f);  // stopped inside a block
 }
 

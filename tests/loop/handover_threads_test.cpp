@@ -45,8 +45,8 @@ std::unique_ptr<GrainEffect> denseEffect() {
     auto fx = std::make_unique<GrainEffect>(&host);
     for (int n = 0; n < grainwheel::kNumBuffers; ++n) {
         const int frames = 12000 + 500 * n;
-        float* l = grainwheel::GrainEngine::newSampleArray(frames);
-        float* r = grainwheel::GrainEngine::newSampleArray(frames);
+        float* l = grainwheel::BufferBank::newSampleArray(frames);
+        float* r = grainwheel::BufferBank::newSampleArray(frames);
         for (int i = 0; i < frames; ++i)
             l[i] = r[i] = 0.4f + 0.3f * std::sin(static_cast<float>(i) * (0.01f + 0.002f * static_cast<float>(n)));
         fx->engine().replaceBufferArrays(n, l, r, frames);
@@ -134,7 +134,7 @@ TEST(HandOverThreads, ChangesFromAnotherThreadSilenceNoBlock) {
         float* outs[2] = {outL.data(), outR.data()};
         fx->processReplacing(ins, outs, kBlock);
     }
-    EXPECT_EQ(fx->engine().bufferGate().pendingHandOver(), 0u);
+    EXPECT_EQ(fx->engine().buffers().gate().pendingHandOver(), 0u);
 }
 
 // WAV loads, array replacements, allocations and erases from another thread while
@@ -194,7 +194,7 @@ TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
              ++blocks) {
             if (blocks == 1) started = true;
             skippedBlocks += skipped() ? 1 : 0;
-            voicesSeen += fx->engine().activeVoiceCount() > 0 ? 1 : 0;
+            voicesSeen += fx->engine().sequencer().activeVoices.load() > 0 ? 1 : 0;
             if (blocks % 256 == 0 && std::chrono::steady_clock::now() > deadline) break;
         }
         done = true;
@@ -207,8 +207,8 @@ TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
         case 0: loaded += fx->files().readWaveFile(wave.c_str()) == grainwheel::kFileOk ? 1 : 0; break;
         case 1: {
             const int frames = 1000 + 37 * c % 9000;
-            float* l = grainwheel::GrainEngine::newSampleArray(frames);
-            float* r = grainwheel::GrainEngine::newSampleArray(frames);
+            float* l = grainwheel::BufferBank::newSampleArray(frames);
+            float* r = grainwheel::BufferBank::newSampleArray(frames);
             for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.25f;
             fx->engine().replaceBufferArrays(n, l, r, frames);
             break;

@@ -50,7 +50,7 @@ protected:
                 if (last.state == MorphStage::SourceDone || last.state == MorphStage::Running) {
                     const double f = static_cast<double>(last.morphStep) / (stepsize + 2);
                     weights.push_back(f);
-                    const auto& m = fx->engine().spectralMorph();
+                    const auto& m = fx->engine().morph().spectral();
                     double worst = 0.0;
                     for (int k = 0; k < 4096; ++k) {
                         const double expect = (1.0 - f) * m.sourceSpectrum[k] + f * m.targetSpectrum[k];
@@ -126,7 +126,7 @@ TEST_F(MorphLoopTest, LoudGrainsMorphWithFiniteOutput) {
         }
         EXPECT_TRUE(ran) << alg;
         EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle) << alg;
-        EXPECT_GT(fx->engine().spectralMorph().sourcePeaks.count, 0);
+        EXPECT_GT(fx->engine().morph().spectral().sourcePeaks.count, 0);
     }
 }
 

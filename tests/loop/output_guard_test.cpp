@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "loop_support.h"
+#include "engine/engine_inspection.h"
 
 namespace {
 
@@ -56,9 +57,9 @@ protected:
         e.setParameter(grainwheel::kSelectBuffer, 0.0f);
         if (path.warmUp > 0) Block(path.warmUp).run(e);
     }
-    grainwheel::VoiceBank& voices() { return fx->engine().voicesForTests(); }
+    grainwheel::VoiceBank& voices() { return grainwheel::EngineInspection::voices(fx->engine()); }
     void expectFreshState() {
-        EXPECT_EQ(fx->engine().activeVoiceCount(), 0);
+        EXPECT_EQ(fx->engine().sequencer().activeVoices.load(), 0);
         for (const grainwheel::GrainVoice& v : voices().slots) EXPECT_TRUE(v.idle());
         const grainwheel::PitchFilter& p = voices().pitchFilter;
         for (int c = 0; c < 2; ++c)
@@ -125,7 +126,7 @@ TEST_F(OutputGuard, VoiceForcedOutOfRangeSilencesTheBlockAndStartsAfresh) {
         SetUp();
         hostAt(0.0, 0.0, 120.0);
         prepare(*fx, path, false);
-        ASSERT_GT(fx->engine().activeVoiceCount(), 0);
+        ASSERT_GT(fx->engine().sequencer().activeVoices.load(), 0);
         // A sounding voice whose frames are infinite: its next sample is.
         for (grainwheel::GrainVoice& v : voices().slots) {
             if (v.idle()) continue;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/dsp/morph.h"
+#include "engine/engine_inspection.h"
 #include "render_scenario.h"
 
 namespace renderlisting {
@@ -86,7 +87,7 @@ inline std::uint64_t render(const Config& c, grainwheel::SynthesisFunction synth
     enginetest::scriptedHost().reset();
     auto& host = enginetest::scriptedHost();
     auto fx = std::make_unique<GrainEffect>(&enginetest::hostCallback);
-    if (synthesis) fx->engine().spectralMorphForTests().synthesis = synthesis;
+    if (synthesis) grainwheel::EngineInspection::spectralMorph(fx->engine()).synthesis = synthesis;
     fill(*fx, 1, 70000, 0.031, 0.0007);
     fill(*fx, 2, 40000, 0.17, 0.011);
     fx->engine().selectBuffer(1);
@@ -154,7 +155,7 @@ inline std::uint64_t renderLongScenario(grainwheel::SynthesisFunction synthesis 
                                         std::vector<float>* samples = nullptr) {
     enginetest::scriptedHost().reset();
     auto fx = std::make_unique<GrainEffect>(&enginetest::hostCallback);
-    if (synthesis) fx->engine().spectralMorphForTests().synthesis = synthesis;
+    if (synthesis) grainwheel::EngineInspection::spectralMorph(fx->engine()).synthesis = synthesis;
     Hash hash;
     looptest::renderScenario(
         *fx, enginetest::scriptedHost(),

@@ -20,7 +20,7 @@ TEST_F(EffectTest, LongRendersStayRealtimeSafe) {
         });
         EXPECT_EQ(blocks, 900);
     }
-    EXPECT_GT(fx->engine().spectralMorph().targetPeaks.count, 0);
+    EXPECT_GT(fx->engine().morph().spectral().targetPeaks.count, 0);
 }
 
 // With the editor open, the notices the audio thread sends (a synced recording that ends

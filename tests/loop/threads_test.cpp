@@ -101,7 +101,7 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
     EXPECT_GE(round, 60);
     EXPECT_GE(blocks.load(), kBlocks);
     EXPECT_GE(host.timeQueries.load(), kBlocks);  // one at every block start
-    EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
+    EXPECT_EQ(fx->engine().buffers().gate().blockSequence() % 2, 0u);
 }
 
 }  // namespace

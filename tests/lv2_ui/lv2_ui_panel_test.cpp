@@ -197,7 +197,7 @@ TEST_F(PanelTest, OpensAtThePanelSizeAndSendsHostParametersToTheHostWithTouch) {
     hostCycle();
     idle();
     char shown[64] = {};
-    fx_->engine().getParameterDisplay(kMainLevl, shown);
+    fx_->engine().parameters().display(kMainLevl, shown);
     EXPECT_EQ(status(), std::string("Amplitude : ") + shown);
 
     // A setting is none of the host's: straight to the instance, nothing written.
@@ -233,9 +233,9 @@ TEST_F(PanelTest, KillBufferIsAskedFirstAndOnlyAYesIsSent) {
 
 TEST_F(PanelTest, AProgramChangeAndABankReadWriteTheEnginesValuesToTheHost) {
     // Program 2 differs from program 1 in its level.
-    fx_->engine().switchProgram(1);
+    fx_->engine().parameters().switchProgram(1);
     fx_->engine().setParameter(kMainLevl, 0.9f);
-    fx_->engine().switchProgram(0);
+    fx_->engine().parameters().switchProgram(0);
     ASSERT_NE(fx_->engine().getParameter(kMainLevl), 0.9f);
     open(true);
     host_.writes.clear();
@@ -289,14 +289,14 @@ TEST_F(PanelTest, TheWriteBackActsAsNoUsersChange) {
     ASSERT_EQ(host_.lastWrite(kBufferNo), 0.0f);  // program 1's buffer
     ASSERT_FLOAT_EQ(host_.lastWrite(kProgram), 1.0f / 15.0f);
     hostCycle();
-    EXPECT_TRUE(fx_->engine().isHalted());
+    EXPECT_NE(fx_->engine().sequencer().halted, 0);
     EXPECT_EQ(fx_->engine().getCurrentBuffer(), 0);
     EXPECT_FLOAT_EQ(fx_->engine().getParameter(kMainLevl), 0.2f);
     // The user's own choice of a buffer does end it.
     host_.writes.clear();
     ports_[kBufferNo] = 2.0f / 15.0f;
     hostCycle();
-    EXPECT_FALSE(fx_->engine().isHalted());
+    EXPECT_EQ(fx_->engine().sequencer().halted, 0);
 }
 
 // Two panels on one instance: each hears the engine until it is closed itself.
@@ -418,7 +418,7 @@ TEST_F(MappedPanelTest, EveryClickOnACommandActsOnceWhateverTheHostsCycles) {
     userSets(kCopyPrg, 1.0f);
     userSets(kCopyPrg, 0.0f);
     hostCycle();
-    fx_->engine().switchProgram(1);
+    fx_->engine().parameters().switchProgram(1);
     ASSERT_NE(fx_->engine().getParameter(kDensity), 0.125f);
     userSets(kPastePrg, 1.0f);
     userSets(kPastePrg, 0.0f);

@@ -87,7 +87,7 @@ void ignoreWrite(LV2UI_Controller, std::uint32_t, std::uint32_t, std::uint32_t, 
 // Every buffer's generation counts its publications: the replacements so far.
 long replacements(GrainEngine& e) {
     long n = 0;
-    for (int k = 0; k < kNumBuffers; ++k) n += e.audioBuffer(k).generation.load();
+    for (int k = 0; k < kNumBuffers; ++k) n += e.buffers().buffer(k).generation.load();
     return n;
 }
 
@@ -121,7 +121,7 @@ TEST(PanelReads, ViewsDrawWhileEveryKindOfReplacementFreesArrays) {
 
     // The bank's records naming the files, as a chunk and as an LV2 state.
     void* chunk = nullptr;
-    ASSERT_EQ(engine.getChunk(&chunk, false), static_cast<std::int32_t>(kBankChunkSize));
+    ASSERT_EQ(engine.programs().chunk(&chunk, false), static_cast<std::int32_t>(kBankChunkSize));
     std::vector<ProgramRecord> bank(kNumPrograms);
     std::memcpy(static_cast<void*>(bank.data()), chunk, kBankChunkSize);
     for (int k = 0; k < kNumPrograms; ++k) {
@@ -164,8 +164,8 @@ TEST(PanelReads, ViewsDrawWhileEveryKindOfReplacementFreesArrays) {
                 }
                 // A buffer at another rate: the worker converts it.
                 if (i % 8 == 1) {
-                    engine.replaceBufferArrays((i + 5) % kNumBuffers, GrainEngine::newSampleArray(300),
-                                               GrainEngine::newSampleArray(300), 300, 32000);
+                    engine.replaceBufferArrays((i + 5) % kNumBuffers, BufferBank::newSampleArray(300),
+                                               BufferBank::newSampleArray(300), 300, 32000);
                     engine.setWorkingRate(44100.0f);  // the rate stays; buffers at another are converted
                     ++conversions;
                 }

@@ -74,8 +74,8 @@ protected:
     // Fills buffer n with frames of noise from seed and marks it unsaved.
     void fill(GrainEffect& e, int n, int frames, unsigned seed) { gwtest::fillUnsavedNoise(e, n, frames, seed); }
     bool sameAudio(GrainEffect& a, GrainEffect& b, int n) {
-        const BufferFrames x = framesOf(a.engine().audioBuffer(n));
-        const BufferFrames y = framesOf(b.engine().audioBuffer(n));
+        const BufferFrames x = framesOf(a.engine().buffers().buffer(n));
+        const BufferFrames y = framesOf(b.engine().buffers().buffer(n));
         if (x.length != y.length) return false;
         if (x.length == 0) return x.left == nullptr && y.left == nullptr;
         const auto bytes = static_cast<std::size_t>(x.length + 1) * sizeof(float);
@@ -83,7 +83,7 @@ protected:
     }
     int savedCount(GrainEffect& e) {
         int n = 0;
-        for (int k = 0; k < kNumBuffers; ++k) n += e.engine().audioBuffer(k).saved == 1;
+        for (int k = 0; k < kNumBuffers; ++k) n += e.engine().buffers().buffer(k).saved == 1;
         return n;
     }
     TempDir dir;
@@ -101,7 +101,7 @@ TEST_F(EffectFilesTest, SixteenFullBuffersSurviveABankBitExact) {
     const std::string path = dir.file("all.grb");
     ASSERT_EQ(fx->files().writeBankFile(path.c_str()), 0);
     EXPECT_EQ(savedCount(*fx), 16);
-    for (int k = 0; k < kNumPrograms; ++k) EXPECT_EQ(fx->engine().programRecords()[k].bufferSaved, 1);
+    for (int k = 0; k < kNumPrograms; ++k) EXPECT_EQ(fx->engine().programs().records()[k].bufferSaved, 1);
     std::uint64_t frames = 0;
     for (int k = 0; k < kNumBuffers; ++k) frames += 1000 + 37 * k;
     EXPECT_EQ(readFile(path).size(), 20 + 16 * 1884 + 16 * 8 + 8 * frames);
@@ -113,8 +113,8 @@ TEST_F(EffectFilesTest, SixteenFullBuffersSurviveABankBitExact) {
     for (int k = 0; k < kNumBuffers; ++k) EXPECT_TRUE(sameAudio(*fx, other, k)) << k;
     EXPECT_EQ(other.getProgram(), 5);
     EXPECT_EQ(savedCount(other), 16);
-    EXPECT_EQ(other.engine().getCurrentBuffer(), static_cast<int>(other.engine().programRecords()[5].bufferNumber));
-    const BufferFrames cur = framesOf(other.engine().audioBuffer(other.engine().getCurrentBuffer()));
+    EXPECT_EQ(other.engine().getCurrentBuffer(), static_cast<int>(other.engine().programs().records()[5].bufferNumber));
+    const BufferFrames cur = framesOf(other.engine().buffers().buffer(other.engine().getCurrentBuffer()));
     EXPECT_EQ(cur.left[cur.length], cur.left[0]);
 }
 
@@ -127,25 +127,25 @@ TEST_F(EffectFilesTest, OverwritingABankAsksAndNoKeepsTheFile) {
     EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm overwrite file");
     EXPECT_EQ(dialogs.questions[0].text, "Overwrite existing file ?");
     EXPECT_EQ(readFile(path), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(fx->engine().audioBuffer(2).saved, 0);
+    EXPECT_EQ(fx->engine().buffers().buffer(2).saved, 0);
 
     dialogs.queueAnswer(true);
     EXPECT_EQ(fx->files().writeBankFile(path.c_str()), 0);
     EXPECT_EQ(readFile(path).size(), 30292u + 8u * 500u);
-    EXPECT_EQ(fx->engine().audioBuffer(2).saved, 1);
+    EXPECT_EQ(fx->engine().buffers().buffer(2).saved, 1);
 }
 
 TEST_F(EffectFilesTest, FailedBankWriteLeavesBuffersUnsaved) {
     fill(*fx, 3, 100, 9);
     const std::string path = dir.file("missing-folder/x.grb");
     EXPECT_EQ(fx->files().writeBankFile(path.c_str()), 2);
-    EXPECT_EQ(fx->engine().audioBuffer(3).saved, 0);
+    EXPECT_EQ(fx->engine().buffers().buffer(3).saved, 0);
 }
 
 TEST_F(EffectFilesTest, BufferQuestionOnLoadYesReplacesNoKeepsAudio) {
     GrainEffect writer(&hostCallback);
     fill(writer, 0, 300, 1);
-    std::snprintf(writer.engine().programRecords()[4].name, kProgramNameSize, "from file");
+    std::snprintf(writer.engine().programs().records()[4].name, kProgramNameSize, "from file");
     const std::string path = dir.file("bank.grb");
     ASSERT_EQ(writer.files().writeBankFile(path.c_str()), 0);
 
@@ -157,17 +157,17 @@ TEST_F(EffectFilesTest, BufferQuestionOnLoadYesReplacesNoKeepsAudio) {
     EXPECT_EQ(dialogs.questions[0].title, "grainwheel - confirm overwrite buffer");
     EXPECT_EQ(dialogs.questions[0].text,
               "Overwrite existing data in every audiobuffer ?\n       (some buffers are not saved yet)");
-    EXPECT_STREQ(fx->engine().programRecords()[4].name, "from file");
-    EXPECT_EQ(framesOf(fx->engine().audioBuffer(0)).length, 50);
-    EXPECT_EQ(fx->engine().audioBuffer(0).saved, 0);
-    EXPECT_EQ(fx->engine().programRecords()[0].bufferSaved, 0) << "the records follow the audio kept";
-    EXPECT_EQ(fx->engine().programRecords()[1].bufferSaved, 0);
+    EXPECT_STREQ(fx->engine().programs().records()[4].name, "from file");
+    EXPECT_EQ(framesOf(fx->engine().buffers().buffer(0)).length, 50);
+    EXPECT_EQ(fx->engine().buffers().buffer(0).saved, 0);
+    EXPECT_EQ(fx->engine().programs().records()[0].bufferSaved, 0) << "the records follow the audio kept";
+    EXPECT_EQ(fx->engine().programs().records()[1].bufferSaved, 0);
 
     const auto& notices = gwtest::NoticeRecorder::replaceEditorOf(*fx);
     dialogs.queueAnswer(true);
     ASSERT_EQ(fx->files().readBankFile(path.c_str()), 0);
     EXPECT_TRUE(sameAudio(writer, *fx, 0));
-    EXPECT_EQ(framesOf(fx->engine().audioBuffer(1)).length, 0);
+    EXPECT_EQ(framesOf(fx->engine().buffers().buffer(1)).length, 0);
     EXPECT_EQ(savedCount(*fx), 16);
     EXPECT_TRUE(notices.heard(kRedrawAll));
     EXPECT_TRUE(notices.heard(kBuffersChanged));
@@ -178,7 +178,7 @@ TEST_F(EffectFilesTest, BufferQuestionOnLoadYesReplacesNoKeepsAudio) {
 // before a failing block): no failure changes a program or a buffer.
 TEST_F(EffectFilesTest, BankReadFailuresChangeNothing) {
     fill(*fx, 0, 64, 5);
-    std::snprintf(fx->engine().programRecords()[2].name, kProgramNameSize, "mine");
+    std::snprintf(fx->engine().programs().records()[2].name, kProgramNameSize, "mine");
     EXPECT_EQ(fx->files().readBankFile(dir.file("none.grb").c_str()), 23);
     writeFile(dir.file("magic.grb"), Bytes{'G', 'R', 'B', 'X', 3, 0, 4, 0});
     EXPECT_EQ(fx->files().readBankFile(dir.file("magic.grb").c_str()), 20);
@@ -195,8 +195,8 @@ TEST_F(EffectFilesTest, BankReadFailuresChangeNothing) {
     EXPECT_EQ(fx->files().readBankFile(dir.file("block.grb").c_str()), 21);
     EXPECT_EQ(fx->files().readBankFile(std::string(1024, 'a').c_str()), 24);
     EXPECT_EQ(fx->files().writeBankFile(std::string(1024, 'a').c_str()), 24);
-    EXPECT_STREQ(fx->engine().programRecords()[2].name, "mine");
-    EXPECT_EQ(framesOf(fx->engine().audioBuffer(0)).length, 64);
+    EXPECT_STREQ(fx->engine().programs().records()[2].name, "mine");
+    EXPECT_EQ(framesOf(fx->engine().buffers().buffer(0)).length, 64);
     EXPECT_EQ(fx->engine().sequencer().halted, 0);
     EXPECT_TRUE(dialogs.questions.empty());
 }
@@ -205,27 +205,27 @@ TEST_F(EffectFilesTest, ImportOptionsTakesOnlyTheGlobalSettings) {
     GrainEffect writer(&hostCallback);
     writer.setParameter(kFirstSetting + 5, 2.0f);  // playback mode
     writer.setParameter(kFirstSetting + 1, 4.0f);  // speed fader range "pure position"
-    std::snprintf(writer.engine().programRecords()[1].name, kProgramNameSize, "other");
+    std::snprintf(writer.engine().programs().records()[1].name, kProgramNameSize, "other");
     const std::string path = dir.file("opts.grb");
     ASSERT_EQ(writer.files().writeBankFile(path.c_str()), 0);
-    const ProgramRecord before = fx->engine().programRecords()[1];
+    const ProgramRecord before = fx->engine().programs().records()[1];
     fx->setParameter(kSpeed, 0.5f);
     ASSERT_EQ(fx->files().importBankOptions(path.c_str()), 0);
-    EXPECT_EQ(fx->engine().programRecords()[0].globalSettings[kPlaybackMode], 2.0f);
+    EXPECT_EQ(fx->engine().programs().records()[0].globalSettings[kPlaybackMode], 2.0f);
     // Stored and live: the engine and the texts follow the imported settings at once.
     EXPECT_EQ(fx->engine().parameters().settings[kPlaybackMode], 2.0f);
     EXPECT_EQ(fx->engine().parameters().settings[kSpeedFaderRange], 4.0f);
     char text[16];
     fx->getParameterDisplay(kSpeed, text);
     EXPECT_STREQ(text, " 50 %");
-    EXPECT_EQ(std::memcmp(&before, &fx->engine().programRecords()[1], sizeof before), 0);
+    EXPECT_EQ(std::memcmp(&before, &fx->engine().programs().records()[1], sizeof before), 0);
     EXPECT_EQ(fx->files().importBankOptions(dir.file("none.grb").c_str()), 23);
 }
 
 TEST_F(EffectFilesTest, WildSettingsFromAFileAreSafeToPlay) {
     GrainEffect writer(&hostCallback);
     const float wild[] = {std::nanf(""), 1.0e30f, -5.0f, 3.7e9f, -1.0e30f, 99.0f, 7.5f, -0.0f, 1.0e9f, 1000.0f};
-    std::memcpy(writer.engine().programRecords()[0].globalSettings, wild, sizeof wild);
+    std::memcpy(writer.engine().programs().records()[0].globalSettings, wild, sizeof wild);
     const std::string path = dir.file("wild.grb");
     ASSERT_EQ(writer.files().writeBankFile(path.c_str()), 0);
     fill(*fx, fx->engine().getCurrentBuffer(), 30000, 3);
@@ -264,22 +264,22 @@ TEST_F(EffectFilesTest, BufferThroughWavWithinTheSixteenBitStep) {
     const std::string path = dir.file("take.wav");
     ASSERT_EQ(fx->files().writeWaveFile(path.c_str()), 0);
     EXPECT_EQ(readFile(path).size(), 44u + 4u * 4410u);
-    EXPECT_EQ(fx->engine().audioBuffer(n).saved, 1);
-    EXPECT_STREQ(fx->engine().programRecords()[n].bufferPath, path.c_str());
+    EXPECT_EQ(fx->engine().buffers().buffer(n).saved, 1);
+    EXPECT_STREQ(fx->engine().programs().records()[n].bufferPath, path.c_str());
 
     GrainEffect other(&hostCallback);
     ASSERT_EQ(other.files().readWaveFile(path.c_str()), 0);
     const int m = other.engine().getCurrentBuffer();
-    const BufferFrames a = framesOf(fx->engine().audioBuffer(n));
-    const BufferFrames b = framesOf(other.engine().audioBuffer(m));
+    const BufferFrames a = framesOf(fx->engine().buffers().buffer(n));
+    const BufferFrames b = framesOf(other.engine().buffers().buffer(m));
     ASSERT_EQ(b.length, 4410);
     for (int i = 0; i < a.length; ++i) {
         ASSERT_NEAR(a.left[i], b.left[i], 1.0 / 32767.0) << i;
         ASSERT_NEAR(a.right[i], b.right[i], 1.0 / 32767.0) << i;
     }
     EXPECT_EQ(b.left[b.length], b.left[0]);
-    EXPECT_EQ(other.engine().audioBuffer(m).saved, 1);
-    EXPECT_STREQ(other.engine().programRecords()[m].bufferPath, path.c_str());
+    EXPECT_EQ(other.engine().buffers().buffer(m).saved, 1);
+    EXPECT_STREQ(other.engine().programs().records()[m].bufferPath, path.c_str());
     EXPECT_EQ(other.engine().sequencer().halted, 0);
 }
 
@@ -292,12 +292,12 @@ TEST_F(EffectFilesTest, WavCodesAtTheEffect) {
     writeFile(dir.file("old.wav"), Bytes{1, 2});
     EXPECT_EQ(fx->files().writeWaveFile(dir.file("old.wav").c_str()), 1);
     EXPECT_EQ(readFile(dir.file("old.wav")), (Bytes{1, 2}));
-    EXPECT_EQ(fx->engine().audioBuffer(n).saved, 0);
+    EXPECT_EQ(fx->engine().buffers().buffer(n).saved, 0);
     EXPECT_EQ(fx->files().writeWaveFile(dir.file("no/folder.wav").c_str()), 2);
     EXPECT_EQ(fx->files().readWaveFile(dir.file("old.wav").c_str()), 4);
     EXPECT_EQ(fx->files().readWaveFile(dir.file("none.wav").c_str()), 23);
     EXPECT_EQ(fx->files().readWaveFile(std::string(1100, 'w').c_str()), 24);
-    EXPECT_EQ(framesOf(fx->engine().audioBuffer(n)).length, 10) << "header failures change nothing";
+    EXPECT_EQ(framesOf(fx->engine().buffers().buffer(n)).length, 10) << "header failures change nothing";
 }
 
 // --- host chunk -----------------------------------------------------------------------
@@ -319,31 +319,31 @@ TEST_F(EffectFilesTest, BankChunkReloadsExistingMissingAndTooLongPaths) {
     fill(*fx, 5, 77, 3);  // stays as it was: its file is gone
     EXPECT_EQ(fx->setChunk(chunk.data(), 30143, false), 0);
     ASSERT_EQ(fx->setChunk(chunk.data(), 30144, false), 1);
-    ASSERT_EQ(framesOf(fx->engine().audioBuffer(n)).length, 2000);
+    ASSERT_EQ(framesOf(fx->engine().buffers().buffer(n)).length, 2000);
     // The WAV file keeps 16 bits: the reloaded audio is the written one within one step.
-    const BufferFrames written = framesOf(writer.engine().audioBuffer(n));
-    const BufferFrames reloaded = framesOf(fx->engine().audioBuffer(n));
+    const BufferFrames written = framesOf(writer.engine().buffers().buffer(n));
+    const BufferFrames reloaded = framesOf(fx->engine().buffers().buffer(n));
     for (int i = 0; i <= 2000; ++i) {
         ASSERT_NEAR(reloaded.left[i], written.left[i], 1.0f / 32767.0f) << i;
         ASSERT_NEAR(reloaded.right[i], written.right[i], 1.0f / 32767.0f) << i;
     }
-    EXPECT_EQ(framesOf(fx->engine().audioBuffer(5)).length, 77);
+    EXPECT_EQ(framesOf(fx->engine().buffers().buffer(5)).length, 77);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, "grainwheel - Error recovering last session");
     EXPECT_EQ(dialogs.messages[0].text,
               "Error loading these files :\n\n" + missing + "\n(-filename too long-)\n");
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(fx->getProgram(), 3);
-    EXPECT_EQ(fx->engine().getCurrentBuffer(), static_cast<int>(fx->engine().programRecords()[3].bufferNumber));
+    EXPECT_EQ(fx->engine().getCurrentBuffer(), static_cast<int>(fx->engine().programs().records()[3].bufferNumber));
     EXPECT_STREQ(fx->files().state().bankName, wav.c_str()) << "the last successful reload";
     EXPECT_EQ(fx->files().state().restoringState, 0);
-    EXPECT_EQ(fx->engine().programRecords()[9].bufferPath[0], 0) << "a path without end is not kept";
+    EXPECT_EQ(fx->engine().programs().records()[9].bufferPath[0], 0) << "a path without end is not kept";
 }
 
 TEST_F(EffectFilesTest, BankChunkWithEmptyPathsShowsNothing) {
     void* data = nullptr;
     GrainEffect source(&hostCallback);
-    for (int k = 0; k < kNumPrograms; ++k) source.engine().programRecords()[k].bufferPath[0] = 0;
+    for (int k = 0; k < kNumPrograms; ++k) source.engine().programs().records()[k].bufferPath[0] = 0;
     source.getChunk(&data, false);
     Bytes chunk(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + 30144);
     ASSERT_EQ(fx->setChunk(chunk.data(), 30144, false), 1);
@@ -353,28 +353,28 @@ TEST_F(EffectFilesTest, BankChunkWithEmptyPathsShowsNothing) {
 
 TEST_F(EffectFilesTest, ProgramChunkKeepsTheCurrentProgram) {
     fx->setProgram(0);
-    ProgramRecord r = fx->engine().programRecords()[0];
+    ProgramRecord r = fx->engine().programs().records()[0];
     r.currentProgram = 9;
     std::snprintf(r.name, kProgramNameSize, "chunked");
     EXPECT_EQ(fx->setChunk(&r, 1883, true), 0);
     ASSERT_EQ(fx->setChunk(&r, 1884, true), 1);
     EXPECT_EQ(fx->getProgram(), 0);
-    EXPECT_EQ(fx->engine().programRecords()[0].currentProgram, 0);
-    EXPECT_STREQ(fx->engine().programRecords()[0].name, "chunked");
+    EXPECT_EQ(fx->engine().programs().records()[0].currentProgram, 0);
+    EXPECT_STREQ(fx->engine().programs().records()[0].name, "chunked");
 }
 
 // A program chunk replaces the current program's record, whichever that is, and no other.
 TEST_F(EffectFilesTest, ProgramChunkGoesIntoTheCurrentProgramsRecord) {
     fx->setProgram(5);
-    const ProgramRecord first = fx->engine().programRecords()[0];
-    ProgramRecord r = fx->engine().programRecords()[5];
+    const ProgramRecord first = fx->engine().programs().records()[0];
+    ProgramRecord r = fx->engine().programs().records()[5];
     std::snprintf(r.name, kProgramNameSize, "into five");
     r.reso = 0.66f;
     ASSERT_EQ(fx->setChunk(&r, 1884, true), 1);
     EXPECT_EQ(fx->getProgram(), 5);
-    EXPECT_STREQ(fx->engine().programRecords()[5].name, "into five");
+    EXPECT_STREQ(fx->engine().programs().records()[5].name, "into five");
     EXPECT_FLOAT_EQ(fx->getParameter(kReso), 0.66f);
-    EXPECT_EQ(std::memcmp(&first, &fx->engine().programRecords()[0], sizeof first), 0);
+    EXPECT_EQ(std::memcmp(&first, &fx->engine().programs().records()[0], sizeof first), 0);
 }
 
 // --- closing --------------------------------------------------------------------------
@@ -398,7 +398,7 @@ TEST_F(EffectFilesTest, CloseYesRunsTheExitSaveNoSavesNothing) {
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs.fileRequests[0], "Save Bank to");
     EXPECT_EQ(readFile(dir.file("exit.grb")).size(), 30292u + 8u * 123u);
-    EXPECT_EQ(fx->engine().audioBuffer(6).saved, 1);
+    EXPECT_EQ(fx->engine().buffers().buffer(6).saved, 1);
     EXPECT_STREQ(fx->files().state().bankName, "grainwheel v0.9 beta");
     EXPECT_EQ(fx->files().state().recentBanks.entry(0)[0], 0);
 }
@@ -412,7 +412,7 @@ TEST_F(EffectFilesTest, CloseYesWithoutEditorStillSaves) {
     dialogs.queueFile(dir.file("noeditor.grb"));
     fx->close();
     EXPECT_EQ(readFile(dir.file("noeditor.grb")).size(), 30292u + 8u * 40u);
-    EXPECT_EQ(fx->engine().audioBuffer(1).saved, 1);
+    EXPECT_EQ(fx->engine().buffers().buffer(1).saved, 1);
 }
 
 TEST_F(EffectFilesTest, ExitSaveWithTooLongNameFallsBack) {
@@ -453,7 +453,7 @@ TEST_F(EffectFilesTest, CloseWithNobodyToAskWritesARecoveryBank) {
 
     GrainEffect back(&hostCallback);
     ASSERT_EQ(back.files().readBankFile(bank.c_str()), 0);
-    EXPECT_EQ(framesOf(back.engine().audioBuffer(4)).length, 321);
+    EXPECT_EQ(framesOf(back.engine().buffers().buffer(4)).length, 321);
 }
 
 #ifndef _WIN32

@@ -134,7 +134,7 @@ protected:
         scoped.reset();
         dataHome.reset();
     }
-    const ProgramRecord& record(int k) { return fx->engine().programRecords()[k]; }
+    const ProgramRecord& record(int k) { return fx->engine().programs().records()[k]; }
     // Every record back to "Init" through a bank chunk.
     void restoreInit() {
         std::array<ProgramRecord, kNumPrograms> init;
@@ -198,8 +198,8 @@ TEST_F(HostileValues, BankFilesAndImportedSettingsComeInWithinRange) {
 
 TEST_F(HostileValues, PasteTakesOnlyValuesWithinRange) {
     for (const float v : kHostile) {
-        *fx->engine().clipboardRecord() = recordOf(v);
-        fx->engine().pasteFromClipboard();
+        fx->engine().programs().clipboard() = recordOf(v);
+        fx->engine().parameters().pasteFromClipboard();
         expectSanitised(record(fx->getProgram()), v, false, "paste");
     }
 }
@@ -236,7 +236,7 @@ TEST_F(HostileValues, ValidRecordsComeThroughBitForBit) {
     bank[0].currentProgram = 0;
     const auto sent = bank;
     ASSERT_EQ(fx->files().setChunk(bank.data(), static_cast<std::int32_t>(sizeof bank), false), 1);
-    EXPECT_TRUE(same(fx->engine().programRecords(), sent.data(), sizeof sent)) << "bank chunk";
+    EXPECT_TRUE(same(fx->engine().programs().records(), sent.data(), sizeof sent)) << "bank chunk";
 
     const std::string path = bankWith(valid, "valid.grb");
     restoreInit();
@@ -253,8 +253,8 @@ TEST_F(HostileValues, ValidRecordsComeThroughBitForBit) {
     EXPECT_TRUE(same(record(0).globalSettings, valid.globalSettings, sizeof valid.globalSettings)) << "imported";
 
     restoreInit();
-    *fx->engine().clipboardRecord() = valid;
-    fx->engine().pasteFromClipboard();
+    fx->engine().programs().clipboard() = valid;
+    fx->engine().parameters().pasteFromClipboard();
     EXPECT_TRUE(sameProgramFields(record(0), valid)) << "paste";
 }
 

@@ -87,11 +87,11 @@ protected:
         double frequency = 0.0;
     };
     static Seen seen(GrainEffect& fx, int n) {
-        const BufferFrames f = framesOf(fx.engine().audioBuffer(n));
+        const BufferFrames f = framesOf(fx.engine().buffers().buffer(n));
         Seen s;
         s.frames = f.length;
         s.rate = fx.engine().bufferRate(n);
-        s.recordRate = recordedRate(fx.engine().programRecord(n));
+        s.recordRate = recordedRate(fx.engine().programs().record(n));
         s.frequency = f.empty() ? 0.0 : measuredFrequency(f.left, f.length, s.rate);
         return s;
     }
@@ -126,7 +126,7 @@ TEST_F(RatesTest, WaveFilesKeepTheirDurationAndPitchInEverySession) {
             if (fileRate == sessionRate) {
                 SampleArrays file;
                 ASSERT_EQ(readWaveFile(path.c_str(), file), kFileOk);
-                const BufferFrames f = framesOf(fx->engine().audioBuffer(3));
+                const BufferFrames f = framesOf(fx->engine().buffers().buffer(3));
                 ASSERT_EQ(f.length, file.length);
                 EXPECT_EQ(std::memcmp(f.left, file.left.get(), sizeof(float) * (f.length + 1)), 0);
             }
@@ -180,7 +180,7 @@ TEST_F(RatesTest, BanksFromBeforeLoadExactlyAsBefore) {
 
     auto fx = session(44100.0f);
     ASSERT_EQ(fx->files().readBankFile(path.c_str()), kFileOk);
-    const BufferFrames f = framesOf(fx->engine().audioBuffer(2));
+    const BufferFrames f = framesOf(fx->engine().buffers().buffer(2));
     ASSERT_EQ(f.length, 30000);
     EXPECT_EQ(std::memcmp(f.left, left.data(), 30000 * sizeof(float)), 0);
     EXPECT_EQ(std::memcmp(f.right, right.data(), 30000 * sizeof(float)), 0);
@@ -227,7 +227,7 @@ TEST_F(RatesTest, BankSavedAt48kKeepsPitchAndDurationAt44k) {
     // Back in a 48 kHz session: the bank's own samples, untouched.
     auto c = session(48000.0f);
     ASSERT_EQ(c->files().readBankFile(path.c_str()), kFileOk);
-    const BufferFrames x = framesOf(a->engine().audioBuffer(5)), y = framesOf(c->engine().audioBuffer(5));
+    const BufferFrames x = framesOf(a->engine().buffers().buffer(5)), y = framesOf(c->engine().buffers().buffer(5));
     ASSERT_EQ(x.length, y.length);
     EXPECT_EQ(std::memcmp(x.left, y.left, sizeof(float) * (x.length + 1)), 0);
 }
@@ -247,10 +247,10 @@ TEST_F(RatesTest, ChunkRestoreLoadsItsFilesAtTheWorkingRate) {
     ASSERT_EQ(fx->setChunk(records.data(), static_cast<VstInt32>(kBankChunkSize), false), 1);
     SampleArrays file;
     ASSERT_EQ(readWaveFile(path.c_str(), file), kFileOk);
-    const BufferFrames f = framesOf(fx->engine().audioBuffer(7));
+    const BufferFrames f = framesOf(fx->engine().buffers().buffer(7));
     ASSERT_EQ(f.length, 22050);
     EXPECT_EQ(std::memcmp(f.left, file.left.get(), sizeof(float) * 22051), 0);
-    EXPECT_EQ(recordedRate(fx->engine().programRecord(7)), 44100) << "the record tells the buffer's rate";
+    EXPECT_EQ(recordedRate(fx->engine().programs().record(7)), 44100) << "the record tells the buffer's rate";
 
     auto at48 = session(48000.0f);
     ASSERT_EQ(at48->setChunk(records.data(), static_cast<VstInt32>(kBankChunkSize), false), 1);
@@ -274,7 +274,7 @@ TEST_F(RatesTest, ChunkRestoredBeforeResumeIsTakenAtTheHostsNewRate) {
     fx->engine().runDeferred();
     SampleArrays file;
     ASSERT_EQ(readWaveFile(path.c_str(), file), kFileOk);
-    const BufferFrames f = framesOf(fx->engine().audioBuffer(2));
+    const BufferFrames f = framesOf(fx->engine().buffers().buffer(2));
     ASSERT_EQ(f.length, 24000);
     EXPECT_EQ(fx->engine().bufferRate(2), 48000);
     EXPECT_EQ(std::memcmp(f.left, file.left.get(), sizeof(float) * 24001), 0) << "converted there and back";
@@ -306,7 +306,7 @@ TEST_F(RatesTest, ResumeAtANewRateConvertsTheBuffersThroughTheDeferredWork) {
     EXPECT_TRUE(fx->engine().runDeferred());
     expectToneAt(*fx, 0, 44100, 44100, 96000);
     expectToneAt(*fx, 4, 10000, 44100, 96000);
-    EXPECT_EQ(fx->engine().audioBuffer(4).saved.load(), 1) << "its file still holds its audio";
+    EXPECT_EQ(fx->engine().buffers().buffer(4).saved.load(), 1) << "its file still holds its audio";
     EXPECT_EQ(fx->makeEditorPort()->bufferRate(4), 96000.0f);
     EXPECT_FALSE(fx->engine().hasDeferred());
 

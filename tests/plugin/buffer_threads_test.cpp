@@ -30,10 +30,10 @@ TEST_F(EffectTest, ArraysAreFreedOnlyAfterTheAudioThreadLeftTheBlock) {
         while (!stop.load(std::memory_order_relaxed)) {
             fx->processReplacing(ins, outs, 128);  // records into the current buffer
             // What the grain voices will do: read buffers inside a block, gate permitting.
-            BufferGate& gate = fx->engine().bufferGate();
+            BufferGate& gate = fx->engine().buffers().gate();
             if (gate.enterBlock()) {
                 for (int k = 0; k < kNumBuffers; ++k) {
-                    const BufferFrames f = framesOf(fx->engine().audioBuffer(k));
+                    const BufferFrames f = framesOf(fx->engine().buffers().buffer(k));
                     if (f.empty()) continue;
                     for (int i = 0; i <= f.length; i += 61) sink += f.left[i] + f.right[i];
                     sink += f.left[f.length];
@@ -81,7 +81,7 @@ TEST_F(EffectTest, ArraysAreFreedOnlyAfterTheAudioThreadLeftTheBlock) {
     audio.join();
     EXPECT_GE(blocks.load(), kBlocks);
     EXPECT_GE(readableBlocks.load(), kBlocks / 2);
-    EXPECT_EQ(fx->engine().bufferGate().blockSequence() % 2, 0u);
+    EXPECT_EQ(fx->engine().buffers().gate().blockSequence() % 2, 0u);
 }
 
 namespace {
@@ -139,20 +139,20 @@ TEST_F(EffectTest, ATakeRecordedThroughARateChangeComesBackWhole) {
             };
             rateChange(from);
             const int n = fx->engine().getCurrentBuffer(), other = (n + 2) % kNumBuffers;
-            float* l = GrainEngine::newSampleArray(30000);
-            float* r = GrainEngine::newSampleArray(30000);
+            float* l = BufferBank::newSampleArray(30000);
+            float* r = BufferBank::newSampleArray(30000);
             for (int i = 0; i < 30000; ++i) r[i] = -(l[i] = std::sin(0.01f * static_cast<float>(i)));
             fx->engine().replaceBufferArrays(other, l, r, 30000);
-            const std::vector<float> otherBefore = copyOf(framesOf(fx->engine().audioBuffer(other)));
+            const std::vector<float> otherBefore = copyOf(framesOf(fx->engine().buffers().buffer(other)));
 
             fx->setParameter(mode, 1.0f);  // rec sync without host time records at once
             play(from);                    // about a second
-            const std::vector<float> before = copyOf(framesOf(fx->engine().audioBuffer(n)));
+            const std::vector<float> before = copyOf(framesOf(fx->engine().buffers().buffer(n)));
             const int taken = next, length = static_cast<int>(before.size() / 2);
             for (int i = 220; i < taken; ++i) ASSERT_EQ(before[i], static_cast<float>(i + 1)) << i;
             rateChange(to);
             play(to * 3 / 2);
-            const std::vector<float> after = copyOf(framesOf(fx->engine().audioBuffer(n)));
+            const std::vector<float> after = copyOf(framesOf(fx->engine().buffers().buffer(n)));
             const std::vector<float> expected = converted(before, from, to);
             const int frames = static_cast<int>(after.size() / 2);
             ASSERT_EQ(frames, static_cast<int>(expected.size() / 2));
@@ -169,7 +169,7 @@ TEST_F(EffectTest, ATakeRecordedThroughARateChangeComesBackWhole) {
             fx->setParameter(kRecFree, 0.0f);
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
             while (fx->engine().bufferRate(other) != to && std::chrono::steady_clock::now() < deadline) play(kBlock);
-            EXPECT_EQ(copyOf(framesOf(fx->engine().audioBuffer(other))), converted(otherBefore, from, to));
+            EXPECT_EQ(copyOf(framesOf(fx->engine().buffers().buffer(other))), converted(otherBefore, from, to));
             for (int k = 0; k < kNumBuffers; ++k)
                 EXPECT_EQ(fx->engine().bufferLength(k) == 0, k != n && k != other) << k;
         }

@@ -312,7 +312,7 @@ TEST_F(EffectTest, PresetsSetAllUnitsWithoutTellingTheHost) {
     for (int u = 0; u < 16; ++u) EXPECT_FLOAT_EQ(fx->getParameter(59 + u), 0.0f);
     fx->setParameter(20, 0.3f);  // pitch.25, any nonzero value
     for (int u = 0; u < 16; ++u) EXPECT_FLOAT_EQ(fx->getParameter(75 + u), 0.25f);
-    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].pitch[7], 0.25f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().records()[0].pitch[7], 0.25f);
     EXPECT_TRUE(scriptedHost().automations.empty());
     EXPECT_FLOAT_EQ(fx->getParameter(20), 0.0f);
 }
@@ -322,7 +322,7 @@ TEST_F(EffectTest, TimeModeTwoLinksDensity) {
     fx->setParameter(45, 0.35f);
     EXPECT_FLOAT_EQ(fx->engine().parameters().unitTime[2], 1.0f / 12.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(2), 0.7f);
-    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].density, 0.7f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().records()[0].density, 0.7f);
     fx->setParameter(267, 3.0f);
     fx->setParameter(45, 0.25f);
     EXPECT_FLOAT_EQ(fx->getParameter(2), 0.75f);
@@ -371,7 +371,7 @@ TEST_F(EffectTest, VoiceCountStaysWithinTheSlots) {
     EXPECT_FLOAT_EQ(fx->getParameter(265), 3.0f);
     fx->setParameter(265, 10.0f);
     EXPECT_EQ(fx->engine().sequencer().voiceCount, 6);
-    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].voiceCount, 10.0f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().records()[0].voiceCount, 10.0f);
     fx->setParameter(265, 0.0f);
     EXPECT_EQ(fx->engine().sequencer().voiceCount, 1);
     fx->setParameter(265, std::nanf(""));
@@ -398,7 +398,7 @@ TEST_F(EffectTest, BufferSelectionRequests) {
     EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 1.0f);
     EXPECT_EQ(display(0), "     16");
-    EXPECT_FLOAT_EQ(fx->engine().programRecords()[0].bufferNumber, 15.0f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().records()[0].bufferNumber, 15.0f);
 }
 
 TEST_F(EffectTest, PeakIsReadAndCleared) {

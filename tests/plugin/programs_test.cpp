@@ -55,7 +55,7 @@ TEST_F(EffectTest, ConstructionAppliesProgramZero) {
     EXPECT_FLOAT_EQ(fx->getParameter(273), 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(276), 5.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(269), 1.0f);
-    EXPECT_DOUBLE_EQ(fx->engine().recordSyncUnitBeats(), 4.0);
+    EXPECT_DOUBLE_EQ(fx->engine().recorder().syncUnitBeats(), 4.0);
     EXPECT_EQ(fx->engine().sequencer().voiceCount, 6);  // the record's 10 is not applied
     EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
     EXPECT_EQ(fx->engine().morph().morphStep, 1);
@@ -63,7 +63,7 @@ TEST_F(EffectTest, ConstructionAppliesProgramZero) {
     EXPECT_EQ(fx->engine().sequencer().grainInterval, 1408);
     EXPECT_EQ(fx->engine().sequencer().grainLength, 2816);
     EXPECT_EQ(fx->engine().scopeCapture().capturedVoice, -1);
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(fx->engine().audioBuffer(k).saved, 1);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(fx->engine().buffers().buffer(k).saved, 1);
     ERect* rect = nullptr;
     ASSERT_EQ(fx->getEditor()->getRect(&rect), 1);
     EXPECT_EQ(rect->bottom, 414);
@@ -108,14 +108,14 @@ TEST_F(EffectTest, SharedValuesSurviveProgramChanges) {
     fx->setParameter(268, 2.0f);
     fx->setProgram(9);
     EXPECT_FLOAT_EQ(fx->getParameter(31), 0.6f);
-    EXPECT_FLOAT_EQ(fx->engine().programRecords()[4].bufferStart, 0.6f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().records()[4].bufferStart, 0.6f);
     EXPECT_FLOAT_EQ(fx->getParameter(7), 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(268), 2.0f);
     fx->setParameter(12, 4.0f / 15.0f);  // the program parameter's switch
     EXPECT_EQ(fx->getProgram(), 4);
     EXPECT_FLOAT_EQ(fx->getParameter(31), 0.6f);
     EXPECT_FLOAT_EQ(fx->getParameter(7), 1.0f);
-    EXPECT_EQ(fx->engine().programRecords()[0].currentProgram, 4);
+    EXPECT_EQ(fx->engine().programs().records()[0].currentProgram, 4);
 }
 
 TEST_F(EffectTest, ProgramsCarryTheirOwnValues) {
@@ -148,7 +148,7 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
     fx->setParameter(100, 0.25f);
     fx->setParameter(265, 4.0f);
     fx->setProgramName("source");
-    ProgramRecord& source = fx->engine().programRecords()[2];
+    ProgramRecord& source = fx->engine().programs().records()[2];
     source.recFree = 1.0f;
     source.density = 0.31f;
     source.unitDura = 0.43f;
@@ -164,15 +164,15 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
     const ProgramRecord copied = source;
     fx->setParameter(15, 1.0f);
     fx->setParameter(15, 0.0f);  // copy prg
-    EXPECT_FLOAT_EQ(fx->engine().clipboardRecord()->mainLevl, 0.9f);
-    EXPECT_FLOAT_EQ(fx->engine().clipboardRecord()->voiceCount, 4.0f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().clipboard().mainLevl, 0.9f);
+    EXPECT_FLOAT_EQ(fx->engine().programs().clipboard().voiceCount, 4.0f);
 
     fx->setProgram(5);
     fx->setProgramName("target");
-    fx->engine().programRecords()[5].bufferNumber = 7.0f;
+    fx->engine().programs().records()[5].bufferNumber = 7.0f;
     fx->setParameter(16, 1.0f);
     fx->setParameter(16, 0.0f);  // paste prg
-    const ProgramRecord& r = fx->engine().programRecords()[5];
+    const ProgramRecord& r = fx->engine().programs().records()[5];
     // All twelve fields the clipboard carries.
     EXPECT_EQ(std::memcmp(r.time, copied.time, sizeof r.time), 0);
     EXPECT_EQ(std::memcmp(r.speed, copied.speed, sizeof r.speed), 0);
@@ -198,10 +198,10 @@ TEST_F(EffectTest, ClipboardCopiesUnitsAndLevelsOnly) {
 TEST_F(EffectTest, ChunkSizesAndPointers) {
     void* data = nullptr;
     EXPECT_EQ(fx->getChunk(&data, false), 30144);
-    EXPECT_EQ(data, fx->engine().programRecords());
+    EXPECT_EQ(data, fx->engine().programs().records());
     fx->setProgram(6);
     EXPECT_EQ(fx->getChunk(&data, true), 1884);
-    EXPECT_EQ(data, &fx->engine().programRecords()[6]);
+    EXPECT_EQ(data, &fx->engine().programs().records()[6]);
     EXPECT_EQ(fx->dispatcher(effGetChunk, 1, 0, &data, 0.0f), 1884);
-    EXPECT_EQ(&fx->engine().programRecord(6), &fx->engine().programRecords()[6]);
+    EXPECT_EQ(&fx->engine().programs().record(6), &fx->engine().programs().records()[6]);
 }

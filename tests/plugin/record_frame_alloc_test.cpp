@@ -24,7 +24,7 @@ TEST_F(EffectTest, RecordOneFrameAllocatesNothing) {
     fx->setParameter(276, 10.0f);  // "1/16": 5512 frames
     fx->setParameter(10, 1.0f);
     ASSERT_EQ(currentFrames().length, 5512);
-    ASSERT_GT(fx->engine().recorder().recordSyncWait, 0);
+    ASSERT_GT(fx->engine().recorder().state().recordSyncWait, 0);
 
     counting = true;
     recordFrames(20000, 0.5f, -0.5f);  // wait, fade-in, writing, stop rule, fade-out, idle
@@ -75,8 +75,8 @@ TEST(AudioThreadMemory, MorphsAndSpectraTouchNoNewPage) {
     fx->resume();
     for (int b = 1; b <= 2; ++b) {
         const int frames = 96000;
-        float* l = grainwheel::GrainEngine::newSampleArray(frames);
-        float* r = grainwheel::GrainEngine::newSampleArray(frames);
+        float* l = grainwheel::BufferBank::newSampleArray(frames);
+        float* r = grainwheel::BufferBank::newSampleArray(frames);
         for (int i = 0; i < frames; ++i) l[i] = r[i] = 0.5f * std::sin(static_cast<float>(i) * (b == 1 ? 0.031f : 0.17f));
         fx->engine().replaceBufferArrays(b, l, r, frames);
     }

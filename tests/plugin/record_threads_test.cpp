@@ -40,7 +40,7 @@ TEST_F(EffectTest, RecordsAreStoredWholeWhileTheAudioThreadWritesThem) {
         fx->setParameter(kSelectBuffer, static_cast<float>(n));
         fx->engine().allocateBuffer(6000 + 1000 * n);
     }
-    fx->engine().copyToClipboard();
+    fx->engine().programs().copy();
     const std::vector<char> bank = chunkOf(*fx, false);
     const std::vector<char> program = chunkOf(*fx, true);
 
@@ -77,8 +77,8 @@ TEST_F(EffectTest, RecordsAreStoredWholeWhileTheAudioThreadWritesThem) {
         switch (rounds % 6) {
         case 0: EXPECT_EQ(fx->files().setChunk(bank.data(), static_cast<VstInt32>(bank.size()), false), 1); break;
         case 1: EXPECT_EQ(fx->files().setChunk(program.data(), static_cast<VstInt32>(program.size()), true), 1); break;
-        case 2: fx->engine().pasteFromClipboard(); break;
-        case 3: fx->engine().copyToClipboard(); break;
+        case 2: fx->engine().parameters().pasteFromClipboard(); break;
+        case 3: fx->engine().programs().copy(); break;
         case 4: fx->engine().markBufferSaved(n); break;
         default: fx->setParameter(kSelectBuffer, static_cast<float>(n)); break;
         }

@@ -12,8 +12,8 @@ namespace gwtest {
 // each frame i from 0 on.
 template <typename L, typename R>
 void fillBuffer(grainwheel::GrainEngine& engine, int n, int frames, L left, R right) {
-    float* l = grainwheel::GrainEngine::newSampleArray(frames);
-    float* r = grainwheel::GrainEngine::newSampleArray(frames);
+    float* l = grainwheel::BufferBank::newSampleArray(frames);
+    float* r = grainwheel::BufferBank::newSampleArray(frames);
     for (int i = 0; i < frames; ++i) {
         l[i] = static_cast<float>(left(i));
         r[i] = static_cast<float>(right(i));
@@ -39,7 +39,7 @@ inline void fillUnsavedNoise(grainwheel::GrainEngine& engine, int n, int frames,
     std::uniform_real_distribution<float> d(-1.0f, 1.0f);
     const auto draw = [&](int) { return d(rng); };
     fillBuffer(engine, n, frames, draw, draw);
-    engine.audioBuffer(n).saved = 0;
+    engine.buffers().buffer(n).saved = 0;
 }
 
 inline void fillUnsavedNoise(grainwheel::GrainEffect& fx, int n, int frames, unsigned seed) {

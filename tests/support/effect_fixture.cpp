@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/engine_inspection.h"
+
 namespace enginetest {
 
 void EffectTest::SetUp() {
@@ -30,7 +32,7 @@ void EffectTest::hostAt(double ppq, double barStart, double tempo, int num, int 
 }
 
 void EffectTest::recordFrames(int n, float left, float right) {
-    for (int i = 0; i < n; ++i) fx->engine().recordOneFrame(currentFrames(), left, right);
+    for (int i = 0; i < n; ++i) grainwheel::EngineInspection::recordFrame(fx->engine(), currentFrames(), left, right);
 }
 
 }  // namespace enginetest

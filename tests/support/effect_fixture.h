@@ -36,7 +36,7 @@ protected:
     void hostAt(double ppq, double barStart, double tempo, int num = 4, int den = 4);
     // Records n frames of the given constant input into the current buffer.
     void recordFrames(int n, float left, float right);
-    grainwheel::BufferFrames currentFrames() { return grainwheel::framesOf(fx->engine().audioBuffer(fx->engine().getCurrentBuffer())); }
+    grainwheel::BufferFrames currentFrames() { return grainwheel::framesOf(fx->engine().buffers().buffer(fx->engine().getCurrentBuffer())); }
 
     std::unique_ptr<grainwheel::GrainEffect> fx;
     platform::ScriptedDialogs dialogs;
