@@ -30,6 +30,7 @@ public:
         for (auto& [k, s] : keyed) cairo_surface_destroy(s);
         cairo_surface_destroy(surface);
     }
+    // Pixels, not units: the image's own size.
     long width() const override { return cairo_image_surface_get_width(surface); }
     long height() const override { return cairo_image_surface_get_height(surface); }
 
@@ -40,6 +41,9 @@ public:
         if (it != keyed.end()) return it->second;
         long w = width(), h = height();
         cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h));
+        double sx = 1, sy = 1;
+        cairo_surface_get_device_scale(surface, &sx, &sy);
+        cairo_surface_set_device_scale(out, sx, sy);
         cairo_surface_flush(surface);
         cairo_surface_flush(out);
         const unsigned char* src = cairo_image_surface_get_data(surface);
@@ -66,11 +70,17 @@ private:
     mutable std::map<std::uint32_t, cairo_surface_t*> keyed;
 };
 
+// Drawing is in units: the image surface has the pixels and a device scale, so cairo draws
+// texts, lines and shapes at the pixels' own resolution.
 class CairoSurface : public DrawSurface {
 public:
-    CairoSurface(long w, long h, CColor background)
-        : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h))),
-          cr(cairo_create(surface)) {
+    CairoSurface(long w, long h, CColor background, double s)
+        : units{w, h},
+          surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(pixelsFor(w, s)),
+                                             static_cast<int>(pixelsFor(h, s)))) {
+        scale_ = s;
+        if (s != 1.0) cairo_surface_set_device_scale(surface, s, s);
+        cr = cairo_create(surface);
         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
         setColor(cr, background);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -81,8 +91,8 @@ public:
         cairo_destroy(cr);
         cairo_surface_destroy(surface);
     }
-    long width() const override { return cairo_image_surface_get_width(surface); }
-    long height() const override { return cairo_image_surface_get_height(surface); }
+    long width() const override { return units[0]; }
+    long height() const override { return units[1]; }
 
     void setClip(const CRect& r) override {
         cairo_reset_clip(cr);
@@ -209,12 +219,15 @@ public:
     void image(const BitmapImage& img, const CRect& dest, CPoint src, const CColor* key) override {
         const auto& ci = static_cast<const CairoImage&>(img);
         cairo_surface_t* s = key ? ci.keyedBy(*key) : ci.surface;
+        cairo_surface_set_device_scale(s, img.scale(), img.scale());
         cairo_save(cr);
         cairo_rectangle(cr, static_cast<double>(dest.left), static_cast<double>(dest.top),
                         static_cast<double>(dest.width()), static_cast<double>(dest.height()));
         cairo_clip(cr);
         cairo_set_source_surface(cr, s, static_cast<double>(dest.left - src.h), static_cast<double>(dest.top - src.v));
-        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+        // Pixel for pixel where the image was made for this scale; filtered where it is
+        // scaled (a 2x image on a 1.5x surface).
+        cairo_pattern_set_filter(cairo_get_source(cr), img.scale() == scale_ ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
         cairo_paint(cr);
         cairo_restore(cr);
     }
@@ -233,7 +246,8 @@ public:
     }
 
     std::uint32_t pixel(long x, long y) override {
-        if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
+        if (x < 0 || y < 0 || x >= cairo_image_surface_get_width(surface) || y >= cairo_image_surface_get_height(surface))
+            return 0;
         cairo_surface_flush(surface);
         const unsigned char* d = cairo_image_surface_get_data(surface);
         int stride = cairo_image_surface_get_stride(surface);
@@ -251,8 +265,9 @@ public:
         return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
     }
 
+    long units[2];
     cairo_surface_t* surface;
-    cairo_t* cr;
+    cairo_t* cr = nullptr;
 };
 
 struct PngReader {
@@ -271,8 +286,8 @@ cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
 
 class CairoBackend : public DrawBackend {
 public:
-    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background) override {
-        return std::make_unique<CairoSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background);
+    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background, double scale) override {
+        return std::make_unique<CairoSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background, scale >= 1.0 ? scale : 1.0);
     }
 
     std::unique_ptr<BitmapImage> decodePng(const unsigned char* data, std::size_t size) override {
