@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "gui/cairo/cairofont.h"
 #include "gui/drawdevice.h"
@@ -27,6 +28,7 @@ class CairoImage : public BitmapImage {
 public:
     explicit CairoImage(cairo_surface_t* s) : surface(s) {}
     ~CairoImage() override {
+        for (auto& [k, s] : resampledCopies) cairo_surface_destroy(s);
         for (auto& [k, s] : keyed) cairo_surface_destroy(s);
         cairo_surface_destroy(surface);
     }
@@ -64,10 +66,35 @@ public:
         return out;
     }
 
+    // source (this image or a keyed copy, of this image's scale) resampled once for a
+    // surface of scale `to`, so drawing it there is pixel for pixel (filtering the whole
+    // image at every draw costs many times the drawing itself).
+    cairo_surface_t* resampled(cairo_surface_t* source, double to) const {
+        const auto key = std::make_pair(source, to);
+        auto it = resampledCopies.find(key);
+        if (it != resampledCopies.end()) return it->second;
+        const double from = scale();
+        const int w = static_cast<int>(std::ceil(static_cast<double>(width()) / from * to - 1e-6));
+        const int h = static_cast<int>(std::ceil(static_cast<double>(height()) / from * to - 1e-6));
+        cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_surface_set_device_scale(source, 1.0, 1.0);
+        cairo_t* c = cairo_create(out);
+        cairo_scale(c, to / from, to / from);
+        cairo_set_source_surface(c, source, 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_GOOD);
+        cairo_set_operator(c, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(c);
+        cairo_destroy(c);
+        cairo_surface_set_device_scale(out, to, to);
+        resampledCopies.emplace(key, out);
+        return out;
+    }
+
     cairo_surface_t* surface;
 
 private:
     mutable std::map<std::uint32_t, cairo_surface_t*> keyed;
+    mutable std::map<std::pair<cairo_surface_t*, double>, cairo_surface_t*> resampledCopies;
 };
 
 // Drawing is in units: the image surface has the pixels and a device scale, so cairo draws
@@ -219,15 +246,15 @@ public:
     void image(const BitmapImage& img, const CRect& dest, CPoint src, const CColor* key) override {
         const auto& ci = static_cast<const CairoImage&>(img);
         cairo_surface_t* s = key ? ci.keyedBy(*key) : ci.surface;
-        cairo_surface_set_device_scale(s, img.scale(), img.scale());
+        if (img.scale() != scale_) s = ci.resampled(s, scale_);
+        else cairo_surface_set_device_scale(s, img.scale(), img.scale());
         cairo_save(cr);
         cairo_rectangle(cr, static_cast<double>(dest.left), static_cast<double>(dest.top),
                         static_cast<double>(dest.width()), static_cast<double>(dest.height()));
         cairo_clip(cr);
         cairo_set_source_surface(cr, s, static_cast<double>(dest.left - src.h), static_cast<double>(dest.top - src.v));
-        // Pixel for pixel where the image was made for this scale; filtered where it is
-        // scaled (a 2x image on a 1.5x surface).
-        cairo_pattern_set_filter(cairo_get_source(cr), img.scale() == scale_ ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        // Pixel for pixel: the image was made for this scale, or resampled for it.
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);
         cairo_restore(cr);
     }
