@@ -82,6 +82,9 @@ public:
     void name(std::int32_t index, char* text) const;
     void label(std::int32_t index, char* text) const;
     void display(std::int32_t index, char* text) const;
+    // The display text host parameter `index` would show at `value`, under the present
+    // fader ranges; nothing changes (a host asking for the text of any value).
+    void displayFor(std::int32_t index, float value, char* text) const;
     bool automatable(std::int32_t index) const;
 
     // Program k becomes current with every value of its record and the settings of

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "engine/audio_buffer.h"
 #include "engine/conversions.h"
 #include "engine/parameter_model.h"
 #include "engine/sequencer.h"
@@ -22,6 +23,56 @@ void ParameterModel::label(std::int32_t index, char* text) const {
     if (isHostParameter(index)) copyText(text, parameterInfo(index).label);
 }
 
+namespace {
+
+// What a display text is made of: the parameter's value and the quantities the text shows
+// (the model's own, or derived from a value being asked about).
+struct DisplayInputs {
+    float live = 0.0f;     // the parameter's value
+    float derived = 0.0f;  // gain, density factor, unit time, speed or cutoff
+    int buffer = 0;        // BufferNumber: the buffer, 0..15
+    int speedMode = 0;
+    int pitchMode = 0;
+};
+
+void writeDisplay(const ParameterInfo& p, const DisplayInputs& in, char* text) {
+    auto percent = [&](float v) { formatPercent(text, truncSaturated(v * 100.0f)); };
+    switch (p.display) {
+    case DisplayText::None: copyText(text, ""); break;
+    case DisplayText::BufferNumber: gw::text::longToText(in.buffer + 1, text); break;
+    case DisplayText::Decibels: {
+        const float g = in.derived;
+        if (!(g > 0.0f) && !std::isnan(g))
+            copyText(text, "-oo dB");
+        else
+            formatDecibels(text, truncSaturated(20.0 * std::log10(static_cast<double>(g))));
+        break;
+    }
+    case DisplayText::DensityFactor: formatOneDecimal(text, in.derived, false); break;
+    case DisplayText::UnitLength: {
+        int k = 0;
+        if (truncInRange(in.live * static_cast<float>(p.steps), 0, p.steps, k)) copyText(text, kUnitDuraTexts[k]);
+        break;
+    }
+    case DisplayText::Percent: percent(in.live); break;
+    case DisplayText::OnOff: copyText(text, in.live == 0.0f ? "off" : "on"); break;
+    case DisplayText::ProgramNumber: gw::text::longToText(truncSaturated(valueToStep(in.live)), text); break;
+    case DisplayText::EventsPerUnit: formatOneDecimal(text, 1.0f / in.derived, false); break;
+    case DisplayText::Speed:
+        if (in.speedMode >= 0 && in.speedMode < 4) formatOneDecimal(text, in.derived, true);
+        else if (in.speedMode == 4) percent(in.derived);
+        break;
+    case DisplayText::Pitch:
+        if (in.pitchMode == 0) percent(in.live);
+        else if (in.pitchMode == 1) formatOneDecimal(text, (in.live - 0.5f) * 24.0f, true);
+        else if (in.pitchMode == 2) formatSigned7(text, truncSaturated((in.live - 0.5f) * 400.0f));
+        break;
+    case DisplayText::Cutoff: gw::text::longToText(truncSaturated(in.derived * 22050.0f), text); break;
+    }
+}
+
+}  // namespace
+
 void ParameterModel::display(std::int32_t index, char* text) const {
     if (index == kSettingRecordSyncUnit) {
         int k = 0;
@@ -30,51 +81,47 @@ void ParameterModel::display(std::int32_t index, char* text) const {
         return;
     }
     if (!isHostParameter(index)) return;
-    auto percent = [&](float v) { formatPercent(text, truncSaturated(v * 100.0f)); };
     const ParameterInfo& p = parameterInfo(index);
+    DisplayInputs in;
+    in.live = live[index];
+    in.speedMode = setting(kSpeedFaderRange);
+    in.pitchMode = setting(kPitchFaderRange);
     switch (p.display) {
-    case DisplayText::None: copyText(text, ""); break;
-    case DisplayText::BufferNumber: gw::text::longToText(shownBuffer() + 1, text); break;
-    case DisplayText::Decibels: {
-        const float g = seq_.mainGain;
-        if (!(g > 0.0f) && !std::isnan(g))
-            copyText(text, "-oo dB");
-        else
-            formatDecibels(text, truncSaturated(20.0 * std::log10(static_cast<double>(g))));
-        break;
+    case DisplayText::BufferNumber: in.buffer = shownBuffer(); break;
+    case DisplayText::Decibels: in.derived = seq_.mainGain; break;
+    case DisplayText::DensityFactor: in.derived = densityFactor; break;
+    case DisplayText::EventsPerUnit: in.derived = unitTime[p.member]; break;
+    case DisplayText::Speed: in.derived = unitSpeed[p.member]; break;
+    case DisplayText::Cutoff: in.derived = unitCutoff[p.member]; break;
+    default: break;
     }
-    case DisplayText::DensityFactor: formatOneDecimal(text, densityFactor, false); break;
-    case DisplayText::UnitLength: {
-        int k = 0;
-        if (truncInRange(live[index] * static_cast<float>(p.steps), 0, p.steps, k))
-            copyText(text, kUnitDuraTexts[k]);
+    writeDisplay(p, in, text);
+}
+
+void ParameterModel::displayFor(std::int32_t index, float value, char* text) const {
+    if (!isHostParameter(index)) return;
+    const ParameterInfo& p = parameterInfo(index);
+    DisplayInputs in;
+    in.live = value;
+    in.speedMode = setting(kSpeedFaderRange);
+    in.pitchMode = setting(kPitchFaderRange);
+    float derived = 0.0f;
+    switch (p.display) {
+    case DisplayText::BufferNumber: truncInRange(valueToStep(value), 0, kNumBuffers - 1, in.buffer); break;
+    case DisplayText::Decibels: in.derived = 2.0f * value * value; break;
+    case DisplayText::DensityFactor: in.derived = convertDensity(value); break;
+    case DisplayText::EventsPerUnit:
+        in.derived = convertTime(setting(kTimeFaderValues), value, derived) ? derived : unitTime[p.member].load();
         break;
-    }
-    case DisplayText::Percent: percent(live[index]); break;
-    case DisplayText::OnOff: copyText(text, live[index] == 0.0f ? "off" : "on"); break;
-    case DisplayText::ProgramNumber:
-        gw::text::longToText(truncSaturated(valueToStep(live[index])), text);
+    case DisplayText::Speed:
+        in.derived = convertSpeed(in.speedMode, value, derived) ? derived : unitSpeed[p.member].load();
         break;
-    case DisplayText::EventsPerUnit: formatOneDecimal(text, 1.0f / unitTime[p.member], false); break;
-    case DisplayText::Speed: {
-        const int mode = setting(kSpeedFaderRange);
-        const float derived = unitSpeed[p.member];
-        if (mode >= 0 && mode < 4) formatOneDecimal(text, derived, true);
-        else if (mode == 4) percent(derived);
-        break;
-    }
-    case DisplayText::Pitch: {
-        const int mode = setting(kPitchFaderRange);
-        const float value = live[index];
-        if (mode == 0) percent(value);
-        else if (mode == 1) formatOneDecimal(text, (value - 0.5f) * 24.0f, true);
-        else if (mode == 2) formatSigned7(text, truncSaturated((value - 0.5f) * 400.0f));
-        break;
-    }
     case DisplayText::Cutoff:
-        gw::text::longToText(truncSaturated(unitCutoff[p.member] * 22050.0f), text);
+        in.derived = convertCutoff(setting(kFreqCutoff), value, derived) ? derived : unitCutoff[p.member].load();
         break;
+    default: break;
     }
+    writeDisplay(p, in, text);
 }
 
 bool ParameterModel::automatable(std::int32_t index) const {

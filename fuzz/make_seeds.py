@@ -119,6 +119,27 @@ def wave_seeds():
     yield "float64_nonfinite", riff(riff_chunk(b"fmt ", fmt_block("float", 64, 1, 44100)), riff_chunk(b"data", nonfinite))
 
 
+def float_wave(frames):
+    """A stereo 32-bit float WAV image as the plug-in's VST 3 state embeds it."""
+    data = b"".join(struct.pack("<ff", l, r) for l, r in frames)
+    fmt = struct.pack("<hhiihhh", 3, 2, 44100, 44100 * 8, 8, 32, 0)
+    body = b"WAVE" + b"fmt " + struct.pack("<i", 18) + fmt + b"fact" + struct.pack("<iI", 4, len(frames))
+    body += b"data" + struct.pack("<I", len(data)) + data
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def vst3_state(sources, bypass=0, paths=None):
+    """A VST 3 state: sources[k] is 0 (empty), 1 (by path) or a list of frames (embedded)."""
+    out = b"GWS3" + struct.pack("<I", 1) + records(paths)
+    for src in sources:
+        if isinstance(src, list):
+            image = float_wave(src)
+            out += struct.pack("<III", 2, len(src) * 2, len(image)) + image
+        else:
+            out += struct.pack("<I", src)
+    return out + struct.pack("<I", bypass)
+
+
 def write(harness, name, data):
     folder = os.path.join(HERE, "corpus", harness)
     os.makedirs(folder, exist_ok=True)
@@ -162,6 +183,11 @@ def main():
     struct.pack_into("<f", hostile, 1144, float("inf"))  # main level
     struct.pack_into("<f", hostile, 1452, 1.0)  # a buffer of two frames in the harness
     write("host_chunk", "program_hostile", bytes(hostile))
+
+    tri_take = [(i / 64.0 - 0.5, 0.5 - i / 64.0) for i in range(64)]
+    write("vst3_state", "empty", vst3_state([0] * 16))
+    write("vst3_state", "take_and_file", vst3_state([tri_take, 1] + [0] * 14, bypass=1, paths={1: b"/audio/b.wav"}))
+    write("vst3_state", "cut_image", vst3_state([tri_take] + [0] * 15)[:30152 + 8 + 40])
 
     write("recent_list", "two", b"/banks/a.grb#/banks/b.grb#")
     write("recent_list", "full", b"".join(b"/b/%02d.grb#" % i for i in range(22)))

@@ -33,6 +33,14 @@ public:
     bool readId(char (&id)[4]) { return readExact(id, 4); }
 };
 
+// Sequential output for the file writers: a file, or a host's stream.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Returns false (and the sink stays failed) when not every byte was taken.
+    virtual bool write(const void* data, std::size_t size) = 0;
+};
+
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}

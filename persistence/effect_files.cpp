@@ -70,6 +70,8 @@ std::unique_ptr<Records> bufferViews(GrainEngine& e, BufferView (&out)[kNumProgr
     return records;
 }
 
+}  // namespace
+
 // Brings audio read from a file to the working rate (audio at it stays untouched). False
 // when memory is short; a rate the converter cannot take leaves the audio at its own.
 bool toWorkingRate(SampleArrays& a, int workingRate) {
@@ -84,8 +86,6 @@ bool toWorkingRate(SampleArrays& a, int workingRate) {
     a.rate = workingRate;
     return true;
 }
-
-}  // namespace
 
 EffectFiles::EffectFiles(GrainEngine& engine, FileHost* host, DialogsSource dialogs)
     : engine_(engine), host_(host), dialogs_(dialogs) {}

@@ -15,6 +15,7 @@
 #include "engine/grain_engine.h"
 #include "persistence/effect_state.h"
 #include "persistence/file_result.h"
+#include "persistence/sample_arrays.h"
 #include "platform/dialogs.h"
 
 namespace grainwheel {
@@ -26,6 +27,11 @@ public:
     virtual ~FileHost() = default;
     virtual const char* hostFolder() = 0;
 };
+
+// Brings audio read from a file (or a host's state) to the working rate; audio at it stays
+// untouched. False when memory is short; a rate the converter cannot take leaves the audio
+// at its own.
+bool toWorkingRate(SampleArrays& a, int workingRate);
 
 class EffectFiles : public ExitSaveTarget {
 public:

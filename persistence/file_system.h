@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "persistence/byte_source.h"
+
 namespace grainwheel {
 
 // True when something is at the path (the probe before an overwrite question).
@@ -22,16 +24,16 @@ bool makeDirectories(const std::string& directory);
 // Writes a file under a temporary name in the target's folder and renames it over the
 // target only when every byte was written, so a full disk or a crash never destroys the
 // previous file. An uncommitted writer removes its temporary file.
-class AtomicFileWriter {
+class AtomicFileWriter final : public ByteSink {
 public:
     AtomicFileWriter() = default;
-    ~AtomicFileWriter();
+    ~AtomicFileWriter() override;
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     bool open(const char* path);
     // Returns false (and stays failed) when not every byte was written.
-    bool write(const void* data, std::size_t size);
+    bool write(const void* data, std::size_t size) override;
     bool ok() const { return file_ != nullptr && !failed_; }
     // Flushes, closes and renames. False when anything failed; the target is then untouched.
     bool commit();

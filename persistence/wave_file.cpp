@@ -271,7 +271,7 @@ FileResult readWaveFile(const char* path, SampleArrays& out) {
     return readWave(src, out);
 }
 
-bool writeWave(AtomicFileWriter& out, BufferView buffer, int rate, WaveEncoding encoding) {
+bool writeWave(ByteSink& out, BufferView buffer, int rate, WaveEncoding encoding) {
     if (rate < kMinBufferRate || rate > kMaxBufferRate) return false;
     const bool isFloat = encoding == WaveEncoding::Float32;
     if (!isFloat && encoding != WaveEncoding::Pcm16) return false;

@@ -71,10 +71,9 @@ enum class WaveEncoding { Pcm16, Float32 };
 FileResult writeWaveFile(const char* path, BufferView buffer, int rate = 44100,
                          WaveEncoding encoding = WaveEncoding::Pcm16);
 
-class AtomicFileWriter;
-// The writer's byte stream, for callers that supply their own output (false on a failed
-// write or a rate out of range).
-bool writeWave(AtomicFileWriter& out, BufferView buffer, int rate = 44100, WaveEncoding encoding = WaveEncoding::Pcm16);
+// The writer's byte stream, for callers that supply their own output (a file, a host's
+// stream); false on a failed write or a rate out of range.
+bool writeWave(ByteSink& out, BufferView buffer, int rate = 44100, WaveEncoding encoding = WaveEncoding::Pcm16);
 
 // Sample conversions of the file format.
 float pcmToSample(std::int16_t s);
