@@ -157,17 +157,12 @@ std::unique_ptr<Win32Window> Win32Window::create(HWND parent, const CRect& units
     w->scale = frame.getScale();
     const CRect size = pixelRect(units, w->scale);
     DWORD style = parent ? (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS) : (WS_POPUP | WS_VISIBLE);
-    // The window is made per-monitor aware where the system allows it (its DPI is then the
-    // screen's, and WM_DPICHANGED tells of a move to another screen); the thread's own
-    // awareness is put back afterwards.
-    using SetAwareness = HANDLE(WINAPI*)(HANDLE);
-    static const auto setAwareness = reinterpret_cast<SetAwareness>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
-    HANDLE previous = setAwareness ? setAwareness(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4))) : nullptr;  // per monitor v2
+    // The window takes the DPI awareness of the host's thread (a child window of another
+    // awareness than its parent may not be made): in a per-monitor aware host its DPI is
+    // its screen's, and a move to another screen is told (WM_DPICHANGED_AFTERPARENT).
     w->hwnd = CreateWindowExW(WS_EX_ACCEPTFILES, toolkitWindowClass(), L"", style, 0, 0,
                               static_cast<int>(size.width()), static_cast<int>(size.height()), parent, nullptr,
                               thisModule(), w.get());
-    if (setAwareness && previous) setAwareness(previous);
     if (!w->hwnd) return nullptr;
     DragAcceptFiles(w->hwnd, TRUE);
     return w;
@@ -211,10 +206,12 @@ double Win32Window::systemScale() {
 LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
     CPoint at = toUnits(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
     switch (msg) {
-        case 0x02E0: {  // WM_DPICHANGED: the window moved to a screen of another scale
+        case 0x02E0:  // WM_DPICHANGED (a top-level window): moved to a screen of another scale
             frame->systemScaleChanged(HIWORD(wp) / 96.0);
             return 0;
-        }
+        case 0x02E3:  // WM_DPICHANGED_AFTERPARENT: the same for a child window
+            frame->systemScaleChanged(systemScale());
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             paintDC = BeginPaint(hwnd, &ps);
