@@ -30,9 +30,14 @@ Vst2Editor::~Vst2Editor() { close(); }
 
 VstInt32 Vst2Editor::open(void* ptr) {
     AEffGUIEditor::open(ptr);
+    const PanelSize before = panel_->size();
     const bool opened = panel_->open(ptr);
     link_.attach(panel_->panelFrame());
     frame = opened ? &link_ : nullptr;
+    // The window's system scale is known once it is open: a panel that grew with it asks
+    // the host for the room it made from effEditGetRect.
+    const PanelSize now = panel_->size();
+    if (opened && (now.width != before.width || now.height != before.height)) panelResized(this, now);
     return opened ? 1 : 0;
 }
 
