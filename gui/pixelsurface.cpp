@@ -163,7 +163,12 @@ void PixelSurface::line(CPoint from0, CPoint to0, CColor c, long w) {
 void PixelSurface::image(const BitmapImage& img, const CRect& dest0, CPoint src, const CColor* key) {
     const auto& pi = static_cast<const PixelImage&>(img);
     const std::uint32_t* s = key ? pi.keyedBy(*key) : pi.data();
-    if (scale_ != 1.0 || pi.scale() != 1.0) {
+    CRect dest = dest0;
+    if (pi.scale() == scale_ && scale_ != 1.0) {
+        // An image made for this scale: pixel for pixel, at the pixels of dest.
+        dest = px(normalised(dest0));
+        src = CPoint(std::lround(static_cast<double>(src.h) * scale_), std::lround(static_cast<double>(src.v) * scale_));
+    } else if (scale_ != 1.0 || pi.scale() != 1.0) {
         // Each pixel shows the image pixel under its centre (the image's own pixels where
         // it was made for this scale).
         const CRect r = px(normalised(dest0)).intersection(clip_);
@@ -184,7 +189,6 @@ void PixelSurface::image(const BitmapImage& img, const CRect& dest0, CPoint src,
         }
         return;
     }
-    const CRect& dest = dest0;
     // dest pixel (x, y) shows image pixel (x - dest.left + src.h, y - dest.top + src.v).
     long dx = src.h - dest.left, dy = src.v - dest.top;
     CRect r = normalised(dest).intersection(clip_).intersection(
