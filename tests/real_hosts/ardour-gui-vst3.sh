@@ -1,0 +1,222 @@
+#!/usr/bin/env bash
+# grainwheel's VST 3 panel in Ardour's own window: Ardour's Lua session tool puts grainwheel
+# on a track (the dummy audio back end), then the real Ardour GUI opens that session on a
+# private X server with a window manager, starting its engine without any dialog (a
+# pre-written configuration in a private home). A double click on the plug-in in the mixer
+# strip opens the panel; the screenshot must show the panel whole, pixel for pixel as the
+# editor draws itself without a window (grainwheel-host editor --snapshot). A mouse drag on
+# a time fader must reach Ardour as a parameter change: the session saved afterwards holds
+# the new value.
+# Exits 77 (skipped) when Ardour's GUI or the X tools are missing or no X server starts.
+# Usage: ardour-gui-vst3.sh BUNDLE INSPECTABLE_PLUGIN HOST_TOOL WORKDIR
+# GW_PICTURES=DIR also copies the screenshots there.
+set -u
+bundle=$1 inspectable=$2 host_tool=$3 work=$4
+skip() { echo "SKIPPED: $*"; exit 77; }
+for tool in ardour ardour7-lua Xvfb openbox xdotool import convert python3; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed (Debian: ardour xvfb openbox xdotool imagemagick)"
+done
+scanner=/usr/lib/ardour7/ardour-vst3-scanner
+[ -x "$scanner" ] || skip "Ardour 7's VST 3 scanner is missing"
+here=$(cd "$(dirname "$0")" && pwd)
+
+rm -rf "$work"; mkdir -p "$work/home/.config/ardour7" "$work/home/.vst3"
+work=$(cd "$work" && pwd)
+cp -R "$bundle" "$work/home/.vst3/"
+find "$work/home/.vst3" -exec touch -d '1 minute ago' {} +
+export HOME=$work/home XDG_CACHE_HOME=$work/home/.cache XDG_CONFIG_HOME=$work/home/.config
+export XDG_DATA_HOME=$work/data
+unset WAYLAND_DISPLAY
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  sleep 0.5
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+}
+trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; fail=1; fi
+}
+shot() {  # shot NAME: the whole screen, kept in the work folder (and GW_PICTURES)
+  import -window root "$work/$1.png" 2>/dev/null
+  [ -n "${GW_PICTURES:-}" ] && mkdir -p "$GW_PICTURES" && cp "$work/$1.png" "$GW_PICTURES/"
+  return 0
+}
+port_value() {  # port_value ID: grainwheel's parameter ID in the saved session
+  sed -n "/type=\"vst3\"/,/<\/Processor>/s/.*<Port id=\"$1\" value=\"\([^\"]*\)\".*/\1/p" \
+      "$work/session/gw.ardour" | head -1
+}
+
+# The session, made without a display.
+(unset DISPLAY
+ LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 120 "$scanner" -f "$work/home/.vst3/grainwheel.vst3" >/dev/null 2>&1)
+cid=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['Classes'][0]['CID'])" \
+      "$bundle/Contents/Resources/moduleinfo.json")
+cat > "$work/create.lua" <<LUA
+AudioEngine:set_backend("None (Dummy)", "", "")
+create_session("$work/session", "gw", 48000)
+ARDOUR.LuaAPI.list_plugins()
+local t = Session:new_audio_track(2, 2, nil, 1, "gw", ARDOUR.PresentationInfo.max_order,
+                                  ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(Session, "$cid", ARDOUR.PluginType.VST3, "")
+assert(not p:isnil(), "grainwheel (VST 3) not found")
+assert(t:add_processor_by_index(p, 0, nil, true))
+Session:save_state("", false, false, false, false, false)
+close_session()
+LUA
+(unset DISPLAY; timeout 120 ardour7-lua "$work/create.lua" > "$work/create.log" 2>&1)
+[ -f "$work/session/gw.ardour" ] || { sed 's/^/    /' "$work/create.log"; echo "FAILED: no session"; exit 1; }
+before=$(port_value 43)
+
+# Ardour's settings: been here before (no first-run wizard), the dummy back end shown and
+# started at once, nothing fetched from the network, no plug-in scan at start.
+touch "$work/home/.config/ardour7/.a7"
+cat > "$work/home/.config/ardour7/config" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<Ardour>
+  <Config>
+    <Option name="try-autostart-engine" value="1"/>
+    <Option name="hide-dummy-backend" value="0"/>
+    <Option name="discover-plugins-on-start" value="0"/>
+    <Option name="check-announcements" value="0"/>
+  </Config>
+  <Extra>
+    <AudioMIDISetup>
+      <EngineStates>
+        <State backend="None (Dummy)" driver="Normal Speed" device="Silence" input-device="" output-device=""
+               sample-rate="48000" buffer-size="1024" n-periods="0" input-latency="0" output-latency="0"
+               input-channels="0" output-channels="0" active="1" use-buffered-io="0"
+               midi-option="No MIDI I/O" lm-input="" lm-output="" lru="1765000000">
+          <MIDIDevices/>
+        </State>
+      </EngineStates>
+    </AudioMIDISetup>
+  </Extra>
+</Ardour>
+XML
+
+# The X server (it picks a free display itself) and the window manager.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/displayfd" >/dev/null 2>&1 &
+pids+=($!)
+number=
+read -r -t 30 number <"$work/displayfd"
+case $number in '' | *[!0-9]*) skip "Xvfb did not start" ;; esac
+export DISPLAY=":$number"
+openbox > "$work/openbox.log" 2>&1 &
+pids+=($!)
+
+t0=$(date +%s.%N)
+ARDOUR_TRY_AUTOSTART_ENGINE=1 timeout 120 ardour --no-splash --no-announcements \
+  "$work/session/gw.ardour" > "$work/ardour.log" 2>&1 &
+ardour_pid=$!
+pids+=($ardour_pid)
+window_named() {  # window_named PATTERN: the first visible Ardour window whose title matches
+  local w
+  for w in $(xdotool search --onlyvisible --class ardour 2>/dev/null); do
+    case $(xdotool getwindowname "$w" 2>/dev/null) in $1) echo "$w"; return 0 ;; esac
+  done
+  return 1
+}
+main=
+for _ in $(seq 1 80); do
+  main=$(window_named 'gw - Ardour') && break
+  # A message box (no title) would wait for its OK: answer it, and say so.
+  if box=$(window_named ''); then
+    echo "    Ardour asked something at start; answered OK"
+    shot ardour-message
+    xdotool windowactivate --sync "$box" key Return
+  fi
+  kill -0 "$ardour_pid" 2>/dev/null || break
+  sleep 0.5
+done
+if [ -z "$main" ]; then
+  shot ardour-gui-start
+  grep -v '^Ardour: \[INFO\]' "$work/ardour.log" | tail -20 | sed 's/^/    /'
+  if grep -qiE 'cannot open display|Gtk-WARNING.*display' "$work/ardour.log"; then
+    skip "Ardour's GUI cannot open the X display"
+  fi
+  echo "FAILED: Ardour's main window did not appear (screen: $work/ardour-gui-start.png)"
+  exit 1
+fi
+elapsed() { awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+echo "ok: Ardour showed the session in $(elapsed) s"
+
+# The mixer (Alt+M), then a double click on the plug-in's entry in the strip: the entry is
+# the only box in the strip's processor list drawn in the pre-fader colour.
+xdotool windowactivate --sync "$main" key alt+m
+sleep 1.5
+shot ardour-mixer
+convert "$work/ardour-mixer.png" "$work/mixer.ppm"
+entry=$(python3 - "$work/mixer.ppm" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+head = data.split(b"\n", 3)
+w, h = map(int, head[1].split())
+px = head[3]
+# the first run of 40 pixels of the pre-fader processor colour (a dark red) from the top left
+for y in range(60, h // 2):
+    run = 0
+    for x in range(0, w // 2):
+        i = (y * w + x) * 3
+        r, g, b = px[i], px[i + 1], px[i + 2]
+        run = run + 1 if 85 <= r <= 130 and 38 <= g <= 64 and abs(g - b) < 8 else 0
+        if run == 40:
+            print(x, y + 5)
+            sys.exit(0)
+sys.exit(1)
+PY
+) || { echo "FAILED: the plug-in's entry was not found in the mixer strip ($work/ardour-mixer.png)"; exit 1; }
+# shellcheck disable=SC2086
+xdotool mousemove $entry click --repeat 2 --delay 80 1
+panel=
+for _ in $(seq 1 40); do
+  panel=$(window_named 'gw: grainwheel*') && break
+  sleep 0.25
+done
+check "Ardour opened grainwheel's VST 3 panel" test -n "$panel"
+[ -n "$panel" ] || { shot ardour-no-panel; exit 1; }
+sleep 1.5
+shot ardour-vst3-panel
+
+# The panel against the editor's own picture, found near the window's bottom left.
+"$host_tool" editor "$inspectable" --silence --snapshot "$work/reference.png" > /dev/null 2>&1
+convert "$work/ardour-vst3-panel.png" "$work/screen.ppm"
+convert "$work/reference.png" "$work/reference.ppm"
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+ref_h=$(identify -format %h "$work/reference.png")
+check "the panel is drawn whole in Ardour's window" \
+  python3 "$here/panel_match.py" "$work/screen.ppm" "$work/reference.ppm" "$X" "$((Y + HEIGHT - ref_h))"
+panel_xy=$(python3 "$here/panel_match.py" "$work/screen.ppm" "$work/reference.ppm" "$X" "$((Y + HEIGHT - ref_h))" |
+           sed -n 's/^panel at \([0-9]*\),\([0-9]*\),.*/\1 \2/p')
+
+# A drag down the first time fader (frame x 396..410, y 14..163): grainwheel tells Ardour,
+# Ardour keeps the value and saves it.
+if [ -n "$panel_xy" ]; then
+  set -- $panel_xy
+  fx=$(( $1 + 403 )) fy=$(( $2 + 40 ))
+  xdotool mousemove "$fx" "$fy" mousedown 1
+  for step in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool mousemove "$fx" $(( fy + step * 10 )); sleep 0.03
+  done
+  xdotool mouseup 1
+  sleep 0.5
+  shot ardour-vst3-drag
+  xdotool windowactivate --sync "$main" key ctrl+s
+  for _ in $(seq 1 20); do
+    [ "$work/session/gw.ardour" -nt "$work/create.log" ] && [ "$(port_value 43)" != "$before" ] && break
+    sleep 0.25
+  done
+  after=$(port_value 43)
+  check "the drag reached Ardour (time01 ${before:-?} -> ${after:-?})" \
+    awk -v a="${before:-0}" -v b="${after:-0}" 'BEGIN { d = a - b; exit !(d > 0.05 || d < -0.05) }'
+fi
+echo "the Ardour GUI part took $(elapsed) s"
+exit $fail
