@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # grainwheel's panel (VST 3 or LV2) in Ardour's own window: Ardour's Lua session tool puts
-# grainwheel on a track (the dummy audio back end), then the real Ardour GUI opens that session on a
-# private X server with a window manager, starting its engine without any dialog (a
-# pre-written configuration in a private home). A double click on the plug-in in the mixer
-# strip opens the panel; the screenshot must show the panel whole, pixel for pixel as the
-# editor draws itself without a window (grainwheel-host editor --snapshot). A mouse drag on
-# a time fader must reach Ardour as a parameter change: the session saved afterwards holds
-# the new value.
+# grainwheel on a track (the dummy audio back end), then the real Ardour GUI opens that
+# session on a private X server with a window manager, starting its engine without any
+# dialog (a pre-written configuration in a private home). A double click on the plug-in in
+# the mixer strip opens the panel; the screenshot must show the panel whole, pixel for pixel
+# as the editor draws itself without a window (grainwheel-host editor --snapshot). A mouse
+# drag on the first time fader must reach Ardour: the session saved afterwards holds the
+# value the same drag gives in the editor without a window.
 # Exits 77 (skipped) when Ardour's GUI or the X tools are missing or no X server starts.
 # Usage: ardour-gui-panel.sh vst3|lv2 BUNDLE INSPECTABLE_PLUGIN HOST_TOOL WORKDIR
-# GW_PICTURES=DIR also copies the screenshots there.
+# GW_PICTURES=DIR also copies the screenshots there; GW_ARDOUR_UI_SCALE=PERCENT sets Ardour's
+# GUI scale (its font scale, 100 by default).
 set -u
 format=$1 bundle=$(cd "$2" && pwd) inspectable=$3 host_tool=$4 work=$5
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -111,6 +112,17 @@ cat > "$work/home/.config/ardour7/config" <<'XML'
   </Extra>
 </Ardour>
 XML
+
+if [ -n "${GW_ARDOUR_UI_SCALE:-}" ]; then
+  cat > "$work/home/.config/ardour7/ui_config" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<Ardour>
+  <UI>
+    <Option name="font-scale" value="$(( GW_ARDOUR_UI_SCALE * 1024 ))"/>
+  </UI>
+</Ardour>
+XML
+fi
 
 # The X server (it picks a free display itself) and the window manager.
 mkfifo "$work/displayfd"
