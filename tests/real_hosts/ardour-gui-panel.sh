@@ -174,10 +174,7 @@ echo "ok: Ardour showed the session in $(elapsed) s"
 # The mixer (Alt+M), then a double click on the plug-in's entry in the strip: the entry is
 # the only box in the strip's processor list drawn in the pre-fader colour.
 xdotool windowactivate --sync "$main" key alt+m
-sleep 1.5
-shot ardour-mixer
-convert "$work/ardour-mixer.png" "$work/mixer.ppm"
-entry=$(python3 - "$work/mixer.ppm" <<'PY'
+cat > "$work/find_entry.py" <<'PY'
 import sys
 data = open(sys.argv[1], "rb").read()
 head = data.split(b"\n", 3)
@@ -195,29 +192,41 @@ for y in range(60, h // 2):
             sys.exit(0)
 sys.exit(1)
 PY
-) || { echo "FAILED: the plug-in's entry was not found in the mixer strip ($work/ardour-mixer.png)"; exit 1; }
+entry=
+for _ in 1 2 3 4 5; do
+  sleep 1
+  shot ardour-mixer
+  convert "$work/ardour-mixer.png" "$work/mixer.ppm"
+  entry=$(python3 "$work/find_entry.py" "$work/mixer.ppm") && break
+done
+[ -n "$entry" ] || { echo "FAILED: the plug-in's entry was not found in the mixer strip ($work/ardour-mixer.png)"; exit 1; }
 # shellcheck disable=SC2086
 xdotool mousemove $entry click --repeat 2 --delay 80 1
 panel=
-for _ in $(seq 1 40); do
+for _ in $(seq 1 80); do
   panel=$(window_named 'gw: grainwheel*') && break
   sleep 0.25
 done
 check "Ardour opened grainwheel's $type panel" test -n "$panel"
 [ -n "$panel" ] || { shot ardour-no-panel; exit 1; }
-sleep 1.5
-shot ardour-$format-panel
-
-# The panel against the editor's own picture, found near the window's bottom left.
+# The panel against the editor's own picture, found near the window's bottom left; a busy
+# machine may take a moment to draw it, so the screen is taken again a few times.
 "$host_tool" editor "$inspectable" --silence --snapshot "$work/reference.png" > /dev/null 2>&1
-convert "$work/ardour-$format-panel.png" "$work/screen.ppm"
 convert "$work/reference.png" "$work/reference.ppm"
-eval "$(xdotool getwindowgeometry --shell "$panel")"
 ref_h=$(identify -format %h "$work/reference.png")
-check "the panel is drawn whole in Ardour's window" \
-  python3 "$here/panel_match.py" "$work/screen.ppm" "$work/reference.ppm" "$X" "$((Y + HEIGHT - ref_h))"
-panel_xy=$(python3 "$here/panel_match.py" "$work/screen.ppm" "$work/reference.ppm" "$X" "$((Y + HEIGHT - ref_h))" |
-           sed -n 's/^panel at \([0-9]*\),\([0-9]*\),.*/\1 \2/p')
+panel_xy=
+for _ in 1 2 3 4 5 6; do
+  sleep 1
+  shot ardour-$format-panel
+  convert "$work/ardour-$format-panel.png" "$work/screen.ppm"
+  eval "$(xdotool getwindowgeometry --shell "$panel")"
+  if match=$(python3 "$here/panel_match.py" "$work/screen.ppm" "$work/reference.ppm" "$X" "$((Y + HEIGHT - ref_h))"); then
+    panel_xy=$(echo "$match" | sed -n 's/^panel at \([0-9]*\),\([0-9]*\),.*/\1 \2/p')
+    break
+  fi
+done
+echo "    $match"
+check "the panel is drawn whole in Ardour's window" test -n "$panel_xy"
 
 # A drag down the first time fader (frame x 396..410, y 14..163): grainwheel tells Ardour,
 # Ardour keeps the value and saves it.
