@@ -6,7 +6,9 @@
 //                       grains and the scope capture running, the VU meter and the mouse
 //                       hovering across the fader columns; target under 5 ms;
 //   BM_FullPanelRedraw  the reference of the same run: every view of the open panel
-//                       redrawn, the cost an idle would have if it redrew everything.
+//                       redrawn, the cost an idle would have if it redrew everything;
+//   BM_FullPanelRedrawAtScale/150, /200  the same at the host's scale 1.5 and 2 (the
+//                       panel at 1395 x 621 and 1860 x 828 pixels), with its ratio to 1x.
 // Counters: ms per call, and for the idle its ratio to the full redraw and the pixels it
 // presented (only what changed is redrawn).
 #include <benchmark/benchmark.h>
@@ -72,9 +74,10 @@ struct Block {
     }
 };
 
-VstIntPtr dispatch(gw::GrainEffect& fx, VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr) {
+VstIntPtr dispatch(gw::GrainEffect& fx, VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                   float opt = 0.0f) {
     AEffect* e = fx.getAeffect();
-    return e->dispatcher(e, op, index, value, ptr, 0.0f);
+    return e->dispatcher(e, op, index, value, ptr, opt);
 }
 
 VSTGUI::CFrame* frameOf(gw::GrainEffect& fx) {
@@ -113,6 +116,27 @@ void BM_FullPanelRedraw(benchmark::State& state) {
     fullRedrawSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
                         static_cast<double>(state.iterations());
     state.counters["ms_per_redraw"] = fullRedrawSeconds * 1.0e3;
+    dispatch(*fx, effEditClose);
+}
+
+void BM_FullPanelRedrawAtScale(benchmark::State& state) {
+    auto fx = makeEffect();
+    const float scale = static_cast<float>(state.range(0)) / 100.0f;
+    dispatch(*fx, effVendorSpecific, gw::Vst2Editor::kScaleCallIndex, gw::Vst2Editor::kScaleCallValue, nullptr, scale);
+    dispatch(*fx, effEditOpen);
+    dispatch(*fx, effEditIdle);
+    VSTGUI::CFrame* frame = frameOf(*fx);
+    if (!frame || frame->getScale() != scale) {
+        state.SkipWithError("the editor has no frame at that scale");
+        dispatch(*fx, effEditClose);
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) frame->redraw();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+                           static_cast<double>(state.iterations());
+    state.counters["ms_per_redraw"] = seconds * 1.0e3;
+    if (fullRedrawSeconds > 0.0) state.counters["vs_1x"] = seconds / fullRedrawSeconds;
     dispatch(*fx, effEditClose);
 }
 
@@ -157,6 +181,7 @@ void BM_EditorIdleMoving(benchmark::State& state) {
 
 BENCHMARK(BM_EditorOpenClose)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullPanelRedraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullPanelRedrawAtScale)->Arg(150)->Arg(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorIdleMoving)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -18,6 +18,7 @@ ADEditor::ADEditor(std::unique_ptr<EffectPort> port, PanelHost* host) : port_(st
     const bool loaded = panelBitmap->isLoaded();
     size_.width = loaded ? static_cast<int>(panelBitmap->getWidth()) : panel::kWidth;
     size_.height = loaded ? static_cast<int>(panelBitmap->getHeight()) : panel::kHeight;
+    readScaleSources();
 }
 
 ADEditor::~ADEditor() {

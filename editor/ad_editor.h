@@ -26,6 +26,7 @@
 
 #include "editor/effect_port.h"
 #include "editor/panel.h"
+#include "editor/panel_scale.h"
 #include "editor/wave_display.h"
 #include "engine/parameter_table.h"
 #include "gui/vstgui.h"
@@ -48,9 +49,22 @@ public:
     bool open(void* parentWindow) override;
     void close() override;
     void idle() override;
-    PanelSize size() const override { return size_; }
+    PanelSize size() const override;
     void setParameter(int index, float value) override;
     VSTGUI::CFrame* panelFrame() const override { return frame_; }
+    // Scale (ad_editor_scale.cpp).
+    void setContentScale(float scale) override;
+    float contentScale() const override { return scale_; }
+    void setResizeCallback(ResizeCallback callback, void* owner) override {
+        resized_ = callback;
+        resizedOwner_ = owner;
+    }
+    // The user's zoom (0: follow the host), as the panel's zoom menu sets it; kept in the
+    // configuration folder.
+    void setUserZoom(float zoom);
+    float userZoom() const { return scales_.user; }
+    // The zoom menu open on the panel (null when closed); for tests.
+    VSTGUI::COptionMenu* zoomMenu() const { return zoomMenu_; }
 
     // The user's change of a control: the panel host's say, the panel's own action
     // (ad_editor_status.cpp), the panel host's follow-up.
@@ -170,6 +184,14 @@ private:
     void reloadSettingMenus();
     void applyGrid(float value);
 
+    // ad_editor_scale.cpp
+    void readScaleSources();
+    void attachScale(VSTGUI::CFrame* frame);
+    VSTGUI::COffscreenContext* makeScopeLayer() const;
+    void applyScale();
+    void openZoomMenu(VSTGUI::CPoint where);
+    static void systemScaleChanged(void* editor, double scale);
+    static void emptyClick(void* editor, VSTGUI::CPoint where, long buttons);
     // file_commands.cpp
     void rebuildFileMenu();
     bool fileMenuCurrent() const;
@@ -210,8 +232,19 @@ private:
 
     std::unique_ptr<EffectPort> port_;
     PanelHost* host_ = nullptr;
-    PanelSize size_;
+    PanelSize size_;  // units
     VSTGUI::CFrame* frame_ = nullptr;  // while open
+    // Scale: its sources, the scale in force, who hears of a new size, the zoom menu.
+    ScaleSources scales_;
+    float scale_ = 1.0f;
+    ResizeCallback resized_ = nullptr;
+    void* resizedOwner_ = nullptr;
+    VSTGUI::COptionMenu* zoomMenu_ = nullptr;
+    struct ZoomListener final : VSTGUI::CControlListener {
+        ADEditor* editor = nullptr;
+        void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
+    };
+    ZoomListener zoomListener_;
     // The file selector under way and the command waiting for it.
     std::unique_ptr<platform::PendingFileSelection> selection_;
     FileCommand selectionCommand_ = FileCommand::LoadWave;

@@ -163,12 +163,13 @@ void ADEditor::buildPanel(void* parentWindow) {
     if (size.isEmpty()) size = CRect(0, 0, panel::kWidth, panel::kHeight);
     CFrame* f = createPlatformFrame(size, parentWindow, this);
     frame_ = f;
+    attachScale(f);
     f->setBackground(panelBitmap);
 
     // The scopes and the splash image over the small scope.
     s.mainScope = WaveDisplay::mainScope(rectOf(panel::kMainScope), this, panelBitmap);
-    s.scopeLayers[0] = new COffscreenContext(f, 363, 110, kWhiteCColor);
-    s.scopeLayers[1] = new COffscreenContext(f, 363, 110, kWhiteCColor);
+    s.scopeLayers[0] = makeScopeLayer();
+    s.scopeLayers[1] = makeScopeLayer();
     s.mainScope->setLayers(s.scopeLayers[0], s.scopeLayers[1]);
     f->addView(s.mainScope);
     s.smallScope = WaveDisplay::smallScope(rectOf(panel::kSmallScope), this, panelBitmap);

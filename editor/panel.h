@@ -35,6 +35,17 @@ public:
     // The frame the panel draws in while open (null while closed): where the glue sends
     // the host's keys and wheel, and finds the panel's window.
     virtual VSTGUI::CFrame* panelFrame() const = 0;
+
+    // Scale. The panel's layout is in its own units (size() at scale 1); it draws at a
+    // scale S (pixels per unit, 1..3) into size() = units x S pixels. setContentScale is
+    // the host's scale as its format says it (0: the host says none; open or not); the
+    // panel chooses S from it, the window system's, the user's zoom and the environment
+    // (editor/panel_scale.h). When S changes (any source), the resize callback hears the
+    // new size() on the user-interface thread so the adapter can ask its host for room.
+    virtual void setContentScale(float scale) = 0;
+    virtual float contentScale() const = 0;
+    using ResizeCallback = void (*)(void* owner, PanelSize size);
+    virtual void setResizeCallback(ResizeCallback callback, void* owner) = 0;
 };
 
 // What an adapter adds to the panel's handling of the user's changes (user-interface

@@ -27,6 +27,23 @@ bool builtInLookup(long id, ResourceImage& out) {
 #endif
 }
 
+// The built-in set drawn at twice the resolution.
+bool builtInDoubleLookup(long id, ResourceImage& out) {
+#if GW_HAVE_BITMAP_RESOURCES
+    const grainwheel::BitmapResource* r = grainwheel::findBitmapResource(static_cast<int>(id), 2);
+    if (!r) return false;
+    out.width = r->width;
+    out.height = r->height;
+    out.png = r->png;
+    out.pngSize = r->pngSize;
+    return true;
+#else
+    (void)id;
+    (void)out;
+    return false;
+#endif
+}
+
 ResourceLookup currentLookup = &builtInLookup;
 
 }  // namespace
@@ -40,6 +57,13 @@ CBitmap::CBitmap(long id) : resourceID(id) {
         height = r.height;
         png = r.png;
         pngSize = r.pngSize;
+        // A replaced lookup (tests) has no second set.
+        ResourceImage r2;
+        if (currentLookup == &builtInLookup && builtInDoubleLookup(id, r2) && r2.width == 2 * width &&
+            r2.height == 2 * height) {
+            png2x = r2.png;
+            png2xSize = r2.pngSize;
+        }
     }
 }
 
@@ -58,9 +82,16 @@ CBitmap::CBitmap(long w, long h, const std::uint32_t* argb) : width(w > 0 ? w : 
 
 CBitmap::~CBitmap() = default;
 
-const BitmapImage* CBitmap::image() {
+const BitmapImage* CBitmap::image(double scale) {
     if (!isLoaded()) return nullptr;
     DrawBackend* backEnd = &drawBackend();
+    if (scale > 1.0 && png2x) {
+        if (decoded2x && decoded2xBy == backEnd) return decoded2x.get();
+        decoded2x = backEnd->decodePng(png2x, png2xSize);
+        if (decoded2x) decoded2x->setScale(2.0);
+        decoded2xBy = backEnd;
+        if (decoded2x) return decoded2x.get();
+    }
     if (decoded && decodedBy == backEnd) return decoded.get();
     decoded.reset();
     if (png) {
@@ -74,7 +105,7 @@ const BitmapImage* CBitmap::image() {
 
 void CBitmap::draw(CDrawContext* context, CRect& rect, const CPoint& offset) {
     if (!context || !context->getSurface()) return;
-    const BitmapImage* img = image();
+    const BitmapImage* img = image(context->getScale());
     if (!img) return;
     CPoint o = context->getOffset();
     CRect dest = rect;
@@ -85,7 +116,7 @@ void CBitmap::draw(CDrawContext* context, CRect& rect, const CPoint& offset) {
 
 void CBitmap::drawTransparent(CDrawContext* context, CRect& rect, const CPoint& offset) {
     if (!context || !context->getSurface()) return;
-    const BitmapImage* img = image();
+    const BitmapImage* img = image(context->getScale());
     if (!img) return;
     CPoint o = context->getOffset();
     CRect dest = rect;

@@ -1,6 +1,8 @@
 #pragma once
 // Bitmaps: loaded by resource number from the images built into the plug-in, or made from
-// pixels. Decoding happens on first draw through the drawing back end in force.
+// pixels. Decoding happens on first draw through the drawing back end in force. A built-in
+// image may come in a set drawn at twice the resolution: on a surface of scale above 1 the
+// bitmap draws from it (its size and offsets stay in units).
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +41,8 @@ public:
     long getHeight() const { return height; }
     long getResourceID() const { return resourceID; }
     bool isLoaded() const { return width > 0 && height > 0; }
+    // True when the bitmap has pixels drawn for a 2x screen.
+    bool hasDoubleResolution() const { return png2x != nullptr; }
 
     // Draws the image part that starts at offset into rect.
     void draw(CDrawContext* context, CRect& rect, const CPoint& offset = CPoint(0, 0));
@@ -48,7 +52,8 @@ public:
     CColor getTransparentColor() const { return transparentColor; }
 
 private:
-    const BitmapImage* image();
+    // The image to draw on a surface of the given scale.
+    const BitmapImage* image(double scale);
 
     long resourceID = 0;
     long width = 0;
@@ -57,8 +62,12 @@ private:
     std::size_t pngSize = 0;
     std::vector<std::uint32_t> pixels;
     CColor transparentColor = kWhiteCColor;
+    const unsigned char* png2x = nullptr;
+    std::size_t png2xSize = 0;
     std::unique_ptr<BitmapImage> decoded;
     DrawBackend* decodedBy = nullptr;
+    std::unique_ptr<BitmapImage> decoded2x;
+    DrawBackend* decoded2xBy = nullptr;
 };
 
 }  // namespace VSTGUI

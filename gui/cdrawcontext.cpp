@@ -95,7 +95,8 @@ long CDrawContext::getMouseButtons() { return pFrame ? pFrame->getCurrentMouseBu
 
 COffscreenContext::COffscreenContext(CFrame* frame, long width, long height, const CColor backgroundColor)
     : CDrawContext(frame, nullptr),
-      ownSurface(drawBackend().createSurface(std::max(1L, width), std::max(1L, height), backgroundColor)) {
+      ownSurface(drawBackend().createSurface(std::max(1L, width), std::max(1L, height), backgroundColor,
+                                             frame ? frame->getScale() : 1.0)) {
     surface = ownSurface.get();
 }
 

@@ -56,6 +56,10 @@ public:
 
     CFrame* getFrame() const { return pFrame; }
     DrawSurface* getSurface() const { return surface; }
+    // Draws into another surface from now on (the frame's, when its scale changes).
+    void setSurface(DrawSurface* s) { surface = s; damage = CRect(); }
+    // Pixels per unit of the surface drawn into.
+    double getScale() const { return surface ? surface->scale() : 1.0; }
     long getWidth() const;
     long getHeight() const;
 
@@ -83,6 +87,7 @@ protected:
 
 class COffscreenContext : public CDrawContext {
 public:
+    // A surface of width x height units at the frame's scale.
     COffscreenContext(CFrame* frame, long width, long height, const CColor backgroundColor = kBlackCColor);
     ~COffscreenContext() override;
 

@@ -35,6 +35,23 @@ void CFrame::setPlatformWindow(std::unique_ptr<PlatformWindow> w) {
 
 void CFrame::setDirty(const bool val) { CView::setDirty(val); }
 
+void CFrame::setScale(double s) {
+    s = s < 1.0 ? 1.0 : (s > 3.0 ? 3.0 : s);
+    if (s == scale) return;
+    if (menus) menus->cancel();
+    scale = s;
+    screen = drawBackend().createSurface(size.width(), size.height(), kBlackCColor, s);
+    screenContext->setSurface(screen.get());
+    if (window) window->setScale(s, size);
+    CView::setDirty(true);
+}
+
+double CFrame::systemScale() { return window ? window->systemScale() : 0.0; }
+
+void CFrame::systemScaleChanged(double s) {
+    if (scaleHandler) scaleHandler(scaleHandlerOwner, s);
+}
+
 void CFrame::idle() {
     if (window) window->pollEvents(*this);
     redrawDirty();
@@ -160,6 +177,8 @@ void CFrame::onMouseDown(CPoint where, long buttons) {
         CPoint o = target->getParentOrigin();
         CPoint local(where.h - o.h, where.v - o.v);
         target->mouse(screenContext, local);
+    } else if (!modalView && emptyClick) {
+        emptyClick(emptyClickOwner, where, buttons);
     }
     inEvent = false;
     flushDamage();

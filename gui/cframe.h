@@ -27,6 +27,29 @@ public:
     void* getSystemWindow() const { return systemWindow; }
     void* getEditor() const { return editor; }
 
+    // Pixels per unit: the frame keeps its size and its views' places in units, and draws
+    // them at this scale (1..3) into a screen buffer and window of size x scale pixels.
+    // Setting it closes open menus and redraws everything at the next idle.
+    double getScale() const { return scale; }
+    void setScale(double pixelsPerUnit);
+    // The scale the window system asks for this frame's window (0: none, or no window).
+    double systemScale();
+    // Called by the window back end when the system's scale for the window changes (a move
+    // to another screen); the handler decides what the frame's scale becomes.
+    using SystemScaleHandler = void (*)(void* owner, double scale);
+    void setSystemScaleHandler(SystemScaleHandler handler, void* owner) {
+        scaleHandler = handler;
+        scaleHandlerOwner = owner;
+    }
+    void systemScaleChanged(double scale);
+    // Hears a press where no view takes it (the panel's empty background), outside menus
+    // and modal views.
+    using EmptyClickHandler = void (*)(void* owner, CPoint where, long buttons);
+    void setEmptyClickHandler(EmptyClickHandler handler, void* owner) {
+        emptyClick = handler;
+        emptyClickOwner = owner;
+    }
+
     // Handles pending window events and redraws what is dirty (the editor's idle).
     void idle();
     // A wheel step at the mouse's current position (the view's own wheel call stays
@@ -121,6 +144,11 @@ protected:
     bool inputBlocked = false;
     long eventButtons = 0;
     Stats stats;
+    double scale = 1.0;
+    SystemScaleHandler scaleHandler = nullptr;
+    void* scaleHandlerOwner = nullptr;
+    EmptyClickHandler emptyClick = nullptr;
+    void* emptyClickOwner = nullptr;
     CView* statusView = nullptr;
     StatusDescriber statusDescriber = nullptr;
 };

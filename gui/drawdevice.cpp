@@ -1,5 +1,7 @@
 #include "gui/drawdevice.h"
 
+#include <cmath>
+
 namespace VSTGUI {
 namespace {
 
@@ -14,7 +16,7 @@ private:
 
 class NullSurface : public DrawSurface {
 public:
-    NullSurface(long w, long h) : w_(w), h_(h) {}
+    NullSurface(long w, long h, double s) : w_(w), h_(h) { scale_ = s; }
     long width() const override { return w_; }
     long height() const override { return h_; }
     void setClip(const CRect&) override {}
@@ -39,8 +41,8 @@ private:
 
 class NullBackend : public DrawBackend {
 public:
-    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor) override {
-        return std::make_unique<NullSurface>(w, h);
+    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor, double scale) override {
+        return std::make_unique<NullSurface>(w, h, scale);
     }
     std::unique_ptr<BitmapImage> decodePng(const unsigned char*, std::size_t) override { return nullptr; }
     std::unique_ptr<BitmapImage> fromPixels(long w, long h, const std::uint32_t*) override {
@@ -52,6 +54,29 @@ NullBackend nullBackend;
 DrawBackend* current = &nullBackend;
 
 }  // namespace
+
+long DrawSurface::pixelsFor(long n, double s) {
+    return s == 1.0 ? n : static_cast<long>(std::ceil(static_cast<double>(n) * s - 1e-6));
+}
+
+namespace {
+// The pixel edge nearest to unit position v: the edge a filled shape ends at when the
+// pixels whose centres it covers are drawn.
+long edge(long v, double s) { return static_cast<long>(std::ceil(static_cast<double>(v) * s - 0.5)); }
+}  // namespace
+
+CRect pixelRect(const CRect& part, double s) {
+    if (s == 1.0) return part;
+    return CRect(edge(part.left, s), edge(part.top, s), edge(part.right, s), edge(part.bottom, s));
+}
+
+CRect unitRect(const CRect& px, double s) {
+    if (s == 1.0) return px;
+    return CRect(static_cast<long>(std::floor(static_cast<double>(px.left) / s)),
+                 static_cast<long>(std::floor(static_cast<double>(px.top) / s)),
+                 static_cast<long>(std::ceil(static_cast<double>(px.right) / s)),
+                 static_cast<long>(std::ceil(static_cast<double>(px.bottom) / s)));
+}
 
 DrawBackend& drawBackend() { return *current; }
 void setDrawBackend(DrawBackend* backEnd) { current = backEnd ? backEnd : &nullBackend; }

@@ -96,7 +96,7 @@ void appendMenu(std::string& out, bool& first, const COptionMenu& menu, const ch
 }  // namespace
 
 std::unique_ptr<DrawSurface> CFrame::composePicture() {
-    auto out = drawBackend().createSurface(screen->width(), screen->height(), kBlackCColor);
+    auto out = drawBackend().createSurface(screen->width(), screen->height(), kBlackCColor, screen->scale());
     screen->copyTo(*out, CRect(0, 0, screen->width(), screen->height()), CPoint(0, 0));
     if (menus) {
         for (long i = 0; i < menus->levelCount(); ++i) {

@@ -64,7 +64,7 @@ void MenuSession::push(COptionMenu* menu, CPoint at) {
         level.rect.offset(left - level.rect.left, 0);
     }
     if (level.rect.left < area.left) level.rect.offset(area.left - level.rect.left, 0);
-    level.surface = drawBackend().createSurface(w, h, kMenuBack);
+    level.surface = drawBackend().createSurface(w, h, kMenuBack, frame.getScale());
     if (PlatformWindow* pw = frame.getPlatformWindow()) level.window = pw->openPopup(level.rect);
     levels.push_back(std::move(level));
     draw(levels.back());

@@ -1,6 +1,7 @@
 #include "gui/pixelsurface.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace VSTGUI {
@@ -69,14 +70,33 @@ void PixelSurface::attach(std::uint32_t* pixels, long w, long h, long strideWord
     px_ = pixels;
     w_ = w;
     h_ = h;
+    uw_ = w;
+    uh_ = h;
     stride_ = strideWords;
     clip_ = CRect(0, 0, w, h);
     clipped_ = false;
 }
 
-void PixelSurface::setClip(const CRect& r) {
-    clipped_ = !r.isEmpty();
-    clip_ = clipped_ ? normalised(r).intersection(CRect(0, 0, w_, h_)) : CRect(0, 0, w_, h_);
+void PixelSurface::setUnits(long unitsW, long unitsH, double s) {
+    uw_ = unitsW;
+    uh_ = unitsH;
+    scale_ = s;
+}
+
+CPoint PixelSurface::px(CPoint p) const {
+    if (scale_ == 1.0) return p;
+    return CPoint(std::lround(static_cast<double>(p.h) * scale_), std::lround(static_cast<double>(p.v) * scale_));
+}
+
+long PixelSurface::pxWidth(long w) const {
+    if (scale_ == 1.0) return w;
+    return std::max(1L, std::lround(static_cast<double>(w) * scale_));
+}
+
+void PixelSurface::setClip(const CRect& r0) {
+    const CRect r = px(normalised(r0));
+    clipped_ = !r0.isEmpty();
+    clip_ = clipped_ ? r.intersection(CRect(0, 0, w_, h_)) : CRect(0, 0, w_, h_);
     // An empty intersection keeps everything out.
     if (clipped_ && clip_.isEmpty()) clip_ = CRect(0, 0, 0, 0);
 }
@@ -91,23 +111,44 @@ void PixelSurface::fill(CRect r, std::uint32_t word) {
     }
 }
 
-void PixelSurface::fillRect(const CRect& r, CColor c) { fill(r, opaqueWord(c)); }
+void PixelSurface::fillRect(const CRect& r, CColor c) { fill(px(normalised(r)), opaqueWord(c)); }
 
 void PixelSurface::strokeRect(const CRect& r0, CColor c, long w) {
+    // The bands in units, each then at the pixels that cover it.
     CRect r = normalised(r0);
     if (r.width() - w <= 0 || r.height() - w <= 0) {
-        fill(r, opaqueWord(c));
+        fill(px(r), opaqueWord(c));
         return;
     }
     std::uint32_t word = opaqueWord(c);
-    fill(CRect(r.left, r.top, r.right, r.top + w), word);
-    fill(CRect(r.left, r.bottom - w, r.right, r.bottom), word);
-    fill(CRect(r.left, r.top + w, r.left + w, r.bottom - w), word);
-    fill(CRect(r.right - w, r.top + w, r.right, r.bottom - w), word);
+    fill(px(CRect(r.left, r.top, r.right, r.top + w)), word);
+    fill(px(CRect(r.left, r.bottom - w, r.right, r.bottom)), word);
+    fill(px(CRect(r.left, r.top + w, r.left + w, r.bottom - w)), word);
+    fill(px(CRect(r.right - w, r.top + w, r.right, r.bottom - w)), word);
 }
 
-void PixelSurface::line(CPoint from, CPoint to, CColor c, long w) {
-    if (from == to || w <= 0) return;
+void PixelSurface::line(CPoint from0, CPoint to0, CColor c, long w) {
+    if (from0 == to0 || w <= 0) return;
+    if (scale_ != 1.0 && (from0.v == to0.v || from0.h == to0.h)) {
+        // As cairo strokes it: w units wide around the coordinate (half a unit further for
+        // an odd width), from the start to the end, at the pixels whose centres it covers.
+        const double o = (w % 2) ? 0.5 : 0.0, half = static_cast<double>(w) / 2.0;
+        auto edge = [this](double v) { return static_cast<long>(std::ceil(v * scale_ - 0.5)); };
+        CRect r;
+        if (from0.v == to0.v) {
+            const double y = static_cast<double>(from0.v) + o;
+            r = CRect(edge(static_cast<double>(std::min(from0.h, to0.h)) + o), edge(y - half),
+                      edge(static_cast<double>(std::max(from0.h, to0.h)) + o), edge(y + half));
+        } else {
+            const double x = static_cast<double>(from0.h) + o;
+            r = CRect(edge(x - half), edge(static_cast<double>(std::min(from0.v, to0.v)) + o), edge(x + half),
+                      edge(static_cast<double>(std::max(from0.v, to0.v)) + o));
+        }
+        fill(r, opaqueWord(c));
+        return;
+    }
+    const CPoint from = px(from0), to = px(to0);
+    w = pxWidth(w);
     // A straight line covers the pixels from its start up to (not including) its end, w wide
     // around its coordinate.
     if (from.v == to.v) {
@@ -119,9 +160,35 @@ void PixelSurface::line(CPoint from, CPoint to, CColor c, long w) {
     }
 }
 
-void PixelSurface::image(const BitmapImage& img, const CRect& dest, CPoint src, const CColor* key) {
+void PixelSurface::image(const BitmapImage& img, const CRect& dest0, CPoint src, const CColor* key) {
     const auto& pi = static_cast<const PixelImage&>(img);
     const std::uint32_t* s = key ? pi.keyedBy(*key) : pi.data();
+    CRect dest = dest0;
+    if (pi.scale() == scale_ && scale_ != 1.0) {
+        // An image made for this scale: pixel for pixel, at the pixels of dest.
+        dest = px(normalised(dest0));
+        src = CPoint(std::lround(static_cast<double>(src.h) * scale_), std::lround(static_cast<double>(src.v) * scale_));
+    } else if (scale_ != 1.0 || pi.scale() != 1.0) {
+        // Each pixel shows the image pixel under its centre (the image's own pixels where
+        // it was made for this scale).
+        const CRect r = px(normalised(dest0)).intersection(clip_);
+        if (r.isEmpty()) return;
+        syncPixels();
+        const double k = pi.scale() / scale_;
+        for (long y = r.top; y < r.bottom; ++y) {
+            const long iy = static_cast<long>(std::floor((static_cast<double>(y) + 0.5) * k)) -
+                            std::lround(static_cast<double>(dest0.top - src.v) * pi.scale());
+            if (iy < 0 || iy >= pi.height()) continue;
+            std::uint32_t* row = px_ + y * stride_;
+            for (long x = r.left; x < r.right; ++x) {
+                const long ix = static_cast<long>(std::floor((static_cast<double>(x) + 0.5) * k)) -
+                                std::lround(static_cast<double>(dest0.left - src.h) * pi.scale());
+                if (ix < 0 || ix >= pi.width()) continue;
+                row[x] = over(s[iy * pi.width() + ix], row[x]);
+            }
+        }
+        return;
+    }
     // dest pixel (x, y) shows image pixel (x - dest.left + src.h, y - dest.top + src.v).
     long dx = src.h - dest.left, dy = src.v - dest.top;
     CRect r = normalised(dest).intersection(clip_).intersection(
@@ -135,8 +202,11 @@ void PixelSurface::image(const BitmapImage& img, const CRect& dest, CPoint src, 
     }
 }
 
-void PixelSurface::copyTo(DrawSurface& target, const CRect& part, CPoint at) {
+void PixelSurface::copyTo(DrawSurface& target, const CRect& part0, CPoint at0) {
     auto& t = static_cast<PixelSurface&>(target);
+    // Surfaces of one frame share its scale: the copy is pixel for pixel.
+    const CRect part = px(part0);
+    const CPoint at = px(at0);
     long dx = part.left - at.h, dy = part.top - at.v;  // target (x, y) takes this (x + dx, y + dy)
     CRect r = CRect(at.h, at.v, at.h + part.width(), at.v + part.height())
                   .intersection(t.clip_)

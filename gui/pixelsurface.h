@@ -36,10 +36,12 @@ private:
     mutable std::map<std::uint32_t, std::vector<std::uint32_t>> keyed_;
 };
 
+// Units are converted to pixels at the surface's scale here, so a subclass's text, ellipses
+// and slanted lines get pixel coordinates (and the scale, for its font sizes).
 class PixelSurface : public DrawSurface {
 public:
-    long width() const override { return w_; }
-    long height() const override { return h_; }
+    long width() const override { return uw_; }
+    long height() const override { return uh_; }
     void setClip(const CRect& r) override;
     void line(CPoint from, CPoint to, CColor c, long width) override;
     void strokeRect(const CRect& r, CColor c, long width) override;
@@ -50,13 +52,19 @@ public:
     const std::uint32_t* rows(long& strideWords) override;
 
 protected:
-    // The pixel memory: w x h words, strideWords apart, top row first.
+    // The pixel memory: w x h words, strideWords apart, top row first, for a surface of
+    // unitsW x unitsH units at scale s (w and h: pixelsFor those).
     void attach(std::uint32_t* pixels, long w, long h, long strideWords);
+    void setUnits(long unitsW, long unitsH, double s);
+    // Unit rectangle or point to pixels.
+    CRect px(const CRect& r) const { return pixelRect(r, scale_); }
+    CPoint px(CPoint p) const;
+    long pxWidth(long w) const;
     // Called before the words are touched directly (a system library may batch its drawing).
     virtual void syncPixels() {}
     // A line that is neither horizontal nor vertical.
     virtual void slantedLine(CPoint from, CPoint to, CColor c, long width) = 0;
-    // The clip in force: the surface's rectangle when none is set.
+    // The clip in force (pixels): the surface's rectangle when none is set.
     const CRect& clip() const { return clip_; }
     bool hasClip() const { return clipped_; }
 
@@ -64,6 +72,7 @@ private:
     void fill(CRect r, std::uint32_t word);
     std::uint32_t* px_ = nullptr;
     long w_ = 0, h_ = 0, stride_ = 0;
+    long uw_ = 0, uh_ = 0;
     CRect clip_;
     bool clipped_ = false;
 };

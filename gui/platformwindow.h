@@ -43,6 +43,12 @@ public:
     // so the window manager keeps it above the host's window; true once done, false while
     // the program's window cannot be found yet (or the window system has no such tie).
     virtual bool holdDialog(long processId) { return false; }
+    // The frame now draws at scale (pixels per unit): the window takes size (units) x scale
+    // pixels, and its positions are converted to units from now on.
+    virtual void setScale(double scale, const CRect& size) {}
+    // The scale the system asks for this window (its screen's DPI / 96, the desktop's font
+    // DPI); 0 when it says none.
+    virtual double systemScale() { return 0.0; }
 };
 
 }  // namespace VSTGUI

@@ -11,7 +11,9 @@
 //   kInspectSnapshot  ptr: a PNG path; writes the frame as it stands, open pop-ups included;
 //   kInspectLayout    ptr: a JSON path; writes every view in stacking order and every menu;
 //   kInspectMouse     ptr: an EditorMouseEvent; delivers it to the frame;
-//   kInspectStatus    ptr: an EditorStatusText; fills in the status line's text and colour.
+//   kInspectStatus    ptr: an EditorStatusText; fills in the status line's text and colour;
+//   kInspectScale     ptr: a float; the frame's scale (pixels of its picture per unit of
+//                     its layout, where mouse events are given).
 // The answer is 1 when done, 0 when not (no editor open, a null ptr, a failed write, an
 // unknown request). Every other index of effVendorSpecific goes to the effect.
 
@@ -26,6 +28,7 @@ enum EditorInspectRequest : VstIntPtr {
     kInspectLayout = 0x6c617974,    // 'layt'
     kInspectMouse = 0x6d6f7573,     // 'mous'
     kInspectStatus = 0x73746174,    // 'stat'
+    kInspectScale = 0x7363616c,     // 'scal'
 };
 
 struct EditorMouseEvent {

@@ -6,6 +6,7 @@
 
 #include "persistence/effect_state.h"
 #include "plugin/grain_effect.h"
+#include "plugin/vst2_editor.h"
 
 namespace grainwheel {
 
@@ -28,7 +29,10 @@ FileResult withBankName(EffectFileState& files, const char* path, Operation oper
 
 }  // namespace
 
-VstIntPtr GrainEffect::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float) {
+VstIntPtr GrainEffect::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+    // The host's scale for the editor.
+    if (index == Vst2Editor::kScaleCallIndex && value == Vst2Editor::kScaleCallValue)
+        return editor != nullptr ? static_cast<Vst2Editor*>(editor)->hostScale(opt) : 0;
     if (index != kHostFileCall || (value != kHostLoadBank && value != kHostSaveBank)) return 0;
     const char* path = static_cast<const char*>(ptr);
     const bool load = value == kHostLoadBank;

@@ -30,6 +30,7 @@ VstIntPtr inspect(VSTGUI::CFrame& frame, VstIntPtr request, void* ptr) {
         case kInspectSnapshot: return frame.writeSnapshot(static_cast<const char*>(ptr)) ? 1 : 0;
         case kInspectLayout: return frame.writeLayout(static_cast<const char*>(ptr)) ? 1 : 0;
         case kInspectMouse: return injectMouse(frame, *static_cast<const EditorMouseEvent*>(ptr)) ? 1 : 0;
+        case kInspectScale: *static_cast<float*>(ptr) = static_cast<float>(frame.getScale()); return 1;
         case kInspectStatus: {
             auto* status = static_cast<EditorStatusText*>(ptr);
             return frame.describeStatus(status->text, sizeof status->text, &status->red) ? 1 : 0;

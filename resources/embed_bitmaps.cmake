@@ -1,7 +1,11 @@
 # Turns the panel PNGs into one C++ source of byte arrays and a table sorted by resource id.
-#   cmake -DINPUT_DIR=<dir with bmp<id>.png> -DOUTPUT=<file.cpp> -P embed_bitmaps.cmake
+#   cmake -DINPUT_DIR=<dir with bmp<id>.png> -DOUTPUT=<file.cpp> [-DSET=2x] -P embed_bitmaps.cmake
+# SET names a set drawn at another resolution (its table and arrays carry the name).
 # Width and height come from each file's IHDR chunk; a file that is not a PNG stops the build.
 cmake_minimum_required(VERSION 3.25)
+if(NOT DEFINED SET)
+  set(SET "")
+endif()
 
 file(GLOB pngs "${INPUT_DIR}/bmp*.png")
 set(ids "")
@@ -35,8 +39,8 @@ foreach(id ${ids})
   math(EXPR height "0x${heightHex}")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(REGEX REPLACE "(${row})" "\\1\n" bytes "${bytes}")
-  string(APPEND arrays "const unsigned char bmp${id}[${size}] = {\n${bytes}\n};\n")
-  string(APPEND table "    {${id}, ${width}, ${height}, bmp${id}, ${size}ul},\n")
+  string(APPEND arrays "const unsigned char bmp${SET}${id}[${size}] = {\n${bytes}\n};\n")
+  string(APPEND table "    {${id}, ${width}, ${height}, bmp${SET}${id}, ${size}ul},\n")
   math(EXPR count "${count} + 1")
 endforeach()
 
@@ -53,12 +57,12 @@ namespace grainwheel {
 namespace {
 ${arrays}} // namespace
 
-extern const BitmapResource kEmbeddedBitmaps[];
-extern const std::size_t kEmbeddedBitmapCount;
+extern const BitmapResource kEmbeddedBitmaps${SET}[];
+extern const std::size_t kEmbeddedBitmapCount${SET};
 
-const BitmapResource kEmbeddedBitmaps[] = {
+const BitmapResource kEmbeddedBitmaps${SET}[] = {
 ${table}};
-const std::size_t kEmbeddedBitmapCount = ${count};
+const std::size_t kEmbeddedBitmapCount${SET} = ${count};
 
 } // namespace grainwheel
 ")

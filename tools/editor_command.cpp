@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -36,7 +37,7 @@ bool parseInt(const std::string& text, long& value) {
 
 const char* editorUsage() {
     return "usage: grainwheel-host editor PLUGIN.so [session options] [--snapshot OUT.png] [--layout OUT.json]\n"
-           "                              [--script FILE]\n"
+           "                              [--script FILE] [--scale S]\n"
            "  The editor opens without a window after the session; one idle draws it.\n"
            "  session:    the render command's --input/--silence/--demo, --rate, --block, --tempo, --timesig,\n"
            "              --start, --stopped, --set, --set-at, --program, --program-at, --chunk, --bank,\n"
@@ -44,9 +45,11 @@ const char* editorUsage() {
            "              (default: the demo's 28 beats with --demo, else none)\n"
            "  --snapshot OUT.png  the editor's picture (open pop-up menus included)\n"
            "  --layout OUT.json   every view in stacking order and every menu\n"
+           "  --scale S           the host's scale for the editor (1..3): the snapshot is S times the\n"
+           "                      panel's size and script positions are its pixels\n"
            "  --script FILE       one command a line ('#' starts a comment):\n"
            "      idle N                 N editor idles\n"
-           "      click X Y [ctrl|shift|alt]   press and release at X Y (frame pixels)\n"
+           "      click X Y [ctrl|shift|alt]   press and release at X Y (snapshot pixels)\n"
            "      press X Y | move X Y | release X Y   the parts of a click or drag\n"
            "      drag X1 Y1 X2 Y2       press, move in steps, release\n"
            "      hover X Y              the mouse moves without a button\n"
@@ -156,6 +159,15 @@ bool parseEditorOptions(int argc, const char* const* argv, EditorOptions& out, s
             if (target->empty()) return error = a + " needs a value", false;
             continue;
         }
+        if (a == "--scale") {
+            if (i + 1 >= argc) return error = a + " needs a value", false;
+            char* end = nullptr;
+            const float v = std::strtof(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(v >= 1.0f && v <= 3.0f))
+                return error = std::string("--scale takes a number from 1 to 3, not ") + argv[i], false;
+            out.scale = v;
+            continue;
+        }
         if (a == "-o" || a == "--output" || a == "--format" || a == "--save-chunk" || a == "--save-bank")
             return error = a + " belongs to the render command", false;
         rest.push_back(argv[i]);
@@ -174,6 +186,7 @@ VstIntPtr EditorDriver::inspect(VstIntPtr request, void* ptr) {
 bool EditorDriver::open(std::string& error) {
     AEffect* e = s.host().effect();
     if (!(e->flags & effFlagsHasEditor)) return error = "the plug-in has no editor", false;
+    if (hostScale > 0.0f) s.host().dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr, hostScale);  // 'PreS' 'AeCs'
     ERect* rect = nullptr;
     s.host().dispatch(effEditGetRect, 0, 0, &rect);
     s.host().dispatch(effEditOpen, 0, 0, nullptr);
@@ -184,6 +197,8 @@ bool EditorDriver::open(std::string& error) {
         close();
         return error = "the plug-in's editor has no frame this tool can inspect", false;
     }
+    float scale = 1.0f;
+    frameScale = inspect(kInspectScale, &scale) == 1 && scale >= 1.0f ? scale : 1.0f;
     idle(1);
     return true;
 }
@@ -201,8 +216,9 @@ void EditorDriver::idle(int times) {
 bool EditorDriver::mouse(std::int32_t kind, long x, long y, long modifiers, float distance) {
     EditorMouseEvent e;
     e.kind = kind;
-    e.x = static_cast<std::int32_t>(x);
-    e.y = static_cast<std::int32_t>(y);
+    // Pixels of the picture to the frame's units.
+    e.x = static_cast<std::int32_t>(std::floor(static_cast<double>(x) / frameScale));
+    e.y = static_cast<std::int32_t>(std::floor(static_cast<double>(y) / frameScale));
     e.modifiers = static_cast<std::int32_t>(modifiers);
     e.distance = distance;
     return inspect(kInspectMouse, &e) == 1;
@@ -335,7 +351,7 @@ int runEditor(int argc, const char* const* argv, std::FILE* out) {
         return 1;
     }
     session.process(session.leadIn());
-    EditorDriver editor(session, out);
+    EditorDriver editor(session, out, options.scale);
     if (!editor.open(error)) {
         std::fprintf(stderr, "grainwheel-host editor: %s\n", error.c_str());
         return 1;

@@ -49,6 +49,7 @@ struct EditorOptions {
     std::string snapshotPath;  // --snapshot
     std::string layoutPath;    // --layout
     std::string scriptPath;    // --script
+    float scale = 0.0f;        // --scale: the host's scale for the editor; 0: none given
 };
 
 // Parses the arguments after "editor": the plug-in, the render command's session options
@@ -58,9 +59,12 @@ bool parseEditorOptions(int argc, const char* const* argv, EditorOptions& out, s
 // The open editor as a script sees it.
 class EditorDriver {
 public:
-    EditorDriver(PlayingSession& session, std::FILE* output) : s(session), out(output) {}
-    // effEditGetRect and effEditOpen without a parent; false when the plug-in has no
-    // editor or its editor has no frame to inspect.
+    // hostScale > 0: the scale the driver gives the editor as a host does (the vendor call
+    // 'PreS' / 'AeCs'); mouse positions are then pixels of its picture.
+    EditorDriver(PlayingSession& session, std::FILE* output, float scale = 0.0f)
+        : s(session), out(output), hostScale(scale) {}
+    // The scale, effEditGetRect and effEditOpen without a parent; false when the plug-in
+    // has no editor or its editor has no frame to inspect.
     bool open(std::string& error);
     void close();
     bool isOpen() const { return opened; }
@@ -81,6 +85,8 @@ private:
     std::FILE* out;
     bool opened = false;
     std::size_t automationShown = 0;
+    float hostScale = 0.0f;
+    float frameScale = 1.0f;  // the open frame's, as it answers
 };
 
 const char* editorUsage();

@@ -33,6 +33,7 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 const char* guiUsage() {
     return "usage: grainwheel-host gui PLUGIN.so [session options] [--quit-after SECONDS] [--print-window]\n"
+           "                          [--scale S]\n"
            "  The plug-in's editor in a window of its own (DISPLAY), idled every 40 ms, while the\n"
            "  plug-in processes the input in real time on a second thread; close the window or press\n"
            "  Ctrl+C to stop. The automation the plug-in sends is printed: automation INDEX NAME VALUE,\n"
@@ -41,7 +42,8 @@ const char* guiUsage() {
            "            --tempo, --timesig, --start, --stopped, --set, --set-at, --program, --program-at,\n"
            "            --chunk, --bank, --load-wav; --beats N processed at once before the window opens\n"
            "  --quit-after S    close the editor after S seconds\n"
-           "  --print-window    print the window's id (\"window 0x...\") once it is open\n";
+           "  --print-window    print the window's id (\"window 0x...\") once it is open\n"
+           "  --scale S         the host's scale for the editor (1..3), as a host on a scaled screen\n";
 }
 
 bool parseGuiOptions(int argc, const char* const* argv, GuiOptions& out, std::string& error) {
@@ -57,6 +59,12 @@ bool parseGuiOptions(int argc, const char* const* argv, GuiOptions& out, std::st
                 return error = "--quit-after needs a number of seconds", false;
         } else if (a == "--print-window") {
             out.printWindow = true;
+        } else if (a == "--scale") {
+            if (i + 1 >= argc) return error = "--scale needs a value", false;
+            char* end = nullptr;
+            out.scale = std::strtof(argv[++i], &end);
+            if (!end || *end || !(out.scale >= 1.0f && out.scale <= 3.0f))
+                return error = "--scale takes a number from 1 to 3", false;
         } else if (a == "-o" || a == "--output" || a == "--format" || a == "--save-chunk" || a == "--save-bank") {
             return error = a + " belongs to the render command", false;
         } else {
@@ -97,6 +105,8 @@ int runGui(int argc, const char* const* argv, std::FILE* out) {
     }
     session.process(session.leadIn());
 
+    // The host's scale, as hosts give it ('PreS' / 'AeCs', the scale in opt).
+    if (options.scale > 0.0f) host.dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr, options.scale);
     ERect* rect = nullptr;
     host.dispatch(effEditGetRect, 0, 0, &rect);
     int width = 400, height = 300;

@@ -16,6 +16,7 @@ struct GuiOptions {
     RenderOptions session;
     double quitAfterSeconds = -1.0;  // --quit-after S: close by itself (tests, demos)
     bool printWindow = false;        // --print-window: the window id on standard output
+    float scale = 0.0f;              // --scale S: the host's scale for the editor; 0: none
 };
 
 bool parseGuiOptions(int argc, const char* const* argv, GuiOptions& out, std::string& error);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "gui/cairo/cairofont.h"
 #include "gui/drawdevice.h"
@@ -27,9 +28,11 @@ class CairoImage : public BitmapImage {
 public:
     explicit CairoImage(cairo_surface_t* s) : surface(s) {}
     ~CairoImage() override {
+        for (auto& [k, s] : resampledCopies) cairo_surface_destroy(s);
         for (auto& [k, s] : keyed) cairo_surface_destroy(s);
         cairo_surface_destroy(surface);
     }
+    // Pixels, not units: the image's own size.
     long width() const override { return cairo_image_surface_get_width(surface); }
     long height() const override { return cairo_image_surface_get_height(surface); }
 
@@ -40,6 +43,9 @@ public:
         if (it != keyed.end()) return it->second;
         long w = width(), h = height();
         cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h));
+        double sx = 1, sy = 1;
+        cairo_surface_get_device_scale(surface, &sx, &sy);
+        cairo_surface_set_device_scale(out, sx, sy);
         cairo_surface_flush(surface);
         cairo_surface_flush(out);
         const unsigned char* src = cairo_image_surface_get_data(surface);
@@ -60,17 +66,48 @@ public:
         return out;
     }
 
+    // source (this image or a keyed copy, of this image's scale) resampled once for a
+    // surface of scale `to`, so drawing it there is pixel for pixel (filtering the whole
+    // image at every draw costs many times the drawing itself).
+    cairo_surface_t* resampled(cairo_surface_t* source, double to) const {
+        const auto key = std::make_pair(source, to);
+        auto it = resampledCopies.find(key);
+        if (it != resampledCopies.end()) return it->second;
+        const double from = scale();
+        const int w = static_cast<int>(std::ceil(static_cast<double>(width()) / from * to - 1e-6));
+        const int h = static_cast<int>(std::ceil(static_cast<double>(height()) / from * to - 1e-6));
+        cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_surface_set_device_scale(source, 1.0, 1.0);
+        cairo_t* c = cairo_create(out);
+        cairo_scale(c, to / from, to / from);
+        cairo_set_source_surface(c, source, 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_GOOD);
+        cairo_set_operator(c, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(c);
+        cairo_destroy(c);
+        cairo_surface_set_device_scale(out, to, to);
+        resampledCopies.emplace(key, out);
+        return out;
+    }
+
     cairo_surface_t* surface;
 
 private:
     mutable std::map<std::uint32_t, cairo_surface_t*> keyed;
+    mutable std::map<std::pair<cairo_surface_t*, double>, cairo_surface_t*> resampledCopies;
 };
 
+// Drawing is in units: the image surface has the pixels and a device scale, so cairo draws
+// texts, lines and shapes at the pixels' own resolution.
 class CairoSurface : public DrawSurface {
 public:
-    CairoSurface(long w, long h, CColor background)
-        : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h))),
-          cr(cairo_create(surface)) {
+    CairoSurface(long w, long h, CColor background, double s)
+        : units{w, h},
+          surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(pixelsFor(w, s)),
+                                             static_cast<int>(pixelsFor(h, s)))) {
+        scale_ = s;
+        if (s != 1.0) cairo_surface_set_device_scale(surface, s, s);
+        cr = cairo_create(surface);
         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
         setColor(cr, background);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -81,8 +118,8 @@ public:
         cairo_destroy(cr);
         cairo_surface_destroy(surface);
     }
-    long width() const override { return cairo_image_surface_get_width(surface); }
-    long height() const override { return cairo_image_surface_get_height(surface); }
+    long width() const override { return units[0]; }
+    long height() const override { return units[1]; }
 
     void setClip(const CRect& r) override {
         cairo_reset_clip(cr);
@@ -209,11 +246,14 @@ public:
     void image(const BitmapImage& img, const CRect& dest, CPoint src, const CColor* key) override {
         const auto& ci = static_cast<const CairoImage&>(img);
         cairo_surface_t* s = key ? ci.keyedBy(*key) : ci.surface;
+        if (img.scale() != scale_) s = ci.resampled(s, scale_);
+        else cairo_surface_set_device_scale(s, img.scale(), img.scale());
         cairo_save(cr);
         cairo_rectangle(cr, static_cast<double>(dest.left), static_cast<double>(dest.top),
                         static_cast<double>(dest.width()), static_cast<double>(dest.height()));
         cairo_clip(cr);
         cairo_set_source_surface(cr, s, static_cast<double>(dest.left - src.h), static_cast<double>(dest.top - src.v));
+        // Pixel for pixel: the image was made for this scale, or resampled for it.
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);
         cairo_restore(cr);
@@ -233,7 +273,8 @@ public:
     }
 
     std::uint32_t pixel(long x, long y) override {
-        if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
+        if (x < 0 || y < 0 || x >= cairo_image_surface_get_width(surface) || y >= cairo_image_surface_get_height(surface))
+            return 0;
         cairo_surface_flush(surface);
         const unsigned char* d = cairo_image_surface_get_data(surface);
         int stride = cairo_image_surface_get_stride(surface);
@@ -251,8 +292,9 @@ public:
         return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
     }
 
+    long units[2];
     cairo_surface_t* surface;
-    cairo_t* cr;
+    cairo_t* cr = nullptr;
 };
 
 struct PngReader {
@@ -271,8 +313,8 @@ cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
 
 class CairoBackend : public DrawBackend {
 public:
-    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background) override {
-        return std::make_unique<CairoSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background);
+    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background, double scale) override {
+        return std::make_unique<CairoSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background, scale >= 1.0 ? scale : 1.0);
     }
 
     std::unique_ptr<BitmapImage> decodePng(const unsigned char* data, std::size_t size) override {

@@ -31,14 +31,15 @@ COLORREF colorRef(CColor c) { return RGB(c.red, c.green, c.blue); }
 class Fonts {
 public:
     ~Fonts() {
-        for (HFONT f : fonts) {
+        for (auto& [k, f] : fonts) {
             if (f) DeleteObject(f);
         }
         for (HANDLE h : memory) {
             if (h) RemoveFontMemResourceEx(h);
         }
     }
-    HFONT get(const TextStyle& style) {
+    // The font for the style at a scale (pixels per unit).
+    HFONT get(const TextStyle& style, double scale = 1.0) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!registered) {
             registered = true;
@@ -58,10 +59,11 @@ public:
         long f = (style.font >= 0 && style.font < kNumStandardFonts) ? style.font : static_cast<long>(kNormalFont);
         int variant = ((style.face & kBoldFace) ? 1 : 0) | ((style.face & kItalicFace) ? 2 : 0) |
                       ((style.face & kCondensedFace) ? 4 : 0);
-        HFONT& slot = fonts[static_cast<std::size_t>(f * 8 + variant)];
+        const long pixels = std::lround(kFontSizes[f] * scale);
+        HFONT& slot = fonts[(pixels * kNumStandardFonts + f) * 8 + variant];
         if (!slot) {
             LOGFONTW lf{};
-            lf.lfHeight = -kFontSizes[f];  // em height in pixels, as cairo's font size
+            lf.lfHeight = -static_cast<LONG>(pixels);  // em height in pixels, as cairo's font size
             lf.lfWeight = (variant & 1) ? FW_BOLD : FW_NORMAL;
             lf.lfItalic = (variant & 2) ? TRUE : FALSE;
             lf.lfCharSet = DEFAULT_CHARSET;
@@ -77,7 +79,7 @@ private:
     std::mutex mutex;
     bool registered = false;
     HANDLE memory[4] = {nullptr, nullptr, nullptr, nullptr};
-    HFONT fonts[kNumStandardFonts * 8] = {};
+    std::map<long, HFONT> fonts;
 };
 
 Fonts& fonts() {
@@ -100,8 +102,9 @@ std::wstring wide(const char* s) {
 
 class GdiSurface : public PixelSurface {
 public:
-    GdiSurface(long w, long h, CColor background) {
+    GdiSurface(long uw, long uh, CColor background, double scale) {
         ++liveSurfaces;
+        const long w = pixelsFor(uw, scale), h = pixelsFor(uh, scale);
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         bi.bmiHeader.biWidth = w;
@@ -122,7 +125,8 @@ public:
             SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
         }
         attach(static_cast<std::uint32_t*>(bits), w, h, w);
-        fillRect(CRect(0, 0, w, h), background);
+        setUnits(uw, uh, scale);
+        fillRect(CRect(0, 0, uw, uh), background);
     }
     ~GdiSurface() override {
         --liveSurfaces;
@@ -136,8 +140,9 @@ public:
         return dib ? dc : nullptr;
     }
 
-    void fillEllipse(const CRect& r, CColor c) override {
-        if (!dib || r.isEmpty()) return;
+    void fillEllipse(const CRect& r0, CColor c) override {
+        if (!dib || r0.isEmpty()) return;
+        const CRect r = px(r0);
         Scope s(*this);
         HBRUSH brush = CreateSolidBrush(colorRef(c));
         HGDIOBJ oldBrush = SelectObject(dc, brush);
@@ -150,29 +155,32 @@ public:
         DeleteObject(brush);
     }
 
-    void text(const CRect& box, const char* str, CColor c, const TextStyle& style) override {
-        if (!dib || !str || !*str || box.isEmpty()) return;
+    void text(const CRect& box0, const char* str, CColor c, const TextStyle& style) override {
+        if (!dib || !str || !*str || box0.isEmpty()) return;
+        const CRect box = px(box0);
+        const double margin = 2.0 * scale();
         Scope s(*this);
         IntersectClipRect(dc, static_cast<int>(box.left), static_cast<int>(box.top), static_cast<int>(box.right),
                           static_cast<int>(box.bottom));
-        SelectObject(dc, fonts().get(style));
+        SelectObject(dc, fonts().get(style, scale()));
         std::wstring w = wide(str);
         SIZE extent{};
         GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &extent);
         TEXTMETRICW tm{};
         GetTextMetricsW(dc, &tm);
-        double x = static_cast<double>(box.left) + 2.0;
+        double x = static_cast<double>(box.left) + margin;
         if (style.align == kCenterText) {
             x = static_cast<double>(box.left) + (static_cast<double>(box.width()) - extent.cx) / 2.0;
         } else if (style.align == kRightText) {
-            x = static_cast<double>(box.right) - 2.0 - extent.cx;
+            x = static_cast<double>(box.right) - margin - extent.cx;
         }
         double y = static_cast<double>(box.top) + (static_cast<double>(box.height()) + tm.tmAscent - tm.tmDescent) / 2.0;
         int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
         SetTextColor(dc, colorRef(c));
         TextOutW(dc, ix, iy, w.c_str(), static_cast<int>(w.size()));
         if (style.face & kUnderlineFace) {
-            RECT u{ix, iy + 1, ix + extent.cx, iy + 2};
+            const int t = static_cast<int>(pxWidth(1));
+            RECT u{ix, iy + t, ix + extent.cx, iy + 2 * t};
             HBRUSH brush = CreateSolidBrush(colorRef(c));
             FillRect(dc, &u, brush);
             DeleteObject(brush);
@@ -193,8 +201,8 @@ public:
         if (!path) return false;
         syncPixels();
         long stride = 0;
-        const std::uint32_t* px = rows(stride);
-        std::vector<unsigned char> file = encodePngImage(px, width(), height(), stride);
+        const std::uint32_t* words = rows(stride);
+        std::vector<unsigned char> file = encodePngImage(words, pixelWidth(), pixelHeight(), stride);
         FILE* f = std::fopen(path, "wb");
         if (!f) return false;
         bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
@@ -238,8 +246,8 @@ private:
 
 class GdiBackend : public DrawBackend {
 public:
-    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background) override {
-        return std::make_unique<GdiSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background);
+    std::unique_ptr<DrawSurface> createSurface(long w, long h, CColor background, double scale) override {
+        return std::make_unique<GdiSurface>(w > 0 ? w : 1, h > 0 ? h : 1, background, scale >= 1.0 ? scale : 1.0);
     }
     // The artwork is decoded once for the life of the module: every editor opened later
     // shares the pixels (keyed by the file's bytes, so any PNG handed in is safe).

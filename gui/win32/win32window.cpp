@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <cmath>
 #include <string>
 
 #include "gui/cframe.h"
@@ -108,10 +109,13 @@ long buttonsOf(WPARAM wp) {
 const wchar_t* toolkitWindowClass() { return L"grainwheel editor frame"; }
 const wchar_t* toolkitPopupClass() { return L"grainwheel editor menu"; }
 
-void blitSurface(HDC dc, DrawSurface& surface, const CRect& part, long x, long y) {
+void blitSurface(HDC dc, DrawSurface& surface, const CRect& units, long ux, long uy) {
     HDC src = gdiSurfaceDC(surface);
     if (!src || !dc) return;
-    CRect r = part.intersection(CRect(0, 0, surface.width(), surface.height()));
+    const CRect part = pixelRect(units, surface.scale());
+    const CRect to = pixelRect(CRect(ux, uy, ux + 1, uy + 1), surface.scale());
+    const long x = to.left, y = to.top;
+    CRect r = part.intersection(CRect(0, 0, surface.pixelWidth(), surface.pixelHeight()));
     if (r.isEmpty()) return;
     BitBlt(dc, static_cast<int>(x + (r.left - part.left)), static_cast<int>(y + (r.top - part.top)),
            static_cast<int>(r.width()), static_cast<int>(r.height()), src, static_cast<int>(r.left),
@@ -146,11 +150,16 @@ private:
     PopupData data;
 };
 
-std::unique_ptr<Win32Window> Win32Window::create(HWND parent, const CRect& size, CFrame& frame) {
+std::unique_ptr<Win32Window> Win32Window::create(HWND parent, const CRect& units, CFrame& frame) {
     if (!classes.ensure()) return nullptr;
     std::unique_ptr<Win32Window> w(new Win32Window());
     w->frame = &frame;
+    w->scale = frame.getScale();
+    const CRect size = pixelRect(units, w->scale);
     DWORD style = parent ? (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS) : (WS_POPUP | WS_VISIBLE);
+    // The window takes the DPI awareness of the host's thread (a child window of another
+    // awareness than its parent may not be made): in a per-monitor aware host its DPI is
+    // its screen's, and a move to another screen is told (WM_DPICHANGED_AFTERPARENT).
     w->hwnd = CreateWindowExW(WS_EX_ACCEPTFILES, toolkitWindowClass(), L"", style, 0, 0,
                               static_cast<int>(size.width()), static_cast<int>(size.height()), parent, nullptr,
                               thisModule(), w.get());
@@ -166,14 +175,48 @@ Win32Window::~Win32Window() {
     DestroyWindow(hwnd);
 }
 
+CPoint Win32Window::toUnits(long x, long y) const {
+    if (scale == 1.0) return CPoint(x, y);
+    return CPoint(static_cast<long>(std::floor(static_cast<double>(x) / scale)),
+                  static_cast<long>(std::floor(static_cast<double>(y) / scale)));
+}
+
+void Win32Window::setScale(double s, const CRect& units) {
+    scale = s;
+    const CRect size = pixelRect(units, s);
+    SetWindowPos(hwnd, nullptr, 0, 0, static_cast<int>(size.width()), static_cast<int>(size.height()),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+double Win32Window::systemScale() {
+    // The window's own DPI (per monitor) where the system can tell it, else the screen's.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = dpiForWindow ? dpiForWindow(hwnd) : 0;
+    if (dpi == 0) {
+        HDC dc = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSX));
+        ReleaseDC(nullptr, dc);
+    }
+    return dpi > 0 ? dpi / 96.0 : 0.0;
+}
+
 LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
-    CPoint at(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+    CPoint at = toUnits(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
     switch (msg) {
+        case 0x02E0:  // WM_DPICHANGED (a top-level window): moved to a screen of another scale
+            frame->systemScaleChanged(HIWORD(wp) / 96.0);
+            return 0;
+        case 0x02E3:  // WM_DPICHANGED_AFTERPARENT: the same for a child window
+            frame->systemScaleChanged(systemScale());
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             paintDC = BeginPaint(hwnd, &ps);
             inPaint = true;
-            frame->onExpose(CRect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom));
+            frame->onExpose(unitRect(CRect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom), scale));
             inPaint = false;
             EndPaint(hwnd, &ps);
             paintDC = nullptr;
@@ -205,7 +248,7 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
             POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};  // screen coordinates
             ScreenToClient(hwnd, &p);
             float steps = static_cast<float>(GET_WHEEL_DELTA_WPARAM(wp)) / WHEEL_DELTA;
-            frame->onWheelAt(CPoint(p.x, p.y), steps, buttonsOf(GET_KEYSTATE_WPARAM(wp)));
+            frame->onWheelAt(toUnits(p.x, p.y), steps, buttonsOf(GET_KEYSTATE_WPARAM(wp)));
             return 0;
         }
         case WM_KEYDOWN:
@@ -241,7 +284,7 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 if (!path.empty()) paths.push_back(path);
             }
             DragFinish(drop);
-            if (!paths.empty()) frame->onDropItems(paths, kDropFiles, CPoint(p.x, p.y));
+            if (!paths.empty()) frame->onDropItems(paths, kDropFiles, toUnits(p.x, p.y));
             return 0;
         }
         case WM_CAPTURECHANGED:
@@ -275,7 +318,7 @@ void Win32Window::flush() { GdiFlush(); }
 bool Win32Window::queryPointer(CPoint& where, long& buttons) {
     POINT p;
     if (!GetCursorPos(&p) || !ScreenToClient(hwnd, &p)) return false;
-    where = CPoint(p.x, p.y);
+    where = toUnits(p.x, p.y);
     bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
     long b = modifierKeys();
     if (GetAsyncKeyState(swapped ? VK_RBUTTON : VK_LBUTTON) < 0) b |= kLButton;
@@ -293,15 +336,16 @@ bool Win32Window::screenArea(CRect& area) {
     mi.cbSize = sizeof mi;
     if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) return false;
     const RECT& work = mi.rcWork;
-    area = CRect(work.left - origin.x, work.top - origin.y, work.right - origin.x, work.bottom - origin.y);
+    area = unitRect(CRect(work.left - origin.x, work.top - origin.y, work.right - origin.x, work.bottom - origin.y), scale);
     return true;
 }
 
 std::unique_ptr<PopupWindow> Win32Window::openPopup(const CRect& rect) {
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
-    RECT r{static_cast<LONG>(origin.x + rect.left), static_cast<LONG>(origin.y + rect.top),
-           static_cast<LONG>(origin.x + rect.right), static_cast<LONG>(origin.y + rect.bottom)};
+    const CRect px = pixelRect(rect, scale);
+    RECT r{static_cast<LONG>(origin.x + px.left), static_cast<LONG>(origin.y + px.top),
+           static_cast<LONG>(origin.x + px.right), static_cast<LONG>(origin.y + px.bottom)};
     HWND owner = GetAncestor(hwnd, GA_ROOT);
     auto popup = std::make_unique<Win32Popup>(owner ? owner : hwnd, r);
     // The menu sees every click, also outside its windows, until it closes.

@@ -27,6 +27,8 @@ public:
     bool screenArea(CRect& area) override;
     std::unique_ptr<PopupWindow> openPopup(const CRect& rect) override;
     void popupsClosed() override;
+    void setScale(double scale, const CRect& size) override;
+    double systemScale() override;
 
     HWND handle() const { return hwnd; }
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -38,9 +40,12 @@ private:
     bool menuCapture = false;
     bool inPaint = false;
     HDC paintDC = nullptr;
+    double scale = 1.0;
+    // A window position (pixels) in the frame's units: converted here, once.
+    CPoint toUnits(long x, long y) const;
 };
 
-// Copies part of a GDI back end surface to dc at (x, y).
+// Copies part (units) of a GDI back end surface to dc at (x, y) (units), pixel for pixel.
 void blitSurface(HDC dc, DrawSurface& surface, const CRect& part, long x, long y);
 
 // The name of the toolkit's window class, registered on first use and unregistered when

@@ -1,6 +1,7 @@
 #include "gui/x11/xcbwindow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -54,7 +55,8 @@ public:
     }
     void present(DrawSurface& content, const CRect& part) override {
         last = &content;
-        owner.upload(window, depth, content, part, part.left, part.top);
+        const CRect px = pixelRect(part, content.scale());
+        owner.upload(window, depth, content, px, px.left, px.top);
         xcb_flush(conn);
     }
     void expose() {
@@ -69,7 +71,8 @@ public:
     DrawSurface* last = nullptr;
 };
 
-std::unique_ptr<XcbWindow> XcbWindow::create(std::uint32_t parent, const CRect& size) {
+std::unique_ptr<XcbWindow> XcbWindow::create(std::uint32_t parent, const CRect& units, double scale) {
+    const CRect size = pixelRect(units, scale);
     int screenNumber = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
     if (!c || xcb_connection_has_error(c)) {
@@ -79,6 +82,7 @@ std::unique_ptr<XcbWindow> XcbWindow::create(std::uint32_t parent, const CRect& 
     std::unique_ptr<XcbWindow> w(new XcbWindow());
     w->conn = c;
     w->size = size;
+    w->scale = scale;
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
     w->screen = it.data;
@@ -239,7 +243,7 @@ void XcbWindow::upload(xcb_drawable_t drawable, std::uint8_t d, DrawSurface& buf
                        long y) {
     long stride = 0;
     const std::uint32_t* rows = buffer.rows(stride);
-    CRect r = part.intersection(CRect(0, 0, buffer.width(), buffer.height()));
+    CRect r = part.intersection(CRect(0, 0, buffer.pixelWidth(), buffer.pixelHeight()));
     if (!rows || r.isEmpty()) return;
     long w = r.width();
     long rowBytes = w * 4;
@@ -259,7 +263,53 @@ void XcbWindow::upload(xcb_drawable_t drawable, std::uint8_t d, DrawSurface& buf
 }
 
 void XcbWindow::present(DrawSurface& buffer, const CRect& part) {
-    upload(window, depth, buffer, part, part.left, part.top);
+    const CRect px = pixelRect(part, buffer.scale());
+    upload(window, depth, buffer, px, px.left, px.top);
+}
+
+CPoint XcbWindow::toUnits(CPoint p) const {
+    if (scale == 1.0) return p;
+    return CPoint(static_cast<long>(std::floor(static_cast<double>(p.h) / scale)),
+                  static_cast<long>(std::floor(static_cast<double>(p.v) / scale)));
+}
+
+double scaleFromXResources(const char* resources, const char* gdkScale) {
+    double scale = 1.0;
+    // A line "Xft.dpi:\t192".
+    for (const char* line = resources; line != nullptr && *line != '\0';) {
+        if (std::strncmp(line, "Xft.dpi:", 8) == 0) {
+            const double dpi = std::strtod(line + 8, nullptr);
+            if (dpi >= 96.0 && dpi <= 96.0 * 3.0) scale = dpi / 96.0;
+            break;
+        }
+        line = std::strchr(line, '\n');
+        if (line != nullptr) ++line;
+    }
+    if (gdkScale != nullptr) {
+        const long g = std::strtol(gdkScale, nullptr, 10);
+        if (g >= 2 && g <= 3) scale *= static_cast<double>(g);
+    }
+    return scale > 1.0 ? std::min(scale, 3.0) : 0.0;
+}
+
+double XcbWindow::systemScale() {
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        conn, xcb_get_property(conn, 0, screen->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr);
+    std::string resources;
+    if (r) {
+        resources.assign(static_cast<const char*>(xcb_get_property_value(r)),
+                         static_cast<std::size_t>(xcb_get_property_value_length(r)));
+        std::free(r);
+    }
+    return scaleFromXResources(resources.c_str(), std::getenv("GDK_SCALE"));
+}
+
+void XcbWindow::setScale(double s, const CRect& units) {
+    scale = s;
+    size = pixelRect(units, s);
+    const std::uint32_t wh[2] = {static_cast<std::uint32_t>(size.width()), static_cast<std::uint32_t>(size.height())};
+    xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, wh);
+    xcb_flush(conn);
 }
 
 void XcbWindow::flush() { xcb_flush(conn); }
@@ -267,7 +317,7 @@ void XcbWindow::flush() { xcb_flush(conn); }
 bool XcbWindow::queryPointer(CPoint& where, long& buttons) {
     xcb_query_pointer_reply_t* r = xcb_query_pointer_reply(conn, xcb_query_pointer(conn, window), nullptr);
     if (!r) return false;
-    where = CPoint(r->win_x, r->win_y);
+    where = toUnits(CPoint(r->win_x, r->win_y));
     buttons = modifiersOf(r->mask);
     std::free(r);
     return true;
@@ -287,13 +337,15 @@ CPoint XcbWindow::frameOriginOnRoot() {
 bool XcbWindow::screenArea(CRect& area) {
     if (!screen) return false;
     const CPoint origin = frameOriginOnRoot();
-    area = CRect(-origin.h, -origin.v, screen->width_in_pixels - origin.h, screen->height_in_pixels - origin.v);
+    area = unitRect(CRect(-origin.h, -origin.v, screen->width_in_pixels - origin.h, screen->height_in_pixels - origin.v),
+                    scale);
     return true;
 }
 
 std::unique_ptr<PopupWindow> XcbWindow::openPopup(const CRect& rect) {
     CPoint origin = frameOriginOnRoot();
-    auto popup = std::make_unique<XcbPopup>(*this, conn, screen, rect, CPoint(origin.h + rect.left, origin.v + rect.top));
+    const CRect px = pixelRect(rect, scale);
+    auto popup = std::make_unique<XcbPopup>(*this, conn, screen, px, CPoint(origin.h + px.left, origin.v + px.top));
     popups.push_back(popup.get());
     if (!grabbed) {
         // The menu sees every click, also outside its windows, until it closes.
@@ -351,7 +403,7 @@ void XcbWindow::pollEvents(CFrame& frame) {
             case XCB_EXPOSE: {
                 auto* e = reinterpret_cast<xcb_expose_event_t*>(ev);
                 if (e->window == window) {
-                    frame.onExpose(CRect(e->x, e->y, e->x + e->width, e->y + e->height));
+                    frame.onExpose(unitRect(CRect(e->x, e->y, e->x + e->width, e->y + e->height), scale));
                 } else {
                     for (XcbPopup* p : popups) {
                         if (p->window == e->window) p->expose();
@@ -369,6 +421,7 @@ void XcbWindow::pollEvents(CFrame& frame) {
                     CPoint o = frameOriginOnRoot();
                     where = CPoint(e->root_x - o.h, e->root_y - o.v);
                 }
+                where = toUnits(where);
                 long mods = modifiersOf(e->state) & ~(kLButton | kMButton | kRButton);
                 if (e->detail == 4 || e->detail == 5) {
                     if (type == XCB_BUTTON_PRESS) frame.onWheelAt(where, e->detail == 4 ? 1.f : -1.f, mods);
@@ -386,6 +439,7 @@ void XcbWindow::pollEvents(CFrame& frame) {
                     CPoint o = frameOriginOnRoot();
                     where = CPoint(e->root_x - o.h, e->root_y - o.v);
                 }
+                where = toUnits(where);
                 frame.onMouseMove(where, modifiersOf(e->state));
                 break;
             }
@@ -462,7 +516,7 @@ void XcbWindow::handleSelection(CFrame& frame, const xcb_selection_notify_event_
             std::free(r);
             std::vector<std::string> paths = parseUriList(list);
             CPoint o = frameOriginOnRoot();
-            CPoint where(dndRootPos.h - o.h, dndRootPos.v - o.v);
+            CPoint where = toUnits(CPoint(dndRootPos.h - o.h, dndRootPos.v - o.v));
             if (!paths.empty()) accepted = frame.onDropItems(paths, kDropFiles, where);
         }
     }

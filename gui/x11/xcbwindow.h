@@ -19,7 +19,8 @@ class XcbPopup;
 class XcbWindow : public PlatformWindow {
 public:
     // Opens the connection and the child window; null when that fails.
-    static std::unique_ptr<XcbWindow> create(std::uint32_t parent, const CRect& size);
+    // size is in the frame's units; the window has size x scale pixels.
+    static std::unique_ptr<XcbWindow> create(std::uint32_t parent, const CRect& size, double scale = 1.0);
     ~XcbWindow() override;
 
     void pollEvents(CFrame& frame) override;
@@ -30,6 +31,8 @@ public:
     bool screenArea(CRect& area) override;
     void popupsClosed() override;
     bool holdDialog(long processId) override;
+    void setScale(double scale, const CRect& size) override;
+    double systemScale() override;
 
     xcb_window_t windowId() const { return window; }
     // The top-level window that holds the frame: the highest ancestor a window manager
@@ -38,7 +41,7 @@ public:
     // X errors seen on this connection.
     long errorCount() const { return errors; }
 
-    // Uploads part of buffer (pixels at part) to drawable at (x, y).
+    // Uploads part of buffer (pixels at part) to drawable at (x, y) (pixels).
     void upload(xcb_drawable_t drawable, std::uint8_t depth, DrawSurface& buffer, const CRect& part, long x,
                 long y);
     void popupGone(XcbPopup* popup);
@@ -47,6 +50,8 @@ private:
     XcbWindow() = default;
     xcb_atom_t atom(const char* name);
     CPoint frameOriginOnRoot();
+    // A window position (pixels) in the frame's units: converted here, once.
+    CPoint toUnits(CPoint pixels) const;
     void handleClientMessage(const xcb_client_message_event_t& ev);
     void handleSelection(CFrame& frame, const xcb_selection_notify_event_t& ev);
     void sendDndFinished(bool accepted);
@@ -64,6 +69,7 @@ private:
     xcb_gcontext_t gc = 0;
     std::uint8_t depth = 24;
     CRect size;
+    double scale = 1.0;
     long errors = 0;
     std::uint32_t maxRequestBytes = 0;
     std::vector<std::uint32_t> scratch;
@@ -83,6 +89,11 @@ private:
     std::uint8_t minKeycode = 0;
     std::uint8_t keysymsPerCode = 0;
 };
+
+// The desktop's scale from the X resources (the root window's RESOURCE_MANAGER text, may
+// be null) and GDK_SCALE (may be null): Xft.dpi / 96, times GDK_SCALE's whole factor; 0
+// when neither says more than 1.
+double scaleFromXResources(const char* resources, const char* gdkScale);
 
 // Splits a text/uri-list into local file paths (file: URIs, percent-decoded).
 std::vector<std::string> parseUriList(const std::string& list);

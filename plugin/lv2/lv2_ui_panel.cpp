@@ -79,14 +79,19 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
 
     if (host.access == nullptr) p->shadow_->engine.setListener(p.get());
     else if (!host.access->addListener(p.get())) return nullptr;
+    p->editor_->setContentScale(host.scaleFactor);
     p->editor_->open(host.parent);
     if (host.access == nullptr) p->editor_->statusPlain(kNoAccessText);
 
-    if (host.resize != nullptr && host.resize->ui_resize != nullptr) {
-        const PanelSize size = p->editor_->size();
-        host.resize->ui_resize(host.resize->handle, size.width, size.height);
-    }
+    panelResized(p.get(), p->editor_->size());
+    p->editor_->setResizeCallback(&Lv2Panel::panelResized, p.get());
     return p.release();
+}
+
+void Lv2Panel::panelResized(void* panel, PanelSize size) {
+    const Host& host = static_cast<Lv2Panel*>(panel)->host_;
+    if (host.resize != nullptr && host.resize->ui_resize != nullptr)
+        host.resize->ui_resize(host.resize->handle, size.width, size.height);
 }
 
 Lv2Panel::~Lv2Panel() {

@@ -41,6 +41,7 @@ public:
         InstanceAccess* access = nullptr;  // null: no access to the running instance
         LV2_URID_Map* map = nullptr;       // urid:map: commands go as messages (else by port)
         float sampleRate = 44100.0f;       // the shadow engine's (without access)
+        float scaleFactor = 0.0f;          // ui:scaleFactor (0: the host gives none)
     };
     // Null when memory is short.
     static Lv2Panel* create(const Host& host);
@@ -58,6 +59,9 @@ public:
     int idle();
 
     ADEditor& editor() { return *editor_; }
+    // The host's scale (ui:scaleFactor) given later through the options interface.
+    void setHostScale(float scale) { editor_->setContentScale(scale); }
+    LV2_URID_Map* uridMap() const { return host_.map; }
     bool hasAccess() const { return host_.access != nullptr; }
 
     // EngineListener (any thread).
@@ -75,6 +79,8 @@ private:
     explicit Lv2Panel(const Host& host);
     // The engine's values of the host parameters to the host's ports where they differ.
     void writeEngineValues();
+    // The panel's new size to the host (ui:resize).
+    static void panelResized(void* panel, PanelSize size);
     // The status text waiting for the instance, once it has the value (or has waited long).
     void followPendingStatus();
 

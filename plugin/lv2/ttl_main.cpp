@@ -145,8 +145,10 @@ std::string uiTtl() {
       << "    a ui:X11UI ;\n"
          "    lv2:requiredFeature ui:idleInterface ;\n"
          "    lv2:optionalFeature ui:parent , ui:resize , ui:touch , urid:map , "
-         "<http://lv2plug.in/ns/ext/instance-access> , <http://lv2plug.in/ns/ext/data-access> ;\n"
-         "    lv2:extensionData ui:idleInterface .\n";
+         "<http://lv2plug.in/ns/ext/instance-access> , <http://lv2plug.in/ns/ext/data-access> , "
+         "<http://lv2plug.in/ns/ext/options#options> ;\n"
+         "    <http://lv2plug.in/ns/ext/options#supportedOption> ui:scaleFactor ;\n"
+         "    lv2:extensionData ui:idleInterface , <http://lv2plug.in/ns/ext/options#interface> .\n";
     return t.str();
 }
 

@@ -4,7 +4,8 @@
 // loop (Linux::IRunLoop, asked from the view's frame; without one the panel stays as
 // drawn), on Windows on a timer of the host's user-interface thread. The panel works on the effect's
 // engine through a port whose changes and gestures go to the host's component handler
-// (beginEdit/performEdit/endEdit). The content scale is answered for a factor of 1 only.
+// (beginEdit/performEdit/endEdit). The host's content scale goes to the panel, which
+// then asks the host's frame for its new size (resizeView).
 // Compiled into the module where the desktop back ends are built; it installs the
 // effect's view maker.
 
@@ -59,6 +60,7 @@ public:
     bool made() const { return editor_ != nullptr; }
     bool build() {
         editor_.reset(new (std::nothrow) ADEditor(std::unique_ptr<EffectPort>(new (std::nothrow) PanelPort(fx_))));
+        if (editor_) editor_->setResizeCallback(&View::panelResized, this);
         return editor_ != nullptr;
     }
     Steinberg_IPlugView* face() { return reinterpret_cast<Steinberg_IPlugView*>(&view_); }
@@ -164,9 +166,17 @@ private:
         rect->bottom = rect->top + s.height;
         return Steinberg_kResultOk;
     }
-    // The panel is drawn at one size for now.
-    static tresult CALL setContentScaleFactor(void*, float factor) {
-        return factor == 1.0f ? Steinberg_kResultOk : Steinberg_kResultFalse;
+    // The host's scale; the panel holds it within 1..3.
+    static tresult CALL setContentScaleFactor(void* self, float factor) {
+        if (!(factor > 0.0f)) return Steinberg_kResultFalse;
+        of(self)->editor_->setContentScale(factor);
+        return Steinberg_kResultOk;
+    }
+    static void panelResized(void* self, PanelSize s) {
+        View* v = static_cast<View*>(self);
+        if (v->frame_ == nullptr) return;
+        Steinberg_ViewRect rect{0, 0, s.width, s.height};
+        v->frame_->lpVtbl->resizeView(v->frame_, v->face(), &rect);
     }
     static void CALL onTimer(void* self) { of(self)->idle(); }
 

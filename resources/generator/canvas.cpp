@@ -50,10 +50,17 @@ bool loadFonts(const std::string& fontDir) {
     return true;
 }
 
+namespace {
+int pixelScale = 1;
+}
+
+void setPixelScale(int scale) { pixelScale = scale > 1 ? scale : 1; }
+
 Canvas::Canvas(int width, int height)
-    : width_(width), height_(height),
-      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-      cr_(cairo_create(surface_)) {
+    : width_(width), height_(height), scale_(pixelScale),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width * pixelScale, height * pixelScale)) {
+    cairo_surface_set_device_scale(surface_, scale_, scale_);
+    cr_ = cairo_create(surface_);
     cairo_font_options_t* fo = cairo_font_options_create();
     cairo_font_options_set_antialias(fo, CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(fo, CAIRO_HINT_STYLE_SLIGHT);
@@ -200,15 +207,16 @@ void Canvas::pasteRegion(const Canvas& other, Box src, int x, int y) {
 
 bool Canvas::save(const std::string& path) const {
     cairo_surface_flush(surface_);
-    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_);
+    const int width = width_ * scale_, height = height_ * scale_;
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     const unsigned char* src = cairo_image_surface_get_data(surface_);
     unsigned char* dst = cairo_image_surface_get_data(out);
     int srcStride = cairo_image_surface_get_stride(surface_);
     int dstStride = cairo_image_surface_get_stride(out);
-    for (int y = 0; y < height_; ++y) {
+    for (int y = 0; y < height; ++y) {
         auto* s = reinterpret_cast<const std::uint32_t*>(src + y * srcStride);
         auto* d = reinterpret_cast<std::uint32_t*>(dst + y * dstStride);
-        for (int x = 0; x < width_; ++x) {
+        for (int x = 0; x < width; ++x) {
             std::uint32_t p = s[x];
             unsigned a = p >> 24;
             if (a < 128) {

@@ -36,6 +36,10 @@ struct TextStyle {
     double squeeze = 1.0;  // horizontal scale applied always (< 1 gives a condensed look)
 };
 
+// Pixels per unit of every canvas made from now on (2: the artwork for 2x screens). Sizes
+// and coordinates stay in units; only the pixels saved grow.
+void setPixelScale(int scale);
+
 // Loads the fonts once by file path; false if one of them is missing.
 bool loadFonts(const std::string& fontDir);
 
@@ -81,6 +85,7 @@ public:
 private:
     void setFont(const TextStyle& st, double scaleX);
     int width_, height_;
+    int scale_;
     cairo_surface_t* surface_;
     cairo_t* cr_;
 };

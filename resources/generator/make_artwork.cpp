@@ -1,5 +1,6 @@
 // Draws the panel artwork: every bitmap 128..177 as resources/bitmaps/bmp<id>.png.
-//   gw_make_artwork OUT_DIR [--fonts DIR] [--preview DIR]
+//   gw_make_artwork OUT_DIR [--fonts DIR] [--preview DIR] [--scale N]
+// --scale N draws every bitmap with N x N pixels per panel pixel (the sets for scaled screens).
 // --preview also writes the panel with its control rectangles outlined and a mock-up of the
 // opened editor (controls drawn over the panel as the editor places them), for checking by eye.
 
@@ -122,9 +123,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--fonts") && i + 1 < argc) fonts = argv[++i];
         else if (!std::strcmp(argv[i], "--preview") && i + 1 < argc) preview = argv[++i];
+        else if (!std::strcmp(argv[i], "--scale") && i + 1 < argc) setPixelScale(std::atoi(argv[++i]));
         else if (out.empty() && argv[i][0] != '-') out = argv[i];
         else {
-            std::fprintf(stderr, "usage: %s OUT_DIR [--fonts DIR] [--preview DIR]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s OUT_DIR [--fonts DIR] [--preview DIR] [--scale N]\n", argv[0]);
             return 2;
         }
     }

@@ -20,8 +20,11 @@ namespace {
 // Pixel drawing on plain memory; slanted lines, ellipses and text are not its business.
 class MemorySurface : public PixelSurface {
 public:
-    MemorySurface(long w, long h, CColor background) : mem(static_cast<std::size_t>(w * h), opaqueWord(background)) {
-        attach(mem.data(), w, h, w);
+    MemorySurface(long w, long h, CColor background, long scale = 1)
+        : mem(static_cast<std::size_t>(w * h * scale * scale), opaqueWord(background)) {
+        attach(mem.data(), w * scale, h * scale, w * scale);
+        setUnits(w, h, static_cast<double>(scale));
+        if (scale != 1) fillRect(CRect(0, 0, w, h), background);
     }
     void slantedLine(CPoint, CPoint, CColor, long) override {}
     void fillEllipse(const CRect&, CColor) override {}
@@ -40,8 +43,8 @@ std::unique_ptr<PixelImage> pixelImageOfPng(const unsigned char* data, std::size
 // Counts the pixels where the two surfaces differ.
 long differences(DrawSurface& a, DrawSurface& b) {
     long n = 0;
-    for (long y = 0; y < a.height(); ++y)
-        for (long x = 0; x < a.width(); ++x) n += (a.pixel(x, y) | 0xFF000000u) != (b.pixel(x, y) | 0xFF000000u);
+    for (long y = 0; y < a.pixelHeight(); ++y)
+        for (long x = 0; x < a.pixelWidth(); ++x) n += (a.pixel(x, y) | 0xFF000000u) != (b.pixel(x, y) | 0xFF000000u);
     return n;
 }
 
@@ -153,6 +156,34 @@ TEST_F(PixelDrawing, FillsFramesAndStraightLinesMatchCairo) {
         });
         EXPECT_EQ(differences(*cairo, *mine), 0) << "width " << w;
     }
+}
+
+// At scale 2 (a 2x screen) the same drawing in units comes out pixel for pixel as cairo's,
+// the 2x panel bitmaps included.
+TEST(PixelDrawingAtScale, FillsFramesLinesAndDoubleResolutionImagesMatchCairo) {
+    auto cairo = cairoBackend().createSurface(48, 40, MakeCColor(20, 30, 40), 2.0);
+    MemorySurface mine(48, 40, MakeCColor(20, 30, 40), 2);
+    ASSERT_EQ(cairo->pixelWidth(), 96);
+    const grainwheel::BitmapResource* r = grainwheel::findBitmapResource(130, 2);
+    ASSERT_NE(r, nullptr);
+    auto ci = cairoBackend().decodePng(r->png, r->pngSize);
+    auto mi = pixelImageOfPng(r->png, r->pngSize);
+    ci->setScale(2.0);
+    mi->setScale(2.0);
+    CColor white = kWhiteCColor;
+    for (DrawSurface* s : {cairo.get(), static_cast<DrawSurface*>(&mine)}) {
+        for (long w = 1; w <= 3; ++w) {
+            s->strokeRect(CRect(10, 2 + 8 * w, 10 + 5 * w, 6 + 12 * w), MakeCColor(0, 0, 250), w);
+            s->line(CPoint(2, 20 + w), CPoint(20, 20 + w), MakeCColor(255, 255, 0), w);
+            s->line(CPoint(30 + 2 * w, 5), CPoint(30 + 2 * w, 30), MakeCColor(0, 255, 255), w);
+        }
+        s->fillRect(CRect(1, 1, 9, 7), MakeCColor(200, 0, 0));
+        s->setClip(CRect(3, 3, 40, 38));
+        s->image(*(s == cairo.get() ? ci.get() : mi.get()), CRect(1, 30, 15, 37), CPoint(0, 0), &white);
+        s->image(*(s == cairo.get() ? ci.get() : mi.get()), CRect(20, 33, 30, 40), CPoint(2, 1), nullptr);
+        s->setClip(CRect());
+    }
+    EXPECT_EQ(differences(*cairo, mine), 0);
 }
 
 TEST_F(PixelDrawing, ImagesWithKeyColourAlphaOffsetsAndClipMatchCairo) {

@@ -184,6 +184,44 @@ TEST_F(X11, RealClicksAndDragsChangeTheControlUnderThem) {
     EXPECT_EQ(w->errorCount(), 0);
 }
 
+// At scale 2 the window has twice the frame's size in pixels; clicks, drags and pointer
+// queries arrive in the frame's units, and a menu opens at the scaled place.
+TEST_F(X11, AScaledFrameTakesPixelsAndGivesUnits) {
+    std::unique_ptr<CFrame> frame(openFrame());
+    populate(*frame);
+    frame->setScale(2.0);
+    frame->idle();
+    auto* w = dynamic_cast<XcbWindow*>(frame->getPlatformWindow());
+    ASSERT_NE(w, nullptr);
+    sync();
+    auto* geo = xcb_get_geometry_reply(host, xcb_get_geometry(host, w->windowId()), nullptr);
+    ASSERT_NE(geo, nullptr);
+    EXPECT_EQ(geo->width, 600);
+    EXPECT_EQ(geo->height, 400);
+    std::free(geo);
+#if GW_HAVE_XTEST
+    CPoint b = rootOf(w->windowId(), 2 * 59 + 1, 2 * 39 + 1);  // the button's last unit
+    fake(XCB_MOTION_NOTIFY, 0, b.h, b.v);
+    CPoint where;
+    frame->getCurrentMouseLocation(where);
+    EXPECT_EQ(where, CPoint(59, 39));
+    fake(XCB_BUTTON_PRESS, 1);
+    fake(XCB_BUTTON_RELEASE, 1);
+    EXPECT_TRUE(idleUntil(*frame, [&] { return button->getValue() == 1.f; }));
+#endif
+    EXPECT_EQ(w->errorCount(), 0);
+}
+
+TEST(X11Resources, TheDesktopsScaleIsXftDpiOver96TimesGdkScale) {
+    EXPECT_EQ(scaleFromXResources("Xft.antialias:\t1\nXft.dpi:\t192\n", nullptr), 2.0);
+    EXPECT_EQ(scaleFromXResources("Xft.dpi: 144", nullptr), 1.5);
+    EXPECT_EQ(scaleFromXResources("Xft.dpi:\t96\n", nullptr), 0.0);  // nothing above 1
+    EXPECT_EQ(scaleFromXResources(nullptr, "2"), 2.0);
+    EXPECT_EQ(scaleFromXResources("Xft.dpi:\t120\n", "2"), 2.5);
+    EXPECT_EQ(scaleFromXResources("Xft.dpi:\t9600\n", "5"), 0.0);  // absurd values are ignored
+    EXPECT_EQ(scaleFromXResources("Xft.dpi:\t192\n", "3"), 3.0);    // held at 3
+}
+
 TEST_F(X11, MenuPopupIsAnOverrideRedirectWindowThatChooses) {
     std::unique_ptr<CFrame> frame(openFrame());
     auto* menu = new COptionMenu(CRect(200, 100, 260, 116), &rec, 266);

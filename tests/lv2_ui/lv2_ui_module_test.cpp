@@ -12,14 +12,20 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <lv2/core/lv2.h>
 #include <lv2/data-access/data-access.h>
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
@@ -227,6 +233,69 @@ TEST_F(ModuleTest, ThePanelOpensInTheHostsWindowWithAndWithoutTheInstance) {
         EXPECT_TRUE(host_.writes.empty());
         uiDesc_->cleanup(ui);
     }
+}
+
+// The scale: the host's through the options (ui:scaleFactor, at instantiation and later
+// through the options interface), else the desktop's (Xft.dpi on the root window).
+TEST_F(ModuleTest, ThePanelTakesTheHostsScaleElseTheDesktops) {
+    const auto config = std::filesystem::path(::testing::TempDir()) / "gw_lv2_scale";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);  // no user's zoom
+    unsetenv("GRAINWHEEL_SCALE");
+    parentFeature_.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent_));
+    static std::map<std::string, LV2_URID> urids;
+    LV2_URID_Map map{nullptr, [](LV2_URID_Map_Handle, const char* uri) -> LV2_URID {
+                         return urids.emplace(uri, static_cast<LV2_URID>(urids.size() + 1)).first->second;
+                     }};
+    LV2_Feature mapFeature{LV2_URID__map, &map};
+    float scale = 2.0f;
+    LV2_Options_Option options[2] = {
+        {LV2_OPTIONS_INSTANCE, 0, map.map(nullptr, LV2_UI__scaleFactor), sizeof(float),
+         map.map(nullptr, LV2_ATOM__Float), &scale},
+        {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    LV2_Feature optionsFeature{LV2_OPTIONS__options, options};
+    auto open = [&](bool withOptions) {
+        host_ = UiHost{};
+        const LV2_Feature* features[] = {&parentFeature_, &resizeFeature_, &idleFeature_, &mapFeature,
+                                         withOptions ? &optionsFeature : nullptr, nullptr};
+        LV2UI_Widget widget = nullptr;
+        LV2UI_Handle ui = uiDesc_->instantiate(uiDesc_, kPluginUri, GW_LV2_BUNDLE, &UiHost::write, &host_, &widget,
+                                               features);
+        EXPECT_NE(widget, nullptr);
+        return std::make_pair(ui, static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(widget)));
+    };
+    auto [ui, window] = open(true);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(host_.width, 1860);
+    EXPECT_EQ(host_.height, 828);
+    int w = 0, h = 0;
+    xcb_window_t up = 0;
+    geometry(window, w, h, up);
+    EXPECT_EQ(w, 1860);
+    EXPECT_EQ(h, 828);
+    const auto* iface = static_cast<const LV2_Options_Interface*>(uiDesc_->extension_data(LV2_OPTIONS__interface));
+    ASSERT_NE(iface, nullptr);
+    scale = 1.5f;
+    EXPECT_EQ(iface->set(ui, options), static_cast<std::uint32_t>(LV2_OPTIONS_SUCCESS));
+    EXPECT_EQ(host_.width, 1395);
+    EXPECT_EQ(idle_->idle(ui), 0);
+    geometry(window, w, h, up);
+    EXPECT_EQ(w, 1395);
+    uiDesc_->cleanup(ui);
+
+    // No scale from the host: the desktop's 144 dpi.
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+    const std::string resources = "Xft.antialias:\t1\nXft.dpi:\t144\n";
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, screen->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(resources.size()), resources.c_str());
+    xcb_flush(conn_);
+    std::tie(ui, window) = open(false);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(host_.width, 1395);
+    EXPECT_EQ(host_.height, 621);
+    uiDesc_->cleanup(ui);
+    xcb_delete_property(conn_, screen->root, XCB_ATOM_RESOURCE_MANAGER);
+    xcb_flush(conn_);
+    std::filesystem::remove_all(config);
 }
 
 // The UI closed again and again while the instance's audio thread changes parameters and

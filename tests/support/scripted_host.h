@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/vst2abi.h"
@@ -45,6 +46,7 @@ struct ScriptedHost {
         product.clear();
         tempoQueries = 0;
         unmappedBegins = 0;
+        sizeRequests.clear();
         std::lock_guard<std::mutex> lock(mappedLock);
         mappedThreads.clear();
     }
@@ -82,6 +84,7 @@ struct ScriptedHost {
     bool tempoMapPerThread = false; // acts as the host described above
     long tempoQueries = 0;
     long unmappedBegins = 0;
+    std::vector<std::pair<int, int>> sizeRequests;  // audioMasterSizeWindow: width, height
     std::mutex mappedLock;
     std::vector<std::thread::id> mappedThreads;
 };
@@ -91,9 +94,13 @@ inline ScriptedHost& scriptedHost() {
     return host;
 }
 
-inline VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float opt) {
+inline VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                          float opt) {
     ScriptedHost& host = scriptedHost();
     switch (opcode) {
+    case audioMasterSizeWindow:
+        host.sizeRequests.emplace_back(index, static_cast<int>(value));
+        return 1;
     case audioMasterVersion: return 2300;
     case audioMasterAutomate:
         if (host.recordAutomation) {

@@ -222,4 +222,31 @@ TEST(EditorTool, PlaysGrainwheelsPanel) {
     EXPECT_NE(json.find("{\"tag\":276,\"title\":\"record Sync Unit\""), std::string::npos);
 }
 
+// At the host's scale 2 the snapshot doubles and script positions are its pixels: the
+// same drag and click reach the same fader and scope; the layout stays in the panel's units.
+TEST(EditorTool, PlaysGrainwheelsPanelAtTheHostsScale) {
+    const std::string snap = std::string(GW_TEST_OUT) + "/grainwheel_scale2.png";
+    const std::string layout = std::string(GW_TEST_OUT) + "/grainwheel_scale2.json";
+    const std::string script = writeScript("grainwheel_scale2.txt", "drag 862 80 862 240\nclick 600 540\n");
+    int code = 0;
+    const std::string out = runTool(std::string("editor ") + GW_PLUGIN_PATH + " --scale 2 --script " + script +
+                                        " --snapshot " + snap + " --layout " + layout,
+                                    code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("begin-edit 45\nautomation 45 0."), std::string::npos) << out;
+    EXPECT_NE(out.find("automation 0 0.466667"), std::string::npos) << out;
+    const std::string png = readFile(snap);
+    ASSERT_GT(png.size(), 24u);
+    auto word = [&](std::size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    };
+    EXPECT_EQ(word(16), 1860);
+    EXPECT_EQ(word(20), 828);
+    EXPECT_EQ(readFile(layout).rfind("{\"size\":[930,414],", 0), 0u);
+    EXPECT_NE(runTool(std::string("editor ") + GW_PLUGIN_PATH + " --scale 0.5", code).find("--scale takes"),
+              std::string::npos);
+    EXPECT_EQ(code, 2);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/ad_editor.h"
@@ -34,6 +35,7 @@ struct Host {
     Steinberg_IPlugFrame frame{&frameTable};
     Steinberg_Linux_IRunLoop loop{&loopTable};
     std::vector<std::string> heard;
+    std::vector<std::pair<int, int>> resized;  // resizeView: width, height
     Steinberg_Linux_ITimerHandler* timer = nullptr;
 
     Host() { current = this; }
@@ -65,7 +67,10 @@ struct Host {
             return Steinberg_kResultOk;
         },
         one, one,
-        [](void*, Steinberg_IPlugView*, Steinberg_ViewRect*) -> Steinberg_tresult { return Steinberg_kResultFalse; },
+        [](void* f, Steinberg_IPlugView*, Steinberg_ViewRect* r) -> Steinberg_tresult {
+            ofFrame(f)->resized.emplace_back(r->right - r->left, r->bottom - r->top);
+            return Steinberg_kResultOk;
+        },
     };
     static inline Steinberg_Linux_IRunLoopVtbl loopTable = {
         noInterface, one, one,
@@ -103,8 +108,11 @@ TEST(Vst3View, OpensInTheHostsWindowIdlesOnItsRunLoopAndSendsGestures) {
     Steinberg_IPlugViewContentScaleSupport* scale = nullptr;
     ASSERT_EQ(view->lpVtbl->queryInterface(view, Steinberg_IPlugViewContentScaleSupport_iid, reinterpret_cast<void**>(&scale)),
               Steinberg_kResultOk);
+    EXPECT_EQ(scale->lpVtbl->setContentScaleFactor(scale, 2.0f), Steinberg_kResultOk);
+    ASSERT_EQ(view->lpVtbl->getSize(view, &size), Steinberg_kResultOk);
+    EXPECT_EQ(size.right - size.left, 1860);
+    EXPECT_EQ(size.bottom - size.top, 828);
     EXPECT_EQ(scale->lpVtbl->setContentScaleFactor(scale, 1.0f), Steinberg_kResultOk);
-    EXPECT_EQ(scale->lpVtbl->setContentScaleFactor(scale, 2.0f), Steinberg_kResultFalse);
     scale->lpVtbl->release(scale);
 
     xcb_connection_t* x = xcb_connect(nullptr, nullptr);
@@ -124,6 +132,15 @@ TEST(Vst3View, OpensInTheHostsWindowIdlesOnItsRunLoopAndSendsGestures) {
     for (int i = 0; i < 5; ++i) host.timer->lpVtbl->onTimer(host.timer);
     ADEditor* panel = vst3::panelOf(view);
     ASSERT_TRUE(panel != nullptr && panel->isOpen());
+    // The host's scale while open: the panel asks its frame for the room.
+    ASSERT_EQ(view->lpVtbl->queryInterface(view, Steinberg_IPlugViewContentScaleSupport_iid, reinterpret_cast<void**>(&scale)),
+              Steinberg_kResultOk);
+    EXPECT_EQ(scale->lpVtbl->setContentScaleFactor(scale, 1.5f), Steinberg_kResultOk);
+    ASSERT_EQ(host.resized.size(), 1u);
+    EXPECT_EQ(host.resized[0], std::make_pair(1395, 621));
+    EXPECT_EQ(panel->panelFrame()->getScale(), 1.5);
+    EXPECT_EQ(scale->lpVtbl->setContentScaleFactor(scale, 1.0f), Steinberg_kResultOk);
+    scale->lpVtbl->release(scale);
 
     // A drag of unit 4's time fader: the engine has the value at once, the host hears a
     // gesture around it.

@@ -5,7 +5,7 @@
 //  - drives it with real mouse input (SendInput): a fader drag, the wheel, a pop-up menu;
 //    drops a file on it (WM_DROPFILES); asks for the mouse state at the moment;
 //  - opens the plug-in's editor through the dispatcher, plays its time fader with the
-//    mouse, and opens and closes it 200 times, counting windows, GDI objects and the
+//    mouse (at the host's scale 2 too), and opens and closes it 200 times, counting windows, GDI objects and the
 //    window class after the module is unloaded.
 // Usage: editor_host.exe grainwheel.dll gallery_reference.png capture.png frame_module.dll [panel.png]
 // The last line is "N passed, M failed".
@@ -569,6 +569,14 @@ void pluginEditorTests(const char* dllPath, const std::string& capturePath, cons
     pump(300, nullptr, e);
     HWND child = childOfClass(host, toolkitWindowClass());
     bool hasWindow = child != nullptr;
+    if (hasWindow) {
+        RECT opened{};
+        GetClientRect(child, &opened);
+        HDC screen = GetDC(nullptr);
+        std::printf("the editor's window: %ld x %ld at %d dpi\n", static_cast<long>(opened.right),
+                    static_cast<long>(opened.bottom), GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
+    }
     if (!hasWindow) {
         std::printf("SKIP the editor made no window of its own yet (no panel): the fader drag and status line "
                     "checks wait for it\n");
@@ -613,6 +621,23 @@ void pluginEditorTests(const char* dllPath, const std::string& capturePath, cons
             std::fclose(f);
         }
         std::printf("the editor's panel after the drag: %s\n", capturePath.c_str());
+
+        // The host's scale 2 (effVendorSpecific 'PreS' / 'AeCs', the scale in opt): the
+        // window doubles, and the mouse at the fader's place in its pixels plays the fader.
+        CHECK(e->dispatcher(e, effVendorSpecific, 0x50726553, 0x41654373, nullptr, 2.0f) == 1);
+        pump(30, nullptr, e);
+        RECT client{};
+        GetClientRect(child, &client);
+        CHECK(client.right == 2 * kW && client.bottom == 2 * kH);
+        automated.clear();
+        drag(child, 2 * 399 + 1, 2 * 100, 2 * 399 + 1, 2 * 60, nullptr, e);
+        sent = false;
+        for (VstInt32 i : automated) sent |= i == 43;
+        CHECK(sent);
+        e->dispatcher(e, effVendorSpecific, 0x50726553, 0x41654373, nullptr, 1.0f);
+        pump(30, nullptr, e);
+        GetClientRect(child, &client);
+        CHECK(client.right == kW && client.bottom == kH);
     }
     e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
     pump(50, nullptr, e);
