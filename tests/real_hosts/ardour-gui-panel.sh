@@ -10,7 +10,8 @@
 # Exits 77 (skipped) when Ardour's GUI or the X tools are missing or no X server starts.
 # Usage: ardour-gui-panel.sh vst3|lv2 BUNDLE INSPECTABLE_PLUGIN HOST_TOOL WORKDIR
 # GW_PICTURES=DIR also copies the screenshots there; GW_ARDOUR_UI_SCALE=PERCENT sets Ardour's
-# GUI scale (its font scale, 100 by default).
+# GUI scale (its font scale, 100 by default; 200 or 300 for a panel drawn at that scale,
+# compared with the editor's picture at the same scale, on a larger screen).
 set -u
 format=$1 bundle=$(cd "$2" && pwd) inspectable=$3 host_tool=$4 work=$5
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -113,6 +114,9 @@ cat > "$work/home/.config/ardour7/config" <<'XML'
 </Ardour>
 XML
 
+scale=$(( ${GW_ARDOUR_UI_SCALE:-100} / 100 ))
+screen=1280x1024
+[ "$scale" -gt 1 ] && screen=$(( 1280 * scale ))x$(( 1024 * scale ))
 if [ -n "${GW_ARDOUR_UI_SCALE:-}" ]; then
   cat > "$work/home/.config/ardour7/ui_config" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
@@ -126,7 +130,7 @@ fi
 
 # The X server (it picks a free display itself) and the window manager.
 mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/displayfd" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 ${screen}x24 -nolisten tcp -noreset 3>"$work/displayfd" >/dev/null 2>&1 &
 pids+=($!)
 number=
 read -r -t 30 number <"$work/displayfd"
@@ -211,7 +215,7 @@ check "Ardour opened grainwheel's $type panel" test -n "$panel"
 [ -n "$panel" ] || { shot ardour-no-panel; exit 1; }
 # The panel against the editor's own picture, found near the window's bottom left; a busy
 # machine may take a moment to draw it, so the screen is taken again a few times.
-"$host_tool" editor "$inspectable" --silence --snapshot "$work/reference.png" > /dev/null 2>&1
+"$host_tool" editor "$inspectable" --silence --scale "$scale" --snapshot "$work/reference.png" > /dev/null 2>&1
 convert "$work/reference.png" "$work/reference.ppm"
 ref_h=$(identify -format %h "$work/reference.png")
 panel_xy=
@@ -232,10 +236,10 @@ check "the panel is drawn whole in Ardour's window" test -n "$panel_xy"
 # Ardour keeps the value and saves it.
 if [ -n "$panel_xy" ]; then
   set -- $panel_xy
-  fx=$(( $1 + 403 )) fy=$(( $2 + 40 ))
+  fx=$(( $1 + 403 * scale )) fy=$(( $2 + 40 * scale ))
   xdotool mousemove "$fx" "$fy" mousedown 1
   for step in 1 2 3 4 5 6 7 8 9 10; do
-    xdotool mousemove "$fx" $(( fy + step * 10 )); sleep 0.03
+    xdotool mousemove "$fx" $(( fy + step * 10 * scale )); sleep 0.03
   done
   xdotool mouseup 1
   sleep 0.5
