@@ -210,8 +210,11 @@ if [ -n "$win32_wine_reason" ]; then
   run_tests "tests (64-bit Windows under Wine, in place of 32-bit: $win32_wine_reason)" "$root/build-win64"
 elif command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
   # The 64-bit DLL's speed is measured beside the 32-bit one's.
-  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle and the benchmarks)" configure_and_build "$root/build-win64" \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- grainwheel grainwheel_vst3 win32_entry_bench win32_voices_bench
+  # The VST 3 bundle is 64-bit only: its suite runs under wine64 here too.
+  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle and its suite, the benchmarks)" \
+    configure_and_build "$root/build-win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- \
+    grainwheel grainwheel_vst3 vst3_plugin_test vst3_win_view_test win32_entry_bench win32_voices_bench
+  run_tests "tests (VST 3 bundle, 64-bit Windows under Wine)" "$root/build-win64" -L vst3
 fi
 # The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
 win64_tree=
