@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs a cross-built console test under Wine with a private prefix.
-# Usage: run-wine.sh [--xvfb] [--gtest|--bench] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
+# Usage: run-wine.sh [--xvfb] [--dpi N] [--gtest|--bench] win32|win64 PREFIX_DIR PROGRAM.exe [ARGS...]
 # --xvfb runs it on a private X server (Xvfb) so it can open windows; without it Wine has
-# no display.
+# no display. --dpi N sets the prefix's screen DPI (the user's LogPixels) before the run.
 # A run passes only with exit code 0 and the program's summary line: "N passed, 0 failed"
 # as its last line, or with --gtest a GoogleTest program's "[  PASSED  ] N tests.", so a
 # program that stopped early, or never started, does not count as passed.
@@ -17,6 +17,8 @@ if [ "${1:-}" = --xvfb ]; then
 fi
 on_display=0
 if [ "${1:-}" = --on-display ]; then on_display=1; shift; fi
+dpi=
+if [ "${1:-}" = --dpi ]; then dpi=$2; shift 2; fi
 if [ "${1:-}" = --bench ]; then
   # bench/entry_bench.cpp's figure.
   summary='^x_realtime [0-9.]+$'; shift
@@ -53,6 +55,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # First start on this machine: create the prefix (this takes a while).
   echo "creating the Wine prefix in $WINEPREFIX"
   timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || true
+  timeout 120 wineserver -w >/dev/null 2>&1 || true
+fi
+if [ -n "$dpi" ]; then
+  if [ ! -f "$WINEPREFIX/user.reg" ] ||
+     ! timeout 120 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+       >/dev/null 2>&1; then
+    wineserver -k >/dev/null 2>&1 || true
+    echo "wine could not make the prefix in $WINEPREFIX or set its DPI to $dpi: skipped"; exit 77
+  fi
   timeout 120 wineserver -w >/dev/null 2>&1 || true
 fi
 timeout 300 "$wine" "$@" 2>&1 | tr -d '\r' | tee "$WINEPREFIX/last-run.log"
