@@ -11,6 +11,12 @@ namespace grainwheel {
 // switches and the commands, 0 for a continuous one.
 int stepCountOf(const ParameterInfo& p);
 
+// Whether hosts may automate host parameter `p`: as the table says (the VST 2
+// canParameterBeAutomated), and the switches (trigmode, grid, monitor, rec free, rec sync)
+// too, which hosts would otherwise hide; the commands the table keeps from automation
+// (kill buffer, copy, paste) stay so.
+inline bool automatable(const ParameterInfo& p) { return p.automatable || p.kind == ParameterKind::Switch; }
+
 // Writes the text shown for normalised `value` (at most 63 characters and the terminator).
 using ValueText = void (*)(void* context, double value, char* out);
 

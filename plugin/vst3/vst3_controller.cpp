@@ -20,8 +20,6 @@ namespace grainwheel::vst3 {
 
 using Flags = Steinberg_Vst_ParameterInfo_ParameterFlags;
 
-bool automatable(const ParameterInfo& p) { return p.automatable || p.kind == ParameterKind::Switch; }
-
 tresult Vst3Effect::describeParameter(std::int32_t index, Steinberg_Vst_ParameterInfo* info) {
     if (info == nullptr || index < 0 || index >= kParameterCount) return Steinberg_kInvalidArgument;
     std::memset(info, 0, sizeof *info);

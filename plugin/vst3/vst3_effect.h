@@ -44,9 +44,6 @@ inline constexpr int kBypassId = kNumHostParameters;  // 107
 inline constexpr int kParameterCount = kNumHostParameters + 1;
 inline constexpr Steinberg_Vst_ProgramListID kProgramListId = 1;
 
-// Whether host parameter `p` carries kCanAutomate (vst3_controller.cpp).
-bool automatable(const ParameterInfo& p);
-
 class Vst3Effect final : public RefCounted, public EngineHost, public EngineListener, public FileHost {
 public:
     // Null when memory is short.
