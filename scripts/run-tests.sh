@@ -168,7 +168,7 @@ unset TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS
 export RTSAN_OPTIONS=halt_on_error=1
 run "build (RTSan)" env CC=clang-22 CXX=clang++-22 \
   bash -c "cmake -S . -B '$root/build-rtsan' -G Ninja -DGW_RTSAN=ON -DGW_DESKTOP=OFF -DGW_WERROR=ON >/dev/null && \
-           ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test vst3_rtsan_test"
+           ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test vst3_rtsan_test clap_rtsan_test"
 run_tests "tests (RTSan)" "$root/build-rtsan" -L rtsan
 unset RTSAN_OPTIONS
 
