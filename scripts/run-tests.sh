@@ -176,7 +176,7 @@ unset RTSAN_OPTIONS
 # readers; their seed corpora are replayed by the normal and sanitizer builds' suites.
 run "build (fuzz harnesses, clang)" env CC=clang-22 CXX=clang++-22 \
   bash -c "cmake -S . -B '$root/build-fuzz' -G Ninja -DGW_FUZZ=ON -DGW_DESKTOP=OFF -DGW_TESTS=OFF -DGW_WERROR=ON >/dev/null && \
-           ninja -C '$root/build-fuzz' -j$jobs bank_reader_fuzzer bank_options_fuzzer wave_reader_fuzzer host_chunk_fuzzer recent_list_fuzzer png_decode_fuzzer vst3_state_fuzzer"
+           ninja -C '$root/build-fuzz' -j$jobs bank_reader_fuzzer bank_options_fuzzer wave_reader_fuzzer host_chunk_fuzzer recent_list_fuzzer png_decode_fuzzer vst3_state_fuzzer clap_state_fuzzer"
 
 # The Windows DLLs. 32-bit Wine needs the kernel's 32-bit support and Debian's wine32:i386,
 # which a mirror in the middle of a sync can keep out (scripts/install-deps.sh): where either
