@@ -95,7 +95,9 @@ public:
     clap_id timer() const { return timer_; }
 
 private:
+    // While open (before, the host asks get_size).
     static void panelResized(void* self, PanelSize s) {
+        if (!static_cast<Gui*>(self)->open_.load()) return;
         const clap_host_t* host = static_cast<Gui*>(self)->fx_.host();
         const auto* gui = host != nullptr && host->get_extension != nullptr
                               ? static_cast<const clap_host_gui_t*>(host->get_extension(host, CLAP_EXT_GUI))

@@ -82,12 +82,29 @@ Host::Host(const char* module) {
     host_.get_extension = [](const clap_host_t* h, const char* id) -> const void* {
         if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &kThreadCheck;
         if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &of(h)->params_;
+        if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &of(h)->timers_;
+        if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &of(h)->gui_;
         return nullptr;
     };
     host_.request_restart = host_.request_process = host_.request_callback = [](const clap_host_t*) {};
     params_.rescan = [](const clap_host_t* h, clap_param_rescan_flags) { ++of(h)->rescans; };
     params_.clear = [](const clap_host_t*, clap_id, clap_param_clear_flags) {};
     params_.request_flush = [](const clap_host_t* h) { ++of(h)->flushRequests; };
+    timers_.register_timer = [](const clap_host_t* h, std::uint32_t, clap_id* id) {
+        *id = of(h)->timer = 7;
+        return true;
+    };
+    timers_.unregister_timer = [](const clap_host_t* h, clap_id id) {
+        if (of(h)->timer == id) of(h)->timer = CLAP_INVALID_ID;
+        return true;
+    };
+    gui_.resize_hints_changed = [](const clap_host_t*) {};
+    gui_.request_resize = [](const clap_host_t* h, std::uint32_t w, std::uint32_t hgt) {
+        of(h)->resized.emplace_back(w, hgt);
+        return true;
+    };
+    gui_.request_show = gui_.request_hide = [](const clap_host_t*) { return true; };
+    gui_.closed = [](const clap_host_t*, bool) {};
     if (module == reinterpret_cast<const char*>(1)) return;  // the plug-in is the test's
     library_ = dlopen(module != nullptr ? module : GW_CLAP_MODULE, RTLD_NOW | RTLD_LOCAL);
     if (library_ == nullptr) return;

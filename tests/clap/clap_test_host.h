@@ -1,15 +1,19 @@
 #pragma once
 // A small CLAP host for the suites: it loads grainwheel.clap through clap_entry (or takes
 // a plug-in made in the test), offers thread-check (this thread is the main thread and,
-// while process runs, the audio thread), params (flush requests counted) and nothing
-// else, and passes stereo blocks with input events and a transport.
+// while process runs, the audio thread), params (flush requests and rescans counted),
+// timer-support (one timer, fired by the test) and gui (resize requests recorded), and
+// passes stereo blocks with input events and a transport.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "clap/clap.h"
+#include "clap/ext/gui.h"
 #include "clap/ext/params.h"
 #include "clap/ext/state.h"
+#include "clap/ext/timer-support.h"
 
 namespace gwclaptest {
 
@@ -79,11 +83,15 @@ public:
     int flushRequests = 0;
     int rescans = 0;
     bool processing = false;  // on the audio thread
+    clap_id timer = CLAP_INVALID_ID;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> resized;
 
 private:
     void* library_ = nullptr;
     clap_host_t host_{};
     clap_host_params_t params_{};
+    clap_host_timer_support_t timers_{};
+    clap_host_gui_t gui_{};
     bool active_ = false;
 };
 
