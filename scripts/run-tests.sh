@@ -210,8 +210,8 @@ if [ -n "$win32_wine_reason" ]; then
   run_tests "tests (64-bit Windows under Wine, in place of 32-bit: $win32_wine_reason)" "$root/build-win64"
 elif command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
   # The 64-bit DLL's speed is measured beside the 32-bit one's.
-  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle and the benchmarks)" configure_and_build "$root/build-win64" \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- grainwheel grainwheel_vst3 win32_entry_bench win32_voices_bench
+  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle, the CLAP module and the benchmarks)" configure_and_build "$root/build-win64" \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- grainwheel grainwheel_vst3 grainwheel_clap win32_entry_bench win32_voices_bench
 fi
 # The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
 win64_tree=

@@ -67,10 +67,7 @@ public:
     // and the panel of this instance while the host has one made (clap_gui.cpp).
     static const clap_plugin_gui_t* gui;
     static const clap_plugin_timer_support_t* timerSupport;
-    struct PanelDeleter {
-        void operator()(EngineListener* panel) const { delete panel; }
-    };
-    std::unique_ptr<EngineListener, PanelDeleter> panel;
+    std::unique_ptr<EngineListener> panel;
 
     // The plug-in's calls and extensions (clap_tables.cpp).
     bool activate(double rate);
