@@ -90,6 +90,7 @@ void ADEditor::idle() {
         ui_.vuMeter->setDirty();
     }
     if (port_ && isOpen()) {
+        takeDisplay();
         const int u = port_->currentUnit();
         // 2. Hover columns, the playing unit's handles, the button hover images.
         idleHoverColumns(u);
@@ -118,11 +119,10 @@ void ADEditor::idle() {
             ui_.mainScope->setDirty();
         }
         idleRecording(recorded, b);
-        // 6. The small scope, when a capture is finished or it must be drawn anyway.
+        // 6. The small scope, when a new capture arrived or it must be drawn anyway.
         if (ui_.smallScope) {
-            const ScopeSources s = port_->scopeSources();
-            const bool captured = s.captureState && s.captureState->load(std::memory_order_relaxed) ==
-                                                        static_cast<std::int32_t>(CaptureStage::Finished);
+            const bool captured = display_.trace.serial != ui_.traceShown;
+            ui_.traceShown = display_.trace.serial;
             if (captured || ui_.smallScope->isStale()) {
                 ui_.smallScope->setDirty();
                 ui_.smallScope->setStale(false);
@@ -131,6 +131,7 @@ void ADEditor::idle() {
     }
     // The same idle shows its own changes: the frame redraws last.
     if (frame_) frame_->idle();
+    askForCapture();
 }
 
 // The engine writes recorded frames straight into the buffer's arrays and tells nobody,

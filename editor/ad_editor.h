@@ -28,6 +28,7 @@
 #include "editor/panel.h"
 #include "editor/panel_scale.h"
 #include "editor/wave_display.h"
+#include "engine/display_snapshot.h"
 #include "engine/parameter_table.h"
 #include "gui/vstgui.h"
 #include "platform/dialogs.h"
@@ -111,6 +112,8 @@ public:
     int bufferShown() const { return ui_.shownBuffer; }
     VSTGUI::CControl* hovered() const { return ui_.hoveredControl; }
     EffectPort* port() const { return port_.get(); }
+    // The panel's copy of what the views draw, as of the last idle.
+    const DisplaySnapshot& display() const { return display_; }
 
     // The status line (ad_editor_status.cpp), user-interface thread: the text of a
     // control's value as a change of it shows it; prefix, a parameter's display text and
@@ -163,6 +166,9 @@ private:
         int shownBuffer = -1;
         int shownUnit = -1;
         int recordedBuffer = -1;  // buffer whose thumbnail follows a recording; -1 = none
+        std::uint32_t columnsShown[16] = {};  // the columns' serials the thumbnails were given
+        std::uint32_t traceShown = 0;         // the scope trace the small scope was given
+        int highlighted = -1;                 // the current buffer the thumbnails were drawn with
         VSTGUI::CControl* hoveredControl = nullptr;
         VSTGUI::CBitmap* savedBackground = nullptr;
     };
@@ -177,8 +183,6 @@ private:
     // ad_editor_panel.cpp
     void buildPanel(void* parentWindow);
     void add(VSTGUI::CControl* c, bool onPanel = true);
-    void connectScopes();
-    void reconnectBufferScopes();
     void refreshAfterLoad();
     void redrawEverything();
     void reloadSettingMenus();
@@ -222,6 +226,12 @@ private:
     void showStatus(int status);
     void repaintUnderProgramSwitch(VSTGUI::CDrawContext* context);
 
+    // ad_editor_display.cpp: the panel's copy of what the views draw, taken at idle
+    void connectScopes();
+    void reconnectBufferScopes();
+    void takeDisplay();
+    void askForCapture();
+
     // ad_editor.cpp and ad_editor_hover.cpp (idle)
     void idleRecording(bool recorded, int current);
     void idleHoverColumns(int unit);
@@ -252,6 +262,8 @@ private:
     // Panel image, from construction to destruction.
     VSTGUI::CBitmap* panelBitmap = nullptr;
     OpenState ui_;
+    // What the views draw: the panel's own copy (copyDisplay at idle).
+    DisplaySnapshot display_;
 
     std::atomic<bool> open_{false};
     std::atomic<int> inFlight_{0};           // notices under way on other threads

@@ -338,34 +338,7 @@ void ADEditor::buildPanel(void* parentWindow) {
     for (const ButtonLook& look : kFileButtons) button(look);
 }
 
-// --- scopes -----------------------------------------------------------------------------
-
-namespace {
-void connect(WaveDisplay* v, const ScopeSources& s) {
-    if (!v) return;
-    v->connect(s);
-    v->setStale();
-}
-}  // namespace
-
-void ADEditor::connectScopes() {
-    if (!port_) return;
-    const ScopeSources s = port_->scopeSources();
-    connect(ui_.mainScope, s);
-    connect(ui_.smallScope, s);
-    for (WaveDisplay* b : ui_.bufferScopes) connect(b, s);
-}
-
-void ADEditor::reconnectBufferScopes() {
-    if (!port_) return;
-    const ScopeSources s = port_->scopeSources();
-    connect(ui_.mainScope, s);
-    if (ui_.mainScope) ui_.mainScope->setDirty();
-    for (WaveDisplay* b : ui_.bufferScopes) {
-        connect(b, s);
-        if (b) b->setDirty();
-    }
-}
+// --- redrawing ---------------------------------------------------------------------------
 
 void ADEditor::refreshAfterLoad() {
     if (!isOpen()) return;

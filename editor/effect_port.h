@@ -5,7 +5,7 @@
 //
 // Threads: the parameter calls and the file operations run on the user-interface thread.
 // The published values are single words the audio thread writes; the port reads them
-// whole, without a lock.
+// whole, without a lock. What the views draw is a copy the panel owns (copyDisplay).
 
 #include <atomic>
 #include <cstdint>
@@ -13,34 +13,9 @@
 
 namespace grainwheel {
 
-struct AudioBuffer;
-class BufferReaders;
+struct DisplaySnapshot;
 
 using FileResult = int;
-
-// The read-only view of what the editor shows, as the engine's own words (the pointers
-// here stay valid while the effect lives; the editor's views read them at each draw).
-// Sample arrays are not: other threads replace and free them at any time. A view reads
-// them through the buffer records, whole record at a time, only inside a
-// BufferReaders::Reading on `readers`, and keeps no array pointer past it.
-struct ScopeSources {
-    // The scope capture: its hand-shake word (1 = a capture is finished; the small scope
-    // sets it back to 0, asking for the next one) and its array.
-    std::atomic<std::int32_t>* captureState = nullptr;
-    const float* captureBuffer = nullptr;
-    const std::atomic<float>* currentLength = nullptr;     // frames
-    const std::atomic<float>* playPosition = nullptr;      // frames
-    const std::atomic<float>* grainLength = nullptr;       // frames
-    const std::atomic<std::int32_t>* grainInterval = nullptr;  // grain spacing, frames
-    const std::atomic<std::uint8_t>* recording = nullptr;  // 1 once a frame was recorded
-    const std::atomic<std::int32_t>* recordWritePosition = nullptr;  // frame written next
-    const std::atomic<float>* scopeMode = nullptr;         // the "Scope View Mode" setting
-    const std::atomic<std::int32_t>* currentBuffer = nullptr;
-    const std::atomic<std::int32_t>* previousBuffer = nullptr;
-    const std::atomic<float>* linkedDensity = nullptr;     // 0 outside the linked time modes
-    const AudioBuffer* records = nullptr;                  // the 16 buffer records
-    BufferReaders* readers = nullptr;                      // holds their arrays while read
-};
 
 class EffectPort {
 public:
@@ -65,8 +40,11 @@ public:
     virtual void setHalted(bool halted) = 0;
     // Ends every grain voice at once (their remaining-sample counts to 0).
     virtual void silenceVoices() = 0;
-    // What the editor's views read while they draw.
-    virtual ScopeSources scopeSources() = 0;
+    // What the editor's views draw (display_snapshot.h), copied into the panel's own
+    // snapshot at its idle.
+    virtual void copyDisplay(DisplaySnapshot& out) = 0;
+    // The small scope has drawn the last capture: the next one is wanted.
+    virtual void requestCapture() = 0;
 
     // Buffers and the working sample rate.
     virtual int bufferLength(int b) = 0;       // frames, 0 when empty

@@ -72,13 +72,6 @@ CRect viewRect(const WaveDisplay& on) {
 
 }  // namespace
 
-int ScopeView::scopeMode() const {
-    if (!sources.scopeMode) return kOff;
-    const float m = sources.scopeMode->load(std::memory_order_relaxed);
-    if (!(m >= 0.0f && m < 5.0f)) return kOff;
-    return static_cast<int>(m);
-}
-
 // --- buffer thumbnail -------------------------------------------------------------------
 
 BufferThumbnail::BufferThumbnail(int n)
@@ -97,30 +90,24 @@ void BufferThumbnail::draw(CDrawContext* context, WaveDisplay& on) {
         context->setFillColor(backgroundColour);
         context->fillRect(size);
     }
-    if (!sources.records || buffer < 0 || buffer >= kNumBuffers) return;
-    const BufferReaders::Reading reading(sources.readers);  // the arrays stay till the end
-    const BufferFrames frames = reading.frames(sources.records[buffer]);
-    if (frames.left == nullptr) return;
+    if (!display || buffer < 0 || buffer >= kNumBuffers) return;
+    const BufferColumns& columnsOf = display->buffers[buffer];
+    if (columnsOf.hasAudio == 0) return;
     const int half = halfHeight(on);
-    const int cols = columns > WaveDisplay::kMainColumns ? WaveDisplay::kMainColumns : columns;
-    const float step = static_cast<float>(frames.length) / static_cast<float>(cols);
-    const long stride = step >= 1.0f ? static_cast<long>(step) : 0;
+    const int cols = columns > kThumbnailColumns ? kThumbnailColumns : columns;
     int shade = 120, shade2 = 135, shade3 = 150, increment = 1;
-    if (sources.currentBuffer && sources.currentBuffer->load(std::memory_order_relaxed) == buffer) {
+    if (display->live.currentBuffer == buffer) {
         shade = shade2 = shade3 = 180;
         increment = 2;
     }
     context->setLineWidth(2);
-    const long last = frames.length;  // the guard frame is the last readable one
     for (int x = 0; x < cols; ++x) {
         const int d = x < cols / 2 ? increment : -increment;
         shade += d;
         shade2 += d;
         shade3 += d;
         context->setFrameColor(MakeCColor(channel(shade), channel(shade2), channel(shade3)));
-        long index = x == 0 ? 0 : stride * (x - 1);
-        if (index > last) index = last;
-        const int h = heldHeight(frames.left[index], half, half, static_cast<int>(on.getHeight()) - half);
+        const int h = heldHeight(columnsOf.thumbnail[x], half, half, static_cast<int>(on.getHeight()) - half);
         columnHeights[x] = h;
         context->drawLine(CPoint(size.left + x, size.top + half), CPoint(size.left + x, size.top + half - h));
     }
@@ -144,13 +131,10 @@ void MainScope::setLayers(COffscreenContext* waveform, COffscreenContext* compos
 void MainScope::draw(CDrawContext* context, WaveDisplay& on) {
     const CRect size = viewRect(on);
     ClipToView clip(context, size);
-    BufferFrames frames;
-    const BufferReaders::Reading reading(sources.readers);  // the arrays stay till the end
-    if (sources.records && sources.currentBuffer) {
-        const std::int32_t n = sources.currentBuffer->load(std::memory_order_relaxed);
-        if (n >= 0 && n < kNumBuffers) frames = reading.frames(sources.records[n]);
-    }
-    if (frames.left == nullptr || frames.length <= 0) {
+    const BufferColumns* buffer = nullptr;
+    const std::int32_t n = display ? display->live.currentBuffer : -1;
+    if (n >= 0 && n < kNumBuffers) buffer = &display->buffers[n];
+    if (buffer == nullptr || buffer->hasAudio == 0 || buffer->length <= 0) {
         // Empty: the background colour over the whole view, every time.
         stale.store(false, std::memory_order_relaxed);
         layerDrawn = false;
@@ -166,21 +150,25 @@ void MainScope::draw(CDrawContext* context, WaveDisplay& on) {
     }
     COffscreenContext* wave = waveformLayer ? waveformLayer : ownWaveform;
     COffscreenContext* composite = compositeLayer ? compositeLayer : ownComposite;
-    const int m = scopeMode();
+    const ScopeMode m = scopeMode();
     const int height = static_cast<int>(on.getHeight());
     const int half = halfHeight(on);
 
-    if (stale.exchange(false, std::memory_order_relaxed) || !layerDrawn) {
-        drawWaveform(wave, frames, height, half, m);
+    // New columns of the buffer shown, or another buffer, draw the layer anew too.
+    const bool newColumns = n != shownBuffer || buffer->serial != shownSerial;
+    if (stale.exchange(false, std::memory_order_relaxed) || !layerDrawn || newColumns) {
+        drawWaveform(wave, *buffer, height, half, m);
+        shownBuffer = n;
+        shownSerial = buffer->serial;
         layerDrawn = true;
         layerChanged = true;
     }
 
-    const ScopeSources& s = sources;
-    const float position = s.playPosition ? s.playPosition->load(std::memory_order_relaxed) : 0.0f;
-    const float grain = s.grainLength ? s.grainLength->load(std::memory_order_relaxed) : 0.0f;
-    const int interval = s.grainInterval ? s.grainInterval->load(std::memory_order_relaxed) : 0;
-    const bool recordingNow = s.recording && s.recording->load(std::memory_order_relaxed) != 0;
+    const DisplayLive& s = display->live;
+    const float position = s.playPosition;
+    const float grain = s.grainLength;
+    const int interval = s.grainInterval;
+    const bool recordingNow = s.recording != 0;
     const bool changed = layerChanged || recordingNow || interval != lastInterval ||
                          !(position == lastPlayPosition) || !(grain == lastGrainLength);
     if (changed) {
@@ -190,35 +178,33 @@ void MainScope::draw(CDrawContext* context, WaveDisplay& on) {
         lastPlayPosition = position;
         lastGrainLength = grain;
         lastInterval = interval;
-        drawOverlay(composite, static_cast<float>(frames.length), height, m, position, grain, interval);
+        drawOverlay(composite, static_cast<float>(buffer->length), height, m, position, grain, interval);
     }
     // Only the view's own width and height reach the screen.
     composite->copyFrom(context, size, CPoint(0, 0));
 }
 
-void MainScope::drawWaveform(COffscreenContext* wave, const BufferFrames& frames, int height, int half, int m) {
+void MainScope::drawWaveform(COffscreenContext* wave, const BufferColumns& buffer, int height, int half,
+                             ScopeMode m) {
     wave->setFillColor(backgroundColour);
     wave->fillRect(CRect(0, 0, kLayerWidth, kLayerHeight));
     wave->setLineWidth(2);
     wave->setFrameColor(foreground);
     int red = 100;
     const bool shaded = !isSumView(m);
-    const long stride = frames.length / WaveDisplay::kMainColumns;
-    const int cols = columns < WaveDisplay::kMainColumns ? columns : WaveDisplay::kMainColumns;
+    const int cols = columns < kWaveformColumns ? columns : kWaveformColumns;
     for (int x = 0; x < cols; ++x) {
         if (shaded) {
             if (x % 2 == 0) red += x < cols / 2 ? 1 : -1;
             wave->setFrameColor(MakeCColor(channel(red), 80, 80));
         }
-        long index = stride * (x + 1);
-        if (index > frames.length) index = frames.length;
-        const int h = heldHeight(frames.left[index], half, half, height - half);
+        const int h = heldHeight(buffer.waveform[x], half, half, height - half);
         columnHeights[x] = h;
         wave->drawLine(CPoint(x, half), CPoint(x + 1, half - h));
     }
 }
 
-void MainScope::drawOverlay(COffscreenContext* composite, float length, int height, int m, float position,
+void MainScope::drawOverlay(COffscreenContext* composite, float length, int height, ScopeMode m, float position,
                             float grain, int interval) {
     constexpr int kColumns = WaveDisplay::kMainColumns;
     regionStart = columnOf(position, kColumns, length);
@@ -256,11 +242,11 @@ void MainScope::drawOverlay(COffscreenContext* composite, float length, int heig
 SmallScope::SmallScope()
     : ScopeView(WaveDisplay::kSmallColumns, MakeCColor(204, 204, 204), MakeCColor(95, 85, 210)) {}
 
-void SmallScope::takeCapture(int m, const WaveDisplay& on) {
+void SmallScope::takeCapture(ScopeMode m, const WaveDisplay& on) {
     const int cols = columns < WaveDisplay::kSmallColumns ? columns : WaveDisplay::kSmallColumns;
     const int height = static_cast<int>(on.getHeight());
     const int half = halfHeight(on);
-    const float* capture = sources.captureBuffer;
+    const float* capture = display->trace.values;
     if (isFrequencyView(m)) {
         for (int c = 0; c < cols; ++c) {
             float sum = 0.0f;
@@ -285,15 +271,14 @@ void SmallScope::draw(CDrawContext* context, WaveDisplay& on) {
     ClipToView clip(context, size);
     context->setFillColor(VSTGUI::kBlackCColor);
     context->fillRect(size);
-    const ScopeSources& s = sources;
-    const float length = s.currentLength ? s.currentLength->load(std::memory_order_relaxed) : 0.0f;
-    if (!(length > 0.0f) || s.captureBuffer == nullptr) return;
-    const int m = scopeMode();
-    constexpr auto kFinished = static_cast<std::int32_t>(CaptureStage::Finished);
-    // The capture is read only once the engine has finished it; until the next one the
-    // columns already taken are drawn again.
-    if (s.captureState && s.captureState->load(std::memory_order_acquire) == kFinished && m != kOff)
-        takeCapture(m, on);
+    if (display == nullptr || !(display->live.currentLength > 0.0f)) return;
+    const ScopeMode m = scopeMode();
+    // Each capture the engine finished is taken once (passed over while the scope is off);
+    // until the next one the columns already taken are drawn again.
+    if (display->trace.serial != takenSerial) {
+        takenSerial = display->trace.serial;
+        if (m != ScopeMode::Off) takeCapture(m, on);
+    }
     stale.store(false, std::memory_order_relaxed);
     const int cols = columns < WaveDisplay::kSmallColumns ? columns : WaveDisplay::kSmallColumns;
     const long bottom = size.bottom;
@@ -326,8 +311,7 @@ void SmallScope::draw(CDrawContext* context, WaveDisplay& on) {
             context->lineTo(CPoint(size.left + i, size.top + half - columnHeights[i]));
         }
     }
-    constexpr auto kWanted = static_cast<std::int32_t>(CaptureStage::Wanted);
-    if (s.captureState) s.captureState->store(kWanted, std::memory_order_release);
+    captureDrawn = true;  // the next capture is wanted
 }
 
 }  // namespace grainwheel

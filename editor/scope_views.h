@@ -1,15 +1,14 @@
 #pragma once
 // The three views of sample data that WaveDisplay carries on the panel, on their shared
-// drawing base: what they read (ScopeSources), the columns they drew, the stale mark, and
-// the helpers every one of them draws with. Editor thread only, setStale aside.
+// drawing base: what they read (the panel's own DisplaySnapshot), the columns they drew,
+// the stale mark, and the helpers every one of them draws with. Editor thread only,
+// setStale aside.
 
 #include <atomic>
 #include <cstdint>
 
-#include "editor/effect_port.h"
 #include "editor/wave_display.h"
-#include "engine/audio_buffer.h"
-#include "engine/parameter_index.h"
+#include "engine/display_snapshot.h"
 #include "gui/cdrawcontext.h"
 
 namespace grainwheel {
@@ -24,11 +23,12 @@ public:
 
     // Draws into context within the view's rectangle (on: the control that carries it).
     virtual void draw(VSTGUI::CDrawContext* context, WaveDisplay& on) = 0;
-    // A new capture connection drops the columns taken from the old one (small scope).
-    virtual void captureChanged() {}
+    // A new snapshot drops the columns taken from the old one (small scope).
+    virtual void displayChanged() {}
     virtual void setLayers(VSTGUI::COffscreenContext*, VSTGUI::COffscreenContext*) {}
 
-    ScopeSources sources;
+    const DisplaySnapshot* display = nullptr;
+    bool captureDrawn = false;  // small scope: drawn since the last takeCaptureDrawn()
     int rampBreak = 9;  // small scope: the integer part of 100 / (44100 / 4096)
     std::atomic<bool> stale{false};
     const int columns;
@@ -41,11 +41,10 @@ public:
 
 protected:
     // The "Scope View Mode" setting, 0 when unknown.
-    enum Mode : int { kOff = 0, kTimeSingle = 1, kTimeSum = 2, kFreqSingle = 3, kFreqSum = 4 };
-    static bool isFrequencyView(int m) { return m == kFreqSingle || m == kFreqSum; }
-    static bool isTimeView(int m) { return m == kTimeSingle || m == kTimeSum; }
-    static bool isSumView(int m) { return m == kTimeSum || m == kFreqSum; }
-    int scopeMode() const;
+    static bool isFrequencyView(ScopeMode m) { return m == ScopeMode::FreqGrain || m == ScopeMode::FreqSum; }
+    static bool isTimeView(ScopeMode m) { return m == ScopeMode::TimeGrain || m == ScopeMode::TimeSum; }
+    static bool isSumView(ScopeMode m) { return m == ScopeMode::TimeSum || m == ScopeMode::FreqSum; }
+    ScopeMode scopeMode() const { return display ? display->live.scopeMode() : ScopeMode::Off; }
     static int halfHeight(const WaveDisplay& on) { return static_cast<int>(on.getHeight() * 0.5); }
 
     const VSTGUI::CColor foreground;
@@ -72,8 +71,9 @@ public:
     void setLayers(VSTGUI::COffscreenContext* waveform, VSTGUI::COffscreenContext* composite) override;
 
 private:
-    void drawWaveform(VSTGUI::COffscreenContext* wave, const BufferFrames& frames, int height, int half, int m);
-    void drawOverlay(VSTGUI::COffscreenContext* composite, float length, int height, int m, float position,
+    void drawWaveform(VSTGUI::COffscreenContext* wave, const BufferColumns& buffer, int height, int half,
+                      ScopeMode m);
+    void drawOverlay(VSTGUI::COffscreenContext* composite, float length, int height, ScopeMode m, float position,
                      float grain, int interval);
 
     VSTGUI::COffscreenContext* waveformLayer = nullptr;
@@ -85,6 +85,8 @@ private:
     float lastPlayPosition = -1.0f;
     float lastGrainLength = -1.0f;
     int lastInterval = -1;
+    int shownBuffer = -1;           // the buffer and columns the waveform layer shows
+    std::uint32_t shownSerial = 0;
 };
 
 // The engine's scope capture as a time trace or a spectrum.
@@ -92,13 +94,17 @@ class SmallScope final : public ScopeView {
 public:
     SmallScope();
     void draw(VSTGUI::CDrawContext* context, WaveDisplay& on) override;
-    void captureChanged() override { captureHeld = false; }
+    void displayChanged() override {
+        captureHeld = false;
+        takenSerial = 0;
+    }
 
 private:
-    void takeCapture(int mode, const WaveDisplay& on);
+    void takeCapture(ScopeMode mode, const WaveDisplay& on);
 
-    int captureMode = -1;  // mode of the columns held
+    ScopeMode captureMode = ScopeMode::Off;  // mode of the columns held
     bool captureHeld = false;
+    std::uint32_t takenSerial = 0;  // the trace taken (or passed over)
 };
 
 }  // namespace grainwheel

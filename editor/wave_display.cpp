@@ -54,45 +54,16 @@ bool WaveDisplay::onWheel(CDrawContext* context, const CPoint&, float distance) 
     return true;
 }
 
-void WaveDisplay::connect(const ScopeSources& s) {
-    view_->sources = s;
-    view_->captureChanged();
+void WaveDisplay::setDisplay(const DisplaySnapshot* display) {
+    view_->display = display;
+    view_->displayChanged();
     setDirty();
 }
 
-void WaveDisplay::setBufferRecords(const AudioBuffer* records, BufferReaders* readers) {
-    view_->sources.records = records;
-    view_->sources.readers = readers;
-    setDirty();
-}
-
-void WaveDisplay::setCurrentBuffer(const std::atomic<std::int32_t>* index) {
-    view_->sources.currentBuffer = index;
-    setDirty();
-}
-
-void WaveDisplay::setPlayState(const std::atomic<float>* position, const std::atomic<float>* length,
-                               const std::atomic<std::int32_t>* interval, const std::atomic<std::uint8_t>* rec) {
-    ScopeSources& s = view_->sources;
-    s.playPosition = position;
-    s.grainLength = length;
-    s.grainInterval = interval;
-    s.recording = rec;
-    setDirty();
-}
-
-void WaveDisplay::setScopeMode(const std::atomic<float>* mode) {
-    view_->sources.scopeMode = mode;
-    setDirty();
-}
-
-void WaveDisplay::setCapture(const float* buffer, std::atomic<std::int32_t>* state, const std::atomic<float>* length) {
-    ScopeSources& s = view_->sources;
-    s.captureBuffer = buffer;
-    s.captureState = state;
-    s.currentLength = length;
-    view_->captureChanged();
-    setDirty();
+bool WaveDisplay::takeCaptureDrawn() {
+    const bool drawn = view_->captureDrawn;
+    view_->captureDrawn = false;
+    return drawn;
 }
 
 void WaveDisplay::setRampBreak(int groups) { view_->rampBreak = groups; }

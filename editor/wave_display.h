@@ -10,20 +10,17 @@
 // A click is reported to the listener when it is a ScopeClickListener; it asks the view
 // what it shows (kind, bufferNumber).
 //
-// The view reads engine data only through the pointers it is given (all of them may stay
-// null: the view then paints its empty picture). Every draw reads a buffer's sample
-// pointer and length once, together, from the buffer's record, inside a reading that
-// keeps those arrays from being freed until the draw ends, and clamps every index it
-// reads; non-finite or out-of-range samples are drawn at the edge of the view. The
-// columns drawn are kept in arrays of the view's own, so a redraw without new data never
-// reads the engine's arrays again. Drawing happens on the editor's thread only; setStale
-// may be called from any thread.
+// The view draws from the panel's own DisplaySnapshot (display_snapshot.h), which the
+// panel fills at its idle; it never reads engine memory. Without a snapshot it paints its
+// empty picture. Non-finite or out-of-range values are drawn at the edge of the view. The
+// columns drawn are kept in arrays of the view's own. Drawing happens on the editor's
+// thread only; setStale may be called from any thread.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 
-#include "editor/effect_port.h"
+#include "engine/display_snapshot.h"
 #include "gui/ccontrol.h"
 #include "gui/cdrawcontext.h"
 
@@ -44,7 +41,11 @@ protected:
 class WaveDisplay final : public VSTGUI::CControl {
 public:
     enum class Kind { BufferThumbnail, MainScope, SmallScope };
-    enum : int { kBufferScopeColumns = 74, kMainColumns = 361, kSmallColumns = 206 };
+    enum : int {
+        kBufferScopeColumns = kThumbnailColumns,
+        kMainColumns = kWaveformColumns,
+        kSmallColumns = kScopeColumns
+    };
 
     // size, listener (of the clicks when it is a ScopeClickListener), background bitmap
     // (the panel under the view).
@@ -65,27 +66,13 @@ public:
     // The wheel steps the view's own value, which is no parameter: no gesture.
     bool onWheel(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& where, float distance) override;
 
-    // Connections (editor thread). All that the view reads, from the effect's port; a view
-    // keeps what it draws from.
-    void connect(const ScopeSources& sources);
-    // One at a time. The 16 buffer records: a thumbnail draws record n, the main scope the
-    // record whose number *currentBuffer holds; their arrays are read inside a reading on
-    // `readers` (null: records nobody frees while the view lives).
-    void setBufferRecords(const AudioBuffer* records, BufferReaders* readers = nullptr);
-    // Thumbnails and main scope: the current buffer's number.
-    void setCurrentBuffer(const std::atomic<std::int32_t>* index);
-    // Main scope: play position and grain length (frames), grain interval (frames) and
-    // the engine's recording byte (read only; the editor clears it).
-    void setPlayState(const std::atomic<float>* playPosition, const std::atomic<float>* grainLength,
-                      const std::atomic<std::int32_t>* grainInterval, const std::atomic<std::uint8_t>* recording);
-    // Main and small scope: the "Scope View Mode" setting (0..4).
-    void setScopeMode(const std::atomic<float>* mode);
-    // Small scope: the capture array (at least kCaptureFloats floats), its state word
-    // (1 = a capture is finished; the view sets it back to 0 after taking it) and the
-    // current buffer's length in frames.
-    static constexpr int kCaptureFloats = 4 * kSmallColumns;
-    void setCapture(const float* captureBuffer, std::atomic<std::int32_t>* captureState,
-                    const std::atomic<float>* currentLength);
+    // What the view draws (editor thread): the panel's snapshot, which outlives the view
+    // (null: the empty picture). A thumbnail draws buffer n's columns, the main scope the
+    // current buffer's with the play state, the small scope the scope trace.
+    void setDisplay(const DisplaySnapshot* display);
+    // Small scope: true when it has drawn since the last call (the panel then asks for the
+    // next capture).
+    bool takeCaptureDrawn();
     // Small scope: the column group count of the rising colour ramp (9 unless set).
     void setRampBreak(int groups);
     // Main scope: the waveform layer and the composite layer (363 x 110, owned by the

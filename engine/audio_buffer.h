@@ -15,8 +15,8 @@
 // that boundary, so no voice reads past the new length. When no block is under way
 // (never processed, suspended, between blocks) the old arrays are freed at once.
 //
-// Readers outside a block. The panel's views read the published arrays while they draw,
-// on the user-interface thread. Each such read is held as a BufferReaders::Reading; a
+// Readers outside a block. The panel's display columns (display_publisher.h) are read
+// from the published arrays on the user-interface thread or the host's worker. Each such read is held as a BufferReaders::Reading; a
 // thread that frees arrays it replaced waits, after the block under way, for the
 // readings that may still hold them (waitForReaders). Only other threads free arrays
 // (the audio thread leaves what it replaces to runDeferred), so the audio thread never
@@ -98,7 +98,7 @@ inline BufferFrames framesOf(const AudioBuffer& b, std::uint32_t* generation = n
 // that frees arrays, after publishing the arrays that replace them, advances the epoch and
 // waits until the readings under the old parity have ended. Readings that start meanwhile
 // count under the new parity and see the new record, so the wait ends however often the
-// panel draws. A reading is short (one view's drawing) and never waits itself.
+// panel draws. A reading is short (one computation of columns) and never waits itself.
 class BufferReaders {
 public:
     // One reading, for its lifetime; with null readers it holds nothing (views drawing

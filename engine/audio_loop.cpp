@@ -22,14 +22,7 @@ namespace {
 
 constexpr std::int32_t kTimeQueryMask = EngineTransport::kPpqValid | EngineTransport::kTempoValid |
                                         EngineTransport::kBarsValid | EngineTransport::kTimeSigValid;
-constexpr int kCaptureLength = 4096;     // entries the capture fills
-constexpr float kCaptureSpan = 206.0f;   // entries one grain spans in the time views
 constexpr double kWindowPeriod = 4121.0; // Hann window period of the sum spectrum
-
-constexpr int kScopeTimeGrain = 1;
-constexpr int kScopeTimeSum = 2;
-constexpr int kScopeFreqGrain = 3;
-constexpr int kScopeFreqSum = 4;
 
 // The window oscillator at its start, in double precision with the stored pi.
 constexpr double kStoredPiDouble = static_cast<double>(kStoredPi);
@@ -53,7 +46,7 @@ struct GrainEngine::BlockContext {
     int envelopeType = kEnvTrapezoid;
     float envSust = 0.0f;
     PlaybackMode playbackMode = PlaybackMode::Loop;
-    int scopeMode = kScopeTimeGrain;
+    ScopeMode scopeMode = ScopeMode::TimeGrain;
     int morphAlgorithm = kMorphOff;
     int morphStepsize = 0;
     bool trigmode = false;
@@ -93,6 +86,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
             if (outRight) outRight[i] = 0.0f;
         }
         gate.leaveBlock();
+        display_.publishBlock(*this, 0.0f);
         return;
     }
 
@@ -146,19 +140,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
                 const StereoSample s = renderVoiceSample(voice, view, seq.grainPitch, b.envelopeType);
                 sumL += s.left;
                 sumR += s.right;
-                if (captureStage() == CaptureStage::Filling && v == capture.capturedVoice) {
-                    if (b.scopeMode == kScopeTimeGrain) {
-                        capture.captureBuffer[static_cast<int>(capture.capturePosition)] = s.left;
-                        capture.capturePosition += capture.captureIncrement;
-                        if (capture.capturePosition >= static_cast<float>(kCaptureLength))
-                            capture.capturePosition = 0.0f;
-                    } else if (b.scopeMode == kScopeFreqGrain &&
-                               capture.capturePosition < static_cast<float>(kCaptureLength)) {
-                        capture.captureBuffer[static_cast<int>(capture.capturePosition)] =
-                            (s.left + s.right) / 2.0f;
-                        capture.capturePosition += 1.0f;
-                    }
-                }
+                if (capture.follows(v)) capture.grainSample(b.scopeMode, s.left, s.right);
                 if (voice.idle()) voiceEnded(v, b);
             }
 
@@ -166,7 +148,8 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
             float r = sumR;
             voices.pitchFilter.run(l, r, seq.grainPitch);
             voices.resonantFilter.run(l, r);
-            if (b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum) sumCapture(b, l, r);
+            if (b.scopeMode == ScopeMode::TimeSum || b.scopeMode == ScopeMode::FreqSum)
+                capture.sumSample(b.scopeMode, l, r, b.window, transform);
             seq.triggerCountdown -= 1.0f;
             seq.advanceHead(b.current.length, stopsAtBufferEnd(b.playbackMode), [&]() noexcept { restartHead(b); });
             outputStage(b, l, r, inL, inR, outL, outR);
@@ -185,6 +168,7 @@ void GrainEngine::processReplacing(float** inputs, float** outputs, std::int32_t
     while (b.peak > seen && !meter.compare_exchange_weak(seen, b.peak, std::memory_order_relaxed)) {
     }
     gate.leaveBlock();
+    display_.publishBlock(*this, b.peak);
 }
 
 // A block let a sample that is not finite through (a value no entry path can store, or
@@ -204,11 +188,7 @@ void GrainEngine::silenceFromNonFinite(BlockContext& b, float* outLeft, float* o
     if (!b.open) return;  // the voices are not this block's to touch
     for (GrainVoice& v : voices.slots) resetVoice(v);
     seq.activeVoices = 0;
-    if (capture.captureState == 2 && capture.capturedVoice >= 0) {
-        capture.captureState = 0;
-        capture.capturePosition = 0.0f;
-        capture.capturedVoice = -1;
-    }
+    capture.dropFollowedGrain();
 }
 
 // Output stage: gain, meter and soft clipper, or the input unchanged with monitor on.
@@ -236,7 +216,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
                           float* outRight, int at, int count) noexcept {
     constexpr int kMaxRun = 256;
     if (seq.halted != 0 || !b.open) return 0;
-    if (captureStage() == CaptureStage::Filling && (b.scopeMode != kScopeFreqSum || capture.capturedVoice >= 0))
+    if (captureStage() == CaptureStage::Filling && (b.scopeMode != ScopeMode::FreqSum || capture.capturedVoice >= 0))
         return 0;
     if (params.live[kRecFree] != 0.0f || params.live[kRecSync] != 0.0f || recorder_.fadingOut()) return 0;
     if (b.trigmode && stopsAtBufferEnd(b.playbackMode)) return 0;
@@ -257,7 +237,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
     // The two filters keep their own states only, so each may run over the stretch in
     // turn: the same values as both per sample.
     runOutputFilters(voices.pitchFilter, voices.resonantFilter, sumL, sumR, run, seq.grainPitch);
-    const bool sumScope = b.scopeMode == kScopeTimeSum || b.scopeMode == kScopeFreqSum;
+    const bool sumScope = b.scopeMode == ScopeMode::TimeSum || b.scopeMode == ScopeMode::FreqSum;
     if (!sumScope && !b.monitor) {
         // Without the sum capture and monitor the bookkeeping runs over the stretch in
         // locals and is published once.
@@ -278,7 +258,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
         seq.unitCountdown -= 1;
         const float l = sumL[k];
         const float r = sumR[k];
-        if (sumScope) sumCapture(b, l, r);
+        if (sumScope) capture.sumSample(b.scopeMode, l, r, b.window, transform);
         seq.triggerCountdown -= 1.0f;
         seq.advanceHead(b.current.length, stopsAtBufferEnd(b.playbackMode), [&]() noexcept { restartHead(b); });
         const int i = at + k;
@@ -305,7 +285,7 @@ bool GrainEngine::blockStart(std::int32_t sampleFrames, BlockContext& b) noexcep
     b.envelopeType = settingIn(params.settings[kEnvelopeType], 0, 3);
     b.envSust = params.live[kEnvSust];
     b.playbackMode = static_cast<PlaybackMode>(settingIn(params.settings[kPlaybackMode], 0, 3));
-    b.scopeMode = settingIn(params.settings[kScopeViewMode], 0, 4);
+    b.scopeMode = static_cast<ScopeMode>(settingIn(params.settings[kScopeViewMode], 0, 4));
     b.morphAlgorithm = settingIn(params.settings[kMorphAlgorithm], 0, 3);
     b.morphStepsize = settingIn(params.settings[kMorphStepsize], 0, 19);
     b.window = windowStart();
@@ -381,21 +361,12 @@ void GrainEngine::silenceVoices(BlockContext& b) noexcept {
     if (!b.open) return;
     for (GrainVoice& v : voices.slots) stopVoice(v);
     seq.activeVoices = 0;
-    if (captureStage() == CaptureStage::Filling && capture.capturedVoice >= 0) {
-        setCaptureStage(CaptureStage::Wanted);
-        capture.capturePosition = 0.0f;
-        capture.capturedVoice = -1;
-    }
+    capture.dropFollowedGrain();
 }
 
 void GrainEngine::afterGrainStart(int i) noexcept {
     seq.triggerCountdown = static_cast<float>(seq.grainInterval.load());
-    if (captureStage() == CaptureStage::Wanted && setting(kScopeViewMode) != kScopeFreqSum) {
-        capture.captureIncrement = kCaptureSpan / static_cast<float>(seq.grainLength.load());
-        capture.capturedVoice = i;
-        setCaptureStage(CaptureStage::Filling);
-        capture.capturePosition = 0.0f;
-    }
+    capture.grainStarted(i, seq.grainLength, static_cast<ScopeMode>(setting(kScopeViewMode)));
     seq.activeVoices = seq.activeVoices + 1;
 }
 
@@ -418,13 +389,8 @@ void GrainEngine::triggerVoice(int i, BlockContext& b) noexcept {
         return;
     }
     const BufferView view = b.views[b.currentIndex];
-    const bool scopeGrain = b.scopeMode == kScopeFreqGrain;
-    const auto morphScope = [&]() noexcept {
-        std::copy(morphing.scopeValues(), morphing.scopeValues() + kCaptureLength, capture.captureBuffer);
-        capture.capturePosition = 0.0f;
-        setCaptureStage(CaptureStage::Finished);
-        capture.capturedVoice = -1;
-    };
+    const bool scopeGrain = b.scopeMode == ScopeMode::FreqGrain;
+    const auto morphScope = [&]() noexcept { capture.takeValues(morphing.scopeValues()); };
     const auto synthesise = [&]() noexcept {
         if (morphing.synthesise(v, b.morphAlgorithm, b.morphStepsize, transform, scopeGrain, seq).scopeReady)
             morphScope();
@@ -469,52 +435,7 @@ void GrainEngine::abandonMorph() noexcept {
 void GrainEngine::voiceEnded(int i, BlockContext& b) noexcept {
     voices.slots[i].renderMode = kRenderBuffer;
     seq.activeVoices = std::max(seq.activeVoices.load() - 1, 0);
-    if (i != capture.capturedVoice) return;
-    if (b.scopeMode == kScopeFreqGrain) {
-        if (morphing.morphState == MorphStage::Idle) {
-            const int from = std::clamp(static_cast<int>(capture.capturePosition), 0, kCaptureLength);
-            std::fill(capture.captureBuffer + from, capture.captureBuffer + kCaptureLength, 0.0f);
-        }
-        captureSpectrum();
-    }
-    setCaptureStage(CaptureStage::Finished);
-    capture.capturePosition = 0.0f;
-    capture.capturedVoice = -1;
-}
-
-// The capture array replaced by its magnitude spectrum.
-void GrainEngine::captureSpectrum() noexcept {
-    const float* spectrum = transform.magnitudeSpectrum(capture.captureBuffer);
-    std::copy(spectrum, spectrum + kCaptureLength, capture.captureBuffer);
-}
-
-// The sum views of the scope, on the filtered sum before gain.
-void GrainEngine::sumCapture(const BlockContext& b, float left, float right) noexcept {
-    const int mode = b.scopeMode;
-    if (mode == kScopeTimeSum) {
-        if (captureStage() != CaptureStage::Filling) return;
-        capture.captureBuffer[static_cast<int>(capture.capturePosition)] = left;
-        capture.capturePosition += capture.captureIncrement;
-        if (capture.capturePosition >= static_cast<float>(kCaptureLength)) capture.capturePosition = 0.0f;
-    } else if (mode == kScopeFreqSum) {
-        const CaptureStage stage = captureStage();
-        if (stage == CaptureStage::Wanted) {
-            setCaptureStage(CaptureStage::Filling);
-            return;
-        }
-        if (stage != CaptureStage::Filling) return;
-        if (capture.capturePosition == 0.0f) capture.window = b.window;
-        const double w = capture.window.next();
-        const int pos = std::clamp(static_cast<int>(capture.capturePosition), 0, kCaptureLength - 1);
-        capture.captureBuffer[pos] = static_cast<float>((left + right) * (w + 1.0) * 0.25);
-        capture.capturePosition += 1.0f;
-        if (capture.capturePosition >= static_cast<float>(kCaptureLength)) {
-            capture.capturePosition = 0.0f;
-            captureSpectrum();
-            setCaptureStage(CaptureStage::Finished);
-            capture.window = b.window;
-        }
-    }
+    capture.voiceEnded(i, b.scopeMode, morphing.morphState == MorphStage::Idle, transform);
 }
 
 void GrainEngine::recordOneFrame(const BufferFrames& frames, float inLeft, float inRight) noexcept {

@@ -38,11 +38,7 @@ void GrainEngine::applyHandOver(std::uint32_t request) noexcept {
             seq.voiceCount = count;
             // A single-grain capture that followed one of the stopped voices would wait for
             // it for ever: it is given up, as the stop rules do, and the next grain arms it.
-            if (captureStage() == CaptureStage::Filling && capture.capturedVoice >= 0) {
-                setCaptureStage(CaptureStage::Wanted);
-                capture.capturePosition = 0.0f;
-                capture.capturedVoice = -1;
-            }
+            capture.dropFollowedGrain();
         }
     }
     if (request & HandOver::kRewind) {
@@ -138,7 +134,7 @@ void GrainEngine::selectBufferInBlock(int n) noexcept {
             v.lastIndex = 0;
         }
         seq.activeVoices = 0;
-        setCaptureStage(CaptureStage::Wanted);
+        capture.request();
         capture.capturePosition = 0.0f;
         capture.capturedVoice = -1;
     } else {

@@ -6,27 +6,12 @@
 
 #include <cstdint>
 
-#include "engine/dsp/cosine_oscillator.h"
 #include "engine/parameter_index.h"
 #include "engine/program_record.h"
 #include "engine/sequencer.h"
 #include "engine/shared_value.h"
 
 namespace grainwheel {
-
-constexpr int kCaptureSize = 4097;
-
-// The scope capture. The editor reads the array while it is filled; only the state and
-// position words are exchanged whole.
-struct CaptureState {
-    float captureBuffer[kCaptureSize] = {};
-    Shared<std::int32_t> captureState{0};  // a CaptureStage; the editor reads the word
-    float capturePosition = 0.0f;
-    std::int32_t capturedVoice = -1;
-    float captureIncrement = 0.0f;
-    // The Hann window of the sum spectrum.
-    CosineOscillator window;
-};
 
 // Parameter values: the live values, the per-unit values converted for the engine and
 // the live global settings.

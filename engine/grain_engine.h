@@ -59,6 +59,7 @@
 #include "engine/audio_buffer.h"
 #include "engine/buffer_bank.h"
 #include "engine/buffer_morph.h"
+#include "engine/display_publisher.h"
 #include "engine/dsp/morph.h"
 #include "engine/dsp/spectrum_transform.h"
 #include "engine/engine_state.h"
@@ -68,6 +69,7 @@
 #include "engine/program_record.h"
 #include "engine/realtime.h"
 #include "engine/recorder.h"
+#include "engine/scope_capture.h"
 #include "engine/sequencer.h"
 #include "engine/voices.h"
 
@@ -207,9 +209,9 @@ public:
     bool hasDeferred() const { return deferred_.load(std::memory_order_acquire) != 0; }
 
     // Typed read accessors for the editor and tests: whole words, any thread.
-    CaptureStage captureStage() const { return static_cast<CaptureStage>(capture.captureState.load()); }
-    // The editor asks for the next capture (a Wanted) once it has drawn one.
-    void requestCapture() { setCaptureStage(CaptureStage::Wanted); }
+    CaptureStage captureStage() const { return capture.stage(); }
+    // The panel asks for the next capture (a Wanted) once it has drawn one.
+    void requestCapture() { capture.request(); }
     std::atomic<std::int32_t>& captureStateWord() { return *capture.captureState.address(); }
     const float* captureBuffer() const { return capture.captureBuffer; }
     int captureSize() const { return kCaptureSize; }
@@ -223,10 +225,6 @@ public:
     int previousBufferIndex() const { return previousBuffer; }
     int currentUnit() const { return seq.currentUnit; }
     float linkedDensity() const { return seq.linkedDensity; }
-    // The words behind some of these values, for views that read them at each draw.
-    const std::atomic<std::int32_t>& currentBufferWord() const { return *currentBuffer.address(); }
-    const std::atomic<std::int32_t>& previousBufferWord() const { return *previousBuffer.address(); }
-    const std::atomic<float>& currentBufferLengthWord() const { return *currentLengthFloat.address(); }
     // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
     bool takeRecordingMark() { return recorder_.takeMark(); }
 
@@ -246,7 +244,10 @@ public:
     const Recorder& recorder() const { return recorder_; }
     const BufferMorph& morph() const { return morphing; }
     const VoiceBank& voiceBank() const { return voices; }
-    const CaptureState& scopeCapture() const { return capture; }
+    const ScopeCapture& scopeCapture() const { return capture; }
+    // What the panel draws, published for it (display_publisher.h).
+    DisplayPublisher& display() { return display_; }
+    const DisplayPublisher& display() const { return display_; }
 private:
     // Tests, fuzzers and benchmarks reach further in through it (engine_inspection.h).
     friend struct EngineInspection;
@@ -255,7 +256,6 @@ private:
     void notify(std::int32_t index, float value);
     // Record one input frame into the current buffer (the audio loop calls it).
     void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
-    void setCaptureStage(CaptureStage s) { capture.captureState = static_cast<std::int32_t>(s); }
     bool queryTransport(std::int32_t wanted, EngineTransport& t);
     void notifyEditor(std::int32_t index, float value) { notify(index, value); }
     // True on the thread that ran the last block (a host automating from there).
@@ -288,8 +288,6 @@ private:
     void triggerVoice(int i, BlockContext& b) noexcept GW_NONBLOCKING;
     void afterGrainStart(int i) noexcept GW_NONBLOCKING;
     void voiceEnded(int i, BlockContext& b) noexcept GW_NONBLOCKING;
-    void sumCapture(const BlockContext& b, float left, float right) noexcept GW_NONBLOCKING;
-    void captureSpectrum() noexcept GW_NONBLOCKING;
     void finishSyncedRecording() noexcept GW_NONBLOCKING;
     void abandonMorph() noexcept GW_NONBLOCKING;
     void outputStage(BlockContext& b, float l, float r, float inL, float inR, float& outL, float& outR) noexcept
@@ -332,7 +330,8 @@ private:
     Sequencer seq;
     TransportState hostTime;
     BufferMorph morphing;
-    CaptureState capture;
+    ScopeCapture capture;
+    DisplayPublisher display_;
     VoiceBank voices;
     SpectrumTransform transform;  // the morph's and the scope's, audio thread only
 

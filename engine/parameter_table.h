@@ -214,6 +214,11 @@ constexpr bool isCommand(int index) {
     return isHostParameter(index) && parameterInfo(index).kind == ParameterKind::Command;
 }
 
+// The display text of host parameter `index` (or of the Record Sync Unit setting) at
+// `value`, as getParameterDisplay writes it, from the value and the global settings
+// alone (for a panel without the running engine; parameter_texts.cpp).
+void parameterText(int index, float value, const float (&settings)[kNumGlobalSettings], char* text);
+
 // The global settings' indices (267..276) in globalSettings order (GlobalSetting).
 inline constexpr int kSettingOfSlot[kNumGlobalSettings] = {
     kSettingTimeFaderValues, kSettingSpeedFaderRange, kSettingPitchFaderRange, kSettingEnvelopeType,

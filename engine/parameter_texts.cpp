@@ -71,13 +71,41 @@ void writeDisplay(const ParameterInfo& p, const DisplayInputs& in, char* text) {
     }
 }
 
+// The inputs of p's text at `value`, under the fader ranges setting(s) answers; where a
+// range derives nothing from the value, `fallback` is shown.
+template <class Setting>
+DisplayInputs inputsAt(const ParameterInfo& p, float value, Setting setting, float fallback) {
+    DisplayInputs in;
+    in.live = value;
+    in.speedMode = setting(kSpeedFaderRange);
+    in.pitchMode = setting(kPitchFaderRange);
+    float derived = 0.0f;
+    switch (p.display) {
+    case DisplayText::BufferNumber: truncInRange(valueToStep(value), 0, kNumBuffers - 1, in.buffer); break;
+    case DisplayText::Decibels: in.derived = 2.0f * value * value; break;
+    case DisplayText::DensityFactor: in.derived = convertDensity(value); break;
+    case DisplayText::EventsPerUnit:
+        in.derived = convertTime(setting(kTimeFaderValues), value, derived) ? derived : fallback;
+        break;
+    case DisplayText::Speed: in.derived = convertSpeed(in.speedMode, value, derived) ? derived : fallback; break;
+    case DisplayText::Cutoff:
+        in.derived = convertCutoff(setting(kFreqCutoff), value, derived) ? derived : fallback;
+        break;
+    default: break;
+    }
+    return in;
+}
+
+void syncUnitText(float setting, char* text) {
+    int k = 0;
+    if (truncInRange(setting, 0, 28, k) && kSyncUnits[k].text) copyText(text, kSyncUnits[k].text);
+}
+
 }  // namespace
 
 void ParameterModel::display(std::int32_t index, char* text) const {
     if (index == kSettingRecordSyncUnit) {
-        int k = 0;
-        if (truncInRange(settings[kRecordSyncUnit], 0, 28, k) && kSyncUnits[k].text)
-            copyText(text, kSyncUnits[k].text);
+        syncUnitText(settings[kRecordSyncUnit], text);
         return;
     }
     if (!isHostParameter(index)) return;
@@ -101,31 +129,35 @@ void ParameterModel::display(std::int32_t index, char* text) const {
 void ParameterModel::displayFor(std::int32_t index, float value, char* text) const {
     if (!isHostParameter(index)) return;
     const ParameterInfo& p = parameterInfo(index);
-    DisplayInputs in;
-    in.live = value;
-    in.speedMode = setting(kSpeedFaderRange);
-    in.pitchMode = setting(kPitchFaderRange);
-    float derived = 0.0f;
-    switch (p.display) {
-    case DisplayText::BufferNumber: truncInRange(valueToStep(value), 0, kNumBuffers - 1, in.buffer); break;
-    case DisplayText::Decibels: in.derived = 2.0f * value * value; break;
-    case DisplayText::DensityFactor: in.derived = convertDensity(value); break;
-    case DisplayText::EventsPerUnit:
-        in.derived = convertTime(setting(kTimeFaderValues), value, derived) ? derived : unitTime[p.member].load();
-        break;
-    case DisplayText::Speed:
-        in.derived = convertSpeed(in.speedMode, value, derived) ? derived : unitSpeed[p.member].load();
-        break;
-    case DisplayText::Cutoff:
-        in.derived = convertCutoff(setting(kFreqCutoff), value, derived) ? derived : unitCutoff[p.member].load();
-        break;
-    default: break;
-    }
-    writeDisplay(p, in, text);
+    const float fallback = p.display == DisplayText::EventsPerUnit ? unitTime[p.member].load()
+                           : p.display == DisplayText::Speed        ? unitSpeed[p.member].load()
+                           : p.display == DisplayText::Cutoff       ? unitCutoff[p.member].load()
+                                                                    : 0.0f;
+    writeDisplay(p, inputsAt(p, value, [this](GlobalSetting s) { return setting(s); }, fallback), text);
 }
 
 bool ParameterModel::automatable(std::int32_t index) const {
     return isHostParameter(index) && parameterInfo(index).automatable;
+}
+
+}  // namespace grainwheel
+
+namespace grainwheel {
+
+// The same texts from a value alone, with the settings that choose the fader ranges: a
+// unit's derived value is the one the engine derives from `value` (none where the range
+// derives none).
+void parameterText(int index, float value, const float (&settings)[kNumGlobalSettings], char* text) {
+    if (index == kSettingRecordSyncUnit) {
+        syncUnitText(settings[kRecordSyncUnit], text);
+        return;
+    }
+    if (!isHostParameter(index)) return;
+    const ParameterInfo& p = parameterInfo(index);
+    const auto setting = [&](GlobalSetting s) { return truncSaturated(settings[s]); };
+    DisplayInputs in = inputsAt(p, value, setting, 0.0f);
+    if (p.display == DisplayText::EventsPerUnit && in.derived == 0.0f) return;  // no time: no text
+    writeDisplay(p, in, text);
 }
 
 }  // namespace grainwheel

@@ -16,24 +16,10 @@ void EnginePort::silenceVoices() {
     engine_.setParameter(kVoiceCount, engine_.getParameter(kVoiceCount));
 }
 
-ScopeSources EnginePort::scopeSources() {
-    GrainEngine& e = engine_;
-    ScopeSources s;
-    s.captureState = &e.captureStateWord();
-    s.captureBuffer = e.captureBuffer();
-    s.currentLength = &e.currentBufferLengthWord();
-    s.playPosition = e.sequencer().playPosition.address();
-    s.grainLength = e.sequencer().grainLengthFloat.address();
-    s.grainInterval = e.sequencer().grainInterval.address();
-    s.recording = e.recorder().state().recording.address();
-    s.recordWritePosition = e.recorder().state().recordWritePosition.address();
-    s.scopeMode = e.parameters().settings[kScopeViewMode].address();
-    s.currentBuffer = &e.currentBufferWord();
-    s.previousBuffer = &e.previousBufferWord();
-    s.linkedDensity = e.sequencer().linkedDensity.address();
-    s.records = &e.buffers().buffer(0);
-    s.readers = &e.buffers().readers();
-    return s;
+// The columns of buffers that changed are computed here, on the panel's thread.
+void EnginePort::copyDisplay(DisplaySnapshot& out) {
+    engine_.display().refreshColumns(engine_);
+    engine_.display().copy(engine_, out);
 }
 
 int EnginePort::bufferLength(int b) { return validBuffer(b) ? framesOf(engine_.buffers().buffer(b)).length : 0; }

@@ -27,7 +27,8 @@ public:
     bool takeRecordingMark() override { return engine_.takeRecordingMark(); }
     void setHalted(bool halted) override { engine_.setHalted(halted); }
     void silenceVoices() override;
-    ScopeSources scopeSources() override;
+    void copyDisplay(DisplaySnapshot& out) override;
+    void requestCapture() override { engine_.requestCapture(); }
 
     int bufferLength(int b) override;
     bool bufferHasArrays(int b) override;

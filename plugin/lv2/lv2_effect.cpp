@@ -47,6 +47,11 @@ private:
 };
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
+// The worker's tokens: the deferred work, the display's columns.
+constexpr std::uint8_t kWorkDeferred = 1;
+constexpr std::uint8_t kWorkColumns = 2;
+// The live values go to the notify port about this often.
+constexpr double kDisplaySeconds = 0.03;
 
 }  // namespace
 
@@ -117,6 +122,12 @@ bool Lv2Effect::takeFeatures(const LV2_Feature* const* features) {
     uri_.command = m(kCommandUri);
     uri_.commandIndex = m(kCommandIndexUri);
     uri_.commandValue = m(kCommandValueUri);
+    uri_.displayLive = m(kDisplayLiveUri);
+    uri_.displayScope = m(kDisplayScopeUri);
+    uri_.displayColumns = m(kDisplayColumnsUri);
+    uri_.displayBuffer = m(kDisplayBufferUri);
+    uri_.displayData = m(kDisplayDataUri);
+    lv2_atom_forge_init(&forge_, map_);
     for (int k = 0; k < kNumBuffers; ++k) {
         char uri[64];
         std::snprintf(uri, sizeof uri, "%s%02d", kStateBufferUri, k + 1);
@@ -134,6 +145,7 @@ void Lv2Effect::connectPort(std::uint32_t port, void* data) {
     else if (port == kPortOutLeft) out_[0] = static_cast<float*>(data);
     else if (port == kPortOutRight) out_[1] = static_cast<float*>(data);
     else if (port == kPortTime) time_ = static_cast<const LV2_Atom_Sequence*>(data);
+    else if (port == kPortNotify) notify_ = static_cast<LV2_Atom_Sequence*>(data);
 }
 
 // The transport last told stays: a host tells it again when it changes.
@@ -276,15 +288,81 @@ void Lv2Effect::run(std::uint32_t frames) {
         }
     }
     processSpan(done, frames - done);
+    writeDisplay(frames);
     // Whatever the blocks handed off runs on the host's worker.
     if (schedule_ != nullptr && engine_.hasDeferred() && !workPending_.exchange(true, std::memory_order_acq_rel)) {
-        const std::uint8_t token = 1;
+        const std::uint8_t token = kWorkDeferred;
         if (schedule_->schedule_work(schedule_->handle, sizeof token, &token) != LV2_WORKER_SUCCESS)
             workPending_.store(false, std::memory_order_release);
     }
 }
 
-LV2_Worker_Status Lv2Effect::work(LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle) {
+bool Lv2Effect::displayMessage(LV2_URID otype, int buffer, const void* data, std::uint32_t size) noexcept {
+    // The event's time and atom header, the object's body, each property's key and value.
+    const std::uint32_t needed = sizeof(LV2_Atom_Event) + sizeof(LV2_Atom_Object_Body) +
+                                 (buffer >= 0 ? sizeof(LV2_Atom_Property_Body) + 8 : 0) +
+                                 sizeof(LV2_Atom_Property_Body) + lv2_atom_pad_size(size);
+    if (forge_.size - forge_.offset < needed) return false;
+    LV2_Atom_Forge_Frame frame;
+    lv2_atom_forge_frame_time(&forge_, 0);
+    lv2_atom_forge_object(&forge_, &frame, 0, otype);
+    if (buffer >= 0) {
+        lv2_atom_forge_key(&forge_, uri_.displayBuffer);
+        lv2_atom_forge_int(&forge_, buffer);
+    }
+    lv2_atom_forge_key(&forge_, uri_.displayData);
+    lv2_atom_forge_atom(&forge_, size, uri_.atomChunk);
+    lv2_atom_forge_write(&forge_, data, size);
+    lv2_atom_forge_pop(&forge_, &frame);
+    return true;
+}
+
+void Lv2Effect::writeDisplay(std::uint32_t frames) noexcept {
+    if (notify_ == nullptr || map_ == nullptr) return;
+    DisplayPublisher& display = engine_.display();
+    // Columns to compute: on the host's worker.
+    if (schedule_ != nullptr && !columnsPending_.load(std::memory_order_acquire) && display.columnsStale(engine_)) {
+        columnsPending_.store(true, std::memory_order_release);
+        const std::uint8_t token = kWorkColumns;
+        if (schedule_->schedule_work(schedule_->handle, sizeof token, &token) != LV2_WORKER_SUCCESS)
+            columnsPending_.store(false, std::memory_order_release);
+    }
+    lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(notify_), notify_->atom.size);
+    LV2_Atom_Forge_Frame sequence;
+    if (lv2_atom_forge_sequence_head(&forge_, &sequence, 0) == 0) return;
+    framesSinceLive_ += frames;
+    if (static_cast<double>(framesSinceLive_) >= rate_ * kDisplaySeconds) {
+        framesSinceLive_ = 0;
+        if (display.tryCopyLive(live_)) {
+            live_.peak = display.takePeak();
+            displayMessage(uri_.displayLive, -1, &live_, sizeof live_);
+        }
+        // A new capture goes out, and the next one is wanted.
+        if (display.traceSerial() != sentTrace_ && display.tryCopyTrace(trace_) &&
+            displayMessage(uri_.displayScope, -1, &trace_, sizeof trace_)) {
+            sentTrace_ = trace_.serial;
+            engine_.requestCapture();
+        }
+        // The buffers whose columns changed, then the next one in turn.
+        for (int n = 0; n < kNumBuffers; ++n) {
+            const bool again = n == nextColumns_;
+            if (!again && display.columnsSerial(n) == sentColumns_[n]) continue;
+            if (!display.tryCopyColumns(n, columns_) || !displayMessage(uri_.displayColumns, n, &columns_, sizeof columns_))
+                continue;
+            sentColumns_[n] = columns_.serial;
+            if (again) nextColumns_ = (nextColumns_ + 1) % kNumBuffers;
+        }
+    }
+    lv2_atom_forge_pop(&forge_, &sequence);
+}
+
+LV2_Worker_Status Lv2Effect::work(LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle, std::uint32_t size,
+                                  const void* data) {
+    if (size == 1 && data != nullptr && *static_cast<const std::uint8_t*>(data) == kWorkColumns) {
+        engine_.display().refreshColumns(engine_);
+        columnsPending_.store(false, std::memory_order_release);
+        return LV2_WORKER_SUCCESS;
+    }
     {
         std::lock_guard<std::mutex> hold(filesLock_);
         QuietScope quiet(quiet_);

@@ -18,7 +18,11 @@
 //    host's worker (work:schedule): there is no thread of the plug-in's own;
 //  - state: the 16 records as one property and every buffer with audio as a WAV file in
 //    the host's state folder (lv2_state.cpp);
-//  - the UI reaches the instance through InstanceAccess (lv2_access.h).
+//  - the UI reaches the instance through InstanceAccess (lv2_access.h); for a UI that
+//    cannot, the notify port carries what the panel draws (display_snapshot.h): the live
+//    values about every 30 ms, each new scope capture, and each buffer's columns when
+//    they changed (and one buffer's each time round, so that a UI opened later has them
+//    all soon). The columns are computed on the host's worker.
 // The plug-in never opens a dialog: the UI asks before it sends kill buffer, and what a
 // restore has to report goes to the host's log and to the UI's status line.
 //
@@ -33,6 +37,7 @@
 #include <string>
 
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
 #include <lv2/log/log.h>
 #include <lv2/state/state.h>
@@ -89,7 +94,8 @@ public:
     void run(std::uint32_t frames) GW_NONBLOCKING;
 
     // The worker (work:interface).
-    LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle);
+    LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
+                           std::uint32_t size = 0, const void* data = nullptr);
     // State (lv2_state.cpp).
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle, std::uint32_t flags,
                           const LV2_Feature* const* features);
@@ -136,6 +142,11 @@ private:
     // The UI's command message in `ev`, if it is one.
     void takeCommand(const LV2_Atom_Event* ev) noexcept;
     void processSpan(std::uint32_t from, std::uint32_t count) noexcept;
+    // The notify port's messages of this cycle (run()).
+    void writeDisplay(std::uint32_t frames) noexcept;
+    // One display message (object type otype, with the buffer's number unless -1 and the
+    // structure's bytes); false when it does not fit into the port's buffer.
+    bool displayMessage(LV2_URID otype, int buffer, const void* data, std::uint32_t size) noexcept;
 
     double rate_;
     GrainEngine engine_;
@@ -152,6 +163,7 @@ private:
         LV2_URID timePosition, timeBar, timeBarBeat, timeBeat, timeBeatUnit, timeBeatsPerBar, timeTempo, timeSpeed;
         LV2_URID logError, logWarning, records, buffer[kNumBuffers];
         LV2_URID command, commandIndex, commandValue;
+        LV2_URID displayLive, displayScope, displayColumns, displayBuffer, displayData;
     } uri_{};
 
     // Ports.
@@ -159,6 +171,7 @@ private:
     const float* in_[2] = {};
     float* out_[2] = {};
     const LV2_Atom_Sequence* time_ = nullptr;
+    LV2_Atom_Sequence* notify_ = nullptr;
     // The value of each control port last set on the engine (audio thread).
     float seen_[kParameterPorts] = {};
     // A command port that rose from 0 in the last block (audio thread).
@@ -170,8 +183,20 @@ private:
     std::atomic<bool> resync_{false};
     HostPosition position_;
 
-    // The worker: set when work is scheduled, cleared when it has run.
+    // The worker: set when work is scheduled, cleared when it has run (the deferred work;
+    // the display's columns).
     std::atomic<bool> workPending_{false};
+    std::atomic<bool> columnsPending_{false};
+
+    // The notify port's messages (audio thread).
+    LV2_Atom_Forge forge_{};
+    std::uint32_t framesSinceLive_ = 0;
+    std::uint32_t sentTrace_ = 0;
+    std::uint32_t sentColumns_[kNumBuffers] = {};
+    int nextColumns_ = 0;  // the buffer whose columns go again at the next message
+    DisplayLive live_;
+    ScopeTrace trace_;
+    BufferColumns columns_;
     std::mutex filesLock_;
 
     // The UI's listeners and the notices under way to them.

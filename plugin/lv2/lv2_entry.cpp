@@ -25,8 +25,8 @@ void deactivate(LV2_Handle h) { self(h)->deactivate(); }
 void cleanup(LV2_Handle h) { delete self(h); }
 
 LV2_Worker_Status work(LV2_Handle h, LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
-                       std::uint32_t, const void*) {
-    return self(h)->work(respond, handle);
+                       std::uint32_t size, const void* data) {
+    return self(h)->work(respond, handle, size, data);
 }
 LV2_Worker_Status workResponse(LV2_Handle, std::uint32_t, const void*) { return LV2_WORKER_SUCCESS; }
 

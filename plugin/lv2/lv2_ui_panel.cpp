@@ -5,20 +5,14 @@
 
 #include <new>
 
-#include "engine/grain_engine.h"
+#include "engine/parameter_table.h"
 #include "gui/x11/xcbwindow.h"
-#include "persistence/effect_files.h"
-#include "plugin/engine_port.h"
 
 namespace grainwheel::lv2 {
 
 using namespace VSTGUI;
 
 namespace {
-
-// The host parameters that are commands (a press, not a value) are never written back to
-// the host as the engine's value: the plug-in runs a command on every change of its port.
-bool isPreset(int index) { return index >= kPitchPreset && index < kBufPos; }
 
 // Idles (about 30 a second) to wait for the instance to apply a change before the status
 // line shows its text anyway.
@@ -27,31 +21,6 @@ constexpr int kStatusWaitIdles = 60;
 constexpr int kMessageIdles = 8;
 
 }  // namespace
-
-// --- the shadow engine (no access to the running instance) ------------------------------
-
-struct Lv2Panel::Shadow final : EngineHost {
-    class Port final : public EnginePort {
-    public:
-        Port(GrainEngine& engine, EffectFiles& files, float rate) : EnginePort(engine, files), rate_(rate) {}
-        float sampleRate() override { return rate_; }
-
-    private:
-        float rate_;
-    };
-
-    Shadow(HostLink& host, float rate) : link(host), engine(this, rate), files(engine, nullptr), port(engine, files, rate) {}
-
-    bool transport(std::int32_t, EngineTransport&) override { return false; }
-    // Next and previous program: the host's program port follows.
-    void automated(int index, float value) override { link.write(index, value); }
-    bool askYesNo(const char*, const char*) override { return false; }
-
-    HostLink& link;
-    GrainEngine engine;
-    EffectFiles files;
-    Port port;
-};
 
 // --- the panel ----------------------------------------------------------------------------
 
@@ -64,21 +33,25 @@ Lv2Panel* Lv2Panel::create(const Host& host) {
     if (host.access != nullptr) {
         target = &host.access->port();
     } else {
-        p->shadow_.reset(new (std::nothrow) Shadow(p->link_, host.sampleRate > 0.0f ? host.sampleRate : 44100.0f));
-        if (!p->shadow_ || !p->shadow_->engine.usable()) return nullptr;
-        target = &p->shadow_->port;
+        p->display_.reset(new (std::nothrow) DisplayReceiver(host.map));
+        if (!p->display_) return nullptr;
+        p->hostPort_.reset(new (std::nothrow)
+                               HostPort(p->link_, *p->display_, host.sampleRate > 0.0f ? host.sampleRate : 44100.0f));
+        if (!p->hostPort_) return nullptr;
+        target = p->hostPort_.get();
     }
-    // Until the host tells otherwise, its ports hold the engine's values.
-    for (int i = 0; i < kParameterPorts; ++i) p->link_.heard(i, target->getParameter(i));
+    // Until the host tells otherwise, its ports hold the engine's values (a fresh
+    // plug-in's, without access).
+    for (int i = 0; i < kParameterPorts; ++i)
+        p->link_.heard(i, host.access != nullptr ? target->getParameter(i) : parameterInfo(i).init);
 
-    std::unique_ptr<UiPort> port(new (std::nothrow) UiPort(*target, p->link_, host.access == nullptr));
+    std::unique_ptr<UiPort> port(new (std::nothrow) UiPort(*target, p->link_));
     if (!port) return nullptr;
     p->port_ = port.get();
     p->editor_.reset(new (std::nothrow) ADEditor(std::move(port), p.get()));
     if (!p->editor_) return nullptr;
 
-    if (host.access == nullptr) p->shadow_->engine.setListener(p.get());
-    else if (!host.access->addListener(p.get())) return nullptr;
+    if (host.access != nullptr && !host.access->addListener(p.get())) return nullptr;
     p->editor_->setContentScale(host.scaleFactor);
     p->editor_->open(host.parent);
     if (host.access == nullptr) p->editor_->statusPlain(kNoAccessText);
@@ -98,10 +71,8 @@ Lv2Panel::~Lv2Panel() {
     // No notice may reach the editor once it is gone: detach first (this waits for a
     // notice under way on another thread).
     if (host_.access != nullptr) host_.access->removeListener(this);
-    else if (shadow_) shadow_->engine.setListener(nullptr);
     if (editor_) editor_->close();
     editor_.reset();
-    shadow_.reset();
 }
 
 std::uintptr_t Lv2Panel::widget() const {
@@ -111,6 +82,11 @@ std::uintptr_t Lv2Panel::widget() const {
 }
 
 void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t format, const void* buffer) {
+    if (index == static_cast<std::uint32_t>(kPortNotify)) {
+        // With the instance the panel copies its display itself.
+        if (display_) display_->take(format, size, buffer);
+        return;
+    }
     if (format != 0 || size != sizeof(float) || buffer == nullptr || index >= kParameterPorts) return;
     const int i = static_cast<int>(index);
     const float value = *static_cast<const float*>(buffer);
@@ -120,22 +96,8 @@ void Lv2Panel::portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t 
     link_.heard(i, value);
     // The control the user is moving keeps the user's value.
     if (i == link_.editing()) return;
-    if (shadow_) {
-        // The shadow engine takes the value; its notice updates the control. A change of
-        // a preset's port is a click (the plug-in's rule), which the shadow follows to show
-        // the pitches or speeds it sets (a preset twice sets the same values).
-        if (!isCommandPort(i)) {
-            shadow_->engine.setParameter(i, value);
-        } else if (isPreset(i)) {
-            shadow_->engine.setParameter(i, 1.0f);
-            shadow_->engine.setParameter(i, 0.0f);
-        }
-        // The host's buffer is the current one at once (a morph to it would wait for
-        // blocks the shadow never runs).
-        if (i == kBufferNo) shadow_->engine.selectBuffer(static_cast<int>(valueToStep(value) + 0.5f));
-    } else {
-        editor_->setParameter(i, value);
-    }
+    // Without the instance a command's port is only a press, which shows nothing here.
+    if (hasAccess() || !isCommandPort(i)) editor_->setParameter(i, value);
 }
 
 int Lv2Panel::idle() {
@@ -187,7 +149,7 @@ void Lv2Panel::engineNotice(int index, float value) {
 void Lv2Panel::engineRefresh() { resync_.store(true, std::memory_order_relaxed); }
 
 bool Lv2Panel::userChanging(int tag) {
-    if (!port_->shadow() || tag <= kLastHostParameter || tag == kBufferScopeClick) return true;
+    if (hasAccess() || tag <= kLastHostParameter || tag == kBufferScopeClick) return true;
     // Settings, the voice count, the file commands, the options menu and the main scope's
     // click act on the running instance, which this panel cannot reach.
     if (CControl* control = editor_->controlWithTag(tag)) {
@@ -200,7 +162,7 @@ bool Lv2Panel::userChanging(int tag) {
 }
 
 void Lv2Panel::userChanged(int tag, float value) {
-    if (port_->shadow() || tag < 0 || tag > kLastHostParameter || isCommandPort(tag)) return;
+    if (!hasAccess() || tag < 0 || tag > kLastHostParameter || isCommandPort(tag)) return;
     statusTag_ = tag;
     statusValue_ = value;
     statusWait_ = kStatusWaitIdles;

@@ -8,9 +8,10 @@
 //    parameters change by other means than the host's ports (a program change, a bank
 //    read) the engine's values are written to the host's ports, marked for the instance
 //    as write-backs (no user's change); every panel open on one instance hears it;
-//  - without it: a shadow engine of the UI's own, fed by the host's port events, gives the
-//    values and display texts; what needs the running instance (scopes, buffers, file
-//    commands, settings) says so on the status line.
+//  - without it: the host's port values and the parameter table's texts (HostPort); the
+//    scopes, thumbnails and engine values come as display messages on the plug-in's
+//    notify port (DisplayReceiver); what needs the running instance (file commands,
+//    settings) says so on the status line.
 // Threads: everything on the host's UI thread except the listener's notices (any thread,
 // never blocking: they store whole words and the editor's own hand-over does the rest).
 
@@ -28,7 +29,7 @@ namespace grainwheel::lv2 {
 
 // What the status line says when the host gives the panel no access to the instance.
 inline constexpr const char* kNoAccessText =
-    "This host gives the panel no access to the running plug-in: scopes, buffers and files are not shown";
+    "This host gives the panel no access to the running plug-in: files and settings cannot be changed";
 
 class Lv2Panel final : public EngineListener, public PanelHost {
 public:
@@ -40,7 +41,7 @@ public:
         void* parent = nullptr;           // ui:parent, an X window id
         InstanceAccess* access = nullptr;  // null: no access to the running instance
         LV2_URID_Map* map = nullptr;       // urid:map: commands go as messages (else by port)
-        float sampleRate = 44100.0f;       // the shadow engine's (without access)
+        float sampleRate = 44100.0f;       // the host's rate (without access, until the plug-in tells)
         float scaleFactor = 0.0f;          // ui:scaleFactor (0: the host gives none)
     };
     // Null when memory is short.
@@ -53,7 +54,7 @@ public:
 
     // The panel's own X window (0 when headless: no ui:parent or no display).
     std::uintptr_t widget() const;
-    // A control port's new value from the host.
+    // A control port's new value from the host, or a message of the notify port.
     void portEvent(std::uint32_t index, std::uint32_t size, std::uint32_t format, const void* buffer);
     // The host's idle call: the editor's idle (which also handles the window's events).
     int idle();
@@ -75,7 +76,6 @@ public:
     void userChanged(int tag, float value) override;
 
 private:
-    struct Shadow;
     explicit Lv2Panel(const Host& host);
     // The engine's values of the host parameters to the host's ports where they differ.
     void writeEngineValues();
@@ -86,7 +86,8 @@ private:
 
     Host host_;
     HostLink link_;
-    std::unique_ptr<Shadow> shadow_;
+    std::unique_ptr<DisplayReceiver> display_;  // without access
+    std::unique_ptr<HostPort> hostPort_;        // without access
     UiPort* port_ = nullptr;  // owned by the editor
     std::unique_ptr<ADEditor> editor_;
     std::atomic<bool> resync_{false};

@@ -2,10 +2,17 @@
 
 #include "plugin/lv2/lv2_ui_port.h"
 
-#include <lv2/atom/atom.h>
+#include <algorithm>
+#include <cstring>
 
+#include <lv2/atom/atom.h>
+#include <lv2/atom/util.h>
+
+#include "engine/conversions.h"
 #include "engine/erase_question.h"
 #include "engine/parameter_index.h"
+#include "engine/parameter_table.h"
+#include "engine/program_record.h"
 #include "persistence/file_result.h"
 #include "platform/dialogs.h"
 
@@ -76,11 +83,9 @@ void UiPort::setParameterAutomated(int index, float value) {
         eraseBufferQuestion(target_.currentBuffer(), text, sizeof text);
         if (!platform::dialogs().askYesNo(kEraseBufferTitle, text)) return;
     }
+    // The plug-in takes it from the host's port or message at its next block.
     if (isCommandPort(index)) host_.command(index, value);
     else host_.write(index, value);
-    // The shadow engine shows what the UI sent; a running instance takes it from the
-    // host's port or message at its next block.
-    if (shadow_ && index != kKillBufr) target_.setParameter(index, value);
 }
 
 FileResult UiPort::readBankFile(const char* path) {
@@ -93,6 +98,107 @@ FileResult UiPort::importBankOptions(const char* path) {
     const FileResult r = target_.importBankOptions(path);
     if (r == kFileOk) requestResync();
     return r;
+}
+
+}  // namespace grainwheel::lv2
+
+namespace grainwheel::lv2 {
+
+// --- the display messages -------------------------------------------------------------
+
+DisplayReceiver::DisplayReceiver(LV2_URID_Map* map) {
+    // Until the plug-in tells them, the settings are those of a fresh bank.
+    ProgramRecord fresh;
+    fresh.initialise();
+    std::copy(std::begin(fresh.globalSettings), std::end(fresh.globalSettings), snapshot_.live.settings);
+    snapshot_.live.voiceCount = static_cast<std::int32_t>(fresh.voiceCount);
+    if (map == nullptr || map->map == nullptr) return;
+    auto m = [map](const char* uri) { return map->map(map->handle, uri); };
+    eventTransfer_ = m(LV2_ATOM__eventTransfer);
+    atomObject_ = m(LV2_ATOM__Object);
+    atomBlank_ = m(LV2_ATOM__Blank);
+    atomInt_ = m(LV2_ATOM__Int);
+    atomChunk_ = m(LV2_ATOM__Chunk);
+    liveType_ = m(kDisplayLiveUri);
+    scopeType_ = m(kDisplayScopeUri);
+    columnsType_ = m(kDisplayColumnsUri);
+    bufferKey_ = m(kDisplayBufferUri);
+    dataKey_ = m(kDisplayDataUri);
+}
+
+bool DisplayReceiver::take(std::uint32_t format, std::uint32_t size, const void* buffer) {
+    if (eventTransfer_ == 0 || format != eventTransfer_ || buffer == nullptr || size < sizeof(LV2_Atom_Object))
+        return false;
+    const auto* object = static_cast<const LV2_Atom_Object*>(buffer);
+    if ((object->atom.type != atomObject_ && object->atom.type != atomBlank_) ||
+        sizeof(LV2_Atom) + object->atom.size > size)
+        return false;
+    const LV2_Atom *number = nullptr, *data = nullptr;
+    lv2_atom_object_get(object, bufferKey_, &number, dataKey_, &data, 0);
+    if (data == nullptr || data->type != atomChunk_) return false;
+    const void* bytes = LV2_ATOM_BODY_CONST(data);
+    const std::uint32_t type = object->body.otype;
+    if (type == liveType_ && data->size == sizeof(DisplayLive)) {
+        const std::uint32_t recorded = snapshot_.live.recordSerial;
+        std::memcpy(&snapshot_.live, bytes, sizeof(DisplayLive));
+        // The recording byte of the panel's kind: frames arrived since the last message.
+        snapshot_.live.recording = lives_ != 0 && snapshot_.live.recordSerial != recorded ? 1 : 0;
+        if (lives_++ == 0) markSerial_ = snapshot_.live.recordSerial;
+        peak_ = std::max(peak_, snapshot_.live.peak);
+        return true;
+    }
+    if (type == scopeType_ && data->size == sizeof(ScopeTrace)) {
+        std::memcpy(&snapshot_.trace, bytes, sizeof(ScopeTrace));
+        return true;
+    }
+    if (type == columnsType_ && data->size == sizeof(BufferColumns) && number != nullptr && number->type == atomInt_ &&
+        number->size >= sizeof(std::int32_t)) {
+        const std::int32_t n = reinterpret_cast<const LV2_Atom_Int*>(number)->body;
+        if (n < 0 || n >= kNumBuffers) return false;
+        std::memcpy(&snapshot_.buffers[n], bytes, sizeof(BufferColumns));
+        return true;
+    }
+    return false;
+}
+
+float DisplayReceiver::takePeak() {
+    const float p = peak_;
+    peak_ = 0.0f;
+    return p;
+}
+
+bool DisplayReceiver::takeRecordingMark() {
+    const std::uint32_t serial = snapshot_.live.recordSerial;
+    if (serial == markSerial_) return false;
+    markSerial_ = serial;
+    return true;
+}
+
+// --- the plug-in without its instance ---------------------------------------------------
+
+float HostPort::getParameter(int index) {
+    if (HostLink::valid(index)) return isCommandPort(index) ? 0.0f : link_.known(index);
+    if (index == kReadPeakLevel) return display_.takePeak();
+    if (index == kVoiceCount) return static_cast<float>(live().voiceCount);
+    if (const int slot = settingSlot(index); slot >= 0) return live().settings[slot];
+    return 0.0f;
+}
+
+void HostPort::getParameterDisplay(int index, char* text) {
+    parameterText(index, getParameter(index), live().settings, text);
+}
+
+// The buffer the host's port selects until the plug-in tells which one plays.
+int HostPort::currentBuffer() {
+    if (display_.live()) return live().currentBuffer;
+    return truncClamped(valueToStep(link_.known(kBufferNo)) + 0.5f, 0, kNumBuffers - 1);
+}
+
+int HostPort::bufferLength(int b) { return b >= 0 && b < kNumBuffers ? live().bufferLength[b] : 0; }
+
+float HostPort::bufferRate(int b) {
+    const int rate = b >= 0 && b < kNumBuffers ? live().bufferRate[b] : 0;
+    return rate > 0 ? static_cast<float>(rate) : sampleRate();
 }
 
 }  // namespace grainwheel::lv2

@@ -1,8 +1,10 @@
 #pragma once
 // The LV2 panel's port onto the plug-in: HostLink (the host's port write function and
-// touch feature, and what the UI knows of the host's control ports) and UiPort, the
-// EffectPort the editor uses. UiPort forwards everything to a target port, which is the
-// running instance's own (instance-access) or a port onto the UI's shadow engine (when
+// touch feature, and what the UI knows of the host's control ports), DisplayReceiver and
+// HostPort (the plug-in as a UI without the running instance sees it: the host's port
+// values, the parameter table's texts and the display the plug-in sends on its notify
+// port) and UiPort, the EffectPort the editor uses. UiPort forwards everything to a
+// target port, which is the running instance's own (instance-access) or a HostPort (when
 // the host gives no access), except the parts that belong to the host:
 //  - an automated change of a host parameter (0..106) goes to the host's control port; the
 //    plug-in applies it at its next block and the host records it as automation;
@@ -24,7 +26,10 @@
 #include <lv2/urid/urid.h>
 
 #include "editor/effect_port.h"
+#include "engine/display_snapshot.h"
+#include "persistence/file_result.h"
 #include "plugin/lv2/lv2_uris.h"
+
 
 namespace grainwheel::lv2 {
 
@@ -61,11 +66,87 @@ private:
     std::atomic<int> editing_{-1};
 };
 
+// The display messages of the plug-in's notify port (lv2_uris.h), taken into a snapshot
+// of the panel's kind. UI thread.
+class DisplayReceiver {
+public:
+    // Without urid:map no message is understood.
+    explicit DisplayReceiver(LV2_URID_Map* map);
+    // A port event of the notify port; false when it is no display message.
+    bool take(std::uint32_t format, std::uint32_t size, const void* buffer);
+    const DisplaySnapshot& snapshot() const { return snapshot_; }
+    // True once a live message arrived.
+    bool live() const { return lives_ != 0; }
+    // The highest output peak since the last call.
+    float takePeak();
+    // True when frames were recorded since the last call.
+    bool takeRecordingMark();
+
+private:
+    std::uint32_t eventTransfer_ = 0, atomObject_ = 0, atomBlank_ = 0, atomInt_ = 0, atomChunk_ = 0;
+    std::uint32_t liveType_ = 0, scopeType_ = 0, columnsType_ = 0, bufferKey_ = 0, dataKey_ = 0;
+    DisplaySnapshot snapshot_;
+    std::uint32_t lives_ = 0;
+    std::uint32_t markSerial_ = 0;
+    float peak_ = 0.0f;
+};
+
+// The plug-in as a UI without access to the running instance sees it: the host parameters
+// are the host's port values (HostLink), their texts the parameter table's, the engine's
+// values and what the views draw the display messages' (DisplayReceiver); buffers, files
+// and settings cannot be changed from here.
+class HostPort final : public EffectPort {
+public:
+    HostPort(HostLink& link, DisplayReceiver& display, float sampleRate)
+        : link_(link), display_(display), rate_(sampleRate) {}
+
+    float getParameter(int index) override;
+    void setParameter(int, float) override {}
+    void setParameterAutomated(int, float) override {}
+    void getParameterDisplay(int index, char* text) override;
+    void beginEdit(int) override {}
+    void endEdit(int) override {}
+
+    int currentUnit() override { return live().currentUnit; }
+    int currentBuffer() override;
+    float linkedDensity() override { return live().linkedDensity; }
+    bool takeRecordingMark() override { return display_.takeRecordingMark(); }
+    void setHalted(bool) override {}
+    void silenceVoices() override {}
+    void copyDisplay(DisplaySnapshot& out) override { out = display_.snapshot(); }
+    void requestCapture() override {}  // the plug-in asks for the next capture itself
+
+    int bufferLength(int b) override;
+    bool bufferHasArrays(int b) override { return state(b) & DisplayLive::kHasArrays; }
+    bool bufferSaved(int b) override { return state(b) & DisplayLive::kSaved; }
+    const char* bufferPath(int) override { return ""; }
+    float sampleRate() override { return live().workingRate > 0 ? static_cast<float>(live().workingRate) : rate_; }
+    float bufferRate(int b) override;
+
+    FileResult readWaveFile(const char*) override { return kNoInstance; }
+    FileResult writeWaveFile(const char*) override { return kNoInstance; }
+    FileResult readBankFile(const char*) override { return kNoInstance; }
+    FileResult writeBankFile(const char*) override { return kNoInstance; }
+    FileResult importBankOptions(const char*) override { return kNoInstance; }
+    const char* bankName() override { return ""; }
+    void setBankName(const char*) override {}
+    const char* recentBank(int) override { return ""; }
+    void recordRecentBank(const char*) override {}
+    void exitSave() override {}
+
+private:
+    static constexpr FileResult kNoInstance = kFileOpenFailed;
+    const DisplayLive& live() const { return display_.snapshot().live; }
+    std::uint32_t state(int b) const { return b >= 0 && b < kNumBuffers ? live().bufferState[b] : 0u; }
+
+    HostLink& link_;
+    DisplayReceiver& display_;
+    float rate_;
+};
+
 class UiPort final : public EffectPort {
 public:
-    // shadow: the target is the UI's own engine (no running instance to reach), which
-    // takes the values the UI sends as well.
-    UiPort(EffectPort& target, HostLink& host, bool shadow) : target_(target), host_(host), shadow_(shadow) {}
+    UiPort(EffectPort& target, HostLink& host) : target_(target), host_(host) {}
 
     float getParameter(int index) override { return target_.getParameter(index); }
     void setParameter(int index, float value) override { target_.setParameter(index, value); }
@@ -80,7 +161,8 @@ public:
     bool takeRecordingMark() override { return target_.takeRecordingMark(); }
     void setHalted(bool halted) override { target_.setHalted(halted); }
     void silenceVoices() override { target_.silenceVoices(); }
-    ScopeSources scopeSources() override { return target_.scopeSources(); }
+    void copyDisplay(DisplaySnapshot& out) override { target_.copyDisplay(out); }
+    void requestCapture() override { target_.requestCapture(); }
 
     int bufferLength(int b) override { return target_.bufferLength(b); }
     bool bufferHasArrays(int b) override { return target_.bufferHasArrays(b); }
@@ -100,7 +182,6 @@ public:
     void recordRecentBank(const char* path) override { target_.recordRecentBank(path); }
     void exitSave() override { target_.exitSave(); }
 
-    bool shadow() const { return shadow_; }
     // Set when the engine's parameters changed by other means than the host's ports
     // (a bank read): the host's ports are to be brought up to date (see Lv2Panel).
     bool takeResyncRequest() { return resync_.exchange(false, std::memory_order_acq_rel); }
@@ -109,7 +190,6 @@ public:
 private:
     EffectPort& target_;
     HostLink& host_;
-    bool shadow_;
     std::atomic<bool> resync_{false};
 };
 

@@ -22,16 +22,29 @@ inline constexpr const char* kAccessUri = GW_LV2_URI "#access";
 inline constexpr const char* kCommandUri = GW_LV2_URI "#Command";
 inline constexpr const char* kCommandIndexUri = GW_LV2_URI "#commandIndex";
 inline constexpr const char* kCommandValueUri = GW_LV2_URI "#commandValue";
+// What the panel draws (display_snapshot.h), sent on the notify port for a UI that cannot
+// reach the instance: objects of these types whose #displayData is an atom:Chunk holding
+// the structure's bytes (#DisplayColumns with the buffer's number, #displayBuffer).
+inline constexpr const char* kDisplayLiveUri = GW_LV2_URI "#DisplayLive";
+inline constexpr const char* kDisplayScopeUri = GW_LV2_URI "#DisplayScope";
+inline constexpr const char* kDisplayColumnsUri = GW_LV2_URI "#DisplayColumns";
+inline constexpr const char* kDisplayBufferUri = GW_LV2_URI "#displayBuffer";
+inline constexpr const char* kDisplayDataUri = GW_LV2_URI "#displayData";
 #undef GW_LV2_URI
 
-// Port indices: the 107 parameters first, in parameter order, then audio and time.
+// Port indices: the 107 parameters first, in parameter order, then audio, time and the
+// notify output (added last: the indices before it never change).
 inline constexpr int kParameterPorts = kNumHostParameters;
 inline constexpr int kPortInLeft = kParameterPorts;
 inline constexpr int kPortInRight = kParameterPorts + 1;
 inline constexpr int kPortOutLeft = kParameterPorts + 2;
 inline constexpr int kPortOutRight = kParameterPorts + 3;
 inline constexpr int kPortTime = kParameterPorts + 4;
-inline constexpr int kPortCount = kParameterPorts + 5;
+inline constexpr int kPortNotify = kParameterPorts + 5;
+inline constexpr int kPortCount = kParameterPorts + 6;
+// The notify port's smallest buffer (rsz:minimumSize): a live message, a scope message and
+// two buffers' columns fit into one cycle's.
+inline constexpr int kNotifyMinimumSize = 8192;
 
 // The control ports that are commands (a press, not a value): kill buffer, next and
 // previous program, copy and paste, the pitch and speed presets.

@@ -69,6 +69,7 @@ std::string pluginTtl() {
          "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
          "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
          "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+         "@prefix rsz: <http://lv2plug.in/ns/ext/resize-port#> .\n"
          "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
          "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
          "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
@@ -135,6 +136,13 @@ std::string pluginTtl() {
          "        atom:bufferType atom:Sequence ;\n        atom:supports time:Position ;\n"
          "        lv2:portProperty lv2:connectionOptional ;\n"
          "        lv2:designation lv2:control ;\n"
+      // What the panel draws, for a UI that cannot reach the instance (ui:portNotification).
+      << "    ] , [\n        a lv2:OutputPort , atom:AtomPort ;\n"
+      << "        lv2:index " << lv2::kPortNotify << " ;\n"
+      << "        lv2:symbol \"notify\" ;\n        lv2:name \"Notify\" ;\n"
+         "        atom:bufferType atom:Sequence ;\n"
+      << "        rsz:minimumSize " << lv2::kNotifyMinimumSize << " ;\n"
+         "        lv2:portProperty lv2:connectionOptional ;\n"
          "    ] .\n";
     return "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n" + t.str();
 }
@@ -148,7 +156,9 @@ std::string uiTtl() {
          "<http://lv2plug.in/ns/ext/instance-access> , <http://lv2plug.in/ns/ext/data-access> , "
          "<http://lv2plug.in/ns/ext/options#options> ;\n"
          "    <http://lv2plug.in/ns/ext/options#supportedOption> ui:scaleFactor ;\n"
-         "    lv2:extensionData ui:idleInterface , <http://lv2plug.in/ns/ext/options#interface> .\n";
+         "    lv2:extensionData ui:idleInterface , <http://lv2plug.in/ns/ext/options#interface> ;\n"
+      << "    ui:portNotification [\n        ui:plugin <" << lv2::kPluginUri << "> ;\n"
+         "        lv2:symbol \"notify\" ;\n        ui:protocol atom:eventTransfer\n    ] .\n";
     return t.str();
 }
 

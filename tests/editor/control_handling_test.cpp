@@ -147,7 +147,8 @@ public:
     bool takeRecordingMark() override { return fx->takeRecordingMark(); }
     void setHalted(bool halted) override { fx->setHalted(halted); }
     void silenceVoices() override { fx->silenceVoices(); }
-    grainwheel::ScopeSources scopeSources() override { return fx->scopeSources(); }
+    void copyDisplay(grainwheel::DisplaySnapshot& out) override { fx->copyDisplay(out); }
+    void requestCapture() override { fx->requestCapture(); }
     int bufferLength(int b) override { return fx->bufferLength(b); }
     bool bufferHasArrays(int b) override { return fx->bufferHasArrays(b); }
     bool bufferSaved(int b) override { return fx->bufferSaved(b); }

@@ -111,3 +111,30 @@ TEST(ParameterTable, SixteenStepsRoundTrip) {
 }
 
 }  // namespace
+
+// The texts a panel without the engine shows (parameterText) are the engine's own, for
+// every parameter at values across its range, in every fader range of the settings.
+TEST(ParameterTable, TextsFromTheValueAloneAreTheEngines) {
+    GrainEngine engine;
+    const float settingsTried[][3] = {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {3, 4, 0}};
+    for (const auto& ranges : settingsTried) {
+        engine.setParameter(kSettingTimeFaderValues, ranges[0]);
+        engine.setParameter(kSettingSpeedFaderRange, ranges[1]);
+        engine.setParameter(kSettingPitchFaderRange, ranges[2]);
+        engine.setParameter(kSettingFreqCutoff, ranges[2]);
+        float settings[kNumGlobalSettings];
+        for (int s = 0; s < kNumGlobalSettings; ++s) settings[s] = engine.getParameter(kSettingOfSlot[s]);
+        for (int i = 0; i < kNumHostParameters; ++i) {
+            // Buffer and program choices change the engine's state: their texts follow the value.
+            if (i == kProgram || i == kTrigmode || isCommand(i)) continue;
+            for (const float v : {0.0f, 0.2f, 0.5f, 0.75f, 1.0f}) {
+                // The linked time modes set the density from a unit's time: both stay as set here.
+                if (ranges[0] >= 2 && (i == kDensity || (i >= kTime && i < kSpeed))) continue;
+                engine.setParameter(i, v);
+                char own[64] = {};
+                parameterText(i, engine.getParameter(i), settings, own);
+                EXPECT_EQ(std::string(own), display(engine, i)) << i << " at " << v << " range " << ranges[1];
+            }
+        }
+    }
+}

@@ -304,7 +304,7 @@ protected:
         fillBuffer(*fx, 1, 30000, [](int) { return 0.5; });
         fx->engine().selectBuffer(1);
     }
-    const grainwheel::CaptureState& capture() const { return fx->engine().scopeCapture(); }
+    const grainwheel::ScopeCapture& capture() const { return fx->engine().scopeCapture(); }
     void wantCapture() { fx->engine().requestCapture(); }
 };
 

@@ -116,6 +116,8 @@ public:
     int restoreDirect(const Properties& properties);
 
     grainwheel::EffectPort& port();
+    // The instance's engine (both come from one tree: the layout is the suite's own).
+    grainwheel::GrainEngine& engine();
     LilvInstance* lilv() { return instance_; }
     // Messages written to the log, one string each.
     std::vector<std::string> logLines();

@@ -57,7 +57,7 @@ void recordInto(Instance& fx, int k, float hz) {
 }
 
 std::vector<float> samples(Instance& fx, int k) {
-    const BufferFrames f = framesOf(fx.port().scopeSources().records[k]);
+    const BufferFrames f = framesOf(fx.engine().buffers().buffer(k));
     std::vector<float> out;
     for (int i = 0; i < f.length; ++i) out.push_back(f.left[i]), out.push_back(f.right[i]);
     return out;

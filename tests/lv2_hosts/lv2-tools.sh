@@ -48,7 +48,10 @@ check "107 control inputs" test "$(count 'ControlPort InputPort')" = 107
 check "2 audio inputs" test "$(count 'AudioPort InputPort')" = 2
 check "2 audio outputs" test "$(count 'AudioPort OutputPort')" = 2
 check "1 atom input" test "$(count 'AtomPort InputPort')" = 1
-check "112 ports in all" test "$(awk '{ n += $1 } END { print n }' "$work/ports.txt")" = 112
+check "1 atom output" test "$(count 'AtomPort OutputPort')" = 1
+check "113 ports in all" test "$(awk '{ n += $1 } END { print n }' "$work/ports.txt")" = 113
+check "the atom output is the optional notify port, last" \
+  bash -c "grep -A8 -P '^\tPort 112:' '$work/lv2info.txt' | grep -q notify && grep -A8 -P '^\tPort 112:' '$work/lv2info.txt' | grep -q connectionOptional"
 check "the atom input is the optional time port" \
   bash -c "grep -A6 -P '^\tPort 111:' '$work/lv2info.txt' | grep -q connectionOptional"
 # lv2info does not list what an atom port supports: the description says it.

@@ -2,14 +2,18 @@
 // tests/support/with-xvfb.sh): the plug-in through lv2_descriptor with urid:map and a
 // synchronous worker, the UI through lv2ui_descriptor inside a parent window of the
 // test's own, with and without instance-access; the UI closed while the instance's audio
-// thread runs.
+// thread runs; a UI without instance-access drawing its scopes and thumbnails from the
+// plug-in's notify port as the UI with it draws them.
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/data-access/data-access.h>
 #include <lv2/atom/atom.h>
@@ -79,6 +84,7 @@ public:
         desc_->connect_port(handle_, 108, in_);
         desc_->connect_port(handle_, 109, out_[0]);
         desc_->connect_port(handle_, 110, out_[1]);
+        desc_->connect_port(handle_, 112, &notify_);
         desc_->activate(handle_);
     }
     ~Instance() {
@@ -88,7 +94,21 @@ public:
         }
     }
     bool ok() const { return handle_ != nullptr; }
-    void run() { desc_->run(handle_, kBlock); }
+    // A block; then each event the plug-in wrote to its notify port, to `forward`.
+    template <class F> void run(F forward) {
+        notify_.sequence.atom = {sizeof notify_ - sizeof(LV2_Atom), 0};
+        desc_->run(handle_, kBlock);
+        LV2_ATOM_SEQUENCE_FOREACH(&notify_.sequence, ev) forward(&ev->body);
+    }
+    void run() {
+        run([](const LV2_Atom*) {});
+    }
+    LV2_URID_Map* map() { return &map_; }
+    // The input: a sine of `hz`, or silence.
+    void input(float hz) {
+        for (std::uint32_t i = 0; i < kBlock; ++i)
+            in_[i] = hz > 0.0f ? 0.5f * std::sin(6.2831853f * hz * static_cast<float>(phase_++) / 44100.0f) : 0.0f;
+    }
     LV2_Handle handle() const { return handle_; }
     const LV2_Descriptor* descriptor() const { return desc_; }
 
@@ -114,6 +134,11 @@ private:
     LV2_Feature mapFeature_{LV2_URID__map, &map_};
     LV2_Feature scheduleFeature_{LV2_WORKER__schedule, &schedule_};
     float in_[kBlock] = {};
+    long phase_ = 0;
+    union Notify {
+        LV2_Atom_Sequence sequence;
+        std::uint8_t bytes[16384];
+    } notify_{};
     float out_[2][kBlock] = {};
 };
 
@@ -160,9 +185,11 @@ protected:
         if (conn_) xcb_disconnect(conn_);
     }
     // The UI inside parent_; with `instance` (instance-access and data-access) or without.
-    LV2UI_Handle openUi(const Instance* instance, LV2UI_Widget* widget) {
+    LV2UI_Handle openUi(const Instance* instance, LV2UI_Widget* widget, LV2_URID_Map* map = nullptr) {
         extData_.data_access = instance ? instance->descriptor()->extension_data : nullptr;
         std::vector<const LV2_Feature*> features{&parentFeature_, &resizeFeature_, &touchFeature_, &idleFeature_};
+        LV2_Feature mapFeature{LV2_URID__map, map};
+        if (map) features.push_back(&mapFeature);
         LV2_Feature instanceFeature{LV2_INSTANCE_ACCESS_URI, instance ? instance->handle() : nullptr};
         LV2_Feature dataFeature{LV2_DATA_ACCESS_URI, &extData_};
         if (instance) {
@@ -324,6 +351,108 @@ TEST_F(ModuleTest, CleanupWhileTheInstanceRuns) {
     stop.store(true);
     audio.join();
     fx.run();
+}
+
+// The pixels of r (window coordinates) of window w, 32 bits each.
+std::vector<std::uint32_t> pixels(xcb_connection_t* c, xcb_window_t w, int x, int y, int width, int height) {
+    xcb_get_image_reply_t* image = xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, w, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                         static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+        nullptr);
+    std::vector<std::uint32_t> out;
+    if (image == nullptr) return out;
+    const auto* data = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image));
+    out.assign(data, data + xcb_get_image_data_length(image) / 4);
+    std::free(image);
+    for (std::uint32_t& p : out) p &= 0xFFFFFFu;
+    return out;
+}
+
+// Two panels on one running instance, one with instance-access and one without it (fed
+// the notify port's messages, as a host that bridges its UIs does): after a recording and
+// grains playing, the scopes and the thumbnails show the same pixels in both, and they
+// show something.
+TEST_F(ModuleTest, WithoutTheInstanceTheScopesAndThumbnailsComeThroughTheNotifyPort) {
+    Instance fx(GW_LV2_BUNDLE);
+    ASSERT_TRUE(fx.ok());
+    // The "Init" program's values on the host's ports.
+    fx.controls[1] = 0.5f;
+    fx.controls[2] = 1.0f;
+    fx.controls[3] = 0.43089432f;
+    for (int u = 0; u < 16; ++u) {
+        fx.controls[43 + u] = 0.8f;
+        fx.controls[59 + u] = 1.0f;
+        fx.controls[75 + u] = 0.5f;
+        fx.controls[91 + u] = 1.0f;
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+    const xcb_window_t second = xcb_generate_id(conn_);
+    xcb_create_window(conn_, XCB_COPY_FROM_PARENT, second, screen->root, 0, 500, 1000, 500, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_map_window(conn_, second);
+    xcb_flush(conn_);
+    LV2UI_Widget withWidget = nullptr, withoutWidget = nullptr;
+    parentFeature_.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent_));
+    LV2UI_Handle with = openUi(&fx, &withWidget, fx.map());
+    parentFeature_.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(second));
+    LV2UI_Handle without = openUi(nullptr, &withoutWidget, fx.map());
+    ASSERT_NE(with, nullptr);
+    ASSERT_NE(without, nullptr);
+    const LV2_URID transfer = fx.map()->map(fx.map()->handle, LV2_ATOM__eventTransfer);
+    const LV2_URID scope = fx.map()->map(fx.map()->handle, "urn:orbelune:grainwheel#DisplayScope");
+    bool scoped = false;
+    const auto forward = [&](const LV2_Atom* atom) {
+        uiDesc_->port_event(without, 112, sizeof(LV2_Atom) + atom->size, transfer, atom);
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(atom);
+        scoped = scoped || object->body.otype == scope;
+    };
+    const auto idleBoth = [&] {
+        idle_->idle(with);
+        idle_->idle(without);
+    };
+    // One second recorded into the current buffer, then grains played from it for a while.
+    fx.controls[9] = 1.0f;
+    for (int block = 0; block < 200; ++block) {
+        fx.input(440.0f);
+        fx.run(forward);
+        if (block % 8 == 0) idleBoth();
+    }
+    fx.controls[9] = 0.0f;
+    fx.input(0.0f);
+    for (int block = 0; block < 400; ++block) {
+        fx.run(forward);
+        if (block % 8 == 0) idleBoth();
+    }
+    // Up to the block whose messages carry a new capture: both panels then have the same.
+    scoped = false;
+    for (int block = 0; block < 2000 && !scoped; ++block) fx.run(forward);
+    EXPECT_TRUE(scoped);
+    for (int i = 0; i < 20; ++i) {
+        idleBoth();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto windowOf = [](LV2UI_Widget w) {
+        return static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(w));
+    };
+    // The main scope, the small scope, the first thumbnail (the buffer recorded into).
+    const struct {
+        const char* name;
+        int x, y, width, height;
+    } views[] = {{"main scope", 17, 64, 361, 108}, {"small scope", 393, 342, 206, 60}, {"thumbnail", 29, 211, 74, 38}};
+    for (const auto& v : views) {
+        SCOPED_TRACE(v.name);
+        const auto a = pixels(conn_, windowOf(withWidget), v.x, v.y, v.width, v.height);
+        const auto b = pixels(conn_, windowOf(withoutWidget), v.x, v.y, v.width, v.height);
+        ASSERT_EQ(a.size(), static_cast<std::size_t>(v.width * v.height));
+        EXPECT_TRUE(a == b);
+        // Something is drawn: more than the two colours of an empty view.
+        std::vector<std::uint32_t> colours(b);
+        std::sort(colours.begin(), colours.end());
+        EXPECT_GT(std::unique(colours.begin(), colours.end()) - colours.begin(), 4);
+    }
+    uiDesc_->cleanup(without);
+    uiDesc_->cleanup(with);
+    xcb_destroy_window(conn_, second);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The panel never reads audio that another thread freed: the LV2 panel (on the instance's
-// own engine, on a frame without a window) draws its 16 thumbnails and both scopes at
-// every idle, while the host's audio thread runs blocks and switches rec sync (taking the
+// own engine, on a frame without a window) takes its display at every idle (the columns of
+// changed buffers computed from their arrays) and draws its 16 thumbnails and both scopes,
+// while the host's audio thread runs blocks and switches rec sync (taking the
 // spare), and a third thread replaces arrays in every way the plug-in does: WAV loads,
 // chunk restores, LV2 state restores, rate conversions on the worker, kill buffer. Run
 // under AddressSanitizer (a read of freed arrays is a heap-use-after-free) and
