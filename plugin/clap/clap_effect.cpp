@@ -9,8 +9,8 @@
 #include <memory>
 #include <new>
 
-#include "clap/ext/params.h"
-#include "clap/ext/thread-check.h"
+#include <clap/ext/params.h>
+#include <clap/ext/thread-check.h>
 #include "plugin/clap/clap_state.h"
 #include "plugin/common/block_transport.h"
 #include "plugin/common/effect_state.h"

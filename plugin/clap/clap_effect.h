@@ -22,9 +22,9 @@
 #include <memory>
 #include <mutex>
 
-#include "clap/clap.h"
-#include "clap/ext/gui.h"
-#include "clap/ext/timer-support.h"
+#include <clap/clap.h>
+#include <clap/ext/gui.h>
+#include <clap/ext/timer-support.h>
 #include "engine/grain_engine.h"
 #include "engine/parameter_table.h"
 #include "engine/realtime.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "clap/clap.h"
+#include <clap/clap.h>
 #include "plugin/clap/clap_effect.h"
 
 namespace {

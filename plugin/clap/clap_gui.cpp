@@ -15,12 +15,12 @@
 #include <memory>
 #include <new>
 
-#include "clap/ext/gui.h"
-#include "clap/ext/timer-support.h"
+#include <clap/ext/gui.h>
+#include <clap/ext/timer-support.h>
 #include "editor/ad_editor.h"
 #include "plugin/clap/clap_effect.h"
 #include "plugin/clap/clap_gui.h"
-#include "plugin/engine_port.h"
+#include "plugin/common/adapter_panel_port.h"
 #include "platform/ui_timer.h"
 
 namespace grainwheel::clap {
@@ -34,18 +34,7 @@ constexpr const char* kWindowApi = CLAP_WINDOW_API_WIN32;
 constexpr const char* kWindowApi = CLAP_WINDOW_API_X11;
 #endif
 
-class PanelPort final : public EnginePort {
-public:
-    explicit PanelPort(ClapEffect& fx) : EnginePort(fx.engine(), fx.files()), fx_(fx) {}
-    float sampleRate() override { return static_cast<float>(fx_.sampleRate()); }
-    void setParameterAutomated(int index, float value) override { fx_.panelEdit(index, value); }
-    void beginEdit(int index) override { fx_.panelGesture(index, true); }
-    void endEdit(int index) override { fx_.panelGesture(index, false); }
-    void exitSave() override {}  // the audio is saved with the host's project
-
-private:
-    ClapEffect& fx_;
-};
+using PanelPort = AdapterPanelPort<ClapEffect>;
 
 class Gui final : public EngineListener {
 public:

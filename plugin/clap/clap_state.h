@@ -2,7 +2,7 @@
 // The plug-in's state through the host's CLAP streams: the layout of
 // plugin/common/effect_state.h, the VST 3 state's, byte for byte.
 
-#include "clap/stream.h"
+#include <clap/stream.h>
 #include "persistence/byte_source.h"
 #include "plugin/common/effect_state.h"
 

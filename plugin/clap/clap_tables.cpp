@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "clap/ext/audio-ports.h"
-#include "clap/ext/latency.h"
-#include "clap/ext/params.h"
-#include "clap/ext/render.h"
-#include "clap/ext/state.h"
-#include "clap/ext/tail.h"
+#include <clap/ext/audio-ports.h>
+#include <clap/ext/latency.h>
+#include <clap/ext/params.h>
+#include <clap/ext/render.h>
+#include <clap/ext/state.h>
+#include <clap/ext/tail.h>
 #include "plugin/clap/clap_effect.h"
 
 namespace grainwheel::clap {

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "clap/ext/thread-check.h"
+#include <clap/ext/thread-check.h>
 
 namespace gwclaptest {
 

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "clap/clap.h"
-#include "clap/ext/gui.h"
-#include "clap/ext/params.h"
-#include "clap/ext/state.h"
-#include "clap/ext/timer-support.h"
+#include <clap/clap.h>
+#include <clap/ext/gui.h>
+#include <clap/ext/params.h>
+#include <clap/ext/state.h>
+#include <clap/ext/timer-support.h>
 
 namespace gwclaptest {
 

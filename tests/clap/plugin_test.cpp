@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "clap/ext/audio-ports.h"
-#include "clap/ext/latency.h"
-#include "clap/ext/render.h"
-#include "clap/ext/tail.h"
+#include <clap/ext/audio-ports.h>
+#include <clap/ext/latency.h>
+#include <clap/ext/render.h>
+#include <clap/ext/tail.h>
 #include "engine/parameter_index.h"
 #include "engine/parameter_table.h"
 #include "persistence/byte_source.h"
