@@ -2,7 +2,11 @@
 
 #include "tests/clap/clap_test_host.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -68,6 +72,18 @@ double quartersOf(const clap_event_transport_t& t) {
 
 namespace {
 
+#if defined(_WIN32)
+void* openModule(const char* path) { return reinterpret_cast<void*>(LoadLibraryA(path)); }
+void* symbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+void closeModule(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+#else
+void* openModule(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+void* symbol(void* library, const char* name) { return dlsym(library, name); }
+void closeModule(void* library) { dlclose(library); }
+#endif
+
 Host* of(const clap_host_t* h) { return static_cast<Host*>(h->host_data); }
 bool isMain(const clap_host_t* h) { return !of(h)->processing; }
 bool isAudio(const clap_host_t* h) { return of(h)->processing; }
@@ -106,9 +122,9 @@ Host::Host(const char* module) {
     gui_.request_show = gui_.request_hide = [](const clap_host_t*) { return true; };
     gui_.closed = [](const clap_host_t*, bool) {};
     if (module == reinterpret_cast<const char*>(1)) return;  // the plug-in is the test's
-    library_ = dlopen(module != nullptr ? module : GW_CLAP_MODULE, RTLD_NOW | RTLD_LOCAL);
+    library_ = openModule(module != nullptr ? module : GW_CLAP_MODULE);
     if (library_ == nullptr) return;
-    entry = static_cast<const clap_plugin_entry_t*>(dlsym(library_, "clap_entry"));
+    entry = static_cast<const clap_plugin_entry_t*>(symbol(library_, "clap_entry"));
     if (entry == nullptr || !entry->init(module != nullptr ? module : GW_CLAP_MODULE)) return;
     factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
     if (factory == nullptr) return;
@@ -125,7 +141,7 @@ Host::~Host() {
         plugin->destroy(plugin);
     }
     if (entry != nullptr) entry->deinit();
-    if (library_ != nullptr) dlclose(library_);
+    if (library_ != nullptr) closeModule(library_);
 }
 
 bool Host::start(double rate, std::uint32_t maxBlock) {

@@ -5,8 +5,6 @@
 // refused.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cmath>
 #include <cstring>
 #include <memory>
