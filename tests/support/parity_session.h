@@ -4,8 +4,11 @@
 // changes program by value and by the next-program command, with changes between the
 // frames of a block. Its settings: the rate, tempo, metre, block and length of a run.
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/parameter_index.h"
@@ -25,6 +28,16 @@ struct Case {
     int block = 256;
     double beats = 20.0;
 };
+
+// The second run: another rate, tempo and metre, blocks of an odd size.
+inline Case otherCase() {
+    Case c;
+    c.rate = 48000.0;
+    c.tempo = 97.5;
+    c.beatsPerBar = 3;
+    c.block = 97;
+    return c;
+}
 
 inline std::int64_t frameOf(const Case& c, double beat) { return std::llround(beat * 60.0 / c.tempo * c.rate); }
 
@@ -47,6 +60,21 @@ inline std::vector<Change> session() {
     };
     s.insert(s.end(), later.begin(), later.end());
     return s;
+}
+
+// The takes play back (sound after beat 13), and a format's render equals the VST 2
+// module's bit for bit.
+inline void expectSameRender(const Case& c, const std::vector<float>& left, const std::vector<float>& right,
+                             const std::vector<float>& vstLeft, const std::vector<float>& vstRight) {
+    double energy = 0.0;
+    for (std::size_t i = static_cast<std::size_t>(frameOf(c, 13.0)); i < left.size(); ++i) energy += std::fabs(left[i]);
+    EXPECT_GT(energy, 100.0) << "the takes play back";
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (std::memcmp(&left[i], &vstLeft[i], sizeof(float)) != 0 || std::memcmp(&right[i], &vstRight[i], sizeof(float)) != 0) {
+            ADD_FAILURE() << "the renders differ first at frame " << i;
+            break;
+        }
+    }
 }
 
 }  // namespace gwparity
