@@ -18,6 +18,7 @@
 #include <time.h>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "bench/six_voice_scene.h"
 
 namespace {
@@ -108,7 +109,7 @@ void fillTone(gw::GrainEffect& fx, int buffer, int frames, double step, double w
 // One editor action, in a cycle of sixteen.
 void editorAction(gw::GrainEffect& fx, int step) {
     const int scopeViews[] = {3, 4, 1, 2};  // grain spectrum, sum spectrum, grain, sum
-    if (step % 2 == 0) fx.engine().captureStateWord().store(0);  // a new capture wanted
+    if (step % 2 == 0) grainwheel::EngineInspection::captureStateWord(fx.engine()).store(0);  // a new capture wanted
     if (step % 4 == 1) fx.setParameter(gw::kSettingScopeViewMode, static_cast<float>(scopeViews[(step / 4) % 4]));
     if (step % 4 == 3) {  // a morph to the other buffer
         fx.setParameter(gw::kSettingMorphAlgorithm, static_cast<float>(1 + (step / 4) % 3));

@@ -216,7 +216,7 @@ int GrainEngine::quietRun(BlockContext& b, const float* inLeft, const float* inR
                           float* outRight, int at, int count) noexcept {
     constexpr int kMaxRun = 256;
     if (seq.halted != 0 || !b.open) return 0;
-    if (captureStage() == CaptureStage::Filling && (b.scopeMode != ScopeMode::FreqSum || capture.capturedVoice >= 0))
+    if (capture.stage() == CaptureStage::Filling && (b.scopeMode != ScopeMode::FreqSum || capture.capturedVoice >= 0))
         return 0;
     if (params.live[kRecFree] != 0.0f || params.live[kRecSync] != 0.0f || recorder_.fadingOut()) return 0;
     if (b.trigmode && stopsAtBufferEnd(b.playbackMode)) return 0;

@@ -124,7 +124,7 @@ void GrainEngine::selectBufferInBlock(int n) noexcept {
     previousBuffer = currentBuffer.load();
     currentBuffer = n;
     ProgramBank::storeWhole(current().bufferNumber, static_cast<float>(n));
-    notifyEditor(kBuffersChanged, 1.0f);
+    notify(kBuffersChanged, 1.0f);
 
     if (setting(kMorphAlgorithm) != 0) return;
     if (frames.empty()) {
@@ -181,7 +181,7 @@ void GrainEngine::allocateBuffer(int frames) {
     }
     if (empty) stopRecordingModes();
     recorder_.rewind();
-    notifyEditor(kBuffersChanged, 1.0f);
+    notify(kBuffersChanged, 1.0f);
     seq.halted = 0;
 }
 
@@ -226,7 +226,7 @@ void GrainEngine::finishSyncedRecording() noexcept {
     params.live[kRecSync] = 0.0f;
     ProgramBank::storeWhole(current().recSync, 0.0f);
     recorder_.setFades(0.0f);
-    notifyEditor(kRecSync, 0.0f);
+    notify(kRecSync, 0.0f);
 }
 
 // Switching rec free or rec sync on may allocate the current buffer (an empty buffer for

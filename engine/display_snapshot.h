@@ -4,8 +4,8 @@
 // waveform (BufferColumns), together a DisplaySnapshot. The engine side prepares them
 // (display_publisher.h) and publishes each in a SequencedCell; a panel copies them at
 // its idle and draws from its copy only, so it never holds a pointer into engine memory.
-// An LV2 plug-in whose UI cannot reach the instance sends the same structures as atom
-// messages (the two modules come from one tree, so they agree on the layout).
+// An adapter whose panel runs apart from the instance sends the same structures to it as
+// messages (both sides come from one tree, so they agree on the layout).
 
 #include <atomic>
 #include <cstdint>

@@ -9,6 +9,22 @@
 namespace grainwheel {
 
 struct EngineInspection {
+    // The parts and words the panel's snapshot carries, read directly.
+    static const Sequencer& sequencer(const GrainEngine& e) { return e.sequencer(); }
+    static const TransportState& transport(const GrainEngine& e) { return e.transport(); }
+    static const Recorder& recorder(const GrainEngine& e) { return e.recorder(); }
+    static const BufferMorph& morph(const GrainEngine& e) { return e.morph(); }
+    static const VoiceBank& voiceBank(const GrainEngine& e) { return e.voiceBank(); }
+    static const ScopeCapture& scopeCapture(const GrainEngine& e) { return e.scopeCapture(); }
+    static float currentBufferLength(const GrainEngine& e) { return e.currentBufferLength(); }
+    static int previousBufferIndex(const GrainEngine& e) { return e.previousBufferIndex(); }
+    static const float* currentLeftSamples(const GrainEngine& e) { return e.currentLeft.load(); }
+    static const float* bufferLeftSamples(const GrainEngine& e, int n) { return e.bank_.buffer(n).left.load(); }
+    // The scope capture's hand-shake word, array and size.
+    static std::atomic<std::int32_t>& captureStateWord(GrainEngine& e) { return *e.capture.captureState.address(); }
+    static CaptureStage captureStage(const GrainEngine& e) { return e.capture.stage(); }
+    static const float* captureBuffer(const GrainEngine& e) { return e.capture.captureBuffer; }
+    static int captureSize(const GrainEngine&) { return kCaptureSize; }
     static VoiceBank& voices(GrainEngine& e) { return e.voices; }
     static SpectralMorph& spectralMorph(GrainEngine& e) { return e.morphing.spectral(); }
     // One input frame recorded into `current` as the audio loop records it.

@@ -208,21 +208,13 @@ public:
     bool runDeferred();
     bool hasDeferred() const { return deferred_.load(std::memory_order_acquire) != 0; }
 
-    // Typed read accessors for the editor and tests: whole words, any thread.
-    CaptureStage captureStage() const { return capture.stage(); }
+    // What the panel shows besides the snapshot: whole words, any thread.
     // The panel asks for the next capture (a Wanted) once it has drawn one.
     void requestCapture() { capture.request(); }
-    std::atomic<std::int32_t>& captureStateWord() { return *capture.captureState.address(); }
-    const float* captureBuffer() const { return capture.captureBuffer; }
-    int captureSize() const { return kCaptureSize; }
-    const float* currentLeftSamples() const { return currentLeft.load(); }
-    const float* bufferLeftSamples(int n) const { return bank_.buffer(n).left.load(); }
     int bufferLength(int n) const { return bank_.buffer(n).length.load(); }
     // The rate buffer n's audio is at, frames per second (record n's rate bytes tell the
     // same); 0 when the buffer is empty.
     int bufferRate(int n) const { return bank_.buffer(n).rate.load(); }
-    float currentBufferLength() const { return currentLengthFloat; }
-    int previousBufferIndex() const { return previousBuffer; }
     int currentUnit() const { return seq.currentUnit; }
     float linkedDensity() const { return seq.linkedDensity; }
     // The recording byte is 1 once a frame was written: true when it was, and it is 0 again.
@@ -238,26 +230,30 @@ public:
     const ProgramBank& programs() const { return programs_; }
     BufferBank& buffers() { return bank_; }
     const BufferBank& buffers() const { return bank_; }
-    // Read-only views of the other parts, for tests and benchmarks.
-    const Sequencer& sequencer() const { return seq; }
-    const TransportState& transport() const { return hostTime; }
-    const Recorder& recorder() const { return recorder_; }
-    const BufferMorph& morph() const { return morphing; }
-    const VoiceBank& voiceBank() const { return voices; }
-    const ScopeCapture& scopeCapture() const { return capture; }
     // What the panel draws, published for it (display_publisher.h).
     DisplayPublisher& display() { return display_; }
     const DisplayPublisher& display() const { return display_; }
 private:
     // Tests, fuzzers and benchmarks reach further in through it (engine_inspection.h).
     friend struct EngineInspection;
+    // The display publisher reads the other parts' words at the end of each block.
+    friend class DisplayPublisher;
+
+    // Read-only views of the other parts (the display publisher, tests and benchmarks).
+    const Sequencer& sequencer() const { return seq; }
+    const TransportState& transport() const { return hostTime; }
+    const Recorder& recorder() const { return recorder_; }
+    const BufferMorph& morph() const { return morphing; }
+    const VoiceBank& voiceBank() const { return voices; }
+    const ScopeCapture& scopeCapture() const { return capture; }
+    float currentBufferLength() const { return currentLengthFloat; }
+    int previousBufferIndex() const { return previousBuffer; }
 
     // Sends a notice (parameter echo or EngineNotice) to the listener.
     void notify(std::int32_t index, float value);
     // Record one input frame into the current buffer (the audio loop calls it).
     void recordOneFrame(const BufferFrames& current, float inLeft, float inRight) noexcept GW_NONBLOCKING;
     bool queryTransport(std::int32_t wanted, EngineTransport& t);
-    void notifyEditor(std::int32_t index, float value) { notify(index, value); }
     // True on the thread that ran the last block (a host automating from there).
     bool onAudioThread() const { return bank_.gate().onAudioThread(); }
     bool deferFromAudioThread(int index, float value);

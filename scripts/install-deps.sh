@@ -29,7 +29,7 @@ base_pkgs=(build-essential cmake ninja-build pkg-config
            libgtest-dev libgmock-dev libbenchmark-dev lv2-dev)
 test_pkgs=(sox ardour dpf-plugins-vst g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils xdotool
            imagemagick clang-22 libclang-rt-22-dev libfftw3-dev libsoxr-dev zenity
-           liblilv-dev sordi lilv-utils jalv jackd2)
+           liblilv-dev sordi lilv-utils jalv jackd2 openbox)
 optional_pkgs=()
 if [ "$what" = test ]; then optional_pkgs=(wine32:i386); fi
 

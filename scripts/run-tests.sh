@@ -210,8 +210,12 @@ if [ -n "$win32_wine_reason" ]; then
   run_tests "tests (64-bit Windows under Wine, in place of 32-bit: $win32_wine_reason)" "$root/build-win64"
 elif command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
   # The 64-bit DLL's speed is measured beside the 32-bit one's.
-  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle, the CLAP module and the benchmarks)" configure_and_build "$root/build-win64" \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- grainwheel grainwheel_vst3 grainwheel_clap win32_entry_bench win32_voices_bench
+  # The VST 3 bundle and the CLAP module are 64-bit only: their suites run under wine64 here too.
+  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle, the CLAP module, their suites, the benchmarks)" \
+    configure_and_build "$root/build-win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- \
+    grainwheel grainwheel_vst3 vst3_plugin_test vst3_win_view_test grainwheel_clap clap_plugin_test \
+    win32_entry_bench win32_voices_bench
+  run_tests "tests (VST 3 bundle and CLAP module, 64-bit Windows under Wine)" "$root/build-win64" -L "vst3|clap"
 fi
 # The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
 win64_tree=

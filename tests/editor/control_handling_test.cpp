@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "editor_support.h"
 
 using namespace VSTGUI;
@@ -360,10 +361,10 @@ TEST_F(Handling, SettingMenusReloadAndStopGrains) {
     // 255 halts only in trigger mode.
     fx->engine().setHalted(false);
     editor().setParameter(255, 1.0f);
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).halted, 0);
     fx->setParameter(6, 1.0f);
     editor().setParameter(255, 1.0f);
-    EXPECT_NE(fx->engine().sequencer().halted, 0);
+    EXPECT_NE(grainwheel::EngineInspection::sequencer(fx->engine()).halted, 0);
 }
 
 TEST_F(Handling, WheelMovesSlidersAndTheKnobOnly) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "engine/grain_engine.h"
 #include "tests/support/notice_log.h"
 
@@ -84,7 +85,7 @@ TEST_F(EngineAlone, RendersGrainsFromTheTransportItIsGiven) {
     host.answers = false;
     host.now.tempo = 90.0;
     block();
-    EXPECT_DOUBLE_EQ(engine.transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(EngineInspection::transport(engine).tempo, 120.0);
     // Without a host at all the engine still renders (no transport, no questions).
     GrainEngine bare(nullptr);
     float* l = BufferBank::newSampleArray(100);
@@ -144,14 +145,14 @@ TEST_F(EngineAlone, TypedAccessorsAnswerWhatTheEngineHolds) {
     engine.setParameter(kSettingMorphAlgorithm, 0.0f);
     engine.setParameter(kSelectBuffer, 5.0f);
     for (int k = 0; k < 8; ++k) block();
-    EXPECT_EQ(engine.currentLeftSamples(), engine.bufferLeftSamples(5));
+    EXPECT_EQ(EngineInspection::currentLeftSamples(engine), EngineInspection::bufferLeftSamples(engine, 5));
     EXPECT_EQ(engine.getCurrentBuffer(), 5);
-    EXPECT_EQ(engine.currentBufferLength(), 1234.0f);
-    EXPECT_EQ(engine.captureStateWord().load(), static_cast<std::int32_t>(engine.captureStage()));
+    EXPECT_EQ(EngineInspection::currentBufferLength(engine), 1234.0f);
+    EXPECT_EQ(EngineInspection::captureStateWord(engine).load(), static_cast<std::int32_t>(EngineInspection::captureStage(engine)));
     EXPECT_EQ(engine.bufferLength(5), 1234);
-    EXPECT_EQ(engine.previousBufferIndex(), 0);
-    EXPECT_EQ(engine.captureSize(), 4097);
-    EXPECT_EQ(engine.morph().morphState.load(), MorphStage::Idle);
+    EXPECT_EQ(EngineInspection::previousBufferIndex(engine), 0);
+    EXPECT_EQ(EngineInspection::captureSize(engine), 4097);
+    EXPECT_EQ(EngineInspection::morph(engine).morphState.load(), MorphStage::Idle);
 }
 
 // A host automating rec sync, rec free or kill buffer from its audio thread: the rec
@@ -166,7 +167,7 @@ TEST_F(EngineAlone, BlockingWorkFromTheAudioThreadWaitsForAThreadThatMayBlock) {
     engine.setParameter(kRecSync, 1.0f);
     EXPECT_EQ(engine.bufferLength(n), 88200) << "the spare, one rec sync unit at 120 bpm";
     EXPECT_FLOAT_EQ(engine.getParameter(kRecSync), 1.0f);
-    const float* spare = engine.bufferLeftSamples(n);
+    const float* spare = EngineInspection::bufferLeftSamples(engine, n);
     for (int i = 0; i <= 88200; i += 997) ASSERT_EQ(spare[i], 0.0f) << i;
     EXPECT_TRUE(engine.hasDeferred()) << "a new spare is wanted";
     host.answerYes = false;  // keep what rec sync took
@@ -177,13 +178,13 @@ TEST_F(EngineAlone, BlockingWorkFromTheAudioThreadWaitsForAThreadThatMayBlock) {
     // and gets its buffer there.
     engine.setParameter(kRecSync, 0.0f);
     engine.setParameter(kRecSync, 1.0f);
-    EXPECT_EQ(engine.bufferLeftSamples(n), spare) << "nothing allocated or freed here";
+    EXPECT_EQ(EngineInspection::bufferLeftSamples(engine, n), spare) << "nothing allocated or freed here";
 
     std::thread worker([&] { EXPECT_TRUE(engine.runDeferred()); });
     worker.join();
     EXPECT_EQ(host.questions.size(), 1u);
     EXPECT_GT(engine.bufferLength(n), 0);
-    EXPECT_NE(engine.bufferLeftSamples(n), spare) << "rec sync allocated by the worker";
+    EXPECT_NE(EngineInspection::bufferLeftSamples(engine, n), spare) << "rec sync allocated by the worker";
     EXPECT_FALSE(engine.runDeferred());
     block();
     EXPECT_FALSE(engine.hasDeferred());

@@ -1,5 +1,6 @@
 // The process callbacks allocate nothing, also in blocks with a morph step, a scope
 // spectrum or a recording: this binary counts every global allocation.
+#include "engine/engine_inspection.h"
 #include "render_scenario.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ TEST_F(EffectTest, ProcessingAllocatesNothing) {
     EXPECT_EQ(blocks, 900);
     EXPECT_EQ(allocations.load(), 0);
     // The paths ran: morphs, spectra and recordings happened during the render.
-    EXPECT_GT(fx->engine().morph().spectral().sourcePeaks.count, 0);
+    EXPECT_GT(grainwheel::EngineInspection::morph(fx->engine()).spectral().sourcePeaks.count, 0);
     EXPECT_FLOAT_EQ(fx->getParameter(grainwheel::kRecSync), 0.0f);  // stopped inside a block
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "persistence/wave_file.h"
 #include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
@@ -194,7 +195,7 @@ TEST(HandOverThreads, ArrayReplacementsFromAnotherThreadSkipNoBlock) {
              ++blocks) {
             if (blocks == 1) started = true;
             skippedBlocks += skipped() ? 1 : 0;
-            voicesSeen += fx->engine().sequencer().activeVoices.load() > 0 ? 1 : 0;
+            voicesSeen += grainwheel::EngineInspection::sequencer(fx->engine()).activeVoices.load() > 0 ? 1 : 0;
             if (blocks % 256 == 0 && std::chrono::steady_clock::now() > deadline) break;
         }
         done = true;
@@ -245,10 +246,10 @@ TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
     float* outs[2] = {outL.data(), outR.data()};
     e->processReplacing(e, ins, outs, kBlock);
 
-    const float* before = fx->engine().currentLeftSamples();
+    const float* before = grainwheel::EngineInspection::currentLeftSamples(fx->engine());
     e->setParameter(e, grainwheel::kRecSync, 1.0f);
     e->setParameter(e, grainwheel::kKillBufr, 1.0f);
-    EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare at once";
+    EXPECT_NE(grainwheel::EngineInspection::currentLeftSamples(fx->engine()), before) << "rec sync took the spare at once";
     // The worker looks every 20 ms; the deadline is reached only by a hang.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (fx->engine().hasDeferred() && std::chrono::steady_clock::now() < deadline) {
@@ -262,10 +263,10 @@ TEST(HandOverThreads, TheWorkerRunsWhatTheProcessingThreadHandedOff) {
 
     // A second rec sync after it finds a spare again.
     e->setParameter(e, grainwheel::kRecSync, 0.0f);
-    const float* first = fx->engine().currentLeftSamples();
+    const float* first = grainwheel::EngineInspection::currentLeftSamples(fx->engine());
     e->processReplacing(e, ins, outs, kBlock);
     e->setParameter(e, grainwheel::kRecSync, 1.0f);
-    EXPECT_NE(fx->engine().currentLeftSamples(), first);
+    EXPECT_NE(grainwheel::EngineInspection::currentLeftSamples(fx->engine()), first);
     EXPECT_TRUE(fx->engine().hasDeferred());
 }
 
@@ -310,9 +311,9 @@ TEST(HandOverThreads, TheWorkerTakesTheHandedOffWorkBackWhenTheEditorCloses) {
     e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
 
     // Closed: rec sync takes the spare (the new one is handed off) and kill buffer asks.
-    const float* before = fx->engine().currentLeftSamples();
+    const float* before = grainwheel::EngineInspection::currentLeftSamples(fx->engine());
     processing(grainwheel::kRecSync, 1.0f);
-    EXPECT_NE(fx->engine().currentLeftSamples(), before) << "rec sync took the spare";
+    EXPECT_NE(grainwheel::EngineInspection::currentLeftSamples(fx->engine()), before) << "rec sync took the spare";
     processing(grainwheel::kKillBufr, 1.0f);
     EXPECT_TRUE(workerDone()) << "the worker came round with the editor closed";
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);  // joins the worker
@@ -320,9 +321,9 @@ TEST(HandOverThreads, TheWorkerTakesTheHandedOffWorkBackWhenTheEditorCloses) {
     EXPECT_EQ(dialogs.questions[1].title, "grainwheel - confirm erase buffer");
     // The worker made the new spare: rec sync on the processing thread takes it again.
     processing(grainwheel::kRecSync, 0.0f);
-    const float* first = fx->engine().currentLeftSamples();
+    const float* first = grainwheel::EngineInspection::currentLeftSamples(fx->engine());
     processing(grainwheel::kRecSync, 1.0f);
-    EXPECT_NE(fx->engine().currentLeftSamples(), first);
+    EXPECT_NE(grainwheel::EngineInspection::currentLeftSamples(fx->engine()), first);
 }
 
 }  // namespace

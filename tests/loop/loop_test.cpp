@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "loop_support.h"
 
 namespace {
@@ -30,7 +31,7 @@ protected:
         EffectTest::SetUp();
         plainGrains(*fx);
     }
-    int unit() const { return fx->engine().sequencer().currentUnit; }
+    int unit() const { return grainwheel::EngineInspection::sequencer(fx->engine()).currentUnit; }
     void playing(bool on) {
         VstInt32& f = scriptedHost().time.flags;
         f = on ? (f | kVstTransportPlaying) : (f & ~kVstTransportPlaying);
@@ -75,7 +76,7 @@ TEST_F(LoopTest, BoundaryInsideABlockIsMetAtTheExactSample) {
     hostAt(3.5, 0.0, 120.0);
     Block(11026).run(*fx);
     EXPECT_EQ(unit(), 4);
-    EXPECT_EQ(fx->engine().sequencer().samplesPerUnit, 22050);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).samplesPerUnit, 22050);
 }
 
 TEST_F(LoopTest, StaticUnitsNeverAdvance) {
@@ -83,9 +84,9 @@ TEST_F(LoopTest, StaticUnitsNeverAdvance) {
     hostAt(5.0, 4.0, 97.0);
     for (int k = 0; k < 40; ++k) Block(512).run(*fx);
     EXPECT_EQ(unit(), 0);
-    EXPECT_EQ(fx->engine().sequencer().samplesPerUnit, 2048);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).samplesPerUnit, 2048);
     const float time0 = fx->engine().parameters().unitTime[0];
-    EXPECT_EQ(fx->engine().sequencer().grainInterval, static_cast<int>(2048.0f * time0) + 1);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).grainInterval, static_cast<int>(2048.0f * time0) + 1);
 }
 
 TEST_F(LoopTest, WithoutTimeInfoUnitsCountSamplesAtOneHundredTwenty) {
@@ -109,17 +110,17 @@ TEST_F(LoopTest, BusyVoicesDelayAGrainUntilOneEnds) {
     scriptedHost().answerTime = false;
     Block one(1);
     one.run(*fx);  // the block start sets the unit's values (and the first grain starts)
-    const int length = fx->engine().sequencer().grainLength;
-    const int interval = fx->engine().sequencer().grainInterval;
+    const int length = grainwheel::EngineInspection::sequencer(fx->engine()).grainLength;
+    const int interval = grainwheel::EngineInspection::sequencer(fx->engine()).grainInterval;
     ASSERT_EQ(length, 2 * interval);
 
     std::vector<int> starts;
     for (int s = 0; s < 5 * length; ++s) {
         one.run(*fx);
-        if (fx->engine().voiceBank().slots[0].remaining == length - 1) starts.push_back(s);
+        if (grainwheel::EngineInspection::voiceBank(fx->engine()).slots[0].remaining == length - 1) starts.push_back(s);
     }
-    ASSERT_GE(starts.size(), 4u) << length << " " << fx->engine().voiceBank().slots[0].remaining << " "
-                                 << fx->engine().sequencer().voiceCount;
+    ASSERT_GE(starts.size(), 4u) << length << " " << grainwheel::EngineInspection::voiceBank(fx->engine()).slots[0].remaining << " "
+                                 << grainwheel::EngineInspection::sequencer(fx->engine()).voiceCount;
     for (size_t k = 1; k < starts.size(); ++k) EXPECT_EQ(starts[k] - starts[k - 1], length);
 
     // With six slots the grains start on time, two sounding at once.
@@ -127,7 +128,7 @@ TEST_F(LoopTest, BusyVoicesDelayAGrainUntilOneEnds) {
     starts.clear();
     for (int s = 0; s < 5 * length; ++s) {
         one.run(*fx);
-        for (const auto& v : fx->engine().voiceBank().slots)
+        for (const auto& v : grainwheel::EngineInspection::voiceBank(fx->engine()).slots)
             if (v.remaining == length - 1) starts.push_back(s);
     }
     ASSERT_GE(starts.size(), 8u);
@@ -147,22 +148,22 @@ TEST_F(LoopTest, SequenceEndWithTrigmodeJumpsSilencesAndHalts) {
 
     // Unit k begins at sample 1378 (k - 1); unit 15 ends at sample 15 x 1378.
     Block(15 * 1378).run(*fx);
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).halted, 0);
     EXPECT_EQ(unit(), 15);
-    EXPECT_GT(fx->engine().sequencer().activeVoices, 0);
+    EXPECT_GT(grainwheel::EngineInspection::sequencer(fx->engine()).activeVoices, 0);
     Block b(4);
     b.run(*fx);
-    EXPECT_EQ(fx->engine().sequencer().halted, 1);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 30000.0f * 0.25f);
-    EXPECT_EQ(fx->engine().sequencer().activeVoices, 0);
-    for (const auto& v : fx->engine().voiceBank().slots) EXPECT_TRUE(v.idle());
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).halted, 1);
+    EXPECT_FLOAT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).playPosition, 30000.0f * 0.25f);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).activeVoices, 0);
+    for (const auto& v : grainwheel::EngineInspection::voiceBank(fx->engine()).slots) EXPECT_TRUE(v.idle());
     for (int i = 1; i < 4; ++i) EXPECT_EQ(b.outL[i], 0.0f);
 
     Block later(2048, 0.5f);
     later.run(*fx);
     for (float v : later.outL) ASSERT_EQ(v, 0.0f);
     fx->setParameter(kTrigmode, 0.0f);  // releases the halt
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).halted, 0);
 }
 
 TEST_F(LoopTest, PlaybackModeOneRestartsAtTheStartPosition) {
@@ -175,15 +176,15 @@ TEST_F(LoopTest, PlaybackModeOneRestartsAtTheStartPosition) {
     // The head starts at 0 (the start position was set after the selection), moves one
     // frame per sample and restarts at 1000 x 0.5 when it reaches 1000.
     Block(600).run(*fx);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 600.0f);
+    EXPECT_FLOAT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).playPosition, 600.0f);
     Block(399).run(*fx);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 999.0f);
+    EXPECT_FLOAT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).playPosition, 999.0f);
     Block(1).run(*fx);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 500.0f);
+    EXPECT_FLOAT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).playPosition, 500.0f);
 
     fx->setParameter(272, 0.0f);  // loop mode wraps instead
     Block(500).run(*fx);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 0.0f);
+    EXPECT_FLOAT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).playPosition, 0.0f);
 }
 
 // --- output stage, monitor, transport ---------------------------------------------------
@@ -223,7 +224,7 @@ TEST_F(LoopTest, MonitorPassesTheInputUnchangedAndLeavesTheMeter) {
     b.run(*fx);
     EXPECT_EQ(b.outL, b.inL);
     EXPECT_EQ(b.outR, b.inR);
-    EXPECT_GT(fx->engine().sequencer().activeVoices, 0);  // the grains ran all the same
+    EXPECT_GT(grainwheel::EngineInspection::sequencer(fx->engine()).activeVoices, 0);  // the grains ran all the same
     EXPECT_EQ(fx->getParameter(259), 0.0f);
 }
 
@@ -324,7 +325,7 @@ TEST_F(LoopTest, UnusualHostsKeepTheOutputFinite) {
             }
         }
     }
-    EXPECT_GT(fx->engine().transport().tempo.load(), 0.0);
+    EXPECT_GT(grainwheel::EngineInspection::transport(fx->engine()).tempo.load(), 0.0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <complex>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "loop_support.h"
 
 namespace {
@@ -33,7 +34,7 @@ protected:
         int headRun;
     };
     Step now() const {
-        return {fx->engine().morph().morphState, fx->engine().morph().morphStep, fx->engine().getCurrentBuffer(), fx->engine().sequencer().headRun};
+        return {grainwheel::EngineInspection::morph(fx->engine()).morphState, grainwheel::EngineInspection::morph(fx->engine()).morphStep, fx->engine().getCurrentBuffer(), grainwheel::EngineInspection::sequencer(fx->engine()).headRun};
     }
 
     // Runs frame by frame until the morph is over; returns the weights f seen at each
@@ -50,7 +51,7 @@ protected:
                 if (last.state == MorphStage::SourceDone || last.state == MorphStage::Running) {
                     const double f = static_cast<double>(last.morphStep) / (stepsize + 2);
                     weights.push_back(f);
-                    const auto& m = fx->engine().morph().spectral();
+                    const auto& m = grainwheel::EngineInspection::morph(fx->engine()).spectral();
                     double worst = 0.0;
                     for (int k = 0; k < 4096; ++k) {
                         const double expect = (1.0 - f) * m.sourceSpectrum[k] + f * m.targetSpectrum[k];
@@ -87,13 +88,13 @@ TEST_F(MorphLoopTest, StepCountAndWeightsThroughTheLoop) {
         ASSERT_EQ(fx->engine().getCurrentBuffer(), 1);
         fx->setParameter(257, 2.0f);
         EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);  // nothing is selected yet
-        EXPECT_EQ(fx->engine().morph().pendingBuffer, 2);
+        EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).pendingBuffer, 2);
         const std::vector<double> weights = runMorph(stepsize, 2);
         ASSERT_EQ(weights.size(), static_cast<size_t>(stepsize + 1));
         for (int m = 0; m < stepsize + 1; ++m) EXPECT_DOUBLE_EQ(weights[m], (m + 1.0) / (stepsize + 2.0));
-        EXPECT_EQ(fx->engine().morph().morphStep, 1);
-        EXPECT_EQ(fx->engine().sequencer().headRun, 1);
-        EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
+        EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphStep, 1);
+        EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).headRun, 1);
+        EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).pendingBuffer, -1);
     }
 }
 
@@ -104,9 +105,9 @@ TEST_F(MorphLoopTest, SelectingTheCurrentBufferStartsNoMorph) {
     fx->setParameter(257, 1.0f);
     Block b(8192);
     b.run(*fx);
-    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
-    EXPECT_EQ(fx->engine().morph().morphWait, 0);
-    EXPECT_EQ(fx->engine().sequencer().headRun, 1);
+    EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphState.load(), MorphStage::Idle);
+    EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphWait, 0);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).headRun, 1);
 }
 
 TEST_F(MorphLoopTest, LoudGrainsMorphWithFiniteOutput) {
@@ -122,11 +123,11 @@ TEST_F(MorphLoopTest, LoudGrainsMorphWithFiniteOutput) {
             Block b(1024);
             b.run(*fx);
             for (float v : b.outL) ASSERT_TRUE(std::isfinite(v));
-            ran = ran || fx->engine().morph().morphState == MorphStage::Running;
+            ran = ran || grainwheel::EngineInspection::morph(fx->engine()).morphState == MorphStage::Running;
         }
         EXPECT_TRUE(ran) << alg;
-        EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle) << alg;
-        EXPECT_GT(fx->engine().morph().spectral().sourcePeaks.count, 0);
+        EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphState.load(), MorphStage::Idle) << alg;
+        EXPECT_GT(grainwheel::EngineInspection::morph(fx->engine()).spectral().sourcePeaks.count, 0);
     }
 }
 
@@ -138,18 +139,18 @@ TEST_F(MorphLoopTest, SwitchingTheMorphOffMidwayReleasesTheHead) {
     fx->setParameter(275, 19.0f);
     fx->setParameter(257, 2.0f);
     Block one(1);
-    for (int s = 0; s < 100000 && fx->engine().morph().morphState != MorphStage::Running; ++s) one.run(*fx);
-    ASSERT_EQ(fx->engine().morph().morphState.load(), MorphStage::Running);
-    EXPECT_EQ(fx->engine().sequencer().headRun, 0);
+    for (int s = 0; s < 100000 && grainwheel::EngineInspection::morph(fx->engine()).morphState != MorphStage::Running; ++s) one.run(*fx);
+    ASSERT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphState.load(), MorphStage::Running);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).headRun, 0);
     fx->setParameter(257, 1.0f);  // re-armed towards buffer 1, then the morph is switched off
     fx->setParameter(274, 0.0f);
-    const float head = fx->engine().sequencer().playPosition;
+    const float head = grainwheel::EngineInspection::sequencer(fx->engine()).playPosition;
     Block(256).run(*fx);
-    EXPECT_EQ(fx->engine().sequencer().headRun, 1);
-    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
+    EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).headRun, 1);
+    EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphState.load(), MorphStage::Idle);
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);
-    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
-    EXPECT_NE(fx->engine().sequencer().playPosition, head);
+    EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).pendingBuffer, -1);
+    EXPECT_NE(grainwheel::EngineInspection::sequencer(fx->engine()).playPosition, head);
 }
 
 // --- scope capture ----------------------------------------------------------------------
@@ -162,7 +163,7 @@ TEST_F(ScopeTest, SingleGrainTimeViewFillsTwoHundredSixEntries) {
     fx->setParameter(273, 1.0f);
     Block b(8192);
     b.run(*fx);
-    const auto& c = fx->engine().scopeCapture();
+    const auto& c = grainwheel::EngineInspection::scopeCapture(fx->engine());
     ASSERT_EQ(c.captureState, 1);
     // Entry 0 also receives the grain's first sample (0: the interpolation runs a frame
     // late), then later ones; the grain's other samples are 0.5.
@@ -184,7 +185,7 @@ TEST_F(ScopeTest, SumSpectrumIsTheHannWindowedSum) {
     fx->setParameter(273, 4.0f);
     Block b(4097);
     b.run(*fx);
-    const auto& c = fx->engine().scopeCapture();
+    const auto& c = grainwheel::EngineInspection::scopeCapture(fx->engine());
     ASSERT_EQ(c.captureState, 1);
 
     // The capture starts on the sample after the one that found it wanted; the gain is 1
@@ -215,7 +216,7 @@ TEST_F(ScopeTest, SingleGrainSpectrumAfterTheGrainEnds) {
     fx->setParameter(274, 0.0f);
     Block b(8192);
     b.run(*fx);
-    const auto& c = fx->engine().scopeCapture();
+    const auto& c = grainwheel::EngineInspection::scopeCapture(fx->engine());
     ASSERT_EQ(c.captureState, 1);
     // 0.2 rad per sample is bin 0.2 / (2 pi) x 4096 = 130.4.
     int best = 0;

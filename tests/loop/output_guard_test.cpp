@@ -59,7 +59,7 @@ protected:
     }
     grainwheel::VoiceBank& voices() { return grainwheel::EngineInspection::voices(fx->engine()); }
     void expectFreshState() {
-        EXPECT_EQ(fx->engine().sequencer().activeVoices.load(), 0);
+        EXPECT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).activeVoices.load(), 0);
         for (const grainwheel::GrainVoice& v : voices().slots) EXPECT_TRUE(v.idle());
         const grainwheel::PitchFilter& p = voices().pitchFilter;
         for (int c = 0; c < 2; ++c)
@@ -126,7 +126,7 @@ TEST_F(OutputGuard, VoiceForcedOutOfRangeSilencesTheBlockAndStartsAfresh) {
         SetUp();
         hostAt(0.0, 0.0, 120.0);
         prepare(*fx, path, false);
-        ASSERT_GT(fx->engine().sequencer().activeVoices.load(), 0);
+        ASSERT_GT(grainwheel::EngineInspection::sequencer(fx->engine()).activeVoices.load(), 0);
         // A sounding voice whose frames are infinite: its next sample is.
         for (grainwheel::GrainVoice& v : voices().slots) {
             if (v.idle()) continue;

@@ -22,7 +22,7 @@ namespace renderlisting {
 // hashed instead.
 template <typename H>
 void hashEngineState(const grainwheel::GrainEngine& engine, H& hash) {
-    const grainwheel::VoiceBank& v = engine.voiceBank();
+    const grainwheel::VoiceBank& v = grainwheel::EngineInspection::voiceBank(engine);
     hash.bytes(v.pitchFilter.x, sizeof v.pitchFilter.x);
     hash.bytes(v.pitchFilter.y, sizeof v.pitchFilter.y);
     hash.bytes(v.resonantFilter.s1, sizeof v.resonantFilter.s1);
@@ -34,9 +34,9 @@ void hashEngineState(const grainwheel::GrainEngine& engine, H& hash) {
         hash.bytes(&g.linearLevel, sizeof g.linearLevel);
         hash.bytes(&g.oscOutput, sizeof g.oscOutput);
     }
-    const float head = engine.sequencer().playPosition;
+    const float head = grainwheel::EngineInspection::sequencer(engine).playPosition;
     hash.bytes(&head, sizeof head);
-    hash.bytes(engine.scopeCapture().captureBuffer, sizeof engine.scopeCapture().captureBuffer);
+    hash.bytes(grainwheel::EngineInspection::scopeCapture(engine).captureBuffer, sizeof grainwheel::EngineInspection::scopeCapture(engine).captureBuffer);
 }
 
 using grainwheel::GrainEffect;
@@ -112,8 +112,8 @@ inline std::uint64_t render(const Config& c, grainwheel::SynthesisFunction synth
         fx->setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
     host.playingAt(0.0, 0.0, 127.0);
-    const float* capture = fx->engine().captureBuffer();
-    auto* captureState = &fx->engine().captureStateWord();
+    const float* capture = grainwheel::EngineInspection::captureBuffer(fx->engine());
+    auto* captureState = &grainwheel::EngineInspection::captureStateWord(fx->engine());
     std::vector<float> inL(8192), inR(8192), outL(8192), outR(8192);
     Hash hash;
     double ppq = 0.0;

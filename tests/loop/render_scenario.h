@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "loop_support.h"
 
 namespace looptest {
@@ -32,7 +33,7 @@ void renderScenario(GrainEffect& fx, enginetest::ScriptedHost& host, Around arou
         fx.setParameter(grainwheel::kTime + u, 0.1f * static_cast<float>(u % 8));
     }
     fx.setParameter(270, 1.0f);  // raised cosine
-    auto* captureState = &fx.engine().captureStateWord();
+    auto* captureState = &grainwheel::EngineInspection::captureStateWord(fx.engine());
 
     host.playingAt(0.0, 0.0, 133.0);
     const int sizes[] = {64, 1, 512, 333, 4096, 128, 8192, 17};

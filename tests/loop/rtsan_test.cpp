@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "render_scenario.h"
 
 namespace {
@@ -20,7 +21,7 @@ TEST_F(EffectTest, LongRendersStayRealtimeSafe) {
         });
         EXPECT_EQ(blocks, 900);
     }
-    EXPECT_GT(fx->engine().morph().spectral().targetPeaks.count, 0);
+    EXPECT_GT(grainwheel::EngineInspection::morph(fx->engine()).spectral().targetPeaks.count, 0);
 }
 
 // With the editor open, the notices the audio thread sends (a synced recording that ends

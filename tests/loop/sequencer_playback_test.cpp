@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "engine/dsp/filters.h"
 #include "loop_support.h"
 
@@ -36,8 +37,8 @@ protected:
         EffectTest::SetUp();
         looptest::plainGrains(*fx);
     }
-    const grainwheel::Sequencer& seq() const { return fx->engine().sequencer(); }
-    float head() const { return fx->engine().sequencer().playPosition; }
+    const grainwheel::Sequencer& seq() const { return grainwheel::EngineInspection::sequencer(fx->engine()); }
+    float head() const { return grainwheel::EngineInspection::sequencer(fx->engine()).playPosition; }
     // Buffer 1 with `frames` frames, current, its start position `start`.
     void buffer(int frames, float start = 0.0f) {
         fillBuffer(*fx, 1, frames, sine);
@@ -54,7 +55,7 @@ protected:
         Block one(1);
         for (int s = 0; s < samples; ++s) {
             one.run(*fx);
-            for (const auto& v : fx->engine().voiceBank().slots)
+            for (const auto& v : grainwheel::EngineInspection::voiceBank(fx->engine()).slots)
                 if (!v.idle() && v.remaining == seq().grainLength - 1) starts.push_back(s);
         }
         return starts;
@@ -143,7 +144,7 @@ TEST_F(SequencerTest, BufsizedUnitsFollowTheCurrentBufferReplaced) {
     Block(16).run(*fx);
     EXPECT_FLOAT_EQ(seq().unitLengthBeats, 0.125f);  // 2 beats / 16
     EXPECT_EQ(seq().samplesPerUnit, 2756);           // 44100 / 16, truncated
-    EXPECT_FLOAT_EQ(fx->engine().currentBufferLength(), 44100.0f);
+    EXPECT_FLOAT_EQ(grainwheel::EngineInspection::currentBufferLength(fx->engine()), 44100.0f);
 }
 
 // Time Fader Values "linked": each unit's own time fader sets the density while that unit
@@ -276,21 +277,21 @@ TEST_F(EffectTest, MorphSourceGrainLongerThanTheTransformIsDelayed) {
     fx->setParameter(274, 1.0f);
     hostAt(0.0, 0.0, 120.0);
     Block(256).run(*fx);
-    ASSERT_EQ(fx->engine().sequencer().grainLength, 5514);
+    ASSERT_EQ(grainwheel::EngineInspection::sequencer(fx->engine()).grainLength, 5514);
     fx->setParameter(257, 2.0f);
-    ASSERT_EQ(fx->engine().morph().pendingBuffer, 2);
+    ASSERT_EQ(grainwheel::EngineInspection::morph(fx->engine()).pendingBuffer, 2);
     int armed = -1;
     int selected = -1;
     Block one(1);
     for (int s = 0; s < 20000 && selected < 0; ++s) {
         one.run(*fx);
-        if (armed < 0 && fx->engine().morph().morphWait == 1) armed = s;
+        if (armed < 0 && grainwheel::EngineInspection::morph(fx->engine()).morphWait == 1) armed = s;
         if (fx->engine().getCurrentBuffer() == 2) selected = s;
     }
     ASSERT_GE(armed, 0);
     ASSERT_GE(selected, 0);
     EXPECT_EQ(selected - armed, 1418);
-    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::SourceDone);
+    EXPECT_EQ(grainwheel::EngineInspection::morph(fx->engine()).morphState.load(), MorphStage::SourceDone);
 }
 
 // --- scope capture ------------------------------------------------------------------------
@@ -304,7 +305,7 @@ protected:
         fillBuffer(*fx, 1, 30000, [](int) { return 0.5; });
         fx->engine().selectBuffer(1);
     }
-    const grainwheel::ScopeCapture& capture() const { return fx->engine().scopeCapture(); }
+    const grainwheel::ScopeCapture& capture() const { return grainwheel::EngineInspection::scopeCapture(fx->engine()); }
     void wantCapture() { fx->engine().requestCapture(); }
 };
 

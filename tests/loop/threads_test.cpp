@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "plugin/grain_effect.h"
 #include "platform/scripted_dialogs.h"
 #include "tests/support/buffer_fill.h"
@@ -51,7 +52,7 @@ TEST(LoopThreads, BufferReplacementWhileGrainsPlay) {
         for (int i = 0; i < 256; ++i) in[static_cast<size_t>(i)] = 0.3f * std::sin(static_cast<float>(i) * 0.05f);
         float* ins[2] = {in.data(), in.data()};
         float* outs[2] = {outL.data(), outR.data()};
-        auto* captureState = &fx->engine().captureStateWord();
+        auto* captureState = &grainwheel::EngineInspection::captureStateWord(fx->engine());
         long k = 0;
         while (!stop.load(std::memory_order_relaxed)) {
             const int n = 1 + static_cast<int>((k * 37) % 256);

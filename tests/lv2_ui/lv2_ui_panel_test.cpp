@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "editor/clabel.h"
 #include "engine/parameter_index.h"
 #include "gui/vstgui.h"
@@ -289,14 +290,14 @@ TEST_F(PanelTest, TheWriteBackActsAsNoUsersChange) {
     ASSERT_EQ(host_.lastWrite(kBufferNo), 0.0f);  // program 1's buffer
     ASSERT_FLOAT_EQ(host_.lastWrite(kProgram), 1.0f / 15.0f);
     hostCycle();
-    EXPECT_NE(fx_->engine().sequencer().halted, 0);
+    EXPECT_NE(EngineInspection::sequencer(fx_->engine()).halted, 0);
     EXPECT_EQ(fx_->engine().getCurrentBuffer(), 0);
     EXPECT_FLOAT_EQ(fx_->engine().getParameter(kMainLevl), 0.2f);
     // The user's own choice of a buffer does end it.
     host_.writes.clear();
     ports_[kBufferNo] = 2.0f / 15.0f;
     hostCycle();
-    EXPECT_EQ(fx_->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx_->engine()).halted, 0);
 }
 
 // Two panels on one instance: each hears the engine until it is closed itself.

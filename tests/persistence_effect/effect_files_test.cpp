@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/engine_inspection.h"
 #include "plugin/grain_effect.h"
 #include "persistence/bank_file.h"
 #include "persistence/messages.h"
@@ -171,7 +172,7 @@ TEST_F(EffectFilesTest, BufferQuestionOnLoadYesReplacesNoKeepsAudio) {
     EXPECT_EQ(savedCount(*fx), 16);
     EXPECT_TRUE(notices.heard(kRedrawAll));
     EXPECT_TRUE(notices.heard(kBuffersChanged));
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 0);
 }
 
 // Deliberately all or nothing (the documented reader kept the records and the buffers read
@@ -197,7 +198,7 @@ TEST_F(EffectFilesTest, BankReadFailuresChangeNothing) {
     EXPECT_EQ(fx->files().writeBankFile(std::string(1024, 'a').c_str()), 24);
     EXPECT_STREQ(fx->engine().programs().records()[2].name, "mine");
     EXPECT_EQ(framesOf(fx->engine().buffers().buffer(0)).length, 64);
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 0);
     EXPECT_TRUE(dialogs.questions.empty());
 }
 
@@ -242,8 +243,8 @@ TEST_F(EffectFilesTest, WildSettingsFromAFileAreSafeToPlay) {
             ASSERT_TRUE(std::isfinite(outR[i]) && std::fabs(outR[i]) < 1.2f) << block << " " << i;
         }
     }
-    EXPECT_GE(fx->engine().sequencer().voiceCount, 1);
-    EXPECT_LE(fx->engine().sequencer().voiceCount, 6);
+    EXPECT_GE(EngineInspection::sequencer(fx->engine()).voiceCount, 1);
+    EXPECT_LE(EngineInspection::sequencer(fx->engine()).voiceCount, 6);
     EXPECT_GE(fx->engine().getCurrentBuffer(), 0);
     EXPECT_LT(fx->engine().getCurrentBuffer(), kNumBuffers);
     for (int i = 0; i <= kLastSetting; ++i) {
@@ -280,7 +281,7 @@ TEST_F(EffectFilesTest, BufferThroughWavWithinTheSixteenBitStep) {
     EXPECT_EQ(b.left[b.length], b.left[0]);
     EXPECT_EQ(other.engine().buffers().buffer(m).saved, 1);
     EXPECT_STREQ(other.engine().programs().records()[m].bufferPath, path.c_str());
-    EXPECT_EQ(other.engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(other.engine()).halted, 0);
 }
 
 TEST_F(EffectFilesTest, WavCodesAtTheEffect) {

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 
+#include "engine/engine_inspection.h"
 #include "persistence/bank_file.h"
 #include "platform/scripted_dialogs.h"
 #include "plugin/grain_effect.h"
@@ -217,8 +218,8 @@ TEST_F(HostileValues, SettingIndicesStoreValuesWithinRange) {
         }
         fx->setParameter(kVoiceCount, v);
         EXPECT_EQ(record(fx->getProgram()).voiceCount, std::isnan(v) ? 10.0f : (v > 0.0f ? 16.0f : 0.0f));
-        EXPECT_GE(fx->engine().sequencer().voiceCount, 1);
-        EXPECT_LE(fx->engine().sequencer().voiceCount, 6);
+        EXPECT_GE(EngineInspection::sequencer(fx->engine()).voiceCount, 1);
+        EXPECT_LE(EngineInspection::sequencer(fx->engine()).voiceCount, 6);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/engine_inspection.h"
 #include "tests/support/effect_fixture.h"
 #include "tests/support/notice_recorder.h"
 
@@ -17,8 +18,8 @@ TEST_F(EffectTest, FreeRecordingAllocatesSixteenBeatsAndLoops) {
     EXPECT_EQ(fx->engine().buffers().buffer(0).saved, 0);
     EXPECT_EQ(fx->engine().programs().records()[0].bufferSaved, 0);
     EXPECT_EQ(fx->engine().programs().records()[0].bufferPath[0], 0);
-    EXPECT_EQ(fx->engine().recorder().state().recordFadeIn, 220);
-    EXPECT_EQ(fx->engine().recorder().state().recordFadeOut, 0);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordFadeIn, 220);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordFadeOut, 0);
 
     recordFrames(300, 1.0f, -1.0f);
     // Fade-in: frame k carries 1 - (220 - k) / 220.
@@ -27,27 +28,27 @@ TEST_F(EffectTest, FreeRecordingAllocatesSixteenBeatsAndLoops) {
         EXPECT_FLOAT_EQ(b.right[k], -b.left[k]);
     }
     EXPECT_FLOAT_EQ(b.left[250], 1.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recording, 1);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recording, 1);
     EXPECT_EQ(b.left[b.length], b.left[0]);  // guard frame
 
     recordFrames(b.length - 300, 0.5f, 0.5f);  // completes the pass
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 0);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 0);
     recordFrames(1, 0.25f, 0.25f);
     EXPECT_FLOAT_EQ(b.left[0], 0.25f);
     EXPECT_FLOAT_EQ(b.left[b.length], 0.25f);
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 1);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 1);
 }
 
 TEST_F(EffectTest, FreeRecordingOffFadesOutOver220Frames) {
     fx->setParameter(9, 1.0f);
     recordFrames(1000, 1.0f, 1.0f);
     fx->setParameter(9, 0.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordFadeOut, 220);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordFadeOut, 220);
     recordFrames(300, 1.0f, 1.0f);
     const BufferFrames b = currentFrames();
     for (int k = 0; k < 220; ++k) EXPECT_FLOAT_EQ(b.left[1000 + k], static_cast<float>(220 - k) / 220.0f) << k;
     EXPECT_FLOAT_EQ(b.left[1220], 0.0f);  // nothing after the fade
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 1220);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 1220);
 }
 
 TEST_F(EffectTest, RecordingAtTheSampleRateOfResume) {
@@ -62,12 +63,12 @@ TEST_F(EffectTest, SyncedRecordingWaitsForTheBarAndStopsItself) {
     fx->setParameter(10, 1.0f);  // record Sync Unit 5: "1/1", 4 quarter notes
     BufferFrames b = currentFrames();
     ASSERT_EQ(b.length, 88200);
-    EXPECT_EQ(fx->engine().recorder().state().recordSyncWait, 55125);  // 2.5 beats at 22050 samples per beat
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordSyncWait, 55125);  // 2.5 beats at 22050 samples per beat
     EXPECT_EQ(fx->engine().buffers().buffer(0).saved, 0);
 
     recordFrames(55125, 1.0f, 1.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 0);
-    EXPECT_EQ(fx->engine().recorder().state().recording, 0);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 0);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recording, 0);
     EXPECT_FLOAT_EQ(b.left[0], 0.0f);
 
     // Writing: the stop rule fires once frame length - 221 is written.
@@ -75,14 +76,14 @@ TEST_F(EffectTest, SyncedRecordingWaitsForTheBarAndStopsItself) {
     EXPECT_FLOAT_EQ(fx->getParameter(10), 1.0f);
     recordFrames(1, 1.0f, 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(10), 0.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordFadeOut, 220);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordFadeOut, 220);
     recordFrames(220, 1.0f, 1.0f);
     for (int k = 0; k < 220; ++k)
         EXPECT_FLOAT_EQ(b.left[88200 - 220 + k], static_cast<float>(220 - k) / 220.0f) << k;
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 0);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 0);
     EXPECT_FLOAT_EQ(b.left[88200], b.left[0]);
     recordFrames(10, 1.0f, 1.0f);  // off: nothing more is written
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 0);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 0);
 }
 
 // Deliberate departure from the documented wait: the plain formula (bar length + bar start
@@ -91,17 +92,17 @@ TEST_F(EffectTest, SyncedRecordingWaitsForTheBarAndStopsItself) {
 TEST_F(EffectTest, SyncedRecordingPastTheBarLineWaitsForTheNextOne) {
     hostAt(5.0, 0.0, 120.0);  // the computed wait (4 - 5 beats) is negative
     fx->setParameter(10, 1.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordSyncWait, 3 * 22050);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordSyncWait, 3 * 22050);
     hostAt(13.25, 4.0, 120.0, 3, 4);  // 3/4: bars of 3 beats, 6.25 beats past the next line
     fx->setParameter(10, 1.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordSyncWait, static_cast<int>(22050 * 2.75));
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordSyncWait, static_cast<int>(22050 * 2.75));
 }
 
 TEST_F(EffectTest, SyncedRecordingLengths) {
     fx->setParameter(276, 2.0f);  // "1 bar"
     fx->setParameter(10, 1.0f);
     EXPECT_EQ(currentFrames().length, 352800);
-    EXPECT_EQ(fx->engine().recorder().state().recordSyncWait, 0);  // no host time
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordSyncWait, 0);  // no host time
     fx->setParameter(276, 28.0f);  // "1 bar (default)"
     fx->setParameter(10, 1.0f);
     EXPECT_EQ(currentFrames().length, 352800);
@@ -109,7 +110,7 @@ TEST_F(EffectTest, SyncedRecordingLengths) {
     fx->setParameter(10, 1.0f);
     EXPECT_EQ(currentFrames().length, static_cast<int>(44100.0 * 0.75 * 60.0 / 120.0));
     fx->setParameter(276, 6.0f);  // a separator: unchanged
-    EXPECT_DOUBLE_EQ(fx->engine().recorder().syncUnitBeats(), 0.75);
+    EXPECT_DOUBLE_EQ(EngineInspection::recorder(fx->engine()).syncUnitBeats(), 0.75);
 
     hostAt(0.5, 0.0, 90.0);
     fx->setParameter(276, 5.0f);
@@ -120,14 +121,14 @@ TEST_F(EffectTest, SyncedRecordingLengths) {
 TEST_F(EffectTest, AZeroTempoFromTheHostIsNotTaken) {
     hostAt(0.0, 0.0, 0.0);
     fx->setParameter(10, 1.0f);
-    EXPECT_DOUBLE_EQ(fx->engine().transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(EngineInspection::transport(fx->engine()).tempo, 120.0);
     EXPECT_EQ(currentFrames().length, 88200);
     hostAt(0.0, 0.0, -50.0);
     fx->setParameter(9, 1.0f);
-    EXPECT_DOUBLE_EQ(fx->engine().transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(EngineInspection::transport(fx->engine()).tempo, 120.0);
     scriptedHost().answerTime = false;
     fx->setParameter(10, 1.0f);
-    EXPECT_DOUBLE_EQ(fx->engine().transport().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(EngineInspection::transport(fx->engine()).tempo, 120.0);
 }
 
 TEST_F(EffectTest, EraseAnsweredNoChangesNothing) {
@@ -154,7 +155,7 @@ TEST_F(EffectTest, EraseAnsweredNoChangesNothing) {
     EXPECT_TRUE(currentFrames().empty());
     EXPECT_EQ(fx->engine().buffers().buffer(0).saved, 1);
     EXPECT_EQ(fx->engine().programs().records()[0].bufferPath[0], 0);
-    EXPECT_EQ(fx->engine().bufferLeftSamples(0), nullptr);
+    EXPECT_EQ(EngineInspection::bufferLeftSamples(fx->engine(), 0), nullptr);
 }
 
 TEST_F(EffectTest, AllocationLimits) {
@@ -168,7 +169,7 @@ TEST_F(EffectTest, AllocationLimits) {
     fx->engine().allocateBuffer(10);
     const BufferFrames b = currentFrames();
     for (int i = 0; i <= 10; ++i) EXPECT_EQ(b.left[i], 0.0f);
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 0);
     EXPECT_EQ(editor.last().index, kBuffersChanged);
 }
 
@@ -179,16 +180,16 @@ TEST_F(EffectTest, SelectingBuffers) {
     fx->setParameter(257, 1.0f);  // an empty buffer: recording stops
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 1);
     EXPECT_FLOAT_EQ(fx->getParameter(9), 0.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordFadeOut, 0);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 0.0f);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordFadeOut, 0);
+    EXPECT_FLOAT_EQ(EngineInspection::sequencer(fx->engine()).playPosition, 0.0f);
 
     fx->setParameter(257, 0.0f);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, (352800 - 1) * 0.5f);
-    EXPECT_EQ(fx->engine().currentLeftSamples(), fx->engine().bufferLeftSamples(0));
+    EXPECT_FLOAT_EQ(EngineInspection::sequencer(fx->engine()).playPosition, (352800 - 1) * 0.5f);
+    EXPECT_EQ(EngineInspection::currentLeftSamples(fx->engine()), EngineInspection::bufferLeftSamples(fx->engine(), 0));
     EXPECT_EQ(fx->engine().bufferLength(0), 352800);
 
     fx->setParameter(257, 0.0f);  // the current buffer again: a restart
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().playPosition, 352800 * 0.5f);
+    EXPECT_FLOAT_EQ(EngineInspection::sequencer(fx->engine()).playPosition, 352800 * 0.5f);
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
 }
 
@@ -250,9 +251,9 @@ TEST_F(EffectTest, HostDialogue) {
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
     fx->suspend();
-    EXPECT_EQ(fx->engine().sequencer().halted, 1);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 1);
     fx->resume();
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 0);
 }
 
 TEST_F(EffectTest, ProcessWritesSilenceAndRecords) {
@@ -267,7 +268,7 @@ TEST_F(EffectTest, ProcessWritesSilenceAndRecords) {
     fx->process(ins, outs, 64);
     // The output is replaced (the grains already play what is being recorded).
     for (int i = 0; i < 64; ++i) EXPECT_TRUE(outL[i] != 7.0f && std::fabs(outL[i]) < 1.0f);
-    EXPECT_EQ(fx->engine().recorder().state().recordWritePosition, 64);
+    EXPECT_EQ(EngineInspection::recorder(fx->engine()).state().recordWritePosition, 64);
     float* onlyLeft[2] = {outL, nullptr};
     fx->processReplacing(ins, onlyLeft, 64);
     EXPECT_EQ(fx->engine().buffers().gate().blockSequence() % 2, 0u);

@@ -7,6 +7,7 @@
 #include <locale>
 #include <string>
 
+#include "engine/engine_inspection.h"
 #include "tests/support/effect_fixture.h"
 #include "tests/support/notice_recorder.h"
 
@@ -172,7 +173,7 @@ TEST_F(EffectTest, SteppedParametersOutsideTheirRangeSelectNothing) {
     fx->setParameter(3, 1.5f);
     EXPECT_FLOAT_EQ(fx->getParameter(3), 1.5f);  // stored unchanged
     EXPECT_EQ(display(3), std::string(63, '#'));
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().unitLengthBeats, 0.25f);  // still 1/16
+    EXPECT_FLOAT_EQ(EngineInspection::sequencer(fx->engine()).unitLengthBeats, 0.25f);  // still 1/16
 
     fx->setParameter(43, 1.2f);  // time index 12 in fixed mode: no entry
     EXPECT_FLOAT_EQ(fx->getParameter(43), 1.2f);
@@ -220,8 +221,8 @@ TEST_F(EffectTest, BadHostValuesNeverOverflowATextOrCrash) {
         }
         for (int setting = 267; setting <= 276; ++setting) fx->setParameter(setting, v);
         fx->setParameter(265, v);
-        EXPECT_GE(fx->engine().sequencer().voiceCount, 1);
-        EXPECT_LE(fx->engine().sequencer().voiceCount, 6);
+        EXPECT_GE(EngineInspection::sequencer(fx->engine()).voiceCount, 1);
+        EXPECT_LE(EngineInspection::sequencer(fx->engine()).voiceCount, 6);
         fx->setParameter(257, v);
         EXPECT_GE(fx->engine().getCurrentBuffer(), 0);
         EXPECT_LE(fx->engine().getCurrentBuffer(), 15);
@@ -339,9 +340,9 @@ TEST_F(EffectTest, ConvertedValuesFollowTheModes) {
     fx->setParameter(269, 0.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(146 + 5), 1.5f);
     fx->setParameter(5, 0.25f);
-    EXPECT_NEAR(fx->engine().voiceBank().resonantFilter.q.load(), 0.983 * 0.5, 1e-5);
+    EXPECT_NEAR(EngineInspection::voiceBank(fx->engine()).resonantFilter.q.load(), 0.983 * 0.5, 1e-5);
     fx->setParameter(5, -4.0f);
-    EXPECT_FLOAT_EQ(fx->engine().voiceBank().resonantFilter.q.load(), 0.0f);
+    EXPECT_FLOAT_EQ(EngineInspection::voiceBank(fx->engine()).resonantFilter.q.load(), 0.0f);
 }
 
 TEST_F(EffectTest, EditorGetsTheQuantisedValue) {
@@ -367,35 +368,35 @@ TEST_F(EffectTest, EditorGetsTheQuantisedValue) {
 
 TEST_F(EffectTest, VoiceCountStaysWithinTheSlots) {
     fx->setParameter(265, 3.0f);
-    EXPECT_EQ(fx->engine().sequencer().voiceCount, 3);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).voiceCount, 3);
     EXPECT_FLOAT_EQ(fx->getParameter(265), 3.0f);
     fx->setParameter(265, 10.0f);
-    EXPECT_EQ(fx->engine().sequencer().voiceCount, 6);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).voiceCount, 6);
     EXPECT_FLOAT_EQ(fx->engine().programs().records()[0].voiceCount, 10.0f);
     fx->setParameter(265, 0.0f);
-    EXPECT_EQ(fx->engine().sequencer().voiceCount, 1);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).voiceCount, 1);
     fx->setParameter(265, std::nanf(""));
-    EXPECT_EQ(fx->engine().sequencer().voiceCount, 1);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).voiceCount, 1);
 }
 
 TEST_F(EffectTest, BufferSelectionRequests) {
     fx->setParameter(257, 16.0f);
     fx->setParameter(257, -1.0f);
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
-    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).pendingBuffer, -1);
 
     fx->setParameter(257, 3.0f);  // Morph Algorithm 3: armed, nothing selected yet
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
-    EXPECT_EQ(fx->engine().morph().pendingBuffer, 3);
-    EXPECT_EQ(fx->engine().morph().morphState.load(), MorphStage::Idle);
-    EXPECT_EQ(fx->engine().morph().morphStep, 1);
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).pendingBuffer, 3);
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).morphState.load(), MorphStage::Idle);
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).morphStep, 1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 3.0f / 15.0f);
 
     fx->setParameter(274, 0.0f);
     fx->setParameter(257, 15.0f);
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 15);
-    EXPECT_EQ(fx->engine().previousBufferIndex(), 0);
-    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
+    EXPECT_EQ(EngineInspection::previousBufferIndex(fx->engine()), 0);
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).pendingBuffer, -1);
     EXPECT_FLOAT_EQ(fx->getParameter(0), 1.0f);
     EXPECT_EQ(display(0), "     16");
     EXPECT_FLOAT_EQ(fx->engine().programs().records()[0].bufferNumber, 15.0f);
@@ -417,7 +418,7 @@ TEST_F(EffectTest, PeakIsReadAndCleared) {
 TEST_F(EffectTest, TrigmodeFallingReleasesTheHalt) {
     fx->setParameter(6, 1.0f);
     fx->suspend();
-    EXPECT_EQ(fx->engine().sequencer().halted, 1);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 1);
     fx->setParameter(6, 0.0f);
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 0);
 }

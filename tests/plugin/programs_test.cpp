@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/engine_inspection.h"
 #include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
@@ -46,23 +47,23 @@ TEST(ProgramRecordTest, InitContent) {
 TEST_F(EffectTest, ConstructionAppliesProgramZero) {
     EXPECT_EQ(fx->getProgram(), 0);
     EXPECT_EQ(fx->engine().getCurrentBuffer(), 0);
-    EXPECT_EQ(fx->engine().sequencer().halted, 0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).halted, 0);
     EXPECT_FLOAT_EQ(fx->getParameter(1), 0.5f);
     EXPECT_FLOAT_EQ(fx->getParameter(3), 0.43089432f);
-    EXPECT_FLOAT_EQ(fx->engine().sequencer().unitLengthBeats, 0.25f);
+    EXPECT_FLOAT_EQ(EngineInspection::sequencer(fx->engine()).unitLengthBeats, 0.25f);
     EXPECT_FLOAT_EQ(fx->getParameter(274), 3.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(275), 10.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(273), 1.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(276), 5.0f);
     EXPECT_FLOAT_EQ(fx->getParameter(269), 1.0f);
-    EXPECT_DOUBLE_EQ(fx->engine().recorder().syncUnitBeats(), 4.0);
-    EXPECT_EQ(fx->engine().sequencer().voiceCount, 6);  // the record's 10 is not applied
-    EXPECT_EQ(fx->engine().morph().pendingBuffer, -1);
-    EXPECT_EQ(fx->engine().morph().morphStep, 1);
-    EXPECT_EQ(fx->engine().sequencer().headRun, 1);
-    EXPECT_EQ(fx->engine().sequencer().grainInterval, 1408);
-    EXPECT_EQ(fx->engine().sequencer().grainLength, 2816);
-    EXPECT_EQ(fx->engine().scopeCapture().capturedVoice, -1);
+    EXPECT_DOUBLE_EQ(EngineInspection::recorder(fx->engine()).syncUnitBeats(), 4.0);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).voiceCount, 6);  // the record's 10 is not applied
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).pendingBuffer, -1);
+    EXPECT_EQ(EngineInspection::morph(fx->engine()).morphStep, 1);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).headRun, 1);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).grainInterval, 1408);
+    EXPECT_EQ(EngineInspection::sequencer(fx->engine()).grainLength, 2816);
+    EXPECT_EQ(EngineInspection::scopeCapture(fx->engine()).capturedVoice, -1);
     for (int k = 0; k < 16; ++k) EXPECT_EQ(fx->engine().buffers().buffer(k).saved, 1);
     ERect* rect = nullptr;
     ASSERT_EQ(fx->getEditor()->getRect(&rect), 1);

@@ -2,6 +2,7 @@
 // the recording state does (fade-in, wait, stop rule with its parameter change, fade-out),
 // and no process call may touch a page for the first time.
 
+#include "engine/engine_inspection.h"
 #include "tests/support/effect_fixture.h"
 
 #include "host/entry.h"
@@ -24,7 +25,7 @@ TEST_F(EffectTest, RecordOneFrameAllocatesNothing) {
     fx->setParameter(276, 10.0f);  // "1/16": 5512 frames
     fx->setParameter(10, 1.0f);
     ASSERT_EQ(currentFrames().length, 5512);
-    ASSERT_GT(fx->engine().recorder().state().recordSyncWait, 0);
+    ASSERT_GT(grainwheel::EngineInspection::recorder(fx->engine()).state().recordSyncWait, 0);
 
     counting = true;
     recordFrames(20000, 0.5f, -0.5f);  // wait, fade-in, writing, stop rule, fade-out, idle
@@ -102,7 +103,7 @@ TEST(AudioThreadMemory, MorphsAndSpectraTouchNoNewPage) {
     faults = 0;
     const float views[] = {3.0f, 4.0f};  // grain spectrum, sum spectrum
     for (int step = 0; step < 6; ++step) {
-        fx->engine().captureStateWord().store(0);
+        grainwheel::EngineInspection::captureStateWord(fx->engine()).store(0);
         fx->setParameter(grainwheel::kSettingScopeViewMode, views[step % 2]);
         fx->setParameter(grainwheel::kSettingMorphAlgorithm, static_cast<float>(1 + step % 3));
         fx->setParameter(grainwheel::kSelectBuffer, fx->engine().getCurrentBuffer() == 1 ? 2.0f : 1.0f);

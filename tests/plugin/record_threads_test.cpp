@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine_inspection.h"
 #include "tests/support/effect_fixture.h"
 
 using namespace grainwheel;
@@ -58,9 +59,9 @@ TEST_F(EffectTest, RecordsAreStoredWholeWhileTheAudioThreadWritesThem) {
         float* outs[2] = {outL.data(), outR.data()};
         for (long k = 0; !stop.load(std::memory_order_relaxed); ++k) {
             if (k % 8 == 0) {
-                const float* before = fx->engine().currentLeftSamples();
+                const float* before = EngineInspection::currentLeftSamples(fx->engine());
                 fx->setParameter(kRecSync, 1.0f);
-                if (fx->engine().currentLeftSamples() != before) takes.fetch_add(1, std::memory_order_relaxed);
+                if (EngineInspection::currentLeftSamples(fx->engine()) != before) takes.fetch_add(1, std::memory_order_relaxed);
             } else if (k % 8 == 5) {
                 fx->setParameter(kRecSync, 0.0f);
             }
