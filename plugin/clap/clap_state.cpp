@@ -2,6 +2,8 @@
 
 #include "plugin/clap/clap_state.h"
 
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace grainwheel::clap {
@@ -28,14 +30,14 @@ bool ClapSink::write(const void* data, std::size_t size) {
 
 bool readClapState(const clap_istream_t* stream, StateImage& out) {
     std::vector<std::uint8_t> bytes;
+    std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kChunk]);
+    if (!piece) return false;
     for (;;) {
-        const std::size_t had = bytes.size();
-        if (had >= kMaxStateBytes + 1) return false;
-        bytes.resize(had + kChunk);
-        const std::int64_t n = stream->read(stream, bytes.data() + had, kChunk);
+        const std::int64_t n = stream->read(stream, piece.get(), kChunk);
         if (n < 0 || static_cast<std::uint64_t>(n) > kChunk) return false;
-        bytes.resize(had + static_cast<std::size_t>(n));
         if (n == 0) break;
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxStateBytes) return false;
+        bytes.insert(bytes.end(), piece.get(), piece.get() + n);
     }
     MemorySource source(std::span<const std::uint8_t>(bytes.data(), bytes.size()));
     // The whole stream is the state.
