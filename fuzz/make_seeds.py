@@ -188,6 +188,10 @@ def main():
     write("vst3_state", "empty", vst3_state([0] * 16))
     write("vst3_state", "take_and_file", vst3_state([tri_take, 1] + [0] * 14, bypass=1, paths={1: b"/audio/b.wav"}))
     write("vst3_state", "cut_image", vst3_state([tri_take] + [0] * 15)[:30152 + 8 + 40])
+    # The CLAP stream's: the most a read delivers (less one), then the state.
+    write("clap_state", "empty_whole_reads", b"\xff" + vst3_state([0] * 16))
+    write("clap_state", "take_and_file_short_reads", b"\x06" + vst3_state([tri_take, 1] + [0] * 14, paths={1: b"/audio/b.wav"}))
+    write("clap_state", "byte_reads_trailing", b"\x00" + vst3_state([0] * 16) + b"\x00")
 
     write("recent_list", "two", b"/banks/a.grb#/banks/b.grb#")
     write("recent_list", "full", b"".join(b"/b/%02d.grb#" % i for i in range(22)))

@@ -6,14 +6,13 @@
 #include <memory>
 
 #include "persistence/byte_source.h"
-#include "plugin/vst3/vst3_state.h"
+#include "plugin/common/effect_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace grainwheel;
-    using vst3::BufferSource;
-    static std::unique_ptr<vst3::StateImage> image(new vst3::StateImage);
+    static std::unique_ptr<StateImage> image(new StateImage);
     MemorySource source(data, size);
-    if (!vst3::readState(source, *image)) return 0;
+    if (!readState(source, *image)) return 0;
     for (int k = 0; k < kNumBuffers; ++k) {
         const ProgramRecord& r = image->records[static_cast<std::size_t>(k)];
         const SampleArrays& a = image->audio[static_cast<std::size_t>(k)];

@@ -168,7 +168,7 @@ unset TSAN_OPTIONS ASAN_OPTIONS UBSAN_OPTIONS
 export RTSAN_OPTIONS=halt_on_error=1
 run "build (RTSan)" env CC=clang-22 CXX=clang++-22 \
   bash -c "cmake -S . -B '$root/build-rtsan' -G Ninja -DGW_RTSAN=ON -DGW_DESKTOP=OFF -DGW_WERROR=ON >/dev/null && \
-           ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test vst3_rtsan_test"
+           ninja -C '$root/build-rtsan' -j$jobs loop_rtsan_test vst3_rtsan_test clap_rtsan_test"
 run_tests "tests (RTSan)" "$root/build-rtsan" -L rtsan
 unset RTSAN_OPTIONS
 
@@ -176,7 +176,7 @@ unset RTSAN_OPTIONS
 # readers; their seed corpora are replayed by the normal and sanitizer builds' suites.
 run "build (fuzz harnesses, clang)" env CC=clang-22 CXX=clang++-22 \
   bash -c "cmake -S . -B '$root/build-fuzz' -G Ninja -DGW_FUZZ=ON -DGW_DESKTOP=OFF -DGW_TESTS=OFF -DGW_WERROR=ON >/dev/null && \
-           ninja -C '$root/build-fuzz' -j$jobs bank_reader_fuzzer bank_options_fuzzer wave_reader_fuzzer host_chunk_fuzzer recent_list_fuzzer png_decode_fuzzer vst3_state_fuzzer"
+           ninja -C '$root/build-fuzz' -j$jobs bank_reader_fuzzer bank_options_fuzzer wave_reader_fuzzer host_chunk_fuzzer recent_list_fuzzer png_decode_fuzzer vst3_state_fuzzer clap_state_fuzzer"
 
 # The Windows DLLs. 32-bit Wine needs the kernel's 32-bit support and Debian's wine32:i386,
 # which a mirror in the middle of a sync can keep out (scripts/install-deps.sh): where either
@@ -210,11 +210,12 @@ if [ -n "$win32_wine_reason" ]; then
   run_tests "tests (64-bit Windows under Wine, in place of 32-bit: $win32_wine_reason)" "$root/build-win64"
 elif command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
   # The 64-bit DLL's speed is measured beside the 32-bit one's.
-  # The VST 3 bundle is 64-bit only: its suite runs under wine64 here too.
-  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle and its suite, the benchmarks)" \
+  # The VST 3 bundle and the CLAP module are 64-bit only: their suites run under wine64 here too.
+  run "build (Windows, mingw-w64 x86_64: the DLL, the VST 3 bundle, the CLAP module, their suites, the benchmarks)" \
     configure_and_build "$root/build-win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -- \
-    grainwheel grainwheel_vst3 vst3_plugin_test vst3_win_view_test win32_entry_bench win32_voices_bench
-  run_tests "tests (VST 3 bundle, 64-bit Windows under Wine)" "$root/build-win64" -L vst3
+    grainwheel grainwheel_vst3 vst3_plugin_test vst3_win_view_test grainwheel_clap clap_plugin_test \
+    win32_entry_bench win32_voices_bench
+  run_tests "tests (VST 3 bundle and CLAP module, 64-bit Windows under Wine)" "$root/build-win64" -L "vst3|clap"
 fi
 # The Windows DLL's speed against the Linux plug-in of this commit, through the entry points.
 win64_tree=

@@ -10,70 +10,15 @@
 // "program" is the program-change parameter of the program list; the bypass is
 // automatable.
 
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/parameter_table.h"
+#include "plugin/common/parameter_text.h"
 #include "plugin/vst3/vst3_effect.h"
 
 namespace grainwheel::vst3 {
 
-namespace {
-
 using Flags = Steinberg_Vst_ParameterInfo_ParameterFlags;
-
-int stepCountOf(const ParameterInfo& p) {
-    switch (p.kind) {
-    case ParameterKind::Choice: return p.steps;
-    case ParameterKind::Switch:
-    case ParameterKind::Command: return 1;
-    case ParameterKind::Continuous: break;
-    }
-    return 0;
-}
-
-}  // namespace
-
-bool automatable(const ParameterInfo& p) { return p.automatable || p.kind == ParameterKind::Switch; }
-
-namespace {
-
-// The first number in a text ("-12 dB", "+1.5", "37%"); false when there is none. "-oo"
-// is minus infinity. Independent of the C library's locale.
-bool numberIn(const char* text, double& out) {
-    const char* p = text;
-    while (*p == ' ') ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (p[0] == 'o' && p[1] == 'o') {
-        out = negative ? -HUGE_VAL : HUGE_VAL;
-        return true;
-    }
-    double v = 0.0;
-    bool digits = false;
-    for (; *p >= '0' && *p <= '9'; ++p, digits = true) v = v * 10.0 + (*p - '0');
-    if (*p == '.') {
-        double scale = 0.1;
-        for (++p; *p >= '0' && *p <= '9'; ++p, digits = true, scale /= 10.0) v += (*p - '0') * scale;
-    }
-    if (!digits) return false;
-    out = negative ? -v : v;
-    return true;
-}
-
-// Equal but for spaces around them (the engine right-aligns numbers).
-bool sameText(const char* a, const char* b) {
-    while (*a == ' ') ++a;
-    while (*b == ' ') ++b;
-    std::size_t n = std::strlen(b);
-    while (n > 0 && b[n - 1] == ' ') --n;
-    if (n == 0 || std::strncmp(a, b, n) != 0) return false;
-    for (a += n; *a == ' '; ++a) {}
-    return *a == 0;
-}
-
-}  // namespace
 
 tresult Vst3Effect::describeParameter(std::int32_t index, Steinberg_Vst_ParameterInfo* info) {
     if (info == nullptr || index < 0 || index >= kParameterCount) return Steinberg_kInvalidArgument;
@@ -110,49 +55,24 @@ tresult Vst3Effect::stringByValue(Steinberg_Vst_ParamID id, double value, Steinb
     return Steinberg_kResultOk;
 }
 
-// A step's text gives its value; a continuous parameter's text gives the first value
-// showing it, or else the value showing the nearest number.
+// The texts both ways are the adapters' shared ones (plugin/common/parameter_text.h).
 tresult Vst3Effect::valueByString(Steinberg_Vst_ParamID id, const Steinberg_char16* string, double* value) {
     if (string == nullptr || value == nullptr || id >= static_cast<Steinberg_Vst_ParamID>(kParameterCount))
         return Steinberg_kInvalidArgument;
     char typed[128];
     fromUtf16(string, typed, sizeof typed);
     const int steps = id == static_cast<Steinberg_Vst_ParamID>(kBypassId) ? 1 : stepCountOf(parameterInfo(static_cast<int>(id)));
-    char text[128];
-    Steinberg_char16 wide[128];
-    auto textOf = [&](double v) {
-        stringByValue(id, v, wide);
-        fromUtf16(wide, text, sizeof text);
+    struct Context {
+        Vst3Effect* fx;
+        Steinberg_Vst_ParamID id;
+    } context{this, id};
+    auto textOf = [](void* c, double v, char* out) {
+        const Context& x = *static_cast<Context*>(c);
+        Steinberg_char16 wide[128];
+        x.fx->stringByValue(x.id, v, wide);
+        fromUtf16(wide, out, 64);
     };
-    if (steps > 0) {
-        for (int k = 0; k <= steps; ++k) {
-            textOf(static_cast<double>(k) / steps);
-            if (text[0] != 0 && sameText(typed, text)) {
-                *value = static_cast<double>(k) / steps;
-                return Steinberg_kResultOk;
-            }
-        }
-        return Steinberg_kResultFalse;
-    }
-    double wanted = 0.0;
-    if (!numberIn(typed, wanted)) return Steinberg_kResultFalse;
-    constexpr int kGrid = 2000;
-    double best = -1.0, bestDistance = HUGE_VAL;
-    for (int k = 0; k <= kGrid; ++k) {
-        const double v = static_cast<double>(k) / kGrid;
-        textOf(v);
-        if (sameText(typed, text)) {
-            *value = v;
-            return Steinberg_kResultOk;
-        }
-        double shown = 0.0;
-        if (!numberIn(text, shown)) continue;
-        const double distance = shown == wanted ? 0.0 : std::fabs(shown - wanted);
-        if (distance < bestDistance) best = v, bestDistance = distance;
-    }
-    if (best < 0.0) return Steinberg_kResultFalse;
-    *value = best;
-    return Steinberg_kResultOk;
+    return valueOfText(typed, steps, textOf, &context, *value) ? Steinberg_kResultOk : Steinberg_kResultFalse;
 }
 
 double Vst3Effect::normalized(Steinberg_Vst_ParamID id) {

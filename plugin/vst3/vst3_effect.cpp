@@ -5,13 +5,13 @@
 
 #include "plugin/vst3/vst3_effect.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
 
 #include "engine/parameter_table.h"
+#include "plugin/common/block_transport.h"
 #include "platform/dialogs.h"
 
 namespace grainwheel::vst3 {
@@ -212,24 +212,11 @@ void Vst3Effect::automated(int index, float value) {
     anyChanged_.store(true, std::memory_order_release);
 }
 
-void Vst3Effect::engineNotice(int index, float value) {
-    noticesUnderWay_.fetch_add(1);
-    if (EngineListener* l = panel_.load()) l->engineNotice(index, value);
-    noticesUnderWay_.fetch_sub(1);
-}
+void Vst3Effect::engineNotice(int index, float value) { relay_.engineNotice(index, value); }
 
-void Vst3Effect::engineRefresh() {
-    noticesUnderWay_.fetch_add(1);
-    if (EngineListener* l = panel_.load()) l->engineRefresh();
-    noticesUnderWay_.fetch_sub(1);
-}
+void Vst3Effect::engineRefresh() { relay_.engineRefresh(); }
 
-void Vst3Effect::attachPanel(EngineListener* panel) {
-    panel_.store(panel);
-    // A notice that loaded the old panel has counted itself in first.
-    if (panel == nullptr)
-        while (noticesUnderWay_.load() != 0) std::this_thread::yield();
-}
+void Vst3Effect::attachPanel(EngineListener* panel) { relay_.attach(panel); }
 
 // The engine takes the panel's value at once; the host hears it as automation and sends
 // it back in the queues, where it is no change.
@@ -271,40 +258,20 @@ bool Vst3Effect::transport(std::int32_t, EngineTransport& out) {
         out.timeSigNumerator = c.timeSigNumerator;
         out.timeSigDenominator = c.timeSigDenominator;
     }
-    const bool advance = playing && tempo && spanStart_ > 0;
     if (c.state & S::Steinberg_Vst_ProcessContext_StatesAndFlags_kProjectTimeMusicValid) {
         out.flags |= EngineTransport::kPpqValid;
         out.ppqPosition = c.projectTimeMusic;
-        if (advance) out.ppqPosition += static_cast<double>(spanStart_) / rate_ * c.tempo / 60.0;
     }
     if (c.state & S::Steinberg_Vst_ProcessContext_StatesAndFlags_kBarPositionValid) {
         out.flags |= EngineTransport::kBarsValid;
         out.barStart = c.barPositionMusic;
-        if (advance && metre && (out.flags & EngineTransport::kPpqValid)) {
-            const double quartersPerBar = c.timeSigNumerator * 4.0 / c.timeSigDenominator;
-            out.barStart += std::floor((out.ppqPosition - c.barPositionMusic) / quartersPerBar) * quartersPerBar;
-        }
     }
+    runTransportOn(out, spanStart_, rate_);
     return true;
 }
 
-void Vst3Effect::startWorker() {
-    if (worker_.joinable()) return;
-    stopping_.store(false, std::memory_order_relaxed);
-    worker_ = std::thread([this] {
-        while (!stopping_.load(std::memory_order_acquire)) {
-            if (engine_.hasDeferred()) {
-                std::lock_guard<std::mutex> hold(filesLock_);
-                engine_.runDeferred();
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-}
+void Vst3Effect::startWorker() { worker_.start(engine_, filesLock_); }
 
-void Vst3Effect::stopWorker() {
-    stopping_.store(true, std::memory_order_release);
-    if (worker_.joinable()) worker_.join();
-}
+void Vst3Effect::stopWorker() { worker_.stop(); }
 
 }  // namespace grainwheel::vst3

@@ -15,7 +15,7 @@
 //    the block's output parameter changes;
 //  - the work the audio thread hands off runs on a thread of the adapter's own while the
 //    host has the component active (setActive), as the VST 2 adapter's worker does;
-//  - state (vst3_state.h): the records, and each buffer by path or with its audio.
+//  - state (plugin/common/effect_state.h): the records, and each buffer by path or with its audio.
 //
 // Threads, as VST 3 defines them: process() on the audio thread; everything else on the
 // host's main thread (the controller's calls, state, setActive, setupProcessing).
@@ -24,11 +24,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "engine/grain_engine.h"
 #include "engine/parameter_table.h"
 #include "persistence/effect_files.h"
+#include "plugin/common/deferred_worker.h"
+#include "plugin/common/panel_relay.h"
 #include "plugin/vst3/vst3_com.h"
 
 namespace grainwheel::vst3 {
@@ -42,9 +43,6 @@ inline constexpr const char* kVersion = "1.0.0";
 inline constexpr int kBypassId = kNumHostParameters;  // 107
 inline constexpr int kParameterCount = kNumHostParameters + 1;
 inline constexpr Steinberg_Vst_ProgramListID kProgramListId = 1;
-
-// Whether host parameter `p` carries kCanAutomate (vst3_controller.cpp).
-bool automatable(const ParameterInfo& p);
 
 class Vst3Effect final : public RefCounted, public EngineHost, public EngineListener, public FileHost {
 public:
@@ -133,13 +131,11 @@ private:
     // The value the panel set and sent the host, whose echo in the queues is no change
     // (NaN: none).
     std::atomic<float> writtenBack_[kNumHostParameters];
-    std::atomic<EngineListener*> panel_{nullptr};
-    std::atomic<int> noticesUnderWay_{0};
+    PanelRelay relay_;
 
     // Serialises the deferred work with state.
     std::mutex filesLock_;
-    std::atomic<bool> stopping_{false};
-    std::thread worker_;  // last member
+    DeferredWorker worker_;  // last member
 };
 
 }  // namespace grainwheel::vst3

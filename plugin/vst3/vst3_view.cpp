@@ -15,7 +15,7 @@
 #include <new>
 
 #include "editor/ad_editor.h"
-#include "plugin/engine_port.h"
+#include "plugin/common/adapter_panel_port.h"
 #include "plugin/vst3/vst3_effect.h"
 #include "plugin/vst3/vst3_view.h"
 #include "platform/ui_timer.h"
@@ -33,18 +33,7 @@ const Steinberg_FIDString kWindowType = Steinberg_kPlatformTypeHWND;
 const Steinberg_FIDString kWindowType = Steinberg_kPlatformTypeX11EmbedWindowID;
 #endif
 
-class PanelPort final : public EnginePort {
-public:
-    explicit PanelPort(Vst3Effect& fx) : EnginePort(fx.engine(), fx.files()), fx_(fx) {}
-    float sampleRate() override { return static_cast<float>(fx_.sampleRate()); }
-    void setParameterAutomated(int index, float value) override { fx_.panelEdit(index, value); }
-    void beginEdit(int index) override { fx_.panelGesture(index, true); }
-    void endEdit(int index) override { fx_.panelGesture(index, false); }
-    void exitSave() override {}  // the audio is saved with the host's project
-
-private:
-    Vst3Effect& fx_;
-};
+using PanelPort = AdapterPanelPort<Vst3Effect>;
 
 class View final : public RefCounted, public EngineListener {
 public:

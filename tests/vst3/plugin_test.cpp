@@ -12,7 +12,7 @@
 
 #include "engine/parameter_table.h"
 #include "persistence/byte_source.h"
-#include "plugin/vst3/vst3_state.h"
+#include "plugin/common/effect_state.h"
 #include "tests/support/bits_hash.h"
 #include "tests/vst3/vst3_test_host.h"
 
@@ -170,12 +170,12 @@ TEST(Vst3Plugin, RecordedTakeComesBackWithTheStateAndDamagedStatesAreRefused) {
     ASSERT_TRUE(a.ok() && a.start(kRate, kBlock));
     recordTake(a);
     const std::vector<char> saved = stateOf(a);
-    std::unique_ptr<vst3::StateImage> image(new vst3::StateImage);
+    std::unique_ptr<StateImage> image(new StateImage);
     MemorySource source(saved.data(), saved.size());
-    ASSERT_TRUE(vst3::readState(source, *image));
+    ASSERT_TRUE(readState(source, *image));
     int takes = 0;
     for (int k = 0; k < kNumBuffers; ++k)
-        if (image->sources[k] == vst3::BufferSource::Embedded) takes += image->audio[k].length >= 44100;
+        if (image->sources[k] == BufferSource::Embedded) takes += image->audio[k].length >= 44100;
     EXPECT_EQ(takes, 1) << "the take is in the state";
     EXPECT_LT(saved.size(), 1000000u) << "the silence after the take is left out";
     std::printf("state with one recorded take: %zu bytes\n", saved.size());

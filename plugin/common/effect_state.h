@@ -1,5 +1,5 @@
 #pragma once
-// The VST 3 state of one instance (IComponent::getState/setState), little-endian:
+// The state of one instance as the VST 3 and CLAP plug-ins store it, little-endian:
 //   "GWS3", version (u32, 1)
 //   the 16 program records (30144 bytes, the bank chunk's layout)
 //   for each buffer 1..16: its source (u32) -
@@ -26,7 +26,7 @@
 #include "persistence/byte_source.h"
 #include "persistence/sample_arrays.h"
 
-namespace grainwheel::vst3 {
+namespace grainwheel {
 
 inline constexpr char kStateTag[4] = {'G', 'W', 'S', '3'};
 inline constexpr std::uint32_t kStateVersion = 1;
@@ -58,4 +58,19 @@ bool writeState(ByteSink& out, const std::array<ProgramRecord, kNumPrograms>& re
 // used, for anything outside the layout.
 bool readState(ByteSource& in, StateImage& out);
 
-}  // namespace grainwheel::vst3
+class GrainEngine;
+class EffectFiles;
+
+// The engine's state written whole: each buffer with a WAV file of its own (loaded from
+// it, or saved to it and unchanged since) by that file's path, any other buffer with audio
+// (a recorded take, an edited buffer) with the audio itself at its own rate. The caller
+// keeps the deferred work away meanwhile. False when memory is short or the sink failed.
+bool saveEffectState(GrainEngine& engine, ByteSink& out, bool bypass);
+// A state read whole installed: every buffer starts empty, the stored audio is installed
+// (converted to the working rate where the engine runs; while it is inactive the next
+// resume converts once, to the rate then), and the records and the files named go
+// through the VST 2 chunk's session restore. The caller keeps the deferred work away
+// meanwhile. False when the records were refused.
+bool installEffectState(GrainEngine& engine, EffectFiles& files, StateImage& image, bool active);
+
+}  // namespace grainwheel

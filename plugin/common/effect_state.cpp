@@ -1,6 +1,6 @@
-// The VST 3 state's layout (vst3_state.h).
+// The plug-ins' state: its layout, and its passage to and from the engine (effect_state.h).
 
-#include "plugin/vst3/vst3_state.h"
+#include "plugin/common/effect_state.h"
 
 #include <cstring>
 #include <new>
@@ -8,7 +8,7 @@
 
 #include "persistence/wave_file.h"
 
-namespace grainwheel::vst3 {
+namespace grainwheel {
 
 namespace {
 
@@ -127,4 +127,4 @@ bool readState(ByteSource& in, StateImage& out) {
     return true;
 }
 
-}  // namespace grainwheel::vst3
+}  // namespace grainwheel
