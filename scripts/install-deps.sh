@@ -27,7 +27,7 @@ export DEBIAN_FRONTEND=noninteractive
 base_pkgs=(build-essential cmake ninja-build pkg-config
            libcairo2-dev libxcb1-dev libxcb-xtest0-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra libsndfile1-dev
            libgtest-dev libgmock-dev libbenchmark-dev lv2-dev)
-test_pkgs=(sox ardour dpf-plugins-vst g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils xdotool
+test_pkgs=(sox ardour qtractor dpf-plugins-vst g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils xdotool
            imagemagick clang-22 libclang-rt-22-dev libfftw3-dev libsoxr-dev zenity
            liblilv-dev sordi lilv-utils jalv jackd2 openbox)
 optional_pkgs=()
