@@ -82,7 +82,7 @@ while IFS= read -r -d '' file; do
   IFS='|' read -r _ name audio midi controls flags _ index _ <<<"$line"
   check "Qtractor's scanner lists grainwheel with 2 inputs and 2 outputs ($audio)" test "$audio" = 2:2
   check "no MIDI ports, 107 parameters in ($midi, $controls)" test "$midi:${controls%%:*}" = 0:0:107
-  check "a panel and a state (flags $flags)" test "$flags" = GUI,EXT,RT
+  check "an X11 panel and a state (flags $flags)" test "$flags" = GUI,EXT,RT
 done < <(find "$clap_dir" -name '*.clap' -print0)
 [ "$found" = 1 ] || { sed 's/^/    /' "$work/scan.err" 2>/dev/null; echo "FAILED: Qtractor's scanner did not list grainwheel in $clap_dir"; exit 1; }
 clap_file=$(find "$clap_dir" -name 'grainwheel.clap' | head -1)
