@@ -79,7 +79,7 @@ while IFS= read -r -d '' file; do
   [ -n "$line" ] || continue
   found=1
   echo "    Qtractor's scanner: $line"
-  IFS='|' read -r _ name audio midi controls flags _ index _ <<<"$line"
+  IFS='|' read -r _ _ audio midi controls flags _ _ _ <<<"$line"
   check "Qtractor's scanner lists grainwheel with 2 inputs and 2 outputs ($audio)" test "$audio" = 2:2
   check "no MIDI ports, 107 parameters in ($midi, $controls)" test "$midi:${controls%%:*}" = 0:0:107
   check "an X11 panel and a state (flags $flags)" test "$flags" = GUI,EXT,RT
@@ -131,7 +131,7 @@ pids+=($!)
 
 timeout 90 qtractor "$work/session/gw.qtr" > "$work/qtractor.log" 2>&1 &
 qtractor_pid=$!
-pids+=($qtractor_pid)
+pids+=("$qtractor_pid")
 window_named() {  # window_named PATTERN: the first visible Qtractor window whose title matches
   local w
   for w in $(xdotool search --onlyvisible --class qtractor 2>/dev/null); do
@@ -139,7 +139,7 @@ window_named() {  # window_named PATTERN: the first visible Qtractor window whos
   done
   return 1
 }
-main= error=
+main='' error=''
 for _ in $(seq 1 80); do
   error=$(window_named 'Error*') && break
   main=$(window_named 'gw*Qtractor*') && break
