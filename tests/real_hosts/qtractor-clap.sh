@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # grainwheel.clap in Qtractor, a real CLAP host. Qtractor's own plug-in scanner, run on each
-# *.clap file in the folder given as Qtractor's CLAP path, must list grainwheel with a stereo
-# in/out pair (2:2), its 107 parameters, a panel and a state. Then Qtractor's GUI starts on a
-# private X server with a window manager and a private JACK server (dummy driver), with a
-# pre-written configuration in a private home, on a session holding grainwheel on a track.
-# Qtractor's engine needs JACK and the ALSA sequencer (/dev/snd/seq): without the sequencer it
-# cannot open a session, and the session, audio and panel steps are reported as skipped.
-# Exits 77 (skipped) when Qtractor, JACK or the X tools are missing, no X server starts, or a
-# part could not run; 1 when any check that ran failed.
+# *.clap file in the folder given as Qtractor's CLAP path, creates and initialises the plug-in
+# and must list grainwheel with a stereo in/out pair (2:2), its 107 parameters, an X11 panel
+# and a state. Then Qtractor's GUI starts on a private X server with a window manager and a
+# private JACK server (dummy driver), with a pre-written configuration in a private home, on a
+# session holding grainwheel on a monitored track. A double click opens the panel, which must
+# match the editor's own picture (grainwheel-host editor --snapshot); a fader drag and the
+# input monitor switch go to Qtractor, a click from JACK's metronome must pass through, and
+# the saved session, stripped of its parameter values, must bring the state back.
+# Qtractor's engine needs the ALSA sequencer (/dev/snd/seq) beside JACK: where the machine has
+# none, an idle stand-in (SEQ_STANDIN, preloaded) takes its place, and the output says so.
+# Exits 77 (skipped) when Qtractor, JACK or the X tools are missing, no X server or JACK server
+# starts, or the engine does not start without a sequencer; 1 when any check failed.
 # Usage: qtractor-clap.sh CLAP_DIR SEQ_STANDIN INSPECTABLE_PLUGIN HOST_TOOL WORKDIR
 # SEQ_STANDIN: a preloadable stand-in for the ALSA sequencer, used where /dev/snd/seq is missing.
 # GW_PICTURES=DIR also copies the screenshots there.
@@ -28,11 +32,15 @@ export XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY CLAP_PATH
 pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  sleep 0.5
-  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+cleanup() {  # the last started first, each given 5 s to end (JACK's server then leaves its
+  local i p n  # registry slot free; a server killed outright keeps it)
+  for (( i = ${#pids[@]} - 1; i >= 0; i-- )); do
+    p=${pids[i]}
+    kill "$p" 2>/dev/null || continue
+    for (( n = 0; n < 50; n++ )); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$p" 2>/dev/null
+    wait "$p" 2>/dev/null
+  done
 }
 trap cleanup EXIT
 trap 'exit 129' HUP
@@ -109,6 +117,7 @@ cat > "$work/session/gw.qtr" <<XML
  <tracks>
   <track name="gw" type="audio">
    <properties><input-bus>Master</input-bus><output-bus>Master</output-bus></properties>
+   <state><monitor>1</monitor></state>
    <plugins>
     <plugin type="CLAP">
      <filename>$clap_file</filename><index>0</index><label>grainwheel</label>
@@ -174,7 +183,7 @@ if [ -n "$error" ] || grep -q 'could not be started' "$work/messages.log" 2>/dev
   grep -iE 'error|could not' "$work/messages.log" 2>/dev/null | head -3 | sed 's/^/    /'
   if [ ! -e /dev/snd/seq ]; then
     grep -m1 'snd_seq' "$work/qtractor.log" | sed 's/^/    /'
-    skipped+=("Qtractor's engine did not start: no ALSA sequencer (/dev/snd/seq) here, so no session opens: loading grainwheel on a track, its panel, audio through it and the saved state were not checked")
+    skipped+=("Qtractor's engine did not start, with no ALSA sequencer (/dev/snd/seq) here and the stand-in not taken, so no session opened: grainwheel on a track, its panel, audio through it and the saved state were not checked")
   else
     echo "FAILED: Qtractor's engine did not start, though /dev/snd/seq exists (log: $work/messages.log)"
     fail=1
@@ -213,13 +222,16 @@ elif [ -n "$main" ]; then
     echo "    $match"
     check "the panel is drawn whole in Qtractor's window" test -n "$panel_xy"
   fi
-  # A drag down the first time fader (frame x 396..410, y 14..163, parameter 43), saved with
-  # the session; Qtractor keeps the plug-in's state and its parameter values.
+  # A drag down the first time fader (frame x 396..410, y 14..163, parameter 43) and a click on
+  # the input monitor switch, saved with the session; Qtractor keeps the plug-in's state and
+  # its parameter values.
   if [ -n "$panel_xy" ]; then
     set -- $(echo "$panel_xy" | sed -n 's/^panel at \([0-9]*\),\([0-9]*\),.*/\1 \2/p')
     xdotool mousemove $(( $1 + 403 )) $(( $2 + 40 )) mousedown 1
     for step in 1 2 3 4 5 6 7 8 9 10; do xdotool mousemove $(( $1 + 403 )) $(( $2 + 40 + step * 10 )); sleep 0.03; done
     xdotool mouseup 1
+    # the input monitor switch (parameter 8), on for the audio check below
+    xdotool mousemove $(( $1 + 25 )) $(( $2 + 185 )) click 1
     sleep 0.5
   fi
   save_session "$main"; v1=$(param_value 43)
@@ -229,7 +241,23 @@ elif [ -n "$main" ]; then
              sed -n 's/^automation 43 //p' | tail -1)
   check "the drag reached Qtractor and was saved (time01 ${v1:-?}, the editor alone: ${expected:-?})" \
     awk -v b="${v1:-x}" -v e="${expected:-y}" 'BEGIN { x = b - e; exit !(b != "x" && x < 1e-4 && x > -1e-4) }'
-  check "the saved session holds grainwheel's state" grep -q '<config key="state"' "$work/session/gw.qtr"
+  check "the saved session holds grainwheel's state (monitor $(param_value 8))" \
+    grep -q '<config key="state"' "$work/session/gw.qtr"
+  # Audio: a click from JACK's metronome into the Master bus, through the monitored track and
+  # grainwheel (its input monitor on, the transport rolling), recorded from the Master bus's
+  # outputs beside the click itself.
+  jack_metro -n gwclick -b 240 -f 880 -A 0.5 -D 50 > "$work/metro.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 1 20); do jack_lsp 2>/dev/null | grep -q '^gwclick:' && break; sleep 0.25; done
+  click=$(jack_lsp 2>/dev/null | grep -m1 '^gwclick:')
+  jack_connect "$click" Qtractor:Master/in_1 && jack_connect "$click" Qtractor:Master/in_2
+  xdotool windowactivate --sync "$main" key space
+  sleep 0.5
+  timeout 20 jack_rec -f "$work/out.wav" -d 2 Qtractor:Master/out_1 Qtractor:Master/out_2 "$click" > "$work/rec.log" 2>&1
+  shot qtractor-audio
+  peaks=$(for c in 1 2 3; do sox "$work/out.wav" -n remix $c stat 2>&1 | sed -n 's/^Maximum amplitude: *//p'; done | xargs)
+  check "the click passed through grainwheel in Qtractor (peaks out L R, click: ${peaks:-?})" \
+    awk -v p="$peaks" 'BEGIN { n = split(p, a, " "); exit !(n == 3 && a[3] > 0.4 && a[1] > 0.9 * a[3] && a[2] > 0.9 * a[3]) }'
   # Qtractor again on the saved session without its parameter values: only the plug-in's
   # state can bring the fader back.
   kill "$qtractor_pid" 2>/dev/null; wait "$qtractor_pid" 2>/dev/null
@@ -239,8 +267,8 @@ elif [ -n "$main" ]; then
   for _ in $(seq 1 80); do main=$(window_named '*gw.qtr*Qtractor*') && break; sleep 0.25; done
   v2=
   if [ -n "$main" ]; then save_session "$main"; v2=$(param_value 43); fi
-  check "the session reopened brings grainwheel's state back (time01 ${v2:-?})" test "${v2:-x}" = "$v1"
-  skipped+=("audio through grainwheel in Qtractor is not scripted yet")
+  check "the session reopened brings grainwheel's state back (time01 ${v2:-?}, monitor $(param_value 8))" \
+    test "${v2:-x}" = "$v1" -a "$(param_value 8)" = 1
 else
   tail -20 "$work/qtractor.log" | sed 's/^/    /'
   echo "FAILED: Qtractor's main window did not appear (screen: $work/qtractor-start.png)"
