@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 #include <thread>
+#include <mutex>
 #include <utility>
 
 #include "engine/conversions.h"
@@ -25,6 +26,15 @@ void GrainEngine::handToAudioThread(std::uint32_t request) {
     // the change at its next block start; otherwise it is made here, no block running.
     BufferGate& gate = bank_.gate();
     if (!gate.handOver(request)) return;
+    if (gate.onAudioThread()) {
+        // The audio thread itself, between two of its blocks.
+        BufferGate::Replacement replacing(gate);
+        applyHandOver(gate.takeHandOver());
+        return;
+    }
+    // No audio thread is known (none has processed yet, or the effect is suspended): every
+    // thread that changes a buffer applies the change itself, one at a time.
+    const std::lock_guard<std::recursive_mutex> one(handOverLock_);
     BufferGate::Replacement replacing(gate);
     applyHandOver(gate.takeHandOver());
 }

@@ -334,6 +334,7 @@ private:
     // Buffers (index 0..15) and recording.
     BufferBank bank_;
     std::mutex deferredLock_;  // one runDeferred() at a time
+    std::recursive_mutex handOverLock_;  // one thread applies a hand-over while no audio thread is known
     Shared<std::int32_t> currentBuffer{1};
     Shared<std::int32_t> previousBuffer{0};
     Shared<std::int32_t> currentLength{0};
