@@ -11,9 +11,10 @@ namespace VSTGUI {
 
 namespace {
 
-bool builtInLookup(long id, ResourceImage& out) {
+// Bitmap `id` of the built-in set drawn at `scale` (1 or 2).
+bool builtInLookupAt(long id, int scale, ResourceImage& out) {
 #if GW_HAVE_BITMAP_RESOURCES
-    const grainwheel::BitmapResource* r = grainwheel::findBitmapResource(static_cast<int>(id));
+    const grainwheel::BitmapResource* r = grainwheel::findBitmapResource(static_cast<int>(id), scale);
     if (!r) return false;
     out.width = r->width;
     out.height = r->height;
@@ -22,27 +23,16 @@ bool builtInLookup(long id, ResourceImage& out) {
     return true;
 #else
     (void)id;
+    (void)scale;
     (void)out;
     return false;
 #endif
 }
 
+bool builtInLookup(long id, ResourceImage& out) { return builtInLookupAt(id, 1, out); }
+
 // The built-in set drawn at twice the resolution.
-bool builtInDoubleLookup(long id, ResourceImage& out) {
-#if GW_HAVE_BITMAP_RESOURCES
-    const grainwheel::BitmapResource* r = grainwheel::findBitmapResource(static_cast<int>(id), 2);
-    if (!r) return false;
-    out.width = r->width;
-    out.height = r->height;
-    out.png = r->png;
-    out.pngSize = r->pngSize;
-    return true;
-#else
-    (void)id;
-    (void)out;
-    return false;
-#endif
-}
+bool builtInDoubleLookup(long id, ResourceImage& out) { return builtInLookupAt(id, 2, out); }
 
 ResourceLookup currentLookup = &builtInLookup;
 
